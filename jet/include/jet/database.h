@@ -1,0 +1,111 @@
+// An Access (Jet) database file: Jet3 (Access 97), Jet4 (Access 2000-2003)
+// and ACE (.accdb, Access 2007 and later).
+//
+// A Database is used from one thread. Several processes may open the same
+// file; writes take an exclusive lock on the file for their duration and are
+// protected by a rollback journal beside the file (FILE-journal), so a crash
+// never leaves a half-written file.
+#pragma once
+
+#include "jet/status.h"
+#include "jet/value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+class Recordset;
+
+enum class Format { Jet3, Jet4, Ace12, Ace14, Ace15, Ace16, Ace17 };
+const char* formatName(Format format);
+
+enum class OpenMode {
+    ReadOnly,
+    ReadWrite,          // fails with Code::ReadOnly if the file cannot be written
+    ReadWriteIfPossible // falls back to read-only; see Database::readOnlyReason()
+};
+
+struct ColumnInfo {
+    std::string name;
+    ColumnType type = ColumnType::Text;
+    int number = 0;      // Jet's column number
+    int size = 0;        // bytes in the row for fixed columns; max bytes for Text
+    int maxChars = 0;    // Text: maximum length in characters
+    bool fixed = false;
+    bool nullable = true;
+    bool autonumber = false;
+    bool compressedUnicode = false;
+    bool hyperlink = false;
+    int precision = 0, scale = 0; // Numeric
+};
+
+struct IndexColumn {
+    std::string column;
+    bool ascending = true;
+};
+
+struct IndexInfo {
+    std::string name;
+    std::vector<IndexColumn> columns;
+    bool primary = false;
+    bool unique = false;
+    bool ignoreNulls = false;
+    bool required = false;
+    bool foreignKey = false;
+};
+
+struct TableInfo {
+    std::string name;
+    bool system = false;
+    std::vector<ColumnInfo> columns;
+    std::vector<IndexInfo> indexes;
+    uint32_t rowCount = 0;   // as the table definition records it
+    uint32_t nextAutonumber = 0;
+    uint32_t definitionPage = 0;
+};
+
+// What createTable needs of each column.
+struct ColumnSpec {
+    std::string name;
+    ColumnType type = ColumnType::Text;
+    int maxChars = 255;   // Text only
+    bool autonumber = false;
+};
+
+class Database {
+public:
+    virtual ~Database() = default;
+
+    // Opens an existing file. Throws Error (IoError, NotADatabase, Corrupt,
+    // Unsupported for encrypted or password-protected files).
+    static std::unique_ptr<Database> open(const std::string& path,
+                                          OpenMode mode = OpenMode::ReadWriteIfPossible);
+
+    // Creates a new empty database (only Format::Jet4 is supported); refuses
+    // to overwrite an existing file.
+    static std::unique_ptr<Database> create(const std::string& path, Format format = Format::Jet4);
+
+    virtual const std::string& path() const = 0;
+    virtual Format format() const = 0;
+    virtual bool readOnly() const = 0;
+    // Why the database is read-only (empty when it is writable).
+    virtual std::string readOnlyReason() const = 0;
+
+    // User tables in catalog order; with includeSystem, the MSys* tables too.
+    virtual std::vector<std::string> tableNames(bool includeSystem = false) const = 0;
+    // Case-insensitive lookup; throws Error(NotFound).
+    virtual TableInfo table(const std::string& name) const = 0;
+
+    // A dynaset over a table name or a "SELECT * FROM ..." text (see sql.h
+    // rules in the recordset header). Throws Error(NotFound / SqlError).
+    virtual std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) = 0;
+
+    // Runs INSERT / UPDATE / DELETE; returns the number of rows changed.
+    virtual long execute(const std::string& sql) = 0;
+
+    virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) = 0;
+};
+
+} // namespace jet

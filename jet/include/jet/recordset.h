@@ -1,0 +1,83 @@
+// A dynaset: an updatable, ordered set of rows of one table, selected by a
+// table name or by
+//
+//   SELECT * FROM table [WHERE condition] [ORDER BY col [ASC|DESC], ...]
+//
+// Keywords and names are case-insensitive; names may be [bracketed];
+// conditions use = <> < > <= >= IS [NOT] NULL AND OR NOT and parentheses with
+// 'text' ('' inside), numbers, #dates# and NULL. As in Jet, a comparison with
+// NULL is never true and text comparison ignores case.
+//
+// Position. A recordset with rows opens on its first row. Moving past either
+// end leaves it at BOF or EOF with no current row, without error; a further
+// move in the same direction, or any move on an empty recordset, throws
+// Error(NoCurrentRow). MoveFirst/MoveLast from BOF/EOF bring a row back.
+//
+// Editing. addNew() starts a new row (editMode() == Adding), edit() starts
+// editing the current row (Editing); setValue() changes the pending values;
+// update() writes them (for a new row the row joins the end of the dynaset
+// but the position stays where it was before addNew); cancelUpdate() drops
+// them. deleteCurrent() removes the current row: it stays current but reads
+// as deleted (isDeleted()) until the next move. Moves while editing throw
+// Error(InvalidState); callers save or cancel first.
+#pragma once
+
+#include "jet/database.h"
+#include "jet/value.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Identifies a row of a table for as long as the recordset lives: the page and
+// slot where the row was first found (rows moved by an update keep theirs).
+struct Bookmark {
+    uint32_t page = 0;
+    uint16_t row = 0;
+    bool valid() const { return page != 0; }
+    friend bool operator==(const Bookmark&, const Bookmark&) = default;
+    friend auto operator<=>(const Bookmark&, const Bookmark&) = default;
+};
+
+class Recordset {
+public:
+    enum class EditMode { None, Editing, Adding };
+
+    virtual ~Recordset() = default;
+
+    virtual const std::string& tableName() const = 0;
+    virtual const std::vector<ColumnInfo>& columns() const = 0;
+    // Case-insensitive; -1 when there is no such column.
+    virtual int columnIndex(const std::string& name) const = 0;
+
+    virtual bool bof() const = 0;
+    virtual bool eof() const = 0;
+    virtual bool hasCurrent() const = 0;
+    virtual long recordCount() const = 0;
+
+    virtual void moveFirst() = 0;
+    virtual void moveLast() = 0;
+    virtual void moveNext() = 0;
+    virtual void movePrevious() = 0;
+
+    // Value of a column of the current row (while editing: the pending value).
+    virtual Value value(int column) const = 0;
+    Value value(const std::string& column) const;
+
+    virtual Bookmark bookmark() const = 0;       // throws NoCurrentRow
+    virtual void setBookmark(Bookmark b) = 0;     // throws NotFound if not in this set
+    virtual Bookmark lastModified() const = 0;    // invalid when nothing was written yet
+    virtual bool isDeleted() const = 0;
+
+    virtual EditMode editMode() const = 0;
+    virtual void addNew() = 0;
+    virtual void edit() = 0;
+    virtual void setValue(int column, const Value& v) = 0; // InvalidValue on type/size errors
+    virtual void update() = 0;
+    virtual void cancelUpdate() = 0;
+    virtual void deleteCurrent() = 0;
+};
+
+} // namespace jet

@@ -1,0 +1,93 @@
+// A single cell value, as the engine reads and writes it.
+//
+// Text is UTF-8 in memory; the engine converts to and from the file's
+// encoding (UCS-2, compressed Unicode, or the Jet3 code page).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Column types as stored in the file (the numbers are Jet's own type codes).
+enum class ColumnType : uint8_t {
+    Boolean = 0x01,
+    Byte = 0x02,
+    Integer = 0x03,  // 16-bit
+    Long = 0x04,     // 32-bit
+    Currency = 0x05, // 64-bit, scaled by 10,000
+    Single = 0x06,
+    Double = 0x07,
+    DateTime = 0x08,
+    Binary = 0x09,
+    Text = 0x0A,
+    OLE = 0x0B,
+    Memo = 0x0C,
+    Guid = 0x0F,
+    Numeric = 0x10, // decimal
+    Complex = 0x12, // ACE attachment / multi-value: read as Value::unsupported()
+    BigInt = 0x13,
+};
+
+const char* columnTypeName(ColumnType type);
+
+class Value {
+public:
+    enum class Kind { Null, Bool, Int, Double, Currency, DateTime, Text, Binary, Guid, Decimal, Unsupported };
+
+    Value() = default; // null
+    static Value null() { return Value(); }
+    static Value boolean(bool b);
+    static Value integer(int64_t i);
+    static Value real(double d);
+    // Currency as a count of 1/10,000 units (Jet's own representation).
+    static Value currency(int64_t tenThousandths);
+    // Days since 1899-12-30; the fraction is the time of day. Negative dates
+    // are stored as Access stores them (the fraction counts forward from the
+    // integer part's midnight: -1.25 is 1899-12-29 06:00).
+    static Value dateTime(double accessDays);
+    static Value dateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+    static Value text(std::string utf8);
+    static Value binary(std::vector<uint8_t> bytes);
+    static Value guid(const std::array<uint8_t, 16>& bytes);
+    // Decimal as its exact decimal text ("-12.3400").
+    static Value decimal(std::string text);
+    static Value unsupported(std::string what);
+
+    Kind kind() const { return kind_; }
+    bool isNull() const { return kind_ == Kind::Null; }
+
+    // Accessors; each throws Error(InvalidValue) on the wrong kind.
+    bool asBool() const;
+    int64_t asInt() const;
+    double asDouble() const;             // Int, Double, Currency, DateTime, Bool
+    int64_t asCurrency() const;
+    double asDateTime() const;
+    const std::string& asText() const;   // Text, Decimal, Unsupported
+    const std::vector<uint8_t>& asBinary() const;
+    std::array<uint8_t, 16> asGuid() const;
+
+    // Civil date/time of a DateTime value (seconds rounded as Access does).
+    struct Civil { int year, month, day, hour, minute, second; };
+    Civil civil() const;
+
+    // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss",
+    // numbers in C locale, booleans "true"/"false", GUIDs "{XXXXXXXX-...}",
+    // binary as the raw bytes. Null gives "".
+    std::string toString() const;
+
+    friend bool operator==(const Value& a, const Value& b);
+
+private:
+    Kind kind_ = Kind::Null;
+    bool b_ = false;
+    int64_t i_ = 0;
+    double d_ = 0;
+    std::string s_;
+    std::vector<uint8_t> bytes_;
+};
+
+} // namespace jet
