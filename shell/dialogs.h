@@ -1,0 +1,48 @@
+// Every modal dialog the application shows goes through this interface, so
+// that tests can answer them without a screen. The application installs
+// NativeDialogs; tests install a scripted implementation.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace velmor {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box with the single button OK and no icon.
+    virtual void message(QWidget* parent, const QString& text, const QString& caption) = 0;
+
+    // A Yes/No message box without icon; returns true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
+                          bool yesIsDefault) = 0;
+
+    // An input box; returns the typed text, or nothing when cancelled.
+    virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                         const QString& caption, const QString& defaultText) = 0;
+
+    // A file-open dialog. `filter` is in Qt's form ("Desc (*.x);;Other (*)"),
+    // `selectedFilter` one of its entries, `startPath` the file to start from.
+    // Returns the full path of the picked file, or nothing on Cancel.
+    virtual std::optional<QString> openFile(QWidget* parent, const QString& caption,
+                                            const QString& filter, const QString& selectedFilter,
+                                            const QString& startPath) = 0;
+
+    // The printer dialog; returns false on Cancel. On OK `printer` is set up.
+    virtual bool print(QWidget* parent, QPrinter& printer) = 0;
+};
+
+// The dialogs in use (NativeDialogs unless a test installed others).
+Dialogs& dialogs();
+// Installs `d` (not owned) as the dialogs in use; nullptr restores the native ones.
+void setDialogs(Dialogs* d);
+
+// The application's title, the caption of message boxes that give none.
+inline QString applicationTitle() { return QStringLiteral("velmor2"); }
+
+} // namespace velmor
