@@ -1,0 +1,136 @@
+// BaseR: the record source behind a record sheet. A dynaset over one table or
+// SELECT of an Access file, a current row, and the text fields bound to its
+// columns. QtCore only; the widgets reach it through BoundField adapters.
+//
+// Every operation that cannot be done throws RecordSourceError, whose message
+// is French and fit to show to the user.
+#pragma once
+
+#include "jet/recordset.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace jet {
+class Database;
+class Recordset;
+} // namespace jet
+
+namespace velmor {
+
+class RecordSourceError : public std::runtime_error {
+public:
+    enum class Code {
+        NoDatabase,   // no database path, missing or unreadable file, not a database
+        BadSource,    // missing table or column, row source rejected
+        NotOpen,      // the record source is closed
+        NoCurrentRow, // no current row, or a move that is not allowed
+        BadValue,     // a field's text cannot be stored (names the field)
+        ReadOnly,     // read-only or locked file
+        Engine,       // any other engine failure
+    };
+    RecordSourceError(Code code, const QString& message)
+        : std::runtime_error(message.toStdString()), code_(code), message_(message) {}
+    Code code() const { return code_; }
+    const QString& message() const { return message_; }
+
+private:
+    Code code_;
+    QString message_;
+};
+
+// A text field bound to a column: a QLineEdit, or a display label whose text
+// set from code counts as a change.
+class BoundField {
+public:
+    virtual ~BoundField() = default;
+    virtual QString text() const = 0;
+    virtual void setText(const QString& text) = 0; // shows a row; clears "modified"
+    virtual bool isModified() const = 0;           // changed since last shown
+    virtual void setModified(bool modified) = 0;
+};
+
+// Design values of a record source.
+struct RecordSourceDesign {
+    QString connect;      // "Access"
+    QString recordSource; // "velmor2001" / "tablep"
+    QString caption;      // "Velmor Retour" / "velmor pret"
+    QString toolTip;      // "Base de donnée en cours" / ""
+    bool visible = false;
+
+    static RecordSourceDesign returnSheet();
+    static RecordSourceDesign loanSheet();
+};
+
+class BaseR : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Closed, NoCurrentRow, CurrentRow, Adding };
+
+    explicit BaseR(const RecordSourceDesign& design, QObject* parent = nullptr);
+    ~BaseR() override;
+
+    const RecordSourceDesign& design() const { return design_; }
+    QString Connect() const { return design_.connect; }
+    QString Caption() const { return design_.caption; }
+    QString ToolTipText() const { return design_.toolTip; }
+    bool Visible() const { return design_.visible; }
+
+    // Take effect at the next Refresh (or the opening when the sheet loads).
+    QString DatabaseName() const { return databaseName_; }
+    void setDatabaseName(const QString& path) { databaseName_ = path; }
+    QString RecordSource() const { return recordSource_; }
+    void setRecordSource(const QString& source) { recordSource_ = source; }
+
+    // Binding: the field shows `column` of the current row. Not owned.
+    void bind(const QString& column, BoundField* field);
+
+    // The opening when the sheet loads: opens if a path is set. Returns the
+    // failure instead of throwing (the record source then stays closed).
+    std::optional<RecordSourceError> openOnLoad();
+
+    // Saves the pending edits of the current row (like leaving it), then
+    // rebuilds the row set from the file; its first row becomes current.
+    void Refresh();
+    // Writes every bound field into the current or the new row, no checks.
+    void UpdateRecord();
+
+    State state() const;
+    bool isOpen() const { return state() != State::Closed; }
+    bool BOF() const;
+    bool EOF_() const;
+    long RecordCount() const;
+
+    // Recordset operations. Each move first saves the row being left.
+    void AddNew();
+    void Delete();
+    void MoveFirst();
+    void MovePrevious();
+    void MoveNext();
+    void MoveLast();
+    jet::Bookmark LastModified() const;
+    jet::Bookmark Bookmark() const;
+    void setBookmark(jet::Bookmark bookmark);
+
+    // Writes the edits of the current row if any field changed (leaving a
+    // row does this); an untouched new row is dropped.
+    void savePending();
+    bool hasPendingEdits() const;
+
+signals:
+    void currentChanged(); // fields were refilled
+
+private:
+    // Implementation details belong to record_source.cpp.
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    RecordSourceDesign design_;
+    QString databaseName_;
+    QString recordSource_;
+};
+
+} // namespace velmor
