@@ -43,6 +43,9 @@ public:
     static Value boolean(bool b);
     static Value integer(int64_t i);
     static Value real(double d);
+    // A Single column's value: a Double that toString() writes with the
+    // digits a float needs ("0.15", not "0.15000000596046448").
+    static Value single(float f);
     // Currency as a count of 1/10,000 units (Jet's own representation).
     static Value currency(int64_t tenThousandths);
     // Days since 1899-12-30; the fraction is the time of day. Negative dates
@@ -52,6 +55,7 @@ public:
     static Value dateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
     static Value text(std::string utf8);
     static Value binary(std::vector<uint8_t> bytes);
+    // The 16 bytes as the file stores them (first three groups little-endian).
     static Value guid(const std::array<uint8_t, 16>& bytes);
     // Decimal as its exact decimal text ("-12.3400").
     static Value decimal(std::string text);
