@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -72,7 +73,16 @@ public:
     enum class State { Closed, NoCurrentRow, CurrentRow, Adding };
 
     explicit BaseR(const RecordSourceDesign& design, QObject* parent = nullptr);
+    // Drops a pending new row and unsaved edits: the sheet saves them first
+    // (savePending) when it wants them kept.
     ~BaseR() override;
+
+    // How every record source opens its file: by default the Jet engine
+    // (ReadWriteIfPossible). Tests install an in-memory database here; an
+    // empty function restores the engine. The opener may throw jet::Error or
+    // RecordSourceError.
+    using DatabaseOpener = std::function<std::unique_ptr<jet::Database>(const QString& path)>;
+    static void setDatabaseOpener(DatabaseOpener opener);
 
     const RecordSourceDesign& design() const { return design_; }
     QString Connect() const { return design_.connect; }
@@ -86,17 +96,29 @@ public:
     QString RecordSource() const { return recordSource_; }
     void setRecordSource(const QString& source) { recordSource_ = source; }
 
-    // Binding: the field shows `column` of the current row. Not owned.
+    // Binding: the field shows `column` of the current row. Not owned; it
+    // must outlive the record source or be unbound first. Binding a column
+    // the open row set does not have throws BadSource; the next opening
+    // checks every bound column again.
     void bind(const QString& column, BoundField* field);
+    void unbind(BoundField* field);
 
     // The opening when the sheet loads: opens if a path is set. Returns the
     // failure instead of throwing (the record source then stays closed).
+    // Does nothing when the record source is already open (a load step that
+    // refreshed it first).
     std::optional<RecordSourceError> openOnLoad();
 
     // Saves the pending edits of the current row (like leaving it), then
     // rebuilds the row set from the file; its first row becomes current.
+    // If the save fails nothing changes; if the new row set cannot be opened
+    // the previous one stays (closed if there was none).
     void Refresh();
-    // Writes every bound field into the current or the new row, no checks.
+    // Writes every bound field into the current or the new row, no checks
+    // beyond converting the texts (a field left as shown is not rewritten).
+    // A new row is stored even when nothing was typed. Afterwards
+    // LastModified() names the row; a new row is not current until
+    // setBookmark(LastModified()).
     void UpdateRecord();
 
     State state() const;
@@ -105,15 +127,22 @@ public:
     bool EOF_() const;
     long RecordCount() const;
 
-    // Recordset operations. Each move first saves the row being left.
+    // Recordset operations. Each move first saves the row being left; if
+    // that save fails, the move is not made. BOF/EOF/RecordCount read as at
+    // an empty row set while closed.
     void AddNew();
+    // Deletes the current row; the fields are cleared and no row is current
+    // until the next move. On a pending new row it drops that row instead.
     void Delete();
     void MoveFirst();
     void MovePrevious();
     void MoveNext();
     void MoveLast();
+    // The row written last by this record source since its last opening;
+    // throws NoCurrentRow when none was.
     jet::Bookmark LastModified() const;
     jet::Bookmark Bookmark() const;
+    // Saves the row being left, then makes the row with that bookmark current.
     void setBookmark(jet::Bookmark bookmark);
 
     // Writes the edits of the current row if any field changed (leaving a
