@@ -1,0 +1,583 @@
+// Index keys: every line of the index-key vectors in the fixtures folder, then
+// the helpers the B-tree code relies on.
+#include "collation.h"
+#include "index_key.h"
+
+#include "jet/status.h"
+#include "jet/value.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <limits>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace jet;
+using namespace jet::detail;
+
+namespace {
+
+std::filesystem::path keysDir()
+{
+    return std::filesystem::path(VELMOR_FIXTURES_DIR) / "index-keys";
+}
+
+#define REQUIRE_KEY_FIXTURES()                                                                          \
+    do {                                                                                                \
+        if (!std::filesystem::is_directory(keysDir()))                                                  \
+            GTEST_SKIP() << "fixtures absent: " << keysDir() << " (index-key vectors not checked)";     \
+    } while (0)
+
+std::vector<std::vector<std::string>> readTsv(const std::string& name)
+{
+    std::ifstream in(keysDir() / name, std::ios::binary);
+    EXPECT_TRUE(in) << "cannot read " << name;
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+std::vector<uint8_t> fromHex(const std::string& hex)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+// A JSON string literal (ASCII, \uXXXX escapes) to UTF-16 units.
+std::u16string jsonUnits(const std::string& s)
+{
+    std::u16string out;
+    EXPECT_TRUE(s.size() >= 2 && s.front() == '"' && s.back() == '"') << s;
+    for (size_t i = 1; i + 1 < s.size(); ++i) {
+        char c = s[i];
+        if (c != '\\') {
+            out.push_back(char16_t(uint8_t(c)));
+            continue;
+        }
+        char e = s[++i];
+        switch (e) {
+        case 'n': out.push_back(u'\n'); break;
+        case 't': out.push_back(u'\t'); break;
+        case 'r': out.push_back(u'\r'); break;
+        case 'b': out.push_back(u'\b'); break;
+        case 'f': out.push_back(u'\f'); break;
+        case 'u':
+            out.push_back(char16_t(std::stoul(s.substr(i + 1, 4), nullptr, 16)));
+            i += 4;
+            break;
+        default: out.push_back(char16_t(uint8_t(e))); break; // \" \\ \/
+        }
+    }
+    return out;
+}
+
+std::string toUtf8(const std::u16string& units)
+{
+    std::string out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t cp = units[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (cp < 0x80) {
+            out.push_back(char(cp));
+        } else if (cp < 0x800) {
+            out.push_back(char(0xC0 | cp >> 6));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(char(0xE0 | cp >> 12));
+            out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | cp >> 18));
+            out.push_back(char(0x80 | (cp >> 12 & 0x3F)));
+            out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// Collects mismatches and reports the first few.
+struct Tally {
+    std::string file;
+    int checked = 0;
+    int failed = 0;
+    std::ostringstream first;
+
+    void check(int line, const std::string& what, const std::vector<uint8_t>& got, const std::string& want)
+    {
+        ++checked;
+        std::string hex = keyToHex(got);
+        if (hex == want)
+            return;
+        if (++failed <= 5)
+            first << "\n  " << file << ':' << line << ' ' << what << "\n    got  " << hex << "\n    want " << want;
+    }
+    void fail(int line, const std::string& what, const std::string& why)
+    {
+        ++checked;
+        if (++failed <= 5)
+            first << "\n  " << file << ':' << line << ' ' << what << ": " << why;
+    }
+    void report(int expectedLines)
+    {
+        EXPECT_EQ(failed, 0) << failed << " of " << checked << " vectors differ in " << file << first.str();
+        EXPECT_EQ(checked, expectedLines) << file;
+        std::printf("[ vectors  ] %s: %d checked, %d differ\n", file.c_str(), checked, failed);
+        totalChecked() += checked;
+    }
+    static int& totalChecked()
+    {
+        static int total = 0;
+        return total;
+    }
+};
+
+void checkTextFile(const std::string& file, SortOrder order, bool ascending, int expectedLines)
+{
+    Tally tally{file};
+    int line = 0;
+    for (const auto& row : readTsv(file)) {
+        ++line;
+        ASSERT_EQ(row.size(), 2u) << file << ':' << line;
+        std::u16string units = jsonUnits(row[0]);
+        KeyColumn column{ColumnType::Text, ascending, order};
+        Value value = Value::text(toUtf8(units));
+        // Keys the engine refuses on purpose (General order, longer than
+        // Access is known to write): the encoding itself must still match.
+        size_t expectedLength = row[1].size() / 2;
+        if (order == SortOrder::General2010 && expectedLength > kGeneral2010MaxTextKey) {
+            if (canEncode(column, value))
+                tally.fail(line, row[0], "long key accepted");
+            std::vector<uint8_t> raw;
+            appendTextKey(order, units, ascending, raw);
+            tally.check(line, row[0], raw, row[1]);
+            continue;
+        }
+        try {
+            tally.check(line, row[0], encodeKey({column}, {value}), row[1]);
+        } catch (const Error& e) {
+            tally.fail(line, row[0], e.what());
+        }
+    }
+    tally.report(expectedLines);
+}
+
+ColumnType typeNamed(const std::string& name)
+{
+    static const std::pair<const char*, ColumnType> names[] = {
+        {"BYTE", ColumnType::Byte},         {"INTEGER", ColumnType::Integer}, {"LONG", ColumnType::Long},
+        {"SINGLE", ColumnType::Single},     {"DOUBLE", ColumnType::Double},   {"CURRENCY", ColumnType::Currency},
+        {"DATETIME", ColumnType::DateTime}, {"BOOLEAN", ColumnType::Boolean}, {"GUID", ColumnType::Guid},
+        {"TEXT", ColumnType::Text},
+    };
+    for (const auto& [n, t] : names)
+        if (name == n)
+            return t;
+    ADD_FAILURE() << "unknown type " << name;
+    return ColumnType::Long;
+}
+
+// "-12345.6789" to ten-thousandths, exactly.
+int64_t currencyUnits(const std::string& text)
+{
+    bool negative = !text.empty() && text[0] == '-';
+    std::string digits = text.substr(negative ? 1 : 0);
+    size_t dot = digits.find('.');
+    std::string whole = digits.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : digits.substr(dot + 1);
+    EXPECT_LE(fraction.size(), 4u) << text;
+    fraction.resize(4, '0');
+    int64_t units = std::stoll(whole) * 10000 + std::stoll(fraction);
+    return negative ? -units : units;
+}
+
+// "yyyy-mm-dd hh:mm:ss" as Access stores it: days since 1899-12-30, with the
+// time of day subtracted on days before that date.
+double accessDays(const std::string& text)
+{
+    int y, mo, d, h, mi, s;
+    EXPECT_EQ(std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6) << text;
+    // Days from 1970-01-01 (proleptic Gregorian).
+    auto daysFromCivil = [](int64_t yy, int64_t m, int64_t dd) {
+        yy -= m <= 2;
+        int64_t era = (yy >= 0 ? yy : yy - 399) / 400;
+        int64_t yoe = yy - era * 400;
+        int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + dd - 1;
+        int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + doe - 719468;
+    };
+    int64_t days = daysFromCivil(y, mo, d) - daysFromCivil(1899, 12, 30);
+    double fraction = (h * 3600 + mi * 60 + s) / 86400.0;
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+template <typename T> T fromLittleEndian(const std::vector<uint8_t>& bytes)
+{
+    T v{};
+    EXPECT_EQ(bytes.size(), sizeof v);
+    std::memcpy(&v, bytes.data(), std::min(bytes.size(), sizeof v));
+    return v;
+}
+
+// The Value a row of this type holds for the vector's VALUE text; checks it
+// against the STORED bytes where the row stores the value itself.
+Value numericValue(ColumnType type, const std::string& text, const std::string& storedHex, std::string& problem)
+{
+    std::vector<uint8_t> stored = storedHex == "-" ? std::vector<uint8_t>{} : fromHex(storedHex);
+    auto mismatch = [&](const std::string& what) { problem = "stored bytes differ (" + what + ")"; };
+    switch (type) {
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long: {
+        int64_t i = std::stoll(text);
+        int64_t s = type == ColumnType::Byte      ? stored.at(0)
+                    : type == ColumnType::Integer ? fromLittleEndian<int16_t>(stored)
+                                                  : fromLittleEndian<int32_t>(stored);
+        if (s != i)
+            mismatch(std::to_string(s));
+        return Value::integer(i);
+    }
+    case ColumnType::Currency: {
+        int64_t units = currencyUnits(text);
+        if (fromLittleEndian<int64_t>(stored) != units)
+            mismatch("currency");
+        return Value::currency(units);
+    }
+    case ColumnType::Single: {
+        float f = std::strtof(text.c_str(), nullptr);
+        uint32_t bits, want = fromLittleEndian<uint32_t>(stored);
+        std::memcpy(&bits, &f, 4);
+        if (bits != want)
+            mismatch("single");
+        return Value::real(double(f));
+    }
+    case ColumnType::Double: {
+        double d = std::strtod(text.c_str(), nullptr);
+        uint64_t bits, want = fromLittleEndian<uint64_t>(stored);
+        std::memcpy(&bits, &d, 8);
+        if (bits != want)
+            mismatch("double");
+        return Value::real(d);
+    }
+    case ColumnType::DateTime: {
+        double d = accessDays(text);
+        uint64_t bits, want = fromLittleEndian<uint64_t>(stored);
+        std::memcpy(&bits, &d, 8);
+        if (bits != want)
+            mismatch("date");
+        return Value::dateTime(d);
+    }
+    case ColumnType::Boolean:
+        return Value::boolean(text == "true");
+    case ColumnType::Guid: {
+        std::array<uint8_t, 16> g{};
+        if (stored.size() == 16)
+            std::copy(stored.begin(), stored.end(), g.begin());
+        Value v = Value::guid(g);
+        std::string shown = v.toString(), wanted = text;
+        std::transform(wanted.begin(), wanted.end(), wanted.begin(), ::toupper);
+        if (shown != wanted)
+            problem = "GUID reads back as " + shown;
+        return v;
+    }
+    default:
+        problem = "unexpected type";
+        return Value();
+    }
+}
+
+} // namespace
+
+TEST(IndexKeyVectors, TextGeneralLegacy)
+{
+    REQUIRE_KEY_FIXTURES();
+    checkTextFile("text-general-legacy.tsv", SortOrder::GeneralLegacy, true, 4577);
+}
+
+TEST(IndexKeyVectors, TextGeneral2010)
+{
+    REQUIRE_KEY_FIXTURES();
+    checkTextFile("text-general-2010.tsv", SortOrder::General2010, true, 4577);
+}
+
+TEST(IndexKeyVectors, TextGeneralLegacyDescending)
+{
+    REQUIRE_KEY_FIXTURES();
+    checkTextFile("text-general-legacy-desc.tsv", SortOrder::GeneralLegacy, false, 300);
+}
+
+TEST(IndexKeyVectors, NumbersDatesBooleansGuids)
+{
+    REQUIRE_KEY_FIXTURES();
+    Tally tally{"numeric-date-keys.tsv"};
+    int line = 0;
+    for (const auto& row : readTsv(tally.file)) {
+        ++line;
+        ASSERT_EQ(row.size(), 5u) << line;
+        ColumnType type = typeNamed(row[0]);
+        std::string problem;
+        Value value = numericValue(type, row[2], row[4], problem);
+        std::string what = row[0] + ' ' + row[1] + ' ' + row[2];
+        if (!problem.empty()) {
+            tally.fail(line, what, problem);
+            continue;
+        }
+        KeyColumn column{type, row[1] == "asc", SortOrder::GeneralLegacy};
+        try {
+            tally.check(line, what, encodeKey({column}, {value}), row[3]);
+        } catch (const Error& e) {
+            tally.fail(line, what, e.what());
+        }
+    }
+    tally.report(644);
+}
+
+TEST(IndexKeyVectors, Nulls)
+{
+    REQUIRE_KEY_FIXTURES();
+    Tally tally{"null-keys.tsv"};
+    int line = 0;
+    for (const auto& row : readTsv(tally.file)) {
+        ++line;
+        ASSERT_EQ(row.size(), 3u) << line;
+        KeyColumn column{typeNamed(row[0]), row[1] == "asc", SortOrder::GeneralLegacy};
+        tally.check(line, row[0] + ' ' + row[1], encodeKey({column}, {Value::null()}), row[2]);
+    }
+    tally.report(20);
+}
+
+TEST(IndexKeyVectors, MultiColumn)
+{
+    REQUIRE_KEY_FIXTURES();
+    Tally tally{"multi-column.tsv"};
+    int line = 0;
+    for (const auto& row : readTsv(tally.file)) {
+        ++line;
+        ASSERT_EQ(row.size(), 4u) << line;
+        Value text = row[0] == "NULL" ? Value::null() : Value::text(toUtf8(jsonUnits(row[0])));
+        Value number = row[1] == "NULL" ? Value::null() : Value::integer(std::stoll(row[1]));
+        size_t comma = row[2].find(',');
+        std::vector<KeyColumn> columns = {
+            {ColumnType::Text, row[2].substr(0, comma) == "asc", SortOrder::GeneralLegacy},
+            {ColumnType::Long, row[2].substr(comma + 1) == "asc", SortOrder::GeneralLegacy},
+        };
+        try {
+            tally.check(line, row[0] + ' ' + row[1] + ' ' + row[2], encodeKey(columns, {text, number}), row[3]);
+        } catch (const Error& e) {
+            tally.fail(line, row[0], e.what());
+        }
+    }
+    tally.report(140);
+}
+
+// Runs last in this file (tests run in declaration order).
+TEST(IndexKeyVectors, AllLinesChecked)
+{
+    REQUIRE_KEY_FIXTURES();
+    // 10,258 when the whole file runs.
+    std::printf("[ vectors  ] total: %d lines checked\n", Tally::totalChecked());
+}
+
+// ---------------------------------------------------------------------------
+// Without fixtures.
+
+namespace {
+
+std::vector<uint8_t> textKey(const std::string& utf8, SortOrder order = SortOrder::GeneralLegacy, bool asc = true)
+{
+    return encodeKey({{ColumnType::Text, asc, order}}, {Value::text(utf8)});
+}
+
+} // namespace
+
+TEST(IndexKey, WorkedExampleFromALeafPage)
+{
+    // Four rows of a non-unique text index, as Access orders them.
+    auto null = encodeKey({{ColumnType::Text, true, SortOrder::GeneralLegacy}}, {Value::null()});
+    auto credit = textKey("Crédit Agricole");
+    auto oreal = textKey("L'Oréal");
+    auto orealUpper = textKey("L'ORÉAL");
+    EXPECT_EQ(keyToHex(null), "00");
+    EXPECT_EQ(keyToHex(credit), "7f4d69514f596d074a5569594d645e51010202" "0e00");
+    EXPECT_EQ(keyToHex(oreal), "7f5e6469514a5e01020202" "0e010101800b068000");
+    EXPECT_EQ(oreal, orealUpper);
+    EXPECT_LT(compareKeys(null, credit), 0);
+    EXPECT_LT(compareKeys(credit, oreal), 0);
+    // Equal keys: ordered by row pointer (page, then slot).
+    EXPECT_LT(compareEntries(oreal, 27, 0, orealUpper, 27, 2), 0);
+    EXPECT_GT(compareEntries(oreal, 28, 0, orealUpper, 27, 2), 0);
+    EXPECT_EQ(compareEntries(oreal, 27, 2, orealUpper, 27, 2), 0);
+}
+
+TEST(IndexKey, CompareKeysPrefixFirst)
+{
+    std::vector<uint8_t> a = {0x7f, 0x10}, b = {0x7f, 0x10, 0x00}, c = {0x7f, 0x11};
+    EXPECT_LT(compareKeys(a, b), 0);
+    EXPECT_GT(compareKeys(b, a), 0);
+    EXPECT_LT(compareKeys(b, c), 0);
+    EXPECT_EQ(compareKeys(a, a), 0);
+    EXPECT_EQ(compareKeys(std::vector<uint8_t>{}, std::vector<uint8_t>{}), 0);
+    EXPECT_LT(compareKeys(std::vector<uint8_t>{0x80}, std::vector<uint8_t>{0xff}), 0); // unsigned bytes
+}
+
+TEST(IndexKey, PunctuationSortsTogether)
+{
+    auto plain = textKey("LOréal"), apostrophe = textKey("L'Oréal"), hyphen = textKey("L-Oréal");
+    EXPECT_LT(compareKeys(plain, apostrophe), 0);
+    EXPECT_LT(compareKeys(apostrophe, hyphen), 0);
+    EXPECT_LT(compareKeys(hyphen, textKey("LP")), 0);
+    EXPECT_EQ(textKey("œ"), textKey("oe"));
+}
+
+TEST(IndexKey, TextTrimmingAndTruncation)
+{
+    EXPECT_EQ(textKey("a  "), textKey("a"));
+    EXPECT_NE(textKey("a\t"), textKey("a"));
+    EXPECT_NE(textKey("a\xc2\xa0"), textKey("a")); // U+00A0 is not trimmed
+    EXPECT_EQ(keyToHex(textKey("")), "7f0100");
+    EXPECT_EQ(keyToHex(textKey("a")), "7f4a0100");
+    EXPECT_EQ(keyToHex(textKey("a", SortOrder::GeneralLegacy, false)), "80b5feff00");
+    // Only the first 255 units count.
+    std::string long1(255, 'x'), long2 = long1 + "yz";
+    EXPECT_EQ(textKey(long1), textKey(long2));
+    EXPECT_EQ(textKey(long1), encodeKey({{ColumnType::Memo, true, SortOrder::GeneralLegacy}}, {Value::text(long2)}));
+}
+
+TEST(IndexKey, SurrogatePairs)
+{
+    // U+1F600 as a surrogate pair.
+    EXPECT_EQ(keyToHex(textKey("\xf0\x9f\x98\x80", SortOrder::General2010)), "7fb03fb6fc013f3f00");
+    EXPECT_EQ(keyToHex(textKey("\xf0\x9f\x98\x80", SortOrder::GeneralLegacy)), "7fb03fb6fc013f3f00");
+}
+
+TEST(IndexKey, EveryBmpUnitIsCovered)
+{
+    CharCode code;
+    for (SortOrder order : {SortOrder::GeneralLegacy, SortOrder::General2010}) {
+        int missing = 0;
+        for (unsigned u = 0; u <= 0xFFFF; ++u)
+            if (!lookupChar(order, char16_t(u), code))
+                ++missing;
+        EXPECT_EQ(missing, 0) << sortOrderName(order);
+    }
+    EXPECT_FALSE(lookupChar(SortOrder::Unsupported, u'a', code));
+}
+
+TEST(IndexKey, SortOrderFromStoredBytes)
+{
+    // The header's bytes at 0x6E once unmasked, and a text column's bytes at
+    // offset 11, read as little-endian numbers: 09 04 00 vv.
+    EXPECT_EQ(sortOrderFromStored(0x00000409), SortOrder::GeneralLegacy);
+    EXPECT_EQ(sortOrderFromStored(0x01000409), SortOrder::General2010);
+    EXPECT_EQ(sortOrderFromStored(0x02000409), SortOrder::Unsupported);
+    EXPECT_EQ(sortOrderFromStored(0x0000040C), SortOrder::Unsupported); // 1036
+    EXPECT_EQ(sortOrderFromStored(0x00000409, true), SortOrder::Unsupported); // Jet3
+    // Raw masked header bytes of a legacy and of a 2010 file.
+    const uint8_t mask[4] = {0x01, 0x1b, 0x98, 0xfd};
+    const uint8_t legacy[4] = {0x08, 0x1f, 0x98, 0xfd}, general[4] = {0x08, 0x1f, 0x98, 0xfc};
+    auto unmask = [&](const uint8_t* raw) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | uint8_t(raw[i] ^ mask[i]);
+        return v;
+    };
+    EXPECT_EQ(sortOrderFromStored(unmask(legacy)), SortOrder::GeneralLegacy);
+    EXPECT_EQ(sortOrderFromStored(unmask(general)), SortOrder::General2010);
+    EXPECT_EQ(columnSortOrder(0, SortOrder::General2010), SortOrder::General2010);
+    EXPECT_EQ(columnSortOrder(0x00000409, SortOrder::General2010), SortOrder::GeneralLegacy);
+    EXPECT_NE(describeSortOrder(0x0000040C).find("1036"), std::string::npos);
+}
+
+TEST(IndexKey, RefusesWhatItCannotEncodeExactly)
+{
+    KeyColumn unknownOrder{ColumnType::Text, true, SortOrder::Unsupported};
+    EXPECT_FALSE(canEncode(unknownOrder, Value::text("abc")));
+    EXPECT_FALSE(keyColumnProblem(unknownOrder).empty());
+    try {
+        encodeKey({unknownOrder}, {Value::text("abc")});
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Code::Unsupported);
+        EXPECT_NE(std::string(e.what()).find("ordre de tri"), std::string::npos) << e.what();
+    }
+    for (ColumnType t : {ColumnType::Numeric, ColumnType::Binary, ColumnType::OLE, ColumnType::BigInt,
+                         ColumnType::Complex}) {
+        EXPECT_FALSE(isIndexableType(t));
+        EXPECT_FALSE(canEncode({t, true, SortOrder::GeneralLegacy}, Value::integer(1)));
+    }
+    // General (2010) text keys longer than Access is known to write.
+    std::string longText(255, 'a');
+    EXPECT_TRUE(canEncode({ColumnType::Text, true, SortOrder::GeneralLegacy}, Value::text(longText)));
+    EXPECT_FALSE(canEncode({ColumnType::Text, true, SortOrder::General2010}, Value::text(longText)));
+    EXPECT_THROW(encodeTextKey(SortOrder::General2010, std::u16string(255, u'a')), Error);
+}
+
+TEST(IndexKey, WrongValuesAreInvalid)
+{
+    auto codeOf = [](const KeyColumn& c, const Value& v) {
+        try {
+            encodeKey({c}, {v});
+        } catch (const Error& e) {
+            return e.code();
+        }
+        return Code::IoError; // means "no error"
+    };
+    EXPECT_EQ(codeOf({ColumnType::Long, true}, Value::text("12")), Code::InvalidValue);
+    EXPECT_EQ(codeOf({ColumnType::Byte, true}, Value::integer(256)), Code::InvalidValue);
+    EXPECT_EQ(codeOf({ColumnType::Integer, true}, Value::integer(40000)), Code::InvalidValue);
+    EXPECT_EQ(codeOf({ColumnType::Text, true}, Value::integer(1)), Code::InvalidValue);
+    EXPECT_EQ(codeOf({ColumnType::Text, true}, Value::text("\xff")), Code::InvalidValue);
+    EXPECT_FALSE(canEncode({ColumnType::Long, true}, Value::text("12")));
+    EXPECT_THROW(encodeKey({{ColumnType::Long, true}}, {}), Error);
+    // Nothing is left behind in the output on failure.
+    std::vector<uint8_t> out = {1, 2};
+    EXPECT_THROW(appendColumnKey({ColumnType::Byte, true}, Value::integer(-1), out), Error);
+    EXPECT_EQ(out.size(), 2u);
+}
+
+TEST(IndexKey, NumbersSortAsValues)
+{
+    std::vector<int64_t> longs = {std::numeric_limits<int32_t>::min(), -70000, -1, 0, 1, 255, 256, 70000,
+                                  std::numeric_limits<int32_t>::max()};
+    for (bool asc : {true, false})
+        for (size_t i = 0; i + 1 < longs.size(); ++i) {
+            auto a = encodeKey({{ColumnType::Long, asc}}, {Value::integer(longs[i])});
+            auto b = encodeKey({{ColumnType::Long, asc}}, {Value::integer(longs[i + 1])});
+            EXPECT_EQ(compareKeys(a, b) < 0, asc) << longs[i];
+        }
+    std::vector<double> doubles = {-1e300, -2.5, -1e-300, 0.0, 1e-300, 0.5, 36921.5, 1e300};
+    for (size_t i = 0; i + 1 < doubles.size(); ++i) {
+        auto a = encodeKey({{ColumnType::Double, true}}, {Value::real(doubles[i])});
+        auto b = encodeKey({{ColumnType::Double, true}}, {Value::real(doubles[i + 1])});
+        EXPECT_LT(compareKeys(a, b), 0) << doubles[i];
+    }
+    // Access's negative dates: later times of a day before 1899-12-30 sort first.
+    auto six = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.25)});
+    auto eighteen = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.75)});
+    EXPECT_LT(compareKeys(eighteen, six), 0);
+}
