@@ -1,0 +1,33 @@
+// The application's look: Qt's own texts in French and the fonts the
+// windows ask for ("MS Sans Serif", "Arial Black", "Times New Roman",
+// "Courier New"), with metric-compatible stand-ins where they are missing.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QCoreApplication;
+
+namespace velmor {
+
+// Loads Qt's French translation (buttons "Oui"/"Non"/"Annuler", the file
+// and printer dialogs) into `app`. Returns false when it is not installed.
+bool installFrenchTranslation(QCoreApplication& app);
+
+// Registers Liberation Sans/Serif/Mono for the fonts the windows name when
+// those are not installed. Safe to call more than once.
+void installFontSubstitutes();
+
+// The font of every control that names none: MS Sans Serif 8.25 pt.
+QFont defaultWindowFont();
+
+// Both of the above, and defaultWindowFont() as the application's font.
+void installLook(QCoreApplication& app);
+
+// A font as the windows describe it: family, size in points (8.25 and
+// 13.5 occur), bold, underlined. "Arial Black" always comes out black weight,
+// so that its stand-in stays heavy.
+QFont windowFont(const QString& family, qreal pointSize, bool bold = false,
+                 bool underline = false);
+
+} // namespace velmor

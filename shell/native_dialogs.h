@@ -1,0 +1,24 @@
+// The dialogs of the toolkit itself: what the application shows on screen.
+#pragma once
+
+#include "shell/dialogs.h"
+
+namespace velmor {
+
+class NativeDialogs : public Dialogs {
+public:
+    void message(QWidget* parent, const QString& text, const QString& caption) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
+                  bool yesIsDefault) override;
+    std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
+                                 const QString& defaultText) override;
+    std::optional<QString> openFile(QWidget* parent, const QString& caption,
+                                    const QString& filter, const QString& selectedFilter,
+                                    const QString& startPath) override;
+    bool print(QWidget* parent, QPrinter& printer) override;
+};
+
+// The one NativeDialogs instance of the program.
+NativeDialogs& nativeDialogs();
+
+} // namespace velmor

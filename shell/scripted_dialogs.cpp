@@ -1,0 +1,156 @@
+#include "shell/scripted_dialogs.h"
+
+#include "shell/native_dialogs.h"
+
+#include <QPrinter>
+
+namespace velmor {
+
+ScriptedDialogs::ScriptedDialogs() : previous_(&dialogs()) {
+    setDialogs(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    if (&dialogs() == this)
+        setDialogs(previous_ == &nativeDialogs() ? nullptr : previous_);
+}
+
+void ScriptedDialogs::queueYesNo(bool yes) {
+    yesNo_.push_back(yes);
+}
+
+void ScriptedDialogs::queueInput(std::optional<QString> text) {
+    inputs_.emplace_back(text.has_value(), text.value_or(QString()));
+}
+
+void ScriptedDialogs::queueOpenFile(std::optional<QString> path) {
+    files_.emplace_back(path.has_value(), path.value_or(QString()));
+}
+
+void ScriptedDialogs::queuePrint(bool ok, const QString& pdfFile) {
+    prints_.emplace_back(ok, pdfFile);
+}
+
+QList<ScriptedDialogs::Call> ScriptedDialogs::calls(Kind kind) const {
+    QList<Call> result;
+    for (const Call& call : calls_) {
+        if (call.kind == kind)
+            result.append(call);
+    }
+    return result;
+}
+
+QStringList ScriptedDialogs::messages() const {
+    QStringList result;
+    for (const Call& call : calls_) {
+        if (call.kind == Kind::Message)
+            result.append(call.text);
+    }
+    return result;
+}
+
+void ScriptedDialogs::clear() {
+    calls_.clear();
+    yesNo_.clear();
+    inputs_.clear();
+    files_.clear();
+    prints_.clear();
+    unanswered_ = 0;
+}
+
+void ScriptedDialogs::record(const Call& call) {
+    calls_.append(call);
+    if (onCall_)
+        onCall_(call);
+}
+
+void ScriptedDialogs::message(QWidget* parent, const QString& text, const QString& caption) {
+    Call call;
+    call.kind = Kind::Message;
+    call.parent = parent;
+    call.text = text;
+    call.caption = caption;
+    record(call);
+}
+
+bool ScriptedDialogs::askYesNo(QWidget* parent, const QString& text, const QString& caption,
+                               bool yesIsDefault) {
+    Call call;
+    call.kind = Kind::YesNo;
+    call.parent = parent;
+    call.text = text;
+    call.caption = caption;
+    call.yesIsDefault = yesIsDefault;
+    record(call);
+    if (yesNo_.empty()) {
+        ++unanswered_;
+        return false;
+    }
+    const bool answer = yesNo_.front();
+    yesNo_.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedDialogs::input(QWidget* parent, const QString& prompt,
+                                               const QString& caption,
+                                               const QString& defaultText) {
+    Call call;
+    call.kind = Kind::Input;
+    call.parent = parent;
+    call.text = prompt;
+    call.caption = caption;
+    call.defaultText = defaultText;
+    record(call);
+    if (inputs_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const auto [answered, text] = inputs_.front();
+    inputs_.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> ScriptedDialogs::openFile(QWidget* parent, const QString& caption,
+                                                 const QString& filter,
+                                                 const QString& selectedFilter,
+                                                 const QString& startPath) {
+    Call call;
+    call.kind = Kind::OpenFile;
+    call.parent = parent;
+    call.caption = caption;
+    call.filter = filter;
+    call.selectedFilter = selectedFilter;
+    call.startPath = startPath;
+    record(call);
+    if (files_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const auto [answered, text] = files_.front();
+    files_.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return text;
+}
+
+bool ScriptedDialogs::print(QWidget* parent, QPrinter& printer) {
+    Call call;
+    call.kind = Kind::Print;
+    call.parent = parent;
+    record(call);
+    if (prints_.empty()) {
+        ++unanswered_;
+        return false;
+    }
+    const auto [ok, pdfFile] = prints_.front();
+    prints_.pop_front();
+    if (ok && !pdfFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfFile);
+    }
+    return ok;
+}
+
+} // namespace velmor

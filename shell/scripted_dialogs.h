@@ -1,0 +1,90 @@
+// A stand-in for the on-screen dialogs, for tests: it records every call and
+// answers from queues filled beforehand, so that nothing ever waits for a user.
+//
+//   velmor::ScriptedDialogs dialogs;          // installed until it goes away
+//   dialogs.queueOpenFile(QStringLiteral("/tmp/a.mdb"));
+//   window.ouvrir->trigger();
+//   QCOMPARE(dialogs.calls().size(), 1);
+//
+// A call that finds its queue empty gets the "Cancel" answer (No, nothing,
+// false) and is counted in unansweredCalls(), so a test can check that no
+// dialog came up unexpectedly.
+#pragma once
+
+#include "shell/dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+
+namespace velmor {
+
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Message, YesNo, Input, OpenFile, Print };
+
+    struct Call {
+        Kind kind = Kind::Message;
+        QWidget* parent = nullptr;
+        QString text;           // message / question / input prompt
+        QString caption;        // caption as passed (may be empty)
+        bool yesIsDefault = false;
+        QString defaultText;    // input box
+        QString filter;         // open dialog, Qt's form
+        QString selectedFilter; // open dialog
+        QString startPath;      // open dialog
+    };
+
+    // Installs itself as the dialogs in use; the destructor puts back the
+    // dialogs that were in use before.
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    // Answers, used in the order queued.
+    void queueYesNo(bool yes);
+    void queueInput(std::optional<QString> text);
+    void queueOpenFile(std::optional<QString> path);
+    // `pdfFile`, when given, makes the printer write a PDF there on OK.
+    void queuePrint(bool ok, const QString& pdfFile = QString());
+
+    // Runs for every call, after it was recorded and before it is answered
+    // (the state of the windows "behind" the dialog can be checked there).
+    void setOnCall(std::function<void(const Call&)> hook) { onCall_ = std::move(hook); }
+
+    const QList<Call>& calls() const { return calls_; }
+    QList<Call> calls(Kind kind) const;
+    // Texts of the message boxes (OK only) shown so far.
+    QStringList messages() const;
+    int unansweredCalls() const { return unanswered_; }
+    void clear();
+
+    void message(QWidget* parent, const QString& text, const QString& caption) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
+                  bool yesIsDefault) override;
+    std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
+                                 const QString& defaultText) override;
+    std::optional<QString> openFile(QWidget* parent, const QString& caption,
+                                    const QString& filter, const QString& selectedFilter,
+                                    const QString& startPath) override;
+    bool print(QWidget* parent, QPrinter& printer) override;
+
+private:
+    void record(const Call& call);
+
+    Dialogs* previous_ = nullptr;
+    QList<Call> calls_;
+    std::deque<bool> yesNo_;
+    // (answered with a text, the text); (false, "") stands for Cancel.
+    std::deque<std::pair<bool, QString>> inputs_;
+    std::deque<std::pair<bool, QString>> files_;
+    std::deque<std::pair<bool, QString>> prints_;
+    std::function<void(const Call&)> onCall_;
+    int unanswered_ = 0;
+};
+
+} // namespace velmor
