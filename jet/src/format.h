@@ -1,0 +1,83 @@
+// Where things are in a Jet file, for each version of the format.
+//
+// Every offset the engine uses to read a page lives here, one table per
+// version, so that the readers never test the version themselves.
+#pragma once
+
+#include "jet/database.h"
+
+#include <cstdint>
+
+namespace jet::detail {
+
+struct FormatInfo {
+    Format format;
+    bool jet3;                 // 1-byte lengths, code-page text, jump tables
+    uint32_t pageSize;
+
+    // Database header (page 0)
+    int headerVersionOffset;   // version byte (0 = Jet3, 1 = Jet4, 2.. = ACE)
+    int headerMaskedStart;     // start of the RC4-masked block
+    int headerMaskedLength;    // its length
+    int headerCodePage;        // 2 bytes
+    int headerEncodingKey;     // 4 bytes; non-zero means an encrypted file
+    int headerPassword;        // start of the masked password
+    int headerPasswordLength;
+    int headerCreationDate;    // 8-byte double masking the Jet4 password; -1 for Jet3
+    int headerSortOrder;       // 2 bytes (Jet3) or 4 bytes (Jet4 and later)
+
+    // Data pages
+    int dataFreeSpace;         // 2 bytes
+    int dataOwner;             // 4 bytes: the table definition page
+    int dataRowCount;          // 2 bytes, followed by the row offset table
+    int maxRowsPerPage;
+
+    // Table definition
+    int tdefNextPage;          // 4 bytes
+    int tdefLength;            // 4 bytes
+    int tdefRowCount;
+    int tdefNextAutonumber;
+    int tdefTableType;         // 0x4e user, 0x53 system
+    int tdefMaxColumns;
+    int tdefVarColumns;
+    int tdefColumnCount;
+    int tdefLogicalIndexCount;
+    int tdefRealIndexCount;
+    int tdefOwnedPagesMap;     // row pointer to the usage map of the table's pages
+    int tdefFreeSpaceMap;
+    int tdefHeaderSize;        // where the per-index row counts begin
+    int tdefRealIndexEntrySize;
+
+    // Column descriptor (in the table definition)
+    int columnDescriptorSize;
+    int colType;
+    int colNumber;
+    int colVarIndex;
+    int colSortOrder;
+    int colCodePage;           // -1: none
+    int colPrecision;
+    int colScale;
+    int colFlags;
+    int colExtFlags;           // -1: none
+    int colFixedOffset;
+    int colLength;
+
+    // Index descriptors
+    int realIndexSize;         // physical index block
+    int realIndexSkipBefore;   // unknown bytes before the 10 column slots
+    int realIndexSkipBeforeFlags;
+    int logicalIndexSize;
+    int logicalIndexSkipBefore;
+
+    int nameLengthSize;        // 1 (Jet3) or 2 bytes
+    int rowColumnCountSize;    // 1 or 2 bytes at the start of each row
+    int rowOffsetSize;         // 1 (Jet3, with jump table) or 2
+
+    int fixedDataRowOffset;    // fixed columns begin after the row's column count
+    int usageMapInlineBytes;   // bitmap bytes of an inline usage map
+    int longValueChunkMax;
+};
+
+const FormatInfo& formatInfo(Format format);
+
+} // namespace jet::detail

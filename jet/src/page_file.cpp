@@ -1,0 +1,78 @@
+#include "page_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet::detail {
+
+PageFile::PageFile(const std::string& path) : path_(path)
+{
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        int err = errno;
+        if (err == ENOENT)
+            throw Error(Code::IoError, "fichier introuvable : " + path);
+        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + std::strerror(err));
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        throw Error(Code::IoError, path + " : ce n'est pas un fichier ordinaire");
+    }
+    size_ = uint64_t(st.st_size);
+    if (size_ == 0) {
+        ::close(fd_);
+        throw Error(Code::NotADatabase, path + " : fichier vide, ce n'est pas une base Access");
+    }
+    void* mapping = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
+    if (mapping == MAP_FAILED) {
+        int err = errno;
+        ::close(fd_);
+        throw Error(Code::IoError, "impossible de lire le fichier " + path + " : " + std::strerror(err));
+    }
+    data_ = static_cast<const uint8_t*>(mapping);
+}
+
+PageFile::~PageFile()
+{
+    if (data_)
+        ::munmap(const_cast<uint8_t*>(data_), size_);
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void PageFile::setPageSize(uint32_t pageSize)
+{
+    pageSize_ = pageSize;
+    pageCount_ = uint32_t(size_ / pageSize);
+}
+
+void PageFile::overlayPage(uint32_t n, std::vector<uint8_t> bytes)
+{
+    bytes.resize(pageSize_);
+    overlay_[n] = std::move(bytes);
+}
+
+void PageFile::corrupt(uint32_t page, const std::string& what) const
+{
+    throw Error(Code::Corrupt, path_ + " : page " + std::to_string(page) + " : " + what);
+}
+
+void PageFile::pageOutOfRange(uint32_t n) const
+{
+    throw Error(Code::Corrupt, path_ + " : page " + std::to_string(n) + " : au-delà de la fin du fichier (" +
+                                   std::to_string(pageCount_) + " pages)");
+}
+
+void ByteRange::outOfBounds(size_t offset, size_t count) const
+{
+    file_->corrupt(page_, "lecture de " + std::to_string(count) + " octets à la position " +
+                              std::to_string(offset) + " hors de la zone de " + std::to_string(size_) +
+                              " octets");
+}
+
+} // namespace jet::detail

@@ -1,0 +1,152 @@
+#include "recordset_impl.h"
+
+#include "table_scan.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace jet::detail {
+
+RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<const TableDef> table,
+                             sql::Select* select, bool readOnly)
+    : storage_(std::move(storage)),
+      table_(std::move(table)),
+      readOnly_(readOnly),
+      reader_(storage_->file(), storage_->format(), *table_)
+{
+    for (const ColumnDef& c : table_->columns)
+        columns_.push_back(c.info);
+
+    const PageFile& file = storage_->file();
+    const FormatInfo& f = storage_->format();
+    const sql::Condition* where = select && select->where ? select->where.get() : nullptr;
+    const bool ordered = select && !select->orderBy.empty();
+    std::vector<std::vector<Value>> keys;
+
+    RowReader reader(file, f, *table_);
+    rows_.reserve(table_->rowCount < 10000000 ? table_->rowCount : 0);
+    scanTable(file, f, *table_, [&](RowPointer where_) {
+        if (!where && !ordered) {
+            rows_.push_back(Bookmark{where_.page, where_.row});
+            return;
+        }
+        ByteRange row(file, where_.page, nullptr, 0);
+        if (!rowData(file, f, where_, row))
+            return;
+        reader.load(row);
+        if (where && sql::evaluate(*where, *table_, reader) != sql::Truth::True)
+            return;
+        rows_.push_back(Bookmark{where_.page, where_.row});
+        if (ordered) {
+            std::vector<Value> key;
+            for (const sql::OrderKey& k : select->orderBy)
+                key.push_back(reader.value(table_->columns[size_t(k.column)]));
+            keys.push_back(std::move(key));
+        }
+    });
+
+    if (ordered) {
+        std::vector<size_t> order(rows_.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            for (size_t k = 0; k < select->orderBy.size(); ++k) {
+                int c = sql::compareValues(keys[a][k], keys[b][k]);
+                if (c != 0)
+                    return select->orderBy[k].ascending ? c < 0 : c > 0;
+            }
+            return false;
+        });
+        std::vector<Bookmark> sorted;
+        sorted.reserve(rows_.size());
+        for (size_t i : order)
+            sorted.push_back(rows_[i]);
+        rows_ = std::move(sorted);
+    }
+    position_ = 0;
+}
+
+void RecordsetImpl::refuseWrite() const
+{
+    if (readOnly_)
+        throw Error(Code::ReadOnly, "base ouverte en lecture seule : modification impossible");
+    throw Error(Code::Unsupported, "écriture non prise en charge");
+}
+
+void RecordsetImpl::requireRows() const
+{
+    if (rows_.empty())
+        throw Error(Code::NoCurrentRow, "aucun enregistrement : le jeu d'enregistrements est vide");
+}
+
+void RecordsetImpl::moveFirst()
+{
+    requireRows();
+    position_ = 0;
+}
+
+void RecordsetImpl::moveLast()
+{
+    requireRows();
+    position_ = long(rows_.size()) - 1;
+}
+
+void RecordsetImpl::moveNext()
+{
+    requireRows();
+    if (eof())
+        throw Error(Code::NoCurrentRow, "aucun enregistrement en cours : déjà après le dernier");
+    ++position_;
+}
+
+void RecordsetImpl::movePrevious()
+{
+    requireRows();
+    if (bof())
+        throw Error(Code::NoCurrentRow, "aucun enregistrement en cours : déjà avant le premier");
+    --position_;
+}
+
+const RowReader& RecordsetImpl::currentRow() const
+{
+    if (!hasCurrent())
+        throw Error(Code::NoCurrentRow, "aucun enregistrement en cours");
+    if (loaded_ != position_) {
+        const Bookmark& b = rows_[size_t(position_)];
+        ByteRange row(storage_->file(), b.page, nullptr, 0);
+        if (!rowData(storage_->file(), storage_->format(), RowPointer{b.page, b.row}, row))
+            throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
+        reader_.load(row);
+        loaded_ = position_;
+    }
+    return reader_;
+}
+
+Value RecordsetImpl::value(int column) const
+{
+    if (column < 0 || size_t(column) >= table_->columns.size())
+        throw Error(Code::NotFound, "colonne " + std::to_string(column) + " inexistante dans " + table_->name);
+    const RowReader& row = currentRow();
+    return row.value(table_->columns[size_t(column)]);
+}
+
+Bookmark RecordsetImpl::bookmark() const
+{
+    if (!hasCurrent())
+        throw Error(Code::NoCurrentRow, "aucun enregistrement en cours");
+    return rows_[size_t(position_)];
+}
+
+void RecordsetImpl::setBookmark(Bookmark b)
+{
+    if (positions_.empty()) {
+        positions_.reserve(rows_.size());
+        for (size_t i = 0; i < rows_.size(); ++i)
+            positions_.emplace(uint64_t(rows_[i].page) << 16 | rows_[i].row, long(i));
+    }
+    auto it = positions_.find(uint64_t(b.page) << 16 | b.row);
+    if (!b.valid() || it == positions_.end())
+        throw Error(Code::NotFound, "signet invalide : enregistrement absent de ce jeu");
+    position_ = it->second;
+}
+
+} // namespace jet::detail

@@ -1,0 +1,51 @@
+// Rows of a table: the column count, fixed columns, variable columns (with
+// Jet3's jump table), and the null mask that also holds Boolean values.
+//
+// A RowReader is set on one row's bytes and decodes only the columns asked
+// for. The layout facts live here so that the encoder of the write side can
+// mirror them.
+#pragma once
+
+#include "table_def.h"
+#include "jet/value.h"
+
+#include <vector>
+
+namespace jet::detail {
+
+// Bytes a fixed column of this type takes in the row (0 for Boolean).
+int fixedSize(const ColumnDef& column);
+
+class RowReader {
+public:
+    RowReader(const PageFile& file, const FormatInfo& format, const TableDef& table)
+        : file_(&file), f_(&format), table_(&table), row_(file, 0, nullptr, 0) {}
+
+    void load(const ByteRange& row);
+
+    bool isNull(const ColumnDef& column) const;
+    // The stored bytes of a non-null column (not for Boolean); false if null.
+    bool columnBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const;
+    Value value(const ColumnDef& column) const;
+    // Text of a Text or Memo column (false if null).
+    bool text(const ColumnDef& column, std::string& out) const;
+
+private:
+    void loadJet3Offsets() const;
+    bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const;
+
+    const PageFile* file_;
+    const FormatInfo* f_;
+    const TableDef* table_;
+    ByteRange row_;
+    uint16_t columnCount_ = 0;
+    size_t nullMaskSize_ = 0;
+    const uint8_t* nullMask_ = nullptr;
+    mutable bool jet3Loaded_ = false;
+    mutable std::vector<uint16_t> jet3Offsets_;
+};
+
+// Decimal text of a Numeric column's 17 stored bytes.
+std::string decodeNumeric(const uint8_t* bytes, int scale);
+
+} // namespace jet::detail

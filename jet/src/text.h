@@ -1,0 +1,34 @@
+// Text as the file stores it (UCS-2, compressed Unicode, a Windows code page)
+// to and from UTF-8, and the case folding used to compare text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace jet::detail {
+
+void appendUtf8(std::string& out, uint32_t codePoint);
+
+// UCS-2 little-endian (surrogate pairs joined).
+void appendUcs2(std::string& out, const uint8_t* data, size_t size);
+
+// A Jet4/ACE text value: compressed Unicode when it starts with FF FE,
+// otherwise UCS-2.
+std::string decodeUnicodeText(const uint8_t* data, size_t size);
+
+// A Jet3 text value in a Windows code page (1252 and Latin-1 compatible
+// pages; others are read as 1252).
+std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage);
+
+// Next code point of UTF-8 text at i (advances i); invalid bytes read as
+// themselves.
+uint32_t nextCodePoint(const std::string& text, size_t& i);
+
+// Simple case folding (Latin, Greek, Cyrillic) of one code point.
+uint32_t foldCase(uint32_t c);
+
+// Compares two UTF-8 texts ignoring case: <0, 0, >0.
+int compareIgnoringCase(const std::string& a, const std::string& b);
+
+} // namespace jet::detail

@@ -1,0 +1,173 @@
+// velmor-db: lists, describes, exports and queries the tables of an Access
+// file with Velmor's own engine.
+#include "csv_export.h"
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage =
+    "Usage : velmor-db COMMANDE FICHIER [ARGUMENTS]\n"
+    "\n"
+    "Lit une base Access (.mdb, .accdb) sans pilote.\n"
+    "\n"
+    "Commandes :\n"
+    "  tables FICHIER [--systeme]   liste les tables (avec --systeme : les tables MSys* aussi)\n"
+    "  schema FICHIER [TABLE]       décrit les colonnes et les index d'une table ou de toutes\n"
+    "  export FICHIER TABLE [--lignes N]\n"
+    "                               écrit la table en CSV sur la sortie standard\n"
+    "  query FICHIER \"SELECT ...\"   écrit en CSV les lignes d'une requête\n"
+    "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
+    "\n"
+    "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
+    "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
+    "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n";
+
+int usageError(const std::string& message)
+{
+    std::cerr << "velmor-db : " << message << "\nEssayez « velmor-db --help ».\n";
+    return 2;
+}
+
+std::string flagsOf(const jet::ColumnInfo& c)
+{
+    std::string flags;
+    auto add = [&](const char* f) {
+        if (!flags.empty())
+            flags += ", ";
+        flags += f;
+    };
+    add(c.fixed ? "fixe" : "variable");
+    if (!c.nullable)
+        add("requis");
+    if (c.autonumber)
+        add("numéro auto");
+    if (c.compressedUnicode)
+        add("compression Unicode");
+    if (c.hyperlink)
+        add("lien hypertexte");
+    return flags;
+}
+
+void printSchema(const jet::TableInfo& t)
+{
+    std::cout << "Table " << t.name << (t.system ? " (système)" : "") << " : " << t.rowCount << " lignes, "
+              << t.columns.size() << " colonnes, page de définition " << t.definitionPage << "\n";
+    for (const auto& c : t.columns) {
+        std::cout << "  " << c.name << " : " << jet::columnTypeName(c.type);
+        if (c.type == jet::ColumnType::Text)
+            std::cout << "(" << c.maxChars << ")";
+        if (c.type == jet::ColumnType::Numeric)
+            std::cout << "(" << c.precision << ", " << c.scale << ")";
+        std::cout << " [" << flagsOf(c) << "]\n";
+    }
+    for (const auto& i : t.indexes) {
+        std::cout << "  index " << i.name << " (";
+        for (size_t k = 0; k < i.columns.size(); ++k)
+            std::cout << (k ? ", " : "") << i.columns[k].column << (i.columns[k].ascending ? "" : " DESC");
+        std::cout << ")";
+        if (i.primary)
+            std::cout << " clé primaire";
+        if (i.unique && !i.primary)
+            std::cout << " unique";
+        if (i.ignoreNulls)
+            std::cout << " ignore les NULL";
+        if (i.required)
+            std::cout << " requis";
+        if (i.foreignKey)
+            std::cout << " clé étrangère";
+        std::cout << "\n";
+    }
+}
+
+int run(const std::vector<std::string>& args)
+{
+    const std::string& command = args[0];
+    if (args.size() < 2)
+        return usageError("fichier manquant pour la commande " + command);
+    const std::string& file = args[1];
+
+    if (command == "tables") {
+        bool system = args.size() > 2 && (args[2] == "--systeme" || args[2] == "--système");
+        if (args.size() > 2 && !system)
+            return usageError("argument inattendu : " + args[2]);
+        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        for (const auto& name : db->tableNames(system))
+            std::cout << name << "\n";
+        return 0;
+    }
+    if (command == "schema") {
+        if (args.size() > 3)
+            return usageError("trop d'arguments pour schema");
+        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        std::cout << "Format : " << jet::formatName(db->format()) << "\n";
+        if (args.size() == 3) {
+            printSchema(db->table(args[2]));
+        } else {
+            for (const auto& name : db->tableNames())
+                printSchema(db->table(name));
+        }
+        return 0;
+    }
+    if (command == "export" || command == "query" || command == "count") {
+        if (args.size() < 3)
+            return usageError(command == "query" ? "requête manquante" : "nom de table manquant");
+        long limit = -1;
+        if (command == "export" && args.size() == 5 && (args[3] == "--lignes" || args[3] == "--rows")) {
+            char* end = nullptr;
+            limit = std::strtol(args[4].c_str(), &end, 10);
+            if (!end || *end || limit < 0)
+                return usageError("nombre de lignes invalide : " + args[4]);
+        } else if (args.size() > 3) {
+            return usageError("trop d'arguments pour " + command);
+        }
+        if (command == "query" && args[2].find_first_not_of(" \t") != std::string::npos) {
+            std::string head = args[2].substr(args[2].find_first_not_of(" \t"));
+            if (head.size() < 6 || strncasecmp(head.c_str(), "SELECT", 6) != 0)
+                return usageError("la requête doit commencer par SELECT");
+        }
+        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        auto rows = db->openRecordset(args[2]);
+        if (command == "count") {
+            std::cout << rows->recordCount() << "\n";
+            return 0;
+        }
+        std::ios::sync_with_stdio(false);
+        velmor::writeCsvHeader(std::cout, *rows);
+        velmor::writeCsvRows(std::cout, *rows, limit);
+        std::cout.flush();
+        if (!std::cout)
+            throw jet::Error(jet::Code::IoError, "écriture sur la sortie standard impossible");
+        return 0;
+    }
+    return usageError("commande inconnue : " + command);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return usageError("commande manquante");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "aide") {
+        std::cout << kUsage;
+        return 0;
+    }
+    try {
+        return run(args);
+    } catch (const jet::Error& e) {
+        std::cerr << "velmor-db : " << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "velmor-db : erreur inattendue : " << e.what() << "\n";
+        return 1;
+    }
+}
