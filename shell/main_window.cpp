@@ -36,14 +36,6 @@ QColor activeBorderColour() {
 #endif
 }
 
-// The locale's short time format, without seconds should it have any.
-QString shortTimeFormat(const QLocale& locale) {
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    static const QRegularExpression seconds(QStringLiteral("[:.,]?\\s*s+"));
-    format.remove(seconds);
-    return format.trimmed();
-}
-
 struct ButtonSpec {
     QPushButton* MainWindow::*member;
     const char* name;
@@ -97,11 +89,18 @@ StatusBar1::StatusBar1(QWidget* parent) : QStatusBar(parent) {
     clock_->start();
 }
 
+QString StatusBar1::timeFormat(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("[:.,]?\\s*s+"));
+    format.remove(seconds);
+    return format.trimmed();
+}
+
 void StatusBar1::refresh() {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();
     const QString date = locale.toString(now.date(), QLocale::ShortFormat);
-    const QString time = locale.toString(now.time(), shortTimeFormat(locale));
+    const QString time = locale.toString(now.time(), timeFormat(locale));
     if (datePanel->text() != date)
         datePanel->setText(date);
     if (timePanel->text() != time)

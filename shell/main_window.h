@@ -15,6 +15,7 @@
 
 class QAction;
 class QLabel;
+class QLocale;
 class QMdiArea;
 class QMenu;
 class QPushButton;
@@ -38,6 +39,9 @@ public:
 
     // Puts the current date and time into their panels.
     void refresh();
+
+    // The locale's short time format without its seconds, if it has any.
+    static QString timeFormat(const QLocale& locale);
 
 private:
     QTimer* clock_ = nullptr;

@@ -1,0 +1,211 @@
+// The dialog seam: the scripted stand-in that tests use, and the on-screen
+// dialogs themselves (answered here by a timer, so nothing blocks).
+#include "shell/look.h"
+#include "shell/native_dialogs.h"
+#include "shell/scripted_dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace velmor;
+
+namespace {
+
+// Calls `inspect` on the modal dialog as soon as one is open.
+void whenModal(std::function<void(QWidget*)> inspect) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            inspect(modal);
+        }
+    });
+    timer->start();
+}
+
+QStringList buttonTexts(QMessageBox* box) {
+    QStringList texts;
+    for (QAbstractButton* b : box->buttons())
+        texts.append(b->text().remove(QLatin1Char('&')));
+    texts.sort();
+    return texts;
+}
+
+} // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installLook(*qApp); }
+
+    void nativeDialogsAreInUseByDefault() {
+        QCOMPARE(&dialogs(), static_cast<Dialogs*>(&nativeDialogs()));
+        QCOMPARE(applicationTitle(), QStringLiteral("velmor2"));
+    }
+
+    void scriptedDialogsRecordAndAnswer() {
+        {
+            ScriptedDialogs scripted;
+            QCOMPARE(&dialogs(), static_cast<Dialogs*>(&scripted));
+            scripted.queueYesNo(true);
+            scripted.queueInput(QStringLiteral("L'Oréal"));
+            scripted.queueInput(std::nullopt);
+            scripted.queueOpenFile(QStringLiteral("/a/b.mdb"));
+
+            QWidget parent;
+            dialogs().message(&parent, QStringLiteral("bonjour"), QString());
+            QCOMPARE(dialogs().askYesNo(nullptr, QStringLiteral("Sûr ?"), QStringLiteral("t"), true),
+                     true);
+            QCOMPARE(dialogs().askYesNo(nullptr, QStringLiteral("Encore ?"), QString(), false),
+                     false); // nothing queued: No
+            QCOMPARE(dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QStringLiteral("x")),
+                     std::optional<QString>(QStringLiteral("L'Oréal")));
+            QCOMPARE(dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QString()),
+                     std::optional<QString>());
+            QCOMPARE(dialogs().openFile(nullptr, QString(), QStringLiteral("Tout (*)"),
+                                        QStringLiteral("Tout (*)"), QString()),
+                     std::optional<QString>(QStringLiteral("/a/b.mdb")));
+            QPrinter printer;
+            QCOMPARE(dialogs().print(nullptr, printer), false); // nothing queued: Cancel
+
+            QCOMPARE(scripted.calls().size(), 7);
+            QCOMPARE(scripted.calls().at(0).parent, &parent);
+            QCOMPARE(scripted.messages(), QStringList{QStringLiteral("bonjour")});
+            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::YesNo).size(), 2);
+            QVERIFY(scripted.calls(ScriptedDialogs::Kind::YesNo).at(0).yesIsDefault);
+            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::Input).at(0).defaultText,
+                     QStringLiteral("x"));
+            QCOMPARE(scripted.unansweredCalls(), 2);
+
+            {
+                ScriptedDialogs inner;
+                QCOMPARE(&dialogs(), static_cast<Dialogs*>(&inner));
+            }
+            QCOMPARE(&dialogs(), static_cast<Dialogs*>(&scripted));
+        }
+        QCOMPARE(&dialogs(), static_cast<Dialogs*>(&nativeDialogs()));
+    }
+
+    void scriptedPrintCanWriteAPdf() {
+        QTemporaryDir dir;
+        ScriptedDialogs scripted;
+        const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+        scripted.queuePrint(true, pdf);
+        QPrinter printer;
+        QVERIFY(dialogs().print(nullptr, printer));
+        QCOMPARE(printer.outputFormat(), QPrinter::PdfFormat);
+        QCOMPARE(printer.outputFileName(), pdf);
+    }
+
+    void scriptedHookSeesEveryCall() {
+        ScriptedDialogs scripted;
+        QStringList seen;
+        scripted.setOnCall([&](const ScriptedDialogs::Call& call) { seen.append(call.text); });
+        dialogs().message(nullptr, QStringLiteral("un"), QString());
+        dialogs().askYesNo(nullptr, QStringLiteral("deux"), QString(), true);
+        QCOMPARE(seen, (QStringList{QStringLiteral("un"), QStringLiteral("deux")}));
+    }
+
+    void nativeMessageBox() {
+        QString title, text;
+        QStringList buttons;
+        int icon = -1;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            buttons = buttonTexts(box);
+            icon = box->icon();
+            box->button(QMessageBox::Ok)->click();
+        });
+        nativeDialogs().message(nullptr, QStringLiteral("Veuillez entrer votre nom svp "),
+                                QString());
+        QCOMPARE(title, QStringLiteral("velmor2"));
+        QCOMPARE(text, QStringLiteral("Veuillez entrer votre nom svp "));
+        QCOMPARE(buttons, QStringList{QStringLiteral("OK")});
+        QCOMPARE(icon, int(QMessageBox::NoIcon));
+    }
+
+    void nativeYesNo() {
+        QStringList buttons;
+        bool yesIsDefault = false;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            buttons = buttonTexts(box);
+            yesIsDefault = static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::Yes);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->windowTitle(), QStringLiteral("Suppression"));
+            box->defaultButton()->click();
+        });
+        QVERIFY(nativeDialogs().askYesNo(nullptr, QStringLiteral("Effacer ?"),
+                                         QStringLiteral("Suppression"), true));
+        QVERIFY(yesIsDefault);
+        // Qt's own texts are in French.
+        QCOMPARE(buttons, (QStringList{QStringLiteral("Non"), QStringLiteral("Oui")}));
+
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::No));
+            box->defaultButton()->click();
+        });
+        QVERIFY(!nativeDialogs().askYesNo(nullptr, QStringLiteral("Effacer ?"), QString(), false));
+    }
+
+    void nativeInputBox() {
+        whenModal([](QWidget* w) {
+            auto* box = qobject_cast<QInputDialog*>(w);
+            QVERIFY(box);
+            QCOMPARE(box->windowTitle(), QStringLiteral("velmor2"));
+            QCOMPARE(box->labelText(), QStringLiteral("Nom du client ?"));
+            QCOMPARE(box->textValue(), QStringLiteral("défaut"));
+            box->setTextValue(QStringLiteral("Crédit Agricole"));
+            box->accept();
+        });
+        QCOMPARE(nativeDialogs().input(nullptr, QStringLiteral("Nom du client ?"), QString(),
+                                       QStringLiteral("défaut")),
+                 std::optional<QString>(QStringLiteral("Crédit Agricole")));
+
+        whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        QCOMPARE(nativeDialogs().input(nullptr, QStringLiteral("?"), QString(), QString()),
+                 std::optional<QString>());
+    }
+
+    void nativeOpenDialogShowsTheFilterAndItsSelection() {
+        QTemporaryDir dir;
+        const QString filter = QStringLiteral("Tous les fichiers (*.*);;fichiers Access(*.mdb);;"
+                                              "Base Velmor v2.00(velmor2001.mdb)");
+        QStringList filters;
+        QString selected;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QFileDialog*>(w);
+            QVERIFY(box);
+            filters = box->nameFilters();
+            selected = box->selectedNameFilter();
+            box->reject();
+        });
+        QCOMPARE(nativeDialogs().openFile(nullptr, QString(), filter,
+                                          QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"),
+                                          dir.filePath(QStringLiteral("velmor2001.mdb"))),
+                 std::optional<QString>());
+        QCOMPARE(filters, filter.split(QStringLiteral(";;")));
+        QCOMPARE(selected, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
+    }
+};
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"

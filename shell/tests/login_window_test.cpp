@@ -1,0 +1,229 @@
+// The login window `session`: its controls, the empty-name message, the name
+// stored exactly as typed, and the way to the main window.
+#include "shell/login_window.h"
+#include "shell/look.h"
+#include "shell/main_window.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/settings.h"
+#include "shell/settings_sandbox.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace velmor;
+
+namespace {
+
+QString storedName(const QString& defaultValue = QStringLiteral("<aucun>")) {
+    return settings::read(QStringLiteral("option"), QStringLiteral("option"),
+                          QStringLiteral("util"), defaultValue);
+}
+
+const QString kEmptyNameMessage = QStringLiteral("Veuillez entrer votre nom svp ");
+
+} // namespace
+
+class LoginWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installLook(*qApp); }
+
+    void windowAndControls() {
+        SettingsSandbox sandbox;
+        LoginWindow session;
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+
+        QCOMPARE(session.objectName(), QStringLiteral("session"));
+        QCOMPARE(session.windowTitle(), QStringLiteral("Ouverture de session Velmor"));
+        QCOMPARE(session.size(), QSize(174, 202)); // 2610 x 3030 twips
+        QCOMPARE(session.minimumSize(), session.maximumSize());
+        const Qt::WindowFlags flags = session.windowFlags();
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+
+        QCOMPARE(session.findChild<QLabel*>(QStringLiteral("nomutilisateur")),
+                 session.nomutilisateur);
+        QCOMPARE(session.nomutilisateur->text(), QStringLiteral("Nom d'utilisateur :"));
+        QCOMPARE(session.nomutilisateur->font().family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(session.nomutilisateur->font().pointSizeF(), 12.0);
+        QVERIFY(session.nomutilisateur->font().bold());
+        QVERIFY(QFontInfo(session.nomutilisateur->font()).bold());
+
+        QCOMPARE(session.findChild<QLineEdit*>(QStringLiteral("entreesaisie")),
+                 session.entreesaisie);
+        QVERIFY(session.entreesaisie->text().isEmpty());
+        QCOMPARE(session.findChild<QPushButton*>(QStringLiteral("okutilisateur")),
+                 session.okutilisateur);
+        QCOMPARE(session.okutilisateur->text(), QStringLiteral("ok"));
+        QVERIFY(session.okutilisateur->isDefault());
+
+        // Top to bottom, button centred under the text box.
+        QVERIFY(session.nomutilisateur->geometry().bottom() <
+                session.entreesaisie->geometry().top());
+        QVERIFY(session.entreesaisie->geometry().bottom() <
+                session.okutilisateur->geometry().top());
+        QCOMPARE(session.okutilisateur->geometry().center().x(),
+                 session.entreesaisie->geometry().center().x());
+        for (QWidget* w : {static_cast<QWidget*>(session.nomutilisateur),
+                           static_cast<QWidget*>(session.entreesaisie),
+                           static_cast<QWidget*>(session.okutilisateur)})
+            QVERIFY(session.rect().contains(w->geometry()));
+
+        // The text box has the focus and comes first in the tab order.
+        session.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&session));
+        QCOMPARE(QApplication::focusWidget(), session.entreesaisie);
+        QCOMPARE(session.entreesaisie->nextInFocusChain(), session.okutilisateur);
+
+        // Nothing was read or written at start.
+        QCOMPARE(storedName(), QStringLiteral("<aucun>"));
+        QVERIFY(session.mainWindow() == nullptr);
+    }
+
+    void emptyNameIsRefusedEveryTime() {
+        SettingsSandbox sandbox;
+        settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("util"),
+                       QStringLiteral("ancien"));
+        ScriptedDialogs dialogs;
+        LoginWindow session;
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+
+        QTest::mouseClick(session.okutilisateur, Qt::LeftButton);
+        QTest::keyClick(session.entreesaisie, Qt::Key_Return);
+        QTest::keyClick(session.entreesaisie, Qt::Key_Enter);
+        session.okutilisateur->click();
+
+        QCOMPARE(dialogs.calls().size(), 4);
+        for (const ScriptedDialogs::Call& call : dialogs.calls()) {
+            QCOMPARE(call.kind, ScriptedDialogs::Kind::Message);
+            QCOMPARE(call.text, kEmptyNameMessage);
+            QCOMPARE(call.caption, QStringLiteral("velmor2"));
+        }
+        QCOMPARE(storedName(), QStringLiteral("ancien"));
+        QVERIFY(session.isVisible());
+        QVERIFY(session.mainWindow() == nullptr);
+
+        // Typing a name afterwards works.
+        QTest::keyClicks(session.entreesaisie, QStringLiteral("Jean"));
+        QTest::keyClick(session.entreesaisie, Qt::Key_Return);
+        QCOMPARE(storedName(), QStringLiteral("Jean"));
+        QCOMPARE(dialogs.calls().size(), 4);
+    }
+
+    void confirmByClick() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        int setUps = 0;
+        bool shownAtSetUp = true;
+        LoginWindow session([&](MainWindow& window) {
+            ++setUps;
+            shownAtSetUp = window.isVisible();
+        });
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+        QTest::keyClicks(session.entreesaisie, QStringLiteral("Dupr"));
+        session.entreesaisie->insert(QStringLiteral("é")); // keyClicks types ASCII only
+        QTest::mouseClick(session.okutilisateur, Qt::LeftButton);
+
+        QCOMPARE(storedName(), QStringLiteral("Dupré"));
+        QCOMPARE(dialogs.calls().size(), 0);
+        QVERIFY(!session.isVisible());
+        MainWindow* main = session.mainWindow();
+        QVERIFY(main != nullptr);
+        QCOMPARE(setUps, 1);
+        QVERIFY(!shownAtSetUp);
+        QVERIFY(main->isVisible());
+        QVERIFY(main->windowState() & Qt::WindowMaximized);
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+    }
+
+    void confirmByEnter_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter (keypad)") << int(Qt::Key_Enter);
+    }
+
+    void confirmByEnter() {
+        QFETCH(int, key);
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        int setUps = 0;
+        LoginWindow session([&](MainWindow&) { ++setUps; });
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+        QTest::keyClicks(session.entreesaisie, QStringLiteral("Marie"));
+        QTest::keyClick(session.entreesaisie, Qt::Key(key));
+        QCOMPARE(storedName(), QStringLiteral("Marie"));
+        QCOMPARE(setUps, 1);
+        QVERIFY(!session.isVisible());
+        QVERIFY(session.mainWindow() && session.mainWindow()->isVisible());
+    }
+
+    void enterOnTheButtonConfirmsOnce() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        int setUps = 0;
+        LoginWindow session([&](MainWindow&) { ++setUps; });
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+        QTest::keyClick(session.okutilisateur, Qt::Key_Return);
+        QCOMPARE(dialogs.messages(), QStringList{kEmptyNameMessage});
+        session.entreesaisie->setText(QStringLiteral("Paul"));
+        QTest::keyClick(session.okutilisateur, Qt::Key_Return);
+        QCOMPARE(setUps, 1);
+        QCOMPARE(dialogs.messages().size(), 1);
+        QCOMPARE(storedName(), QStringLiteral("Paul"));
+    }
+
+    void nameIsStoredAsTyped_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("one blank") << QStringLiteral(" ");
+        QTest::newRow("blanks around") << QStringLiteral("  Jean Dupont  ");
+        QTest::newRow("accents") << QStringLiteral("Élodie Gaëlle Müller");
+        QTest::newRow("apostrophe") << QStringLiteral("Jean d'Ormesson");
+        QTest::newRow("case kept") << QStringLiteral("jEAN");
+        QTest::newRow("quotes and backslash") << QStringLiteral("\"Jo\" c:\\x");
+    }
+
+    void nameIsStoredAsTyped() {
+        QFETCH(QString, name);
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        LoginWindow session;
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+        session.entreesaisie->setText(name);
+        QTest::mouseClick(session.okutilisateur, Qt::LeftButton);
+        QCOMPARE(dialogs.calls().size(), 0);
+        QCOMPARE(storedName(), name);
+        QVERIFY(session.mainWindow() != nullptr);
+    }
+
+    void closingBeforeConfirmingEndsTheProgram() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        LoginWindow session;
+        session.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session));
+        session.entreesaisie->setText(QStringLiteral("pas confirmé"));
+        QTimer::singleShot(0, &session, [&session] { session.close(); });
+        QTimer safety;
+        safety.setSingleShot(true);
+        connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+        safety.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(storedName(), QStringLiteral("<aucun>"));
+        QVERIFY(session.mainWindow() == nullptr);
+        QCOMPARE(dialogs.calls().size(), 0);
+    }
+};
+
+QTEST_MAIN(LoginWindowTest)
+#include "login_window_test.moc"

@@ -1,0 +1,183 @@
+// "Ouvrir une Base": the filter list, the third entry selected, Cancel
+// saving nothing, the picked path saved as `cheminbase`, and the dialog
+// starting from the file picked last.
+#include "shell/common_dialog.h"
+#include "shell/file_filter.h"
+#include "shell/main_window.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/settings.h"
+#include "shell/settings_sandbox.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace velmor;
+
+namespace {
+
+QString storedBase() {
+    return settings::read(QStringLiteral("option"), QStringLiteral("option"),
+                          QStringLiteral("cheminbase"), QStringLiteral("<aucune>"));
+}
+
+} // namespace
+
+class OpenDatabaseTest : public QObject {
+    Q_OBJECT
+private slots:
+    void filterTextIsExact() {
+        QCOMPARE(databaseFileFilter(),
+                 QStringLiteral("Tous les fichiers (*.*)|*.*|fichiers Access(*.mdb)|*.mdb|"
+                                "Base Velmor v2.00(velmor2001.mdb)|velmor2001.mdb"));
+    }
+
+    void filterConversion_data() {
+        QTest::addColumn<QString>("pipe");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("database") << databaseFileFilter()
+                                  << QStringList{QStringLiteral("Tous les fichiers (*.*)"),
+                                                 QStringLiteral("fichiers Access(*.mdb)"),
+                                                 QStringLiteral(
+                                                     "Base Velmor v2.00(velmor2001.mdb)")};
+        QTest::newRow("images")
+            << QStringLiteral("Tous les fichiers (*.*)|*.*|Fichiers jpg(*.jpg)|*.jpg|Fichiers "
+                              "Bitmap (*.bmp)|*.bmp")
+            << QStringList{QStringLiteral("Tous les fichiers (*.*)"),
+                           QStringLiteral("Fichiers jpg(*.jpg)"),
+                           QStringLiteral("Fichiers Bitmap (*.bmp)")};
+        QTest::newRow("description without patterns")
+            << QStringLiteral("Bases Access|*.mdb|Tout|*")
+            << QStringList{QStringLiteral("Bases Access (*.mdb)"), QStringLiteral("Tout (*)")};
+        QTest::newRow("several patterns")
+            << QStringLiteral("Images|*.jpg;*.jpeg;*.bmp")
+            << QStringList{QStringLiteral("Images (*.jpg *.jpeg *.bmp)")};
+        QTest::newRow("several patterns already shown")
+            << QStringLiteral("Images (*.jpg *.jpeg)|*.jpg;*.jpeg")
+            << QStringList{QStringLiteral("Images (*.jpg *.jpeg)")};
+        QTest::newRow("parentheses that are not the patterns")
+            << QStringLiteral("Sauvegardes (anciennes)|*.bak")
+            << QStringList{QStringLiteral("Sauvegardes (anciennes) (*.bak)")};
+        QTest::newRow("missing last pattern")
+            << QStringLiteral("Tout|*|Reste") << QStringList{QStringLiteral("Tout (*)"),
+                                                             QStringLiteral("Reste (*)")};
+        QTest::newRow("empty") << QString() << QStringList();
+    }
+
+    void filterConversion() {
+        QFETCH(QString, pipe);
+        QFETCH(QStringList, entries);
+        QCOMPARE(qtFilterEntries(pipe), entries);
+        QCOMPARE(toQtFilter(pipe), entries.join(QStringLiteral(";;")));
+    }
+
+    void filterEntryByIndex() {
+        const QString pipe = databaseFileFilter();
+        QCOMPARE(qtFilterEntry(pipe, 3), QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
+        QCOMPARE(qtFilterEntry(pipe, 1), QStringLiteral("Tous les fichiers (*.*)"));
+        QCOMPARE(qtFilterEntry(pipe, 0), QStringLiteral("Tous les fichiers (*.*)"));
+        QCOMPARE(qtFilterEntry(pipe, 9), QStringLiteral("Tous les fichiers (*.*)"));
+        QCOMPARE(qtFilterEntry(QString(), 1), QString());
+    }
+
+    void pickedPathIsSaved() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        MainWindow window;
+        const QString picked = QStringLiteral("/home/jean/Bases d'été/velmor2001.mdb");
+        dialogs.queueOpenFile(picked);
+        window.ouvrir->trigger();
+
+        QCOMPARE(dialogs.calls().size(), 1);
+        const ScriptedDialogs::Call call = dialogs.calls().first();
+        QCOMPARE(call.kind, ScriptedDialogs::Kind::OpenFile);
+        QCOMPARE(call.parent, &window);
+        QCOMPARE(call.filter, QStringLiteral("Tous les fichiers (*.*);;fichiers Access(*.mdb);;"
+                                             "Base Velmor v2.00(velmor2001.mdb)"));
+        QCOMPARE(call.selectedFilter, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
+        QCOMPARE(storedBase(), picked);
+        QCOMPARE(window.CommonDialog1.fileName(), picked);
+        QCOMPARE(window.CommonDialog1.filterIndex(), 3);
+        QVERIFY(window.CommonDialog1.cancelError());
+    }
+
+    void cancelSavesNothing() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        MainWindow window;
+        dialogs.queueOpenFile(std::nullopt);
+        window.ouvrir->trigger();
+        QCOMPARE(dialogs.calls().size(), 1);
+        QCOMPARE(storedBase(), QStringLiteral("<aucune>"));
+        QVERIFY(!QFileInfo::exists(sandbox.configHome() + QStringLiteral("/velmor/option.ini")));
+    }
+
+    void cancelAfterAPickKeepsTheEarlierPath() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        MainWindow window;
+        dialogs.queueOpenFile(QStringLiteral("/srv/a/velmor2001.mdb"));
+        dialogs.queueOpenFile(std::nullopt);
+        window.ouvrir->trigger();
+        window.ouvrir->trigger();
+        QCOMPARE(storedBase(), QStringLiteral("/srv/a/velmor2001.mdb"));
+        QCOMPARE(dialogs.messages(), QStringList());
+    }
+
+    void anyFileIsAccepted() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        MainWindow window;
+        dialogs.queueOpenFile(QStringLiteral("/etc/hostname"));
+        window.ouvrir->trigger();
+        QCOMPARE(storedBase(), QStringLiteral("/etc/hostname"));
+        dialogs.queueOpenFile(QStringLiteral("/n'existe/pas.txt"));
+        window.ouvrir->trigger();
+        QCOMPARE(storedBase(), QStringLiteral("/n'existe/pas.txt"));
+        QCOMPARE(dialogs.messages(), QStringList());
+    }
+
+    void dialogStartsFromTheFilePickedLast() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        MainWindow window;
+        dialogs.queueOpenFile(QStringLiteral("/srv/a/velmor2001.mdb"));
+        dialogs.queueOpenFile(std::nullopt);
+        dialogs.queueOpenFile(QStringLiteral("/srv/b/autre.mdb"));
+        dialogs.queueOpenFile(std::nullopt);
+        for (int i = 0; i < 4; ++i)
+            window.ouvrir->trigger();
+        const QList<ScriptedDialogs::Call> calls = dialogs.calls();
+        QCOMPARE(calls.size(), 4);
+        QCOMPARE(calls.at(0).startPath, QString());
+        QCOMPARE(calls.at(1).startPath, QStringLiteral("/srv/a/velmor2001.mdb"));
+        QCOMPARE(calls.at(2).startPath, QStringLiteral("/srv/a/velmor2001.mdb"));
+        QCOMPARE(calls.at(3).startPath, QStringLiteral("/srv/b/autre.mdb"));
+        for (const ScriptedDialogs::Call& call : calls)
+            QCOMPARE(call.selectedFilter, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
+        QCOMPARE(storedBase(), QStringLiteral("/srv/b/autre.mdb"));
+
+        // A new main window (a new run) starts afresh; only the setting remains.
+        MainWindow next;
+        dialogs.queueOpenFile(std::nullopt);
+        next.ouvrir->trigger();
+        QCOMPARE(dialogs.calls().last().startPath, QString());
+        QCOMPARE(storedBase(), QStringLiteral("/srv/b/autre.mdb"));
+    }
+
+    void commonDialogWithoutCancelError() {
+        ScriptedDialogs dialogs;
+        CommonDialog dialog;
+        dialog.setFilter(QStringLiteral("Tout|*"));
+        dialog.setFileName(QStringLiteral("/x/y.mdb"));
+        dialogs.queueOpenFile(std::nullopt);
+        QCOMPARE(dialog.showOpen(nullptr), std::optional<QString>(QStringLiteral("/x/y.mdb")));
+        dialog.setCancelError(true);
+        dialogs.queueOpenFile(std::nullopt);
+        QCOMPARE(dialog.showOpen(nullptr), std::optional<QString>());
+        QCOMPARE(dialog.fileName(), QStringLiteral("/x/y.mdb"));
+    }
+};
+
+QTEST_MAIN(OpenDatabaseTest)
+#include "open_database_test.moc"
