@@ -1,0 +1,66 @@
+#include "sheets/bound_field.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace velmor {
+
+LineEditField::LineEditField(QLineEdit* edit) : edit_(edit) {}
+
+QString LineEditField::text() const
+{
+    return edit_ ? edit_->text() : QString();
+}
+
+void LineEditField::setText(const QString& text)
+{
+    if (!edit_)
+        return;
+    edit_->setText(text); // clears the modified flag
+    edit_->setModified(false);
+    edit_->setCursorPosition(0);
+}
+
+bool LineEditField::isModified() const
+{
+    return edit_ && edit_->isModified();
+}
+
+void LineEditField::setModified(bool modified)
+{
+    if (edit_)
+        edit_->setModified(modified);
+}
+
+LabelField::LabelField(QLabel* label) : label_(label)
+{
+    if (label_)
+        shown_ = label_->text();
+}
+
+QString LabelField::text() const
+{
+    return label_ ? label_->text() : QString();
+}
+
+void LabelField::setText(const QString& text)
+{
+    shown_ = text;
+    modified_ = false;
+    if (label_)
+        label_->setText(text);
+}
+
+bool LabelField::isModified() const
+{
+    return label_ && (modified_ || label_->text() != shown_);
+}
+
+void LabelField::setModified(bool modified)
+{
+    modified_ = modified;
+    if (!modified && label_)
+        shown_ = label_->text();
+}
+
+} // namespace velmor

@@ -1,0 +1,54 @@
+// The widgets a sheet binds to its record source's columns.
+//
+// LineEditField: a QLineEdit; "modified" is the line edit's own flag, which
+// typing sets and every setText() clears.
+// LabelField: a display label the user cannot type into; it counts as
+// modified when its text was set by anyone but the record source showing a
+// row (directly on the QLabel or through setModified(true)).
+//
+// Both hold the widget weakly: once it is gone they read as empty and
+// unmodified.
+#pragma once
+
+#include "sheets/record_source.h"
+
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+
+namespace velmor {
+
+class LineEditField : public BoundField {
+public:
+    explicit LineEditField(QLineEdit* edit);
+
+    QString text() const override;
+    void setText(const QString& text) override;
+    bool isModified() const override;
+    void setModified(bool modified) override;
+
+    QLineEdit* widget() const { return edit_; }
+
+private:
+    QPointer<QLineEdit> edit_;
+};
+
+class LabelField : public BoundField {
+public:
+    explicit LabelField(QLabel* label);
+
+    QString text() const override;
+    void setText(const QString& text) override;
+    bool isModified() const override;
+    void setModified(bool modified) override;
+
+    QLabel* widget() const { return label_; }
+
+private:
+    QPointer<QLabel> label_;
+    QString shown_;        // the text the record source put there last
+    bool modified_ = false;
+};
+
+} // namespace velmor

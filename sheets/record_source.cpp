@@ -1,0 +1,555 @@
+#include "sheets/record_source.h"
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+#include "sheets/value_text.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace velmor {
+
+using Code = RecordSourceError::Code;
+
+namespace {
+
+BaseR::DatabaseOpener& installedOpener()
+{
+    static BaseR::DatabaseOpener opener;
+    return opener;
+}
+
+QString quoted(const QString& text)
+{
+    return QStringLiteral("« %1 »").arg(text);
+}
+
+QString engineText(const jet::Error& e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+// The engine's failure as the record source reports it. `doing` says what
+// was being done ("Impossible d'enregistrer la fiche").
+RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
+{
+    Code code = Code::Engine;
+    switch (e.code()) {
+    case jet::Code::IoError:
+    case jet::Code::NotADatabase:
+    case jet::Code::Corrupt: code = Code::NoDatabase; break;
+    case jet::Code::NotFound:
+    case jet::Code::SqlError: code = Code::BadSource; break;
+    case jet::Code::ReadOnly:
+    case jet::Code::Locked: code = Code::ReadOnly; break;
+    case jet::Code::NoCurrentRow: code = Code::NoCurrentRow; break;
+    case jet::Code::InvalidValue: code = Code::BadValue; break;
+    case jet::Code::Unsupported:
+    case jet::Code::Constraint:
+    case jet::Code::InvalidState: code = Code::Engine; break;
+    }
+    return RecordSourceError(code, QStringLiteral("%1 : %2").arg(doing, engineText(e)));
+}
+
+// The engine, after the checks that give the clearest messages.
+std::unique_ptr<jet::Database> openWithEngine(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw RecordSourceError(Code::NoDatabase,
+                                QStringLiteral("Le fichier de base de données %1 est introuvable.").arg(quoted(path)));
+    if (info.isDir())
+        throw RecordSourceError(Code::NoDatabase,
+                                QStringLiteral("%1 est un dossier, pas une base de données.").arg(quoted(path)));
+    return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadWriteIfPossible);
+}
+
+} // namespace
+
+RecordSourceDesign RecordSourceDesign::returnSheet()
+{
+    RecordSourceDesign d;
+    d.connect = QStringLiteral("Access");
+    d.recordSource = QStringLiteral("velmor2001");
+    d.caption = QStringLiteral("Velmor Retour");
+    d.toolTip = QStringLiteral("Base de donnée en cours");
+    d.visible = false;
+    return d;
+}
+
+RecordSourceDesign RecordSourceDesign::loanSheet()
+{
+    RecordSourceDesign d;
+    d.connect = QStringLiteral("Access");
+    d.recordSource = QStringLiteral("tablep");
+    d.caption = QStringLiteral("velmor pret");
+    d.toolTip = QString();
+    d.visible = false;
+    return d;
+}
+
+struct BaseR::Impl {
+    struct Binding {
+        QString column;
+        BoundField* field = nullptr;
+        int index = -1; // in the open row set
+    };
+
+    BaseR* q = nullptr;
+    std::unique_ptr<jet::Database> db;
+    std::unique_ptr<jet::Recordset> rs;
+    std::vector<Binding> bindings;
+    jet::Bookmark lastModified;
+
+    bool open() const { return rs != nullptr; }
+    bool adding() const { return rs && rs->editMode() == jet::Recordset::EditMode::Adding; }
+    bool onRow() const { return rs && !adding() && rs->hasCurrent() && !rs->isDeleted(); }
+
+    void requireOpen() const
+    {
+        if (!open())
+            throw RecordSourceError(Code::NotOpen,
+                                    QStringLiteral("La source d'enregistrements n'est pas ouverte : aucune base de "
+                                                   "données n'a été lue."));
+    }
+
+    bool anyModified() const
+    {
+        return std::any_of(bindings.begin(), bindings.end(),
+                           [](const Binding& b) { return b.field && b.field->isModified(); });
+    }
+
+    // Every bound column must exist in `set`; returns the indexes in order.
+    static std::vector<int> resolve(const std::vector<Binding>& bindings, const jet::Recordset& set,
+                                    const QString& source)
+    {
+        std::vector<int> indexes;
+        for (const Binding& b : bindings) {
+            const int index = set.columnIndex(b.column.toStdString());
+            if (index < 0)
+                throw RecordSourceError(Code::BadSource, QStringLiteral("La colonne %1 n'existe pas dans %2.")
+                                                             .arg(quoted(b.column), quoted(source.trimmed())));
+            indexes.push_back(index);
+        }
+        return indexes;
+    }
+
+    // Fills every bound field from the current row, or clears them.
+    void show()
+    {
+        const bool row = onRow();
+        for (Binding& b : bindings) {
+            if (!b.field)
+                continue;
+            QString text;
+            if (row && b.index >= 0) {
+                try {
+                    text = valuetext::toText(rs->value(b.index), rs->columns().at(b.index));
+                } catch (const jet::Error&) {
+                    text.clear(); // an unreadable cell shows as empty and is not written back
+                }
+            }
+            b.field->setText(text);
+        }
+    }
+
+    // The values of the modified fields, converted; throws BadValue naming the
+    // first field that does not convert (its text stays as typed).
+    std::vector<std::pair<int, jet::Value>> editedValues() const
+    {
+        std::vector<std::pair<int, jet::Value>> values;
+        for (const Binding& b : bindings) {
+            if (!b.field || b.index < 0 || !b.field->isModified())
+                continue;
+            const jet::ColumnInfo& column = rs->columns().at(b.index);
+            valuetext::Conversion converted = valuetext::fromText(b.field->text(), column);
+            if (!converted.ok())
+                throw RecordSourceError(Code::BadValue, converted.error);
+            values.emplace_back(b.index, *converted.value);
+        }
+        return values;
+    }
+
+    // Writes the modified fields into the current row (edit) or the new row;
+    // `always` stores the row even when no field changed.
+    void write(bool always)
+    {
+        const bool isNew = adding();
+        std::vector<std::pair<int, jet::Value>> values = editedValues();
+        if (!isNew) {
+            // A field typed back to what the row holds is no change.
+            values.erase(std::remove_if(values.begin(), values.end(),
+                                        [&](const auto& v) {
+                                            try {
+                                                return rs->value(v.first) == v.second;
+                                            } catch (const jet::Error&) {
+                                                return false;
+                                            }
+                                        }),
+                         values.end());
+            if (values.empty() && !always)
+                return;
+            if (values.empty()) {
+                try {
+                    lastModified = rs->bookmark();
+                } catch (const jet::Error& e) {
+                    throw fromEngine(e, QStringLiteral("Impossible d'enregistrer la fiche"));
+                }
+                return;
+            }
+        }
+        const QString doing = isNew ? QStringLiteral("Impossible d'ajouter la fiche")
+                                    : QStringLiteral("Impossible d'enregistrer la fiche");
+        try {
+            if (!isNew)
+                rs->edit();
+            for (const auto& [index, value] : values)
+                rs->setValue(index, value);
+            rs->update();
+        } catch (const jet::Error& e) {
+            // An existing row goes back to what it was; a new row keeps what
+            // was set so far and stays pending, as the fields do.
+            if (!isNew) {
+                try {
+                    if (rs->editMode() != jet::Recordset::EditMode::None)
+                        rs->cancelUpdate();
+                } catch (const jet::Error&) {
+                }
+            }
+            throw fromEngine(e, doing);
+        }
+        lastModified = rs->lastModified();
+    }
+
+    // A move: leaves the row, moves, shows where it went.
+    template <typename Move>
+    void moveOn(Move move, const QString& doing)
+    {
+        requireOpen();
+        leave();
+        try {
+            move(*rs);
+        } catch (const jet::Error& e) {
+            show();
+            emit q->currentChanged();
+            if (e.code() == jet::Code::NoCurrentRow)
+                throw RecordSourceError(Code::NoCurrentRow,
+                                        rs->recordCount() == 0
+                                            ? QStringLiteral("Aucune fiche : %1 est impossible.").arg(doing)
+                                            : QStringLiteral("Plus de fiche de ce côté : %1 est impossible.").arg(doing));
+            throw fromEngine(e, QStringLiteral("Déplacement impossible"));
+        }
+        show();
+        emit q->currentChanged();
+    }
+
+    // Leaving the row: saves its edits, drops an untouched new row. Returns
+    // whether anything was written or dropped.
+    bool leave()
+    {
+        if (!open())
+            return false;
+        if (adding()) {
+            if (anyModified()) {
+                write(true);
+            } else {
+                try {
+                    rs->cancelUpdate();
+                } catch (const jet::Error& e) {
+                    throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+                }
+            }
+            return true;
+        }
+        if (onRow() && anyModified()) {
+            write(false);
+            return true;
+        }
+        return false;
+    }
+};
+
+BaseR::BaseR(const RecordSourceDesign& design, QObject* parent)
+    : QObject(parent), d(std::make_unique<Impl>()), design_(design), recordSource_(design.recordSource)
+{
+    d->q = this;
+    setObjectName(QStringLiteral("BaseR"));
+}
+
+BaseR::~BaseR()
+{
+    if (d->adding()) {
+        try {
+            d->rs->cancelUpdate();
+        } catch (...) {
+        }
+    }
+}
+
+void BaseR::setDatabaseOpener(DatabaseOpener opener)
+{
+    installedOpener() = std::move(opener);
+}
+
+void BaseR::bind(const QString& column, BoundField* field)
+{
+    if (!field)
+        return;
+    Impl::Binding binding{column, field, -1};
+    if (d->open()) {
+        binding.index = d->rs->columnIndex(column.toStdString());
+        if (binding.index < 0)
+            throw RecordSourceError(Code::BadSource, QStringLiteral("La colonne %1 n'existe pas dans %2.")
+                                                         .arg(quoted(column), quoted(recordSource_.trimmed())));
+    }
+    unbind(field);
+    d->bindings.push_back(binding);
+    if (d->open()) {
+        QString text;
+        if (d->onRow()) {
+            try {
+                text = valuetext::toText(d->rs->value(binding.index), d->rs->columns().at(binding.index));
+            } catch (const jet::Error&) {
+            }
+        }
+        field->setText(text);
+    }
+}
+
+void BaseR::unbind(BoundField* field)
+{
+    auto& b = d->bindings;
+    b.erase(std::remove_if(b.begin(), b.end(), [field](const Impl::Binding& x) { return x.field == field; }),
+            b.end());
+}
+
+std::optional<RecordSourceError> BaseR::openOnLoad()
+{
+    if (d->open())
+        return std::nullopt;
+    try {
+        Refresh();
+    } catch (const RecordSourceError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+void BaseR::Refresh()
+{
+    // The row being left is saved first; if it cannot be, nothing changes.
+    if (d->open() && d->leave()) {
+        d->show();
+        emit currentChanged();
+    }
+
+    if (databaseName_.trimmed().isEmpty())
+        throw RecordSourceError(Code::NoDatabase, QStringLiteral("Aucune base de données n'est choisie."));
+    if (recordSource_.trimmed().isEmpty())
+        throw RecordSourceError(Code::BadSource, QStringLiteral("Aucune table ni requête n'est indiquée."));
+
+    std::unique_ptr<jet::Database> db;
+    try {
+        db = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
+        if (!db)
+            throw RecordSourceError(Code::NoDatabase, QStringLiteral("Impossible d'ouvrir la base de données %1.")
+                                                          .arg(quoted(databaseName_)));
+    } catch (const jet::Error& e) {
+        QString message;
+        switch (e.code()) {
+        case jet::Code::NotADatabase:
+            message = QStringLiteral("Le fichier %1 n'est pas une base de données Access (%2).")
+                          .arg(quoted(databaseName_), engineText(e));
+            break;
+        case jet::Code::Unsupported:
+            message = QStringLiteral("La base de données %1 ne peut pas être lue : %2")
+                          .arg(quoted(databaseName_), engineText(e));
+            break;
+        default:
+            message = QStringLiteral("Impossible d'ouvrir la base de données %1 : %2")
+                          .arg(quoted(databaseName_), engineText(e));
+            break;
+        }
+        throw RecordSourceError(e.code() == jet::Code::Locked ? Code::ReadOnly : Code::NoDatabase, message);
+    } catch (const std::bad_alloc&) {
+        throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
+    }
+
+    std::unique_ptr<jet::Recordset> rs;
+    std::vector<int> indexes;
+    try {
+        rs = db->openRecordset(recordSource_.toStdString());
+        if (!rs)
+            throw jet::Error(jet::Code::NotFound, "aucun résultat");
+        indexes = Impl::resolve(d->bindings, *rs, recordSource_);
+    } catch (const jet::Error& e) {
+        const QString what = e.code() == jet::Code::SqlError
+                                 ? QStringLiteral("La requête %1 est refusée par la base de données : %2")
+                                 : QStringLiteral("Impossible de lire %1 : %2");
+        throw RecordSourceError(e.code() == jet::Code::SqlError || e.code() == jet::Code::NotFound
+                                    ? Code::BadSource
+                                    : Code::Engine,
+                                what.arg(quoted(recordSource_.trimmed()), engineText(e)));
+    }
+
+    // The new row set replaces the old one only now that it is open.
+    d->rs = std::move(rs);
+    d->db = std::move(db);
+    d->lastModified = {};
+    for (size_t i = 0; i < d->bindings.size(); ++i)
+        d->bindings[i].index = indexes[i];
+    d->show();
+    emit currentChanged();
+}
+
+void BaseR::UpdateRecord()
+{
+    d->requireOpen();
+    if (!d->adding() && !d->onRow())
+        throw RecordSourceError(Code::NoCurrentRow,
+                                QStringLiteral("Aucune fiche n'est affichée : il n'y a rien à enregistrer."));
+    d->write(true);
+    d->show();
+    emit currentChanged();
+}
+
+BaseR::State BaseR::state() const
+{
+    if (!d->open())
+        return State::Closed;
+    if (d->adding())
+        return State::Adding;
+    return d->onRow() ? State::CurrentRow : State::NoCurrentRow;
+}
+
+bool BaseR::BOF() const
+{
+    return !d->open() || d->rs->bof();
+}
+
+bool BaseR::EOF_() const
+{
+    return !d->open() || d->rs->eof();
+}
+
+long BaseR::RecordCount() const
+{
+    return d->open() ? d->rs->recordCount() : 0;
+}
+
+void BaseR::AddNew()
+{
+    d->requireOpen();
+    d->leave();
+    try {
+        d->rs->addNew();
+    } catch (const jet::Error& e) {
+        d->show();
+        emit currentChanged();
+        throw fromEngine(e, QStringLiteral("Impossible d'ajouter une fiche"));
+    }
+    d->show(); // the new row: every field empty
+    emit currentChanged();
+}
+
+void BaseR::Delete()
+{
+    d->requireOpen();
+    if (d->adding()) {
+        // The pending new row is not in the table: it is dropped.
+        try {
+            d->rs->cancelUpdate();
+        } catch (const jet::Error& e) {
+            throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+        }
+        d->show();
+        emit currentChanged();
+        return;
+    }
+    if (!d->onRow())
+        throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée : rien à effacer."));
+    try {
+        d->rs->deleteCurrent();
+    } catch (const jet::Error& e) {
+        throw fromEngine(e, QStringLiteral("Impossible d'effacer la fiche"));
+    }
+    d->show(); // no row is current until the next move
+    emit currentChanged();
+}
+
+void BaseR::MoveFirst()
+{
+    d->moveOn([](jet::Recordset& rs) { rs.moveFirst(); }, QStringLiteral("aller à la première fiche"));
+}
+
+void BaseR::MovePrevious()
+{
+    d->moveOn([](jet::Recordset& rs) { rs.movePrevious(); }, QStringLiteral("revenir à la fiche précédente"));
+}
+
+void BaseR::MoveNext()
+{
+    d->moveOn([](jet::Recordset& rs) { rs.moveNext(); }, QStringLiteral("passer à la fiche suivante"));
+}
+
+void BaseR::MoveLast()
+{
+    d->moveOn([](jet::Recordset& rs) { rs.moveLast(); }, QStringLiteral("aller à la dernière fiche"));
+}
+
+jet::Bookmark BaseR::LastModified() const
+{
+    d->requireOpen();
+    if (!d->lastModified.valid())
+        throw RecordSourceError(Code::NoCurrentRow,
+                                QStringLiteral("Aucune fiche n'a encore été enregistrée depuis l'ouverture."));
+    return d->lastModified;
+}
+
+jet::Bookmark BaseR::Bookmark() const
+{
+    d->requireOpen();
+    if (!d->onRow())
+        throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée."));
+    try {
+        return d->rs->bookmark();
+    } catch (const jet::Error& e) {
+        throw fromEngine(e, QStringLiteral("Signet indisponible"));
+    }
+}
+
+void BaseR::setBookmark(jet::Bookmark bookmark)
+{
+    d->requireOpen();
+    d->leave();
+    try {
+        d->rs->setBookmark(bookmark);
+    } catch (const jet::Error& e) {
+        d->show();
+        emit currentChanged();
+        if (e.code() == jet::Code::NotFound || e.code() == jet::Code::NoCurrentRow)
+            throw RecordSourceError(Code::NoCurrentRow,
+                                    QStringLiteral("Cette fiche ne fait pas partie des fiches affichées."));
+        throw fromEngine(e, QStringLiteral("Impossible d'afficher la fiche"));
+    }
+    d->show();
+    emit currentChanged();
+}
+
+void BaseR::savePending()
+{
+    if (d->leave()) {
+        d->show();
+        emit currentChanged();
+    }
+}
+
+bool BaseR::hasPendingEdits() const
+{
+    return d->adding() || (d->onRow() && d->anyModified());
+}
+
+} // namespace velmor
