@@ -1,0 +1,55 @@
+// Row slots of Jet4/ACE data pages (and long-value pages, which share their
+// layout): header, row offset table growing down from byte 14, rows packed
+// from the end of the page towards the table.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace jet::writer {
+
+constexpr uint16_t kRowDeleted = 0x8000;
+constexpr uint16_t kRowOverflow = 0x4000;
+constexpr uint16_t kRowOffsetMask = 0x1FFF;
+constexpr int kDataPageHeader = 14;
+constexpr int kMaxRowsPerPage = 255;
+// Owner field of a long-value page instead of a table definition page.
+constexpr uint32_t kLongValueOwner = 0x4C41564C; // "LVAL"
+
+inline uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t rd24(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16; }
+inline uint32_t rd32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+inline void wr24(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); }
+inline void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
+
+struct DataPage {
+    uint8_t* p;
+    uint32_t pageSize;
+
+    // A fresh empty data page owned by `owner`.
+    static void init(uint8_t* page, uint32_t pageSize, uint32_t owner);
+
+    int rowCount() const { return rd16(p + 12); }
+    uint16_t slot(int row) const { return rd16(p + kDataPageHeader + 2 * row); }
+    void setSlot(int row, uint16_t v) { wr16(p + kDataPageHeader + 2 * row, v); }
+    int rowStart(int row) const { return slot(row) & kRowOffsetMask; }
+    int rowEnd(int row) const { return row == 0 ? int(pageSize) : rowStart(row - 1); }
+    int rowSize(int row) const { return rowEnd(row) - rowStart(row); }
+    uint32_t owner() const { return rd32(p + 4); }
+    int freeSpace() const { return rd16(p + 2); }
+    // Start of the lowest row (pageSize when there is none).
+    int dataStart() const { return rowCount() == 0 ? int(pageSize) : rowStart(rowCount() - 1); }
+    // Whether a new row of `size` bytes fits, with its slot.
+    bool fits(int size) const;
+    // Appends a row; returns its slot number.
+    int addRow(const uint8_t* bytes, int size, uint16_t flags = 0);
+    // Replaces the bytes of a row (the page must have room for the growth);
+    // the rows below it move, their slots follow. Flags are kept.
+    void replaceRow(int row, const uint8_t* bytes, int size);
+    // Recomputes the free-space field from the layout.
+    void updateFreeSpace();
+};
+
+} // namespace jet::writer

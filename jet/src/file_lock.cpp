@@ -1,0 +1,122 @@
+#include "file_lock.h"
+
+#include "jet/status.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace jet::writer {
+
+namespace {
+// A byte far beyond the largest Jet/ACE file (2 GiB), never read by anybody.
+constexpr uint64_t kLockOffset = 0x7FFFFFF0ull + 0x100000000ull;
+}
+
+FileLock::FileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+FileLock::~FileLock()
+{
+    if (held_)
+        unlock();
+}
+
+bool FileLock::attempt(bool exclusive)
+{
+#ifdef _WIN32
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(kLockOffset & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+    DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (LockFileEx(h, flags, 0, 1, 0, &ov))
+        return true;
+    if (GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING)
+        return false;
+    throw Error(Code::IoError, "verrouillage impossible : " + path_);
+#else
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(kLockOffset);
+    fl.l_len = 1;
+#ifdef F_OFD_SETLK
+    int cmd = F_OFD_SETLK;
+#else
+    int cmd = F_SETLK;
+#endif
+    for (;;) {
+        if (fcntl(fd_, cmd, &fl) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EACCES)
+            return false;
+        throw Error(Code::IoError, "verrouillage impossible : " + path_ + " (" + std::strerror(errno) + ")");
+    }
+#endif
+}
+
+void FileLock::acquire(bool exclusive, int timeoutMs)
+{
+    if (held_)
+        unlock();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int pause = 50; // microseconds
+    while (!attempt(exclusive)) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw Error(Code::Locked, "fichier verrouillé par un autre programme : " + path_);
+        std::this_thread::sleep_for(std::chrono::microseconds(pause));
+        pause = std::min(pause * 2, 2000);
+    }
+    held_ = true;
+}
+
+void FileLock::lockExclusive(int timeoutMs) { acquire(true, timeoutMs); }
+void FileLock::lockShared(int timeoutMs) { acquire(false, timeoutMs); }
+
+bool FileLock::tryLockExclusive()
+{
+    if (held_)
+        unlock();
+    held_ = attempt(true);
+    return held_;
+}
+
+void FileLock::unlock()
+{
+    if (!held_)
+        return;
+    held_ = false;
+#ifdef _WIN32
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(kLockOffset & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+    UnlockFileEx(h, 0, 1, 0, &ov);
+#else
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(kLockOffset);
+    fl.l_len = 1;
+#ifdef F_OFD_SETLK
+    fcntl(fd_, F_OFD_SETLK, &fl);
+#else
+    fcntl(fd_, F_SETLK, &fl);
+#endif
+#endif
+}
+
+} // namespace jet::writer

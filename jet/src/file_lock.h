@@ -1,0 +1,40 @@
+// Inter-process lock of a database file for the duration of a write.
+//
+// The lock is an advisory byte-range lock (open-file-description lock on
+// Linux, fcntl elsewhere, LockFileEx on Windows) on a byte far beyond the end
+// of any Jet file, so that it never covers data that another program reads.
+// Writers take it exclusively; a reader that must not see a write half done
+// can take it shared for the time it reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace jet::writer {
+
+class FileLock {
+public:
+    // fd is borrowed; it must stay open while the lock is used.
+    explicit FileLock(int fd, std::string path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Wait up to timeoutMs for the lock; throws Error(Locked) after that.
+    void lockExclusive(int timeoutMs = 30000);
+    void lockShared(int timeoutMs = 30000);
+    // Non-blocking attempt; false when another process holds it.
+    bool tryLockExclusive();
+    void unlock();
+    bool held() const { return held_; }
+
+private:
+    bool attempt(bool exclusive);
+    void acquire(bool exclusive, int timeoutMs);
+
+    int fd_;
+    std::string path_;
+    bool held_ = false;
+};
+
+} // namespace jet::writer

@@ -1,0 +1,205 @@
+#include "page_store.h"
+
+#include "journal.h"
+#include "jet/status.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet::writer {
+
+namespace {
+
+[[noreturn]] void ioFailure(const std::string& what, const std::string& path)
+{
+    throw Error(Code::IoError, what + " : " + path + " (" + std::strerror(errno) + ")");
+}
+
+void readExactly(int fd, uint8_t* data, size_t size, uint64_t offset, const std::string& path)
+{
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::pread(fd, data + got, size - got, off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ioFailure("lecture impossible", path);
+        if (n == 0)
+            throw Error(Code::Corrupt, "fichier tronqué : " + path);
+        got += size_t(n);
+    }
+}
+
+void writeExactly(int fd, const uint8_t* data, size_t size, uint64_t offset, const std::string& path)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ioFailure("écriture impossible", path);
+        done += size_t(n);
+    }
+}
+
+} // namespace
+
+std::string PageStore::whyNotWritable(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    if (errno == EACCES || errno == EPERM)
+        return "fichier en lecture seule (droits insuffisants) : " + path;
+    if (errno == EROFS)
+        return "fichier sur un support en lecture seule : " + path;
+    if (errno == ENOENT)
+        return "fichier introuvable : " + path;
+    return "fichier impossible à ouvrir en écriture : " + path + " (" + std::strerror(errno) + ")";
+}
+
+PageStore::PageStore(const std::string& path) : path_(path)
+{
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) {
+        int saved = errno;
+        std::string why = whyNotWritable(path);
+        errno = saved;
+        if (saved == ENOENT)
+            throw Error(Code::IoError, "fichier introuvable : " + path);
+        throw Error(Code::ReadOnly, why.empty() ? "fichier en lecture seule : " + path : why);
+    }
+    lock_ = std::make_unique<FileLock>(fd_, path_);
+}
+
+PageStore::~PageStore()
+{
+    lock_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool PageStore::recover()
+{
+    if (!journalExists(path_))
+        return false;
+    lock_->lockExclusive();
+    bool restored = false;
+    try {
+        restored = recoverFromJournal(fd_, path_);
+    } catch (...) {
+        lock_->unlock();
+        throw;
+    }
+    lock_->unlock();
+    return restored;
+}
+
+Transaction::Transaction(PageStore& store) : store_(store)
+{
+    store_.lock().lockExclusive();
+    try {
+        recoverFromJournal(store_.fd(), store_.path());
+        struct stat st;
+        if (::fstat(store_.fd(), &st) != 0)
+            ioFailure("lecture impossible", store_.path());
+        uint8_t header[0x18];
+        if (st.st_size < 0x18)
+            throw Error(Code::NotADatabase, "fichier vide ou trop court : " + store_.path());
+        readExactly(store_.fd(), header, sizeof header, 0, store_.path());
+        version_ = header[0x14];
+        pageSize_ = version_ == 0 ? 2048 : 4096;
+        originalSize_ = uint64_t(st.st_size);
+        pageCount_ = uint32_t(originalSize_ / pageSize_);
+    } catch (...) {
+        store_.lock().unlock();
+        throw;
+    }
+}
+
+Transaction::~Transaction()
+{
+    store_.lock().unlock();
+}
+
+Transaction::Entry& Transaction::load(uint32_t number)
+{
+    auto it = pages_.find(number);
+    if (it != pages_.end())
+        return it->second;
+    if (number >= pageCount_)
+        throw Error(Code::Corrupt, "page " + std::to_string(number) + " : au-delà de la fin du fichier");
+    Entry e;
+    e.data.resize(pageSize_);
+    readExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
+    return pages_.emplace(number, std::move(e)).first->second;
+}
+
+const uint8_t* Transaction::page(uint32_t number)
+{
+    return load(number).data.data();
+}
+
+uint8_t* Transaction::modify(uint32_t number)
+{
+    Entry& e = load(number);
+    if (!e.dirty) {
+        if (!e.fresh)
+            e.original = e.data;
+        e.dirty = true;
+    }
+    return e.data.data();
+}
+
+uint32_t Transaction::appendPage()
+{
+    uint32_t number = pageCount_++;
+    Entry e;
+    e.data.assign(pageSize_, 0);
+    e.dirty = true;
+    e.fresh = true;
+    pages_.emplace(number, std::move(e));
+    return number;
+}
+
+void Transaction::commit()
+{
+    if (committed_)
+        return;
+    std::vector<JournalPage> originals;
+    bool anyDirty = false;
+    for (auto& [number, e] : pages_) {
+        if (!e.dirty)
+            continue;
+        anyDirty = true;
+        if (!e.fresh)
+            originals.push_back({number, e.original.data()});
+    }
+    if (!anyDirty) {
+        committed_ = true;
+        return;
+    }
+    writeJournal(store_.path(), pageSize_, originalSize_, originals);
+    for (auto& [number, e] : pages_) {
+        if (e.dirty)
+            writeExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
+    }
+    if (::fdatasync(store_.fd()) != 0)
+        ioFailure("écriture impossible", store_.path());
+    removeJournal(store_.path());
+    committed_ = true;
+    for (auto& [number, e] : pages_) {
+        e.dirty = false;
+        e.fresh = false;
+        e.original.clear();
+    }
+    originalSize_ = uint64_t(pageCount_) * pageSize_;
+}
+
+} // namespace jet::writer

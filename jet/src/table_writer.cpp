@@ -1,0 +1,397 @@
+#include "table_writer.h"
+
+#include "data_page_writer.h"
+#include "jet/status.h"
+
+#include <random>
+
+namespace jet::writer {
+
+namespace {
+
+constexpr uint8_t kLvInline = 0x80;
+constexpr uint8_t kLvSingle = 0x40;
+constexpr uint8_t kLvChain = 0x00;
+constexpr int kLvChunk = kMaxLongValueRow - 4;
+
+std::vector<uint8_t> longValueField(uint32_t length, uint8_t type, uint32_t page, uint8_t row)
+{
+    std::vector<uint8_t> f(12, 0);
+    wr24(f.data(), length);
+    f[3] = type;
+    f[4] = row;
+    wr24(f.data() + 5, page);
+    return f;
+}
+
+} // namespace
+
+const char* TableWriter::indexedRefusal()
+{
+    return "table indexée : écriture non prise en charge";
+}
+
+TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed)
+    : txn_(txn), alloc_(txn), layout_(readLayout(txn, tdefPage))
+{
+    if (txn.version() == 0)
+        throw Error(Code::Unsupported, "écriture des fichiers Jet 3 (Access 97) non prise en charge");
+    if (layout_.realIndexCount > 0 && !allowIndexed)
+        throw Error(Code::Unsupported, indexedRefusal());
+    lvPage_.assign(layout_.columns.size(), 0);
+}
+
+TableWriter::Located TableWriter::locate(RowId id)
+{
+    Located loc;
+    loc.header = id;
+    loc.data = id;
+    if (id.page == 0 || id.page >= txn_.pageCount())
+        throw Error(Code::NotFound, "ligne introuvable (page " + std::to_string(id.page) + ")");
+    DataPage dp{const_cast<uint8_t*>(txn_.page(id.page)), txn_.pageSize()};
+    if (dp.p[0] != 0x01 || dp.owner() != layout_.tdefPage || id.row >= dp.rowCount())
+        throw Error(Code::NotFound, "ligne introuvable (page " + std::to_string(id.page) + ", ligne " +
+                                        std::to_string(id.row) + ")");
+    uint16_t s = dp.slot(id.row);
+    if (s & kRowDeleted)
+        throw Error(Code::NotFound, "ligne supprimée");
+    if (s & kRowOverflow) {
+        if (dp.rowSize(id.row) < 4)
+            throw Error(Code::Corrupt, "page " + std::to_string(id.page) + " : renvoi de ligne tronqué");
+        const uint8_t* r = dp.p + dp.rowStart(id.row);
+        loc.moved = true;
+        loc.data = RowId{rd24(r + 1), r[0]};
+        if (loc.data.page == 0 || loc.data.page >= txn_.pageCount())
+            throw Error(Code::Corrupt, "page " + std::to_string(id.page) + " : renvoi de ligne invalide");
+        DataPage tp{const_cast<uint8_t*>(txn_.page(loc.data.page)), txn_.pageSize()};
+        if (tp.p[0] != 0x01 || loc.data.row >= tp.rowCount())
+            throw Error(Code::Corrupt, "page " + std::to_string(loc.data.page) + " : ligne déplacée introuvable");
+    }
+    return loc;
+}
+
+std::vector<Field> TableWriter::fields(RowId id)
+{
+    Located loc = locate(id);
+    DataPage dp{const_cast<uint8_t*>(txn_.page(loc.data.page)), txn_.pageSize()};
+    return decodeFields(layout_, dp.p + dp.rowStart(loc.data.row), size_t(dp.rowSize(loc.data.row)),
+                        loc.data.page);
+}
+
+void TableWriter::noteFreeSpace(uint32_t page)
+{
+    DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
+    if (dp.owner() == layout_.tdefPage) {
+        UsageMap freeMap(txn_, layout_.freeMap);
+        if (!freeMap.contains(page))
+            freeMap.add(page, alloc_);
+    }
+}
+
+uint32_t TableWriter::pageWithRoom(int size)
+{
+    auto usable = [&](uint32_t p) {
+        if (p == 0 || p >= txn_.pageCount())
+            return false;
+        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+        return dp.p[0] == 0x01 && dp.owner() == layout_.tdefPage && dp.fits(size);
+    };
+    if (insertPage_ && usable(insertPage_))
+        return insertPage_;
+    UsageMap freeMap(txn_, layout_.freeMap);
+    if (insertPage_ == 0) {
+        int64_t last = freeMap.last();
+        if (last > 0) {
+            if (usable(uint32_t(last))) {
+                insertPage_ = uint32_t(last);
+                return insertPage_;
+            }
+            const uint8_t* p = txn_.page(uint32_t(last));
+            if (p[0] == 0x01 && rd32(p + 4) == layout_.tdefPage)
+                freeMap.remove(uint32_t(last), alloc_);
+        }
+    } else if (freeMap.contains(insertPage_)) {
+        freeMap.remove(insertPage_, alloc_);
+    }
+    uint32_t page = alloc_.allocate();
+    DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.tdefPage);
+    UsageMap owned(txn_, layout_.ownedMap);
+    owned.add(page, alloc_);
+    UsageMap freeMap2(txn_, layout_.freeMap);
+    freeMap2.add(page, alloc_);
+    insertPage_ = page;
+    return page;
+}
+
+uint32_t TableWriter::longValuePageWithRoom(const ColumnLayout& c, int size)
+{
+    size_t ci = size_t(&c - layout_.columns.data());
+    auto usable = [&](uint32_t p) {
+        if (p == 0 || p >= txn_.pageCount())
+            return false;
+        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+        return dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && dp.fits(size);
+    };
+    if (lvPage_[ci] && usable(lvPage_[ci]))
+        return lvPage_[ci];
+    if (c.lvFreeMap) {
+        UsageMap freeMap(txn_, c.lvFreeMap);
+        int64_t last = freeMap.last();
+        if (last > 0 && usable(uint32_t(last))) {
+            lvPage_[ci] = uint32_t(last);
+            return lvPage_[ci];
+        }
+        if (lvPage_[ci] && freeMap.contains(lvPage_[ci]))
+            freeMap.remove(lvPage_[ci], alloc_);
+        else if (last > 0 && !usable(uint32_t(last)) && size > kMaxLongValueRow / 2)
+            ; // a large value simply did not fit; keep the page for smaller ones
+        else if (last > 0)
+            freeMap.remove(uint32_t(last), alloc_);
+    }
+    uint32_t page = alloc_.allocate();
+    DataPage::init(txn_.modify(page), txn_.pageSize(), kLongValueOwner);
+    if (c.lvOwnedMap && c.lvFreeMap) {
+        UsageMap owned(txn_, c.lvOwnedMap);
+        owned.add(page, alloc_);
+        UsageMap freeMap(txn_, c.lvFreeMap);
+        freeMap.add(page, alloc_);
+    }
+    lvPage_[ci] = page;
+    return page;
+}
+
+std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const std::vector<uint8_t>& data)
+{
+    const uint32_t length = uint32_t(data.size());
+    if (length > 0x3FFFFFFF)
+        throw Error(Code::InvalidValue, "valeur trop longue pour la colonne « " + c.name + " »");
+    if (length <= uint32_t(kMaxInlineLongValue)) {
+        std::vector<uint8_t> f = longValueField(length, kLvInline, 0, 0);
+        f.insert(f.end(), data.begin(), data.end());
+        return f;
+    }
+    if (length <= uint32_t(kMaxLongValueRow)) {
+        uint32_t page = longValuePageWithRoom(c, int(length));
+        DataPage dp{txn_.modify(page), txn_.pageSize()};
+        int row = dp.addRow(data.data(), int(length));
+        return longValueField(length, kLvSingle, page, uint8_t(row));
+    }
+    // A chain of long-value rows, each holding the pointer to the next one.
+    // Written from the last chunk back, so that each knows its successor.
+    size_t chunks = (data.size() + kLvChunk - 1) / kLvChunk;
+    uint32_t nextPage = 0;
+    uint8_t nextRow = 0;
+    for (size_t k = chunks; k-- > 0;) {
+        size_t begin = k * kLvChunk;
+        size_t end = std::min(data.size(), begin + kLvChunk);
+        std::vector<uint8_t> row(4 + (end - begin));
+        row[0] = nextRow;
+        wr24(row.data() + 1, nextPage);
+        std::copy(data.begin() + long(begin), data.begin() + long(end), row.begin() + 4);
+        uint32_t page = longValuePageWithRoom(c, int(row.size()));
+        DataPage dp{txn_.modify(page), txn_.pageSize()};
+        nextRow = uint8_t(dp.addRow(row.data(), int(row.size())));
+        nextPage = page;
+    }
+    return longValueField(length, kLvChain, nextPage, nextRow);
+}
+
+void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnLayout* lvColumn)
+{
+    DataPage dp{txn_.modify(page), txn_.pageSize()};
+    if (row >= dp.rowCount())
+        throw Error(Code::Corrupt, "page " + std::to_string(page) + " : ligne " + std::to_string(row) + " absente");
+    dp.replaceRow(row, nullptr, 0);
+    dp.setSlot(row, uint16_t(dp.slot(row) | kRowDeleted | kRowOverflow));
+    if (!longValuePage) {
+        noteFreeSpace(page);
+    } else if (lvColumn && lvColumn->lvFreeMap) {
+        UsageMap freeMap(txn_, lvColumn->lvFreeMap);
+        if (!freeMap.contains(page))
+            freeMap.add(page, alloc_);
+    }
+}
+
+void TableWriter::freeLongValue(const ColumnLayout& c, const Field& f)
+{
+    if (f.null || f.bytes.size() < 12)
+        return;
+    const uint8_t type = f.bytes[3];
+    if (type == kLvInline)
+        return;
+    uint32_t page = rd24(f.bytes.data() + 5);
+    uint8_t row = f.bytes[4];
+    if (type == kLvSingle) {
+        deleteSlot(page, row, true, &c);
+        return;
+    }
+    int guard = 0;
+    while (page != 0) {
+        if (++guard > 300000 || page >= txn_.pageCount())
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : chaîne de valeur longue invalide");
+        DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
+        if (dp.p[0] != 0x01 || row >= dp.rowCount() || dp.rowSize(row) < 4)
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : chaîne de valeur longue invalide");
+        const uint8_t* r = dp.p + dp.rowStart(row);
+        uint8_t nextRow = r[0];
+        uint32_t nextPage = rd24(r + 1);
+        deleteSlot(page, row, true, &c);
+        page = nextPage;
+        row = nextRow;
+    }
+}
+
+void TableWriter::freeFieldsLongValues(const std::vector<Field>& fields)
+{
+    for (size_t i = 0; i < layout_.columns.size(); ++i)
+        if (layout_.columns[i].longValue())
+            freeLongValue(layout_.columns[i], fields[i]);
+}
+
+Field TableWriter::encodeColumn(size_t i, const Value& v)
+{
+    const ColumnLayout& c = layout_.columns[i];
+    if (!c.longValue())
+        return encodeValue(c, v);
+    Field f;
+    if (v.isNull())
+        return f;
+    std::vector<uint8_t> data;
+    if (c.type == ColumnType::Memo) {
+        if (v.kind() != Value::Kind::Text)
+            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
+                                                columnTypeName(c.type) + ")");
+        data = encodeText(v.asText(), c.compressed());
+    } else {
+        if (v.kind() != Value::Kind::Binary)
+            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
+                                                columnTypeName(c.type) + ")");
+        data = v.asBinary();
+    }
+    f.null = false;
+    f.bytes = writeLongValue(c, data);
+    return f;
+}
+
+RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
+{
+    std::vector<Field> fields(layout_.columns.size());
+    for (size_t i = 0; i < layout_.columns.size(); ++i) {
+        const ColumnLayout& c = layout_.columns[i];
+        if (c.autonumber() && c.type == ColumnType::Long) {
+            uint32_t next = ++layout_.lastAutonumber;
+            autonumberChanged_ = true;
+            if (autonumber)
+                *autonumber = next;
+            fields[i].null = false;
+            fields[i].bytes = {uint8_t(next), uint8_t(next >> 8), uint8_t(next >> 16), uint8_t(next >> 24)};
+            continue;
+        }
+        if ((c.flags & 0x40) && c.type == ColumnType::Guid && (i >= values.size() || values[i].isNull())) {
+            static std::mt19937_64 rng{std::random_device{}()};
+            fields[i].null = false;
+            for (int k = 0; k < 16; ++k)
+                fields[i].bytes.push_back(uint8_t(rng()));
+            continue;
+        }
+        const Value& v = i < values.size() ? values[i] : Value();
+        if (c.longValue())
+            continue; // after the fixed and text columns, so that type errors come first
+        fields[i] = encodeColumn(i, v);
+    }
+    for (size_t i = 0; i < layout_.columns.size(); ++i)
+        if (layout_.columns[i].longValue() && i < values.size())
+            fields[i] = encodeColumn(i, values[i]);
+    std::vector<uint8_t> row = encodeRow(layout_, fields);
+    uint32_t page = pageWithRoom(int(row.size()));
+    DataPage dp{txn_.modify(page), txn_.pageSize()};
+    int slot = dp.addRow(row.data(), int(row.size()));
+    ++rowDelta_;
+    return RowId{page, uint16_t(slot)};
+}
+
+void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& changes)
+{
+    Located loc = locate(id);
+    std::vector<Field> old = fields(id);
+    std::vector<Field> now = old;
+    std::vector<bool> replaced(layout_.columns.size(), false);
+    for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
+        if (!changes[i] || layout_.columns[i].autonumber() || layout_.columns[i].longValue())
+            continue;
+        now[i] = encodeColumn(i, *changes[i]);
+    }
+    for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
+        if (!changes[i] || !layout_.columns[i].longValue())
+            continue;
+        now[i] = encodeColumn(i, *changes[i]);
+        replaced[i] = true;
+    }
+    std::vector<uint8_t> row = encodeRow(layout_, now);
+    const int size = int(row.size());
+
+    DataPage dataPage{txn_.modify(loc.data.page), txn_.pageSize()};
+    const int oldSize = dataPage.rowSize(loc.data.row);
+    const int room = dataPage.dataStart() - (kDataPageHeader + 2 * dataPage.rowCount());
+    if (size - oldSize <= room) {
+        dataPage.replaceRow(loc.data.row, row.data(), size);
+        if (size < oldSize)
+            noteFreeSpace(loc.data.page);
+    } else {
+        DataPage header{txn_.modify(loc.header.page), txn_.pageSize()};
+        const int headerRoom = header.dataStart() - (kDataPageHeader + 2 * header.rowCount());
+        if (loc.moved && size - header.rowSize(loc.header.row) <= headerRoom) {
+            // The row fits on its own page again: bring it home.
+            header.replaceRow(loc.header.row, row.data(), size);
+            header.setSlot(loc.header.row, uint16_t(header.slot(loc.header.row) & ~kRowOverflow));
+            deleteSlot(loc.data.page, loc.data.row, false, nullptr);
+        } else {
+            uint32_t target = pageWithRoom(size);
+            DataPage tp{txn_.modify(target), txn_.pageSize()};
+            int slot = tp.addRow(row.data(), size, kRowDeleted);
+            if (loc.moved)
+                deleteSlot(loc.data.page, loc.data.row, false, nullptr);
+            uint8_t pointer[4];
+            pointer[0] = uint8_t(slot);
+            wr24(pointer + 1, target);
+            DataPage hp{txn_.modify(loc.header.page), txn_.pageSize()};
+            const int before = hp.rowSize(loc.header.row);
+            hp.replaceRow(loc.header.row, pointer, 4);
+            hp.setSlot(loc.header.row, uint16_t(hp.slot(loc.header.row) | kRowOverflow));
+            if (before > 4)
+                noteFreeSpace(loc.header.page);
+        }
+    }
+    for (size_t i = 0; i < layout_.columns.size(); ++i)
+        if (replaced[i])
+            freeLongValue(layout_.columns[i], old[i]);
+}
+
+void TableWriter::remove(RowId id)
+{
+    Located loc = locate(id);
+    std::vector<Field> old = fields(id);
+    freeFieldsLongValues(old);
+    if (loc.moved)
+        deleteSlot(loc.data.page, loc.data.row, false, nullptr);
+    deleteSlot(loc.header.page, loc.header.row, false, nullptr);
+    --rowDelta_;
+}
+
+void TableWriter::finish()
+{
+    if (rowDelta_ == 0 && !autonumberChanged_)
+        return;
+    uint8_t* t = txn_.modify(layout_.tdefPage);
+    int64_t count = int64_t(rd32(t + 16)) + rowDelta_;
+    if (count < 0)
+        count = 0;
+    wr32(t + 16, uint32_t(count));
+    if (autonumberChanged_)
+        wr32(t + 20, layout_.lastAutonumber);
+    layout_.rowCount = uint32_t(count);
+    rowDelta_ = 0;
+    autonumberChanged_ = false;
+}
+
+} // namespace jet::writer

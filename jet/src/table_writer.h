@@ -1,0 +1,75 @@
+// Adding, changing and deleting rows of one table inside a write
+// transaction: row placement on the table's data pages, the owned-pages and
+// free-space maps, rows moved when they outgrow their page, long values
+// (inline, one long-value row, or a chain of long-value pages), the row count
+// and the autonumber counter of the table definition.
+//
+// Tables with indexes are refused ("table indexée : écriture non prise en
+// charge") until index maintenance exists; the catalog writer of a new
+// database maintains its own indexes and says so with allowIndexed.
+#pragma once
+
+#include "page_store.h"
+#include "row_encoder.h"
+#include "usage_map_writer.h"
+
+#include <optional>
+#include <vector>
+
+namespace jet::writer {
+
+struct RowId {
+    uint32_t page = 0;
+    uint16_t row = 0;
+};
+
+class TableWriter {
+public:
+    TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed = false);
+
+    const TableLayout& layout() const { return layout_; }
+
+    // Adds a row; values are in layout order (missing trailing values and
+    // nulls are stored as NULL). Autonumber columns get the next number.
+    // Returns where the row lives; *autonumber receives the number given.
+    RowId insert(const std::vector<Value>& values, int64_t* autonumber = nullptr);
+    // Changes the columns that have a value in `changes` (layout order).
+    void update(RowId id, const std::vector<std::optional<Value>>& changes);
+    void remove(RowId id);
+    // Reads the stored fields of a row (following a moved row).
+    std::vector<Field> fields(RowId id);
+
+    // Writes the row count and autonumber counter to the table definition.
+    void finish();
+
+    // Refusal message for tables with indexes.
+    static const char* indexedRefusal();
+
+private:
+    struct Located {
+        RowId header;
+        RowId data;
+        bool moved = false;
+    };
+    Located locate(RowId id);
+    Field encodeColumn(size_t i, const Value& v);
+    std::vector<uint8_t> writeLongValue(const ColumnLayout& c, const std::vector<uint8_t>& data);
+    void freeLongValue(const ColumnLayout& c, const Field& f);
+    void freeFieldsLongValues(const std::vector<Field>& fields);
+    // Finds room for a new row of `size` bytes (its slot too) on a data page
+    // of the table, allocating one if needed.
+    uint32_t pageWithRoom(int size);
+    uint32_t longValuePageWithRoom(const ColumnLayout& c, int size);
+    void deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnLayout* lvColumn);
+    void noteFreeSpace(uint32_t page);
+
+    Transaction& txn_;
+    PageAllocator alloc_;
+    TableLayout layout_;
+    uint32_t insertPage_ = 0;
+    std::vector<uint32_t> lvPage_; // per column: current long-value page
+    int64_t rowDelta_ = 0;
+    bool autonumberChanged_ = false;
+};
+
+} // namespace jet::writer

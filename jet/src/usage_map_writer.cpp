@@ -1,0 +1,258 @@
+#include "usage_map_writer.h"
+
+#include "data_page_writer.h"
+#include "jet/status.h"
+
+#include <algorithm>
+#include <string>
+
+namespace jet::writer {
+
+namespace {
+
+constexpr int kMapPageHeader = 4;
+
+[[noreturn]] void badMap(uint32_t page, const std::string& what)
+{
+    throw Error(Code::Corrupt, "page " + std::to_string(page) + " : carte d'utilisation " + what);
+}
+
+} // namespace
+
+UsageMap::UsageMap(Transaction& txn, uint32_t pointer, bool global)
+    : txn_(txn), page_(pointer >> 8), row_(int(pointer & 0xFF)), global_(global)
+{
+    if (page_ == 0 || page_ >= txn.pageCount())
+        badMap(page_, "introuvable");
+    DataPage dp{const_cast<uint8_t*>(txn.page(page_)), txn.pageSize()};
+    if (txn.page(page_)[0] != 0x01 || row_ >= dp.rowCount() || dp.rowSize(row_) < 5)
+        badMap(page_, "invalide (ligne " + std::to_string(row_) + ")");
+}
+
+const uint8_t* UsageMap::rowForRead(int& size)
+{
+    DataPage dp{const_cast<uint8_t*>(txn_.page(page_)), txn_.pageSize()};
+    size = dp.rowSize(row_);
+    return dp.p + dp.rowStart(row_);
+}
+
+uint8_t* UsageMap::rowForWrite(int& size)
+{
+    DataPage dp{txn_.modify(page_), txn_.pageSize()};
+    size = dp.rowSize(row_);
+    return dp.p + dp.rowStart(row_);
+}
+
+bool UsageMap::isReference()
+{
+    int size;
+    return rowForRead(size)[0] == 0x01;
+}
+
+std::vector<uint32_t> UsageMap::pages()
+{
+    std::vector<uint32_t> out;
+    int size;
+    const uint8_t* r = rowForRead(size);
+    if (r[0] == 0x00) {
+        uint32_t start = rd32(r + 1);
+        for (int i = 5; i < size; ++i)
+            for (int b = 0; b < 8; ++b)
+                if (r[i] & (1 << b))
+                    out.push_back(start + uint32_t((i - 5) * 8 + b));
+    } else if (r[0] == 0x01) {
+        const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
+        std::vector<uint32_t> mapPages;
+        for (int i = 0; 1 + 4 * i + 4 <= size; ++i)
+            mapPages.push_back(rd32(r + 1 + 4 * i));
+        for (size_t i = 0; i < mapPages.size(); ++i) {
+            if (mapPages[i] == 0)
+                continue;
+            if (mapPages[i] >= txn_.pageCount())
+                badMap(mapPages[i], "hors du fichier");
+            const uint8_t* mp = txn_.page(mapPages[i]);
+            if (mp[0] != 0x05)
+                badMap(mapPages[i], "de type inattendu");
+            for (uint32_t j = kMapPageHeader; j < txn_.pageSize(); ++j)
+                if (mp[j])
+                    for (int b = 0; b < 8; ++b)
+                        if (mp[j] & (1 << b))
+                            out.push_back(uint32_t(i) * perPage + (j - kMapPageHeader) * 8 + uint32_t(b));
+        }
+    } else {
+        badMap(page_, "de type inconnu");
+    }
+    return out;
+}
+
+int64_t UsageMap::last()
+{
+    int size;
+    const uint8_t* r = rowForRead(size);
+    if (r[0] == 0x00) {
+        uint32_t start = rd32(r + 1);
+        for (int i = size - 1; i >= 5; --i)
+            if (r[i])
+                for (int b = 7; b >= 0; --b)
+                    if (r[i] & (1 << b))
+                        return int64_t(start) + (i - 5) * 8 + b;
+        return -1;
+    }
+    auto all = pages();
+    return all.empty() ? -1 : int64_t(all.back());
+}
+
+bool UsageMap::contains(uint32_t page)
+{
+    int size;
+    const uint8_t* r = rowForRead(size);
+    if (r[0] == 0x00) {
+        uint32_t start = rd32(r + 1);
+        if (page < start || page >= start + uint32_t(size - 5) * 8)
+            return global_;
+        uint32_t bit = page - start;
+        return r[5 + bit / 8] & (1 << (bit % 8));
+    }
+    const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
+    uint32_t index = page / perPage;
+    if (1 + 4 * int(index) + 4 > size)
+        return global_;
+    uint32_t mp = rd32(r + 1 + 4 * index);
+    if (mp == 0)
+        return global_;
+    uint32_t bit = page % perPage;
+    return txn_.page(mp)[kMapPageHeader + bit / 8] & (1 << (bit % 8));
+}
+
+void UsageMap::add(uint32_t page, PageAllocator& allocator) { setBit(page, true, allocator); }
+void UsageMap::remove(uint32_t page, PageAllocator& allocator) { setBit(page, false, allocator); }
+
+void UsageMap::setBit(uint32_t page, bool on, PageAllocator& allocator)
+{
+    int size;
+    const uint8_t* r = rowForRead(size);
+    if (r[0] == 0x00)
+        setInline(page, on, allocator);
+    else if (r[0] == 0x01)
+        setReference(page, on, allocator);
+    else
+        badMap(page_, "de type inconnu");
+}
+
+void UsageMap::setInline(uint32_t page, bool on, PageAllocator& allocator)
+{
+    int size;
+    uint8_t* r = rowForWrite(size);
+    const uint32_t capacity = uint32_t(size - 5) * 8;
+    uint32_t start = rd32(r + 1);
+    if (page >= start && page < start + capacity) {
+        uint32_t bit = page - start;
+        if (on)
+            r[5 + bit / 8] |= uint8_t(1 << (bit % 8));
+        else
+            r[5 + bit / 8] &= uint8_t(~(1 << (bit % 8)));
+        return;
+    }
+    if (global_) {
+        // Pages outside the global map's range count as free. Only a page
+        // taken beyond the range matters: move the window forward, keeping
+        // what it knew and counting the new part as free.
+        if (on || page < start)
+            return;
+        uint32_t newStart = page > capacity / 2 ? ((page - capacity / 2) / 8) * 8 : 0;
+        std::vector<uint8_t> bits(size_t(size - 5), 0);
+        for (uint32_t q = newStart; q < newStart + capacity; ++q) {
+            bool free = true;
+            if (q >= start && q < start + capacity)
+                free = r[5 + (q - start) / 8] & (1 << ((q - start) % 8));
+            if (free)
+                bits[(q - newStart) / 8] |= uint8_t(1 << ((q - newStart) % 8));
+        }
+        wr32(r + 1, newStart);
+        std::copy(bits.begin(), bits.end(), r + 5);
+        setInline(page, false, allocator);
+        return;
+    }
+    if (!on)
+        return; // not in the map: nothing to clear
+    std::vector<uint32_t> existing = pages();
+    uint32_t first = page, lastPage = page;
+    if (!existing.empty()) {
+        first = std::min(first, existing.front());
+        lastPage = std::max(lastPage, existing.back());
+    }
+    first = (first / 8) * 8;
+    if (lastPage - first < capacity) {
+        r = rowForWrite(size);
+        wr32(r + 1, first);
+        std::fill(r + 5, r + size, 0);
+        existing.push_back(page);
+        for (uint32_t q : existing) {
+            uint32_t bit = q - first;
+            r[5 + bit / 8] |= uint8_t(1 << (bit % 8));
+        }
+        return;
+    }
+    // Too wide for an inline map: switch to a reference map.
+    r = rowForWrite(size);
+    r[0] = 0x01;
+    std::fill(r + 1, r + size, 0);
+    existing.push_back(page);
+    for (uint32_t q : existing)
+        setReference(q, true, allocator);
+}
+
+void UsageMap::setReference(uint32_t page, bool on, PageAllocator& allocator)
+{
+    const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
+    int size;
+    const uint8_t* r = rowForRead(size);
+    uint32_t index = page / perPage;
+    if (1 + 4 * int(index) + 4 > size) {
+        if (!on || global_)
+            return;
+        throw Error(Code::Unsupported, "carte d'utilisation pleine : fichier trop grand");
+    }
+    uint32_t mp = rd32(r + 1 + 4 * index);
+    if (mp == 0) {
+        if (!on && !global_)
+            return;
+        mp = global_ ? allocator.allocateRaw() : allocator.allocate();
+        uint8_t* m = txn_.modify(mp);
+        m[0] = 0x05;
+        m[1] = 0x01;
+        if (global_) // every page of a new global map page starts free
+            std::fill(m + kMapPageHeader, m + txn_.pageSize(), 0xFF);
+        uint8_t* w = rowForWrite(size);
+        wr32(w + 1 + 4 * index, mp);
+        if (global_)
+            allocator.pending_.push_back(mp);
+    }
+    uint8_t* m = txn_.modify(mp);
+    uint32_t bit = page % perPage;
+    if (on)
+        m[kMapPageHeader + bit / 8] |= uint8_t(1 << (bit % 8));
+    else
+        m[kMapPageHeader + bit / 8] &= uint8_t(~(1 << (bit % 8)));
+}
+
+uint32_t PageAllocator::allocateRaw()
+{
+    return txn_.appendPage();
+}
+
+uint32_t PageAllocator::allocate()
+{
+    uint32_t page = txn_.appendPage();
+    UsageMap global(txn_, (1u << 8) | 0u, true);
+    // The global map marks free pages: a used page has its bit cleared.
+    global.remove(page, *this);
+    while (!pending_.empty()) {
+        uint32_t p = pending_.back();
+        pending_.pop_back();
+        global.remove(p, *this);
+    }
+    return page;
+}
+
+} // namespace jet::writer

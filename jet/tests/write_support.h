@@ -1,0 +1,132 @@
+// Helpers of the write-side tests: scratch copies of fixtures, and reading a
+// table back with mdbtools' mdb-export.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace writetest {
+
+inline std::string fixturesDir() { return VELMOR_FIXTURES_DIR; }
+
+inline bool haveFixtures()
+{
+    return std::filesystem::exists(std::filesystem::path(fixturesDir()) / "velmor2001.mdb");
+}
+
+#define SKIP_WITHOUT_FIXTURES()                                                                    \
+    do {                                                                                           \
+        if (!writetest::haveFixtures())                                                            \
+            GTEST_SKIP() << "fixtures absentes : " << writetest::fixturesDir();                    \
+    } while (0)
+
+// A fresh scratch folder for one test.
+inline std::filesystem::path scratchDir()
+{
+    auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("velmor-write-" + std::to_string(::getpid()) + "-" + info->test_suite_name() +
+                                 "-" + info->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+inline std::string copyFixture(const std::string& name, const std::filesystem::path& dir)
+{
+    std::filesystem::path to = dir / name;
+    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / name, to,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    return to.string();
+}
+
+inline std::string runCommand(const std::string& command, int* status = nullptr)
+{
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status)
+        *status = rc;
+    return out;
+}
+
+inline std::string shellQuote(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+// Parses CSV with "..." quoting ("" inside); a record may span lines.
+inline std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            any = true;
+        } else if (c == ',') {
+            row.push_back(field);
+            field.clear();
+            any = true;
+        } else if (c == '\n') {
+            row.push_back(field);
+            rows.push_back(row);
+            row.clear();
+            field.clear();
+            any = false;
+        } else if (c != '\r' || quoted) {
+            field += c;
+            any = true;
+        }
+    }
+    if (any) {
+        row.push_back(field);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The table as mdb-export reads it (header row first), dates as
+// "yyyy-mm-dd hh:mm:ss".
+inline std::vector<std::vector<std::string>> mdbExport(const std::string& file, const std::string& table)
+{
+    std::string out = runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " + shellQuote(file) + " " +
+                                 shellQuote(table) + " 2>/dev/null");
+    return parseCsv(out);
+}
+
+} // namespace writetest
