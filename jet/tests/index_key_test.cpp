@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <limits>
+#include <optional>
 
 #include <algorithm>
 #include <cmath>
@@ -123,6 +125,8 @@ std::string toUtf8(const std::u16string& units)
 
 // Collects mismatches and reports the first few.
 struct Tally {
+    explicit Tally(std::string name) : file(std::move(name)) {}
+
     std::string file;
     int checked = 0;
     int failed = 0;
@@ -580,4 +584,146 @@ TEST(IndexKey, NumbersSortAsValues)
     auto six = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.25)});
     auto eighteen = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.75)});
     EXPECT_LT(compareKeys(eighteen, six), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Keys found in the leaf pages of real files.
+
+namespace {
+
+// Every key (row pointer removed) on the index leaf pages of a Jet4/ACE file
+// with 4096-byte pages, rebuilt from the entry bitmap and the shared prefix.
+std::vector<std::vector<uint8_t>> leafKeys(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::vector<uint8_t>> keys;
+    const size_t pageSize = 4096, entriesStart = 0x1E0;
+    for (size_t p = 0; p + pageSize <= data.size(); p += pageSize) {
+        const uint8_t* page = &data[p];
+        if (page[0] != 0x04 || page[1] != 0x01)
+            continue;
+        size_t freeBytes = size_t(page[2] | page[3] << 8);
+        size_t used = pageSize - entriesStart - std::min(freeBytes, pageSize - entriesStart);
+        size_t prefix = size_t(page[24] | page[25] << 8);
+        std::vector<uint8_t> first;
+        size_t start = 0;
+        for (size_t end = 1; end <= used; ++end) {
+            if (!(page[0x1B + end / 8] >> (end % 8) & 1))
+                continue;
+            std::vector<uint8_t> entry;
+            if (!first.empty())
+                entry.assign(first.begin(), first.begin() + std::min(prefix, first.size()));
+            entry.insert(entry.end(), page + entriesStart + start, page + entriesStart + end);
+            if (first.empty())
+                first = entry;
+            if (entry.size() >= 4)
+                keys.emplace_back(entry.begin(), entry.end() - 4);
+            start = end;
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// The fixtures' CSV dumps: quoted values, "" inside, NULL as an empty field.
+std::vector<std::vector<std::optional<std::string>>> readCsv(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::vector<std::optional<std::string>>> rows(1);
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            std::string value;
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        value.push_back('"');
+                        ++i;
+                    } else {
+                        ++i;
+                        break;
+                    }
+                } else {
+                    value.push_back(text[i]);
+                }
+            }
+            rows.back().push_back(std::move(value));
+        } else if (text[i] == ',' || text[i] == '\n') {
+            rows.back().push_back(std::nullopt);
+        } else { // not in the dumps' format; read up to the next separator
+            size_t end = text.find_first_of(",\n", i);
+            end = end == std::string::npos ? text.size() : end;
+            rows.back().push_back(text.substr(i, end - i));
+            i = end;
+        }
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            if (i == text.size() || text[i] == '\n')
+                rows.back().push_back(std::nullopt);
+        }
+        if (i < text.size() && text[i] == '\n') {
+            ++i;
+            if (i < text.size())
+                rows.emplace_back();
+        }
+    }
+    return rows;
+}
+
+// Checks that the key of every value of one column is on a leaf page.
+void expectColumnKeysInFile(const std::string& file, const std::string& csv, const std::string& column,
+                            ColumnType type)
+{
+    std::filesystem::path dir = std::filesystem::path(VELMOR_FIXTURES_DIR);
+    if (!std::filesystem::exists(dir / file) || !std::filesystem::exists(dir / csv)) {
+        std::printf("[ pages    ] %s absent: not checked\n", file.c_str());
+        return;
+    }
+    auto keys = leafKeys(dir / file);
+    auto rows = readCsv(dir / csv);
+    ASSERT_GT(rows.size(), 1u) << csv;
+    auto& header = rows[0];
+    auto at = std::find(header.begin(), header.end(), std::optional<std::string>(column));
+    ASSERT_NE(at, header.end()) << column;
+    size_t index = size_t(at - header.begin());
+    int found = 0, checked = 0;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        ASSERT_EQ(rows[r].size(), header.size()) << csv << " row " << r;
+        const auto& cell = rows[r][index];
+        Value value = !cell ? Value::null() : type == ColumnType::Text ? Value::text(*cell)
+                                                                      : Value::integer(std::stoll(*cell));
+        auto key = encodeKey({{type, true, SortOrder::GeneralLegacy}}, {value});
+        ++checked;
+        if (std::binary_search(keys.begin(), keys.end(), key))
+            ++found;
+        else
+            ADD_FAILURE() << file << ' ' << column << " = " << (cell ? *cell : "NULL") << ": key "
+                          << keyToHex(key) << " is on no leaf page";
+    }
+    std::printf("[ pages    ] %s %s: %d of %d keys found on leaf pages\n", file.c_str(), column.c_str(), found,
+                checked);
+}
+
+} // namespace
+
+TEST(IndexKeyPages, IndexedFixtureFile)
+{
+    REQUIRE_KEY_FIXTURES();
+    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.velmor2001.csv", "client",
+                           ColumnType::Text);
+    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.tablep.csv", "clientp",
+                           ColumnType::Text);
+    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.tablep.csv", "id", ColumnType::Long);
+}
+
+TEST(IndexKeyPages, AccessMadeFile)
+{
+    REQUIRE_KEY_FIXTURES();
+    // A text primary key written by Access itself (General - Legacy, ACE12).
+    expectColumnKeysInFile("access-made/ASampleDatabase.accdb", "access-made/ASampleDatabase.accdb.Asset Items.csv",
+                           "Asset No", ColumnType::Text);
+    expectColumnKeysInFile("access-made/DateTestDatabase.mdb", "access-made/DateTestDatabase.mdb.DateTest.csv",
+                           "IDCol", ColumnType::Long);
 }
