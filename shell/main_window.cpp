@@ -60,11 +60,14 @@ StatusBar1::StatusBar1(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("StatusBar1"));
     setFixedHeight(twips(375));
     setSizeGripEnabled(false);
+    // The panels draw their own sunken frames.
+    setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     setFont(windowFont(QStringLiteral("MS Sans Serif"), 8.25, true));
 
     auto makePanel = [this](const char* name) {
         auto* panel = new QLabel(this);
         panel->setObjectName(QString::fromLatin1(name));
+        panel->setFont(font());
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setContentsMargins(3, 0, 3, 0);
         return panel;

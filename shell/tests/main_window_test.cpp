@@ -6,6 +6,7 @@
 #include "shell/settings_sandbox.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QApplication>
 #include <QLabel>
 #include <QLocale>
@@ -185,6 +186,10 @@ private slots:
         QCOMPARE(bar->font().family(), QStringLiteral("MS Sans Serif"));
 
         QCOMPARE(bar->textPanel->text(), QStringLiteral("Velmor v2.00"));
+        for (QLabel* panel : {bar->textPanel, bar->datePanel, bar->timePanel}) {
+            QVERIFY(QFontInfo(panel->font()).bold());
+            QCOMPARE(panel->font().pointSizeF(), 8.25);
+        }
         QCOMPARE(bar->datePanel->width(), 96); // 1440 twips
         QCOMPARE(bar->timePanel->width(), 96);
         QVERIFY(bar->textPanel->x() < bar->datePanel->x());
