@@ -45,6 +45,26 @@ PageFile::~PageFile()
         ::close(fd_);
 }
 
+bool PageFile::refresh()
+{
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + std::strerror(errno));
+    const uint64_t size = uint64_t(st.st_size);
+    if (size == size_)
+        return false;
+    void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
+    if (mapping == MAP_FAILED)
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + std::strerror(errno));
+    if (data_)
+        ::munmap(const_cast<uint8_t*>(data_), size_);
+    data_ = static_cast<const uint8_t*>(mapping);
+    size_ = size;
+    if (pageSize_)
+        pageCount_ = uint32_t(size_ / pageSize_);
+    return true;
+}
+
 void PageFile::setPageSize(uint32_t pageSize)
 {
     pageSize_ = pageSize;

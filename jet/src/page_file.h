@@ -54,6 +54,11 @@ public:
     // Replaces the in-memory content of a page (not written to the file).
     void overlayPage(uint32_t n, std::vector<uint8_t> bytes);
 
+    // Maps the file again if its size changed (pages written by the write
+    // side or by another process). Pointers into pages obtained before are
+    // invalid afterwards. Returns true when the size changed.
+    bool refresh();
+
     // Throws Error(Corrupt) "FILE : page N : what".
     [[noreturn]] void corrupt(uint32_t page, const std::string& what) const;
     [[noreturn]] void pageOutOfRange(uint32_t n) const;
