@@ -75,6 +75,9 @@ void PageFile::overlayPage(uint32_t n, std::vector<uint8_t> bytes)
 {
     bytes.resize(pageSize_);
     overlay_[n] = std::move(bytes);
+    if (overlaid_.size() <= n)
+        overlaid_.resize(size_t(n) + 1);
+    overlaid_[n] = true;
 }
 
 void PageFile::corrupt(uint32_t page, const std::string& what) const

@@ -43,11 +43,8 @@ public:
     {
         if (n >= pageCount_) [[unlikely]]
             pageOutOfRange(n);
-        if (!overlay_.empty()) [[unlikely]] {
-            auto it = overlay_.find(n);
-            if (it != overlay_.end())
-                return it->second.data();
-        }
+        if (n < overlaid_.size() && overlaid_[n]) [[unlikely]]
+            return overlay_.find(n)->second.data();
         return data_ + uint64_t(n) * pageSize_;
     }
 
@@ -71,6 +68,7 @@ private:
     uint32_t pageSize_ = 0;
     uint32_t pageCount_ = 0;
     std::unordered_map<uint32_t, std::vector<uint8_t>> overlay_;
+    std::vector<bool> overlaid_; // pages that have an overlay entry
 };
 
 // A bounded run of bytes inside one page; every read is checked against its

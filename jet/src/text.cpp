@@ -1,5 +1,8 @@
 #include "text.h"
 
+#include <cstring>
+#include <vector>
+
 namespace jet::detail {
 
 namespace {
@@ -53,32 +56,102 @@ void appendUcs2(std::string& out, const uint8_t* data, size_t size)
     }
 }
 
+namespace {
+
+inline char* putUtf8(char* out, uint32_t c)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// UCS-2 units [data, data + 2 * count) to UTF-8 at out; returns the new end.
+char* putUcs2(char* out, const uint8_t* data, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t c = uint32_t(data[2 * i]) | uint32_t(data[2 * i + 1]) << 8;
+        if (c >= 0xD800 && c < 0xE000) {
+            uint32_t low = i + 1 < count ? (uint32_t(data[2 * i + 2]) | uint32_t(data[2 * i + 3]) << 8) : 0;
+            if (c < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            } else {
+                c = 0xFFFD; // lone surrogate
+            }
+        }
+        out = putUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace
+
 std::string decodeUnicodeText(const uint8_t* data, size_t size)
 {
-    std::string out;
+    // Decoded into a scratch buffer first (at most 3 UTF-8 bytes per input
+    // byte), so that the result is allocated once at its exact size.
+    thread_local std::vector<char> scratch;
+    if (scratch.size() < size * 3 + 8)
+        scratch.resize(size * 3 + 8);
+    char* const begin = scratch.data();
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
         // Compressed: one byte per character (high byte zero); a zero byte
         // switches between that and plain UCS-2.
-        out.reserve(size);
+        char* w = begin;
         bool compressed = true;
-        size_t start = 2;
-        for (size_t i = 2; i <= size; ++i) {
-            if (i < size && data[i] != 0)
-                continue;
+        size_t i = 2;
+        while (i < size) {
             if (compressed) {
-                for (size_t k = start; k < i; ++k)
-                    appendUtf8(out, data[k]);
+                while (i < size && data[i] != 0) {
+                    // Eight plain ASCII bytes at a time (no zero, no high bit).
+                    while (i + 8 <= size) {
+                        uint64_t v;
+                        std::memcpy(&v, data + i, 8);
+                        const uint64_t high = 0x8080808080808080ULL;
+                        if ((v & high) || ((v - 0x0101010101010101ULL) & ~v & high))
+                            break;
+                        std::memcpy(w, &v, 8);
+                        w += 8;
+                        i += 8;
+                    }
+                    if (i >= size || data[i] == 0)
+                        break;
+                    uint8_t b = data[i++];
+                    if (b < 0x80) {
+                        *w++ = char(b);
+                    } else {
+                        *w++ = char(0xC0 | (b >> 6));
+                        *w++ = char(0x80 | (b & 0x3F));
+                    }
+                }
             } else {
-                appendUcs2(out, data + start, i - start);
+                size_t start = i;
+                while (i < size && data[i] != 0)
+                    ++i;
+                w = putUcs2(w, data + start, (i - start) / 2);
             }
-            compressed = !compressed;
-            start = i + 1;
+            if (i < size) { // the zero byte: switch mode
+                ++i;
+                compressed = !compressed;
+            }
         }
-        return out;
+        return std::string(begin, size_t(w - begin));
     }
-    out.reserve(size / 2 + 8);
-    appendUcs2(out, data, size);
-    return out;
+    char* w = putUcs2(begin, data, size / 2);
+    return std::string(begin, size_t(w - begin));
 }
 
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t /*codePage*/)
