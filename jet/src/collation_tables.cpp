@@ -1,8 +1,13 @@
-// Generated file: character codes of the "General" text sort orders.
+// Generated file: character codes of the two "General" text sort orders.
 // Do not edit by hand; collation.cpp documents the run format.
 //
 // One table per sort order, covering every UTF-16 unit outside the
-// surrogate range (surrogate units are computed, not tabulated).
+// surrogate range (surrogate units are computed, not tabulated). The codes
+// were taken from the character tables published with Jackcess (Apache
+// License 2.0), which its authors derived from files Access wrote, and were
+// checked against the index-key vectors: all 846 single characters of
+// U+0001-U+024F and U+2000-U+20FF (U+0020 aside) and all multi-character
+// strings give the keys the vectors hold, in both orders.
 
 namespace jet::detail {
 
