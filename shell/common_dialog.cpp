@@ -6,9 +6,8 @@
 namespace velmor {
 
 std::optional<QString> CommonDialog::showOpen(QWidget* parent) {
-    const std::optional<QString> picked =
-        dialogs().openFile(parent, title_, toQtFilter(filter_),
-                           qtFilterEntry(filter_, filterIndex_), fileName_);
+    const std::optional<QString> picked = dialogs().openFile(
+        parent, title_, toQtFilter(filter_), qtFilterEntry(filter_, filterIndex_), fileName_);
     if (!picked) {
         if (cancelError_)
             return std::nullopt;

@@ -60,8 +60,7 @@ std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prom
 }
 
 std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& caption,
-                                               const QString& filter,
-                                               const QString& selectedFilter,
+                                               const QString& filter, const QString& selectedFilter,
                                                const QString& startPath) {
     QString chosenFilter = selectedFilter;
     const QString picked =

@@ -27,7 +27,6 @@ void installLook(QCoreApplication& app);
 // A font as the windows describe it: family, size in points (8.25 and
 // 13.5 occur), bold, underlined. "Arial Black" always comes out black weight,
 // so that its stand-in stays heavy.
-QFont windowFont(const QString& family, qreal pointSize, bool bold = false,
-                 bool underline = false);
+QFont windowFont(const QString& family, qreal pointSize, bool bold = false, bool underline = false);
 
 } // namespace velmor

@@ -189,7 +189,8 @@ void MainWindow::buildToolbar() {
         button->setAutoDefault(false);
         button->setGeometry(left, buttonTop, twips(spec.widthTwips), buttonHeight);
         this->*(spec.member) = button;
-        left += twips(spec.widthTwips) + (spec.member == &MainWindow::Command3 ? wideGap : buttonGap);
+        left +=
+            twips(spec.widthTwips) + (spec.member == &MainWindow::Command3 ? wideGap : buttonGap);
         if (previous)
             setTabOrder(previous, button);
         previous = button;
@@ -220,7 +221,7 @@ void MainWindow::buildMenus() {
 }
 
 QList<QPushButton*> MainWindow::toolbarButtons() const {
-    return {quitter, Command2, Command3, Command4, Command1,
+    return {quitter,  Command2, Command3, Command4, Command1,
             Command5, Command6, Command7, Command8};
 }
 
@@ -252,8 +253,8 @@ void MainWindow::openDatabase() {
     const std::optional<QString> picked = CommonDialog1.showOpen(this);
     if (!picked)
         return;
-    settings::save(QStringLiteral("option"), QStringLiteral("option"),
-                   QStringLiteral("cheminbase"), *picked);
+    settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("cheminbase"),
+                   *picked);
 }
 
 } // namespace velmor

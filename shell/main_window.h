@@ -24,7 +24,9 @@ class QTimer;
 namespace velmor {
 
 // Size conversion used throughout the windows: 15 twips to a pixel.
-constexpr int twips(int value) { return value / 15; }
+constexpr int twips(int value) {
+    return value / 15;
+}
 
 // The status bar `StatusBar1`: the text "Velmor v2.00", the date and the
 // time, both kept current by the bar itself.
@@ -74,7 +76,7 @@ public:
     QAction* Imprimer = nullptr;   // "Imprimer"
     QAction* quittersur = nullptr; // "Quitter"
     QMenu* option2 = nullptr;
-    QAction* option = nullptr;     // "option"
+    QAction* option = nullptr; // "option"
     QMenu* apropos = nullptr;
     QAction* commentaire = nullptr; // "à propos de"
 

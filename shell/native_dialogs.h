@@ -12,8 +12,8 @@ public:
                   bool yesIsDefault) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
-    std::optional<QString> openFile(QWidget* parent, const QString& caption,
-                                    const QString& filter, const QString& selectedFilter,
+    std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& selectedFilter,
                                     const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 };

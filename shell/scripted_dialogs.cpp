@@ -92,8 +92,7 @@ bool ScriptedDialogs::askYesNo(QWidget* parent, const QString& text, const QStri
 }
 
 std::optional<QString> ScriptedDialogs::input(QWidget* parent, const QString& prompt,
-                                               const QString& caption,
-                                               const QString& defaultText) {
+                                              const QString& caption, const QString& defaultText) {
     Call call;
     call.kind = Kind::Input;
     call.parent = parent;

@@ -29,8 +29,8 @@ public:
     struct Call {
         Kind kind = Kind::Message;
         QWidget* parent = nullptr;
-        QString text;           // message / question / input prompt
-        QString caption;        // caption as passed (may be empty)
+        QString text;    // message / question / input prompt
+        QString caption; // caption as passed (may be empty)
         bool yesIsDefault = false;
         QString defaultText;    // input box
         QString filter;         // open dialog, Qt's form
@@ -68,8 +68,8 @@ public:
                   bool yesIsDefault) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
-    std::optional<QString> openFile(QWidget* parent, const QString& caption,
-                                    const QString& filter, const QString& selectedFilter,
+    std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& selectedFilter,
                                     const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 

@@ -9,7 +9,8 @@
 namespace velmor {
 
 SettingsSandbox::SettingsSandbox()
-    : previous_(qgetenv("XDG_CONFIG_HOME")), hadPrevious_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    : previous_(qgetenv("XDG_CONFIG_HOME")),
+      hadPrevious_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
 }
 

@@ -66,12 +66,14 @@ private slots:
 
             QWidget parent;
             dialogs().message(&parent, QStringLiteral("bonjour"), QString());
-            QCOMPARE(dialogs().askYesNo(nullptr, QStringLiteral("Sûr ?"), QStringLiteral("t"), true),
-                     true);
+            QCOMPARE(
+                dialogs().askYesNo(nullptr, QStringLiteral("Sûr ?"), QStringLiteral("t"), true),
+                true);
             QCOMPARE(dialogs().askYesNo(nullptr, QStringLiteral("Encore ?"), QString(), false),
                      false); // nothing queued: No
-            QCOMPARE(dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QStringLiteral("x")),
-                     std::optional<QString>(QStringLiteral("L'Oréal")));
+            QCOMPARE(
+                dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QStringLiteral("x")),
+                std::optional<QString>(QStringLiteral("L'Oréal")));
             QCOMPARE(dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QString()),
                      std::optional<QString>());
             QCOMPARE(dialogs().openFile(nullptr, QString(), QStringLiteral("Tout (*)"),
@@ -146,7 +148,8 @@ private slots:
             auto* box = qobject_cast<QMessageBox*>(w);
             QVERIFY(box);
             buttons = buttonTexts(box);
-            yesIsDefault = static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::Yes);
+            yesIsDefault = static_cast<QAbstractButton*>(box->defaultButton()) ==
+                           box->button(QMessageBox::Yes);
             QCOMPARE(box->icon(), QMessageBox::NoIcon);
             QCOMPARE(box->windowTitle(), QStringLiteral("Suppression"));
             box->defaultButton()->click();
@@ -160,7 +163,8 @@ private slots:
         whenModal([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             QVERIFY(box);
-            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::No));
+            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()),
+                     box->button(QMessageBox::No));
             box->defaultButton()->click();
         });
         QVERIFY(!nativeDialogs().askYesNo(nullptr, QStringLiteral("Effacer ?"), QString(), false));

@@ -22,14 +22,14 @@ private slots:
     void fontsHaveStandIns_data() {
         QTest::addColumn<QString>("family");
         QTest::addColumn<QString>("standIn");
-        QTest::newRow("MS Sans Serif") << QStringLiteral("MS Sans Serif")
-                                       << QStringLiteral("Liberation Sans");
-        QTest::newRow("Times New Roman") << QStringLiteral("Times New Roman")
-                                         << QStringLiteral("Liberation Serif");
-        QTest::newRow("Courier New") << QStringLiteral("Courier New")
-                                     << QStringLiteral("Liberation Mono");
-        QTest::newRow("Arial Black") << QStringLiteral("Arial Black")
-                                     << QStringLiteral("Liberation Sans");
+        QTest::newRow("MS Sans Serif")
+            << QStringLiteral("MS Sans Serif") << QStringLiteral("Liberation Sans");
+        QTest::newRow("Times New Roman")
+            << QStringLiteral("Times New Roman") << QStringLiteral("Liberation Serif");
+        QTest::newRow("Courier New")
+            << QStringLiteral("Courier New") << QStringLiteral("Liberation Mono");
+        QTest::newRow("Arial Black")
+            << QStringLiteral("Arial Black") << QStringLiteral("Liberation Sans");
     }
 
     void fontsHaveStandIns() {

@@ -6,8 +6,8 @@
 #include "shell/settings_sandbox.h"
 
 #include <QAction>
-#include <QFontInfo>
 #include <QApplication>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiArea>
@@ -52,7 +52,8 @@ private slots:
         // The document area lies between the toolbar and the status bar.
         QVERIFY(window.mdiArea->width() > 0 && window.mdiArea->height() > 0);
         const QPoint areaTop = window.mdiArea->mapTo(&window, QPoint(0, 0));
-        const QPoint barBottom = window.Toolbar1->mapTo(&window, QPoint(0, window.Toolbar1->height()));
+        const QPoint barBottom =
+            window.Toolbar1->mapTo(&window, QPoint(0, window.Toolbar1->height()));
         QVERIFY(areaTop.y() >= barBottom.y());
         QVERIFY(window.statusBar1->mapTo(&window, QPoint(0, 0)).y() >=
                 areaTop.y() + window.mdiArea->height());
@@ -159,13 +160,11 @@ private slots:
             }
             return result;
         };
-        QCOMPARE(entries(window.Fichier),
-                 (QStringList{QStringLiteral("ouvrir=Ouvrir une Base"),
-                              QStringLiteral("Imprimer=Imprimer"),
-                              QStringLiteral("quittersur=Quitter")}));
+        QCOMPARE(entries(window.Fichier), (QStringList{QStringLiteral("ouvrir=Ouvrir une Base"),
+                                                       QStringLiteral("Imprimer=Imprimer"),
+                                                       QStringLiteral("quittersur=Quitter")}));
         QCOMPARE(entries(window.option2), QStringList{QStringLiteral("option=option")});
-        QCOMPARE(entries(window.apropos),
-                 QStringList{QStringLiteral("commentaire=à propos de")});
+        QCOMPARE(entries(window.apropos), QStringList{QStringLiteral("commentaire=à propos de")});
         QCOMPARE(window.Fichier->actions().at(0), window.ouvrir);
         QCOMPARE(window.Fichier->actions().at(1), window.Imprimer);
         QCOMPARE(window.Fichier->actions().at(2), window.quittersur);
@@ -196,7 +195,8 @@ private slots:
         QVERIFY(bar->datePanel->x() < bar->timePanel->x());
 
         const QLocale locale = QLocale::system();
-        QCOMPARE(bar->datePanel->text(), locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(bar->datePanel->text(),
+                 locale.toString(QDate::currentDate(), QLocale::ShortFormat));
         // Hours and minutes only, in the system's short form.
         const QString format = StatusBar1::timeFormat(locale);
         QVERIFY2(!format.contains(QLatin1Char('s')), qPrintable(format));

@@ -36,10 +36,10 @@ private slots:
         QTest::addColumn<QString>("pipe");
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("database") << databaseFileFilter()
-                                  << QStringList{QStringLiteral("Tous les fichiers (*.*)"),
-                                                 QStringLiteral("fichiers Access(*.mdb)"),
-                                                 QStringLiteral(
-                                                     "Base Velmor v2.00(velmor2001.mdb)")};
+                                  << QStringList{
+                                         QStringLiteral("Tous les fichiers (*.*)"),
+                                         QStringLiteral("fichiers Access(*.mdb)"),
+                                         QStringLiteral("Base Velmor v2.00(velmor2001.mdb)")};
         QTest::newRow("images")
             << QStringLiteral("Tous les fichiers (*.*)|*.*|Fichiers jpg(*.jpg)|*.jpg|Fichiers "
                               "Bitmap (*.bmp)|*.bmp")
@@ -59,8 +59,8 @@ private slots:
             << QStringLiteral("Sauvegardes (anciennes)|*.bak")
             << QStringList{QStringLiteral("Sauvegardes (anciennes) (*.bak)")};
         QTest::newRow("missing last pattern")
-            << QStringLiteral("Tout|*|Reste") << QStringList{QStringLiteral("Tout (*)"),
-                                                             QStringLiteral("Reste (*)")};
+            << QStringLiteral("Tout|*|Reste")
+            << QStringList{QStringLiteral("Tout (*)"), QStringLiteral("Reste (*)")};
         QTest::newRow("empty") << QString() << QStringList();
     }
 

@@ -40,9 +40,9 @@ private slots:
     void missingKeysGiveTheDefault() {
         SettingsSandbox sandbox;
         QCOMPARE(settings::read(kOption, kOption, QStringLiteral("util")), QString());
-        QCOMPARE(settings::read(kOption, kOption, QStringLiteral("optionimage"),
-                                QStringLiteral("1")),
-                 QStringLiteral("1"));
+        QCOMPARE(
+            settings::read(kOption, kOption, QStringLiteral("optionimage"), QStringLiteral("1")),
+            QStringLiteral("1"));
         QCOMPARE(settings::read(kPage, kPgcours, QStringLiteral("page")), QString());
         // Reading created nothing.
         QVERIFY(!QFileInfo::exists(settings::settingsFolder()));
@@ -62,9 +62,9 @@ private slots:
     void theDefaultAppliesOnlyToAMissingKey() {
         SettingsSandbox sandbox;
         settings::save(kOption, kOption, QStringLiteral("optionimage"), settings::fromInt(0));
-        QCOMPARE(settings::read(kOption, kOption, QStringLiteral("optionimage"),
-                                settings::fromInt(1)),
-                 QStringLiteral("0"));
+        QCOMPARE(
+            settings::read(kOption, kOption, QStringLiteral("optionimage"), settings::fromInt(1)),
+            QStringLiteral("0"));
         settings::save(kOption, kOption, QStringLiteral("cheminimage"), QString());
         QCOMPARE(settings::read(kOption, kOption, QStringLiteral("cheminimage"),
                                 QStringLiteral("c:\\velmor\\velmor2.jpg")),
@@ -75,8 +75,7 @@ private slots:
         SettingsSandbox sandbox;
         settings::save(kOption, kOption, QStringLiteral("util"), QStringLiteral("Jean"));
         settings::save(kOption, kOption, QStringLiteral("util"), QStringLiteral("Marie"));
-        QCOMPARE(settings::read(kOption, kOption, QStringLiteral("util")),
-                 QStringLiteral("Marie"));
+        QCOMPARE(settings::read(kOption, kOption, QStringLiteral("util")), QStringLiteral("Marie"));
         // Other keys are untouched.
         settings::save(kOption, kOption, QStringLiteral("cheminbase"), QStringLiteral("/a.mdb"));
         settings::save(kOption, kOption, QStringLiteral("util"), QStringLiteral("Paul"));
@@ -187,8 +186,7 @@ private slots:
         sandbox.writeRaw(kOption, "[option]\nutil=Dupont, Jean\noptionimage=abc\n");
         QCOMPARE(settings::read(kOption, kOption, QStringLiteral("util")),
                  QStringLiteral("Dupont, Jean"));
-        QCOMPARE(settings::toNumber(settings::read(kOption, kOption,
-                                                   QStringLiteral("optionimage"),
+        QCOMPARE(settings::toNumber(settings::read(kOption, kOption, QStringLiteral("optionimage"),
                                                    QStringLiteral("1"))),
                  std::optional<float>());
     }
@@ -225,8 +223,9 @@ private slots:
         const ScriptedDialogs::Call call = dialogs.calls().first();
         QCOMPARE(call.kind, ScriptedDialogs::Kind::Message);
         QCOMPARE(call.caption, QStringLiteral("velmor2"));
-        QVERIFY2(call.text.startsWith(QStringLiteral("Impossible d'enregistrer le réglage « util »")),
-                 qPrintable(call.text));
+        QVERIFY2(
+            call.text.startsWith(QStringLiteral("Impossible d'enregistrer le réglage « util »")),
+            qPrintable(call.text));
         QVERIFY(call.text.contains(QDir::toNativeSeparators(settings::settingsFile(kOption))));
         // Still running, still readable: the default comes back.
         QCOMPARE(settings::read(kOption, kOption, QStringLiteral("util"), QStringLiteral("d")),
