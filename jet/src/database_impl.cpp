@@ -1,7 +1,9 @@
 #include "database_impl.h"
 
+#include "database_writer.h"
 #include "recordset_impl.h"
 #include "text.h"
+#include "writable_recordset.h"
 
 #include <unistd.h>
 
@@ -10,11 +12,6 @@ namespace jet {
 std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
 {
     return std::make_unique<detail::DatabaseImpl>(path, mode);
-}
-
-std::unique_ptr<Database> Database::create(const std::string& path, Format)
-{
-    throw Error(Code::Unsupported, path + " : la création de base n'est pas encore prise en charge");
 }
 
 } // namespace jet
@@ -39,6 +36,13 @@ const CatalogEntry& Storage::findTable(const std::string& name) const
     throw Error(Code::NotFound, "table inconnue : " + name);
 }
 
+void Storage::refresh()
+{
+    file_->refresh();
+    catalog_ = readCatalog(*file_, *header_.format, header_.codePage);
+    definitions_.clear();
+}
+
 std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
 {
     auto it = definitions_.find(entry.definitionPage);
@@ -50,13 +54,23 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
     return def;
 }
 
+namespace {
+
+std::shared_ptr<Storage> openStorage(const std::string& path)
+{
+    writer::recoverIfNeeded(path); // a crashed writer's journal is undone before anything is read
+    return std::make_shared<Storage>(path);
+}
+
+} // namespace
+
 DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
-    : path_(path), storage_(std::make_shared<Storage>(path))
+    : path_(path), storage_(openStorage(path))
 {
     if (mode == OpenMode::ReadOnly) {
         readOnlyReason_ = "ouverte en lecture seule à la demande";
-    } else if (::access(path.c_str(), W_OK) != 0) {
-        readOnlyReason_ = "le fichier " + path + " n'est pas accessible en écriture";
+    } else if (std::string why = writer::PageStore::whyNotWritable(path); !why.empty()) {
+        readOnlyReason_ = why;
         if (mode == OpenMode::ReadWrite)
             throw Error(Code::ReadOnly, readOnlyReason_);
     } else {
@@ -68,6 +82,8 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
             throw Error(Code::ReadOnly, path + " : " + readOnlyReason_);
         readOnly_ = true;
     }
+    if (!readOnly_)
+        writer_ = std::make_shared<writer::DatabaseWriter>(path);
 }
 
 std::vector<std::string> DatabaseImpl::tableNames(bool includeSystem) const
@@ -87,10 +103,13 @@ TableInfo DatabaseImpl::table(const std::string& name) const
 
 std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableOrSelect)
 {
+    storage_->refresh(); // what this or another process wrote since
     if (sql::isSelect(tableOrSelect)) {
         sql::Select select = sql::parse(tableOrSelect);
         auto def = storage_->tableDef(storage_->findTable(select.table));
         sql::bind(select, *def);
+        if (writer_)
+            return std::make_unique<WritableRecordset>(storage_, def, &select, writer_);
         return std::make_unique<RecordsetImpl>(storage_, def, &select, readOnly_);
     }
     std::string name = tableOrSelect;
@@ -103,21 +122,27 @@ std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableO
     if (name.empty())
         throw Error(Code::SqlError, "source de lignes vide : un nom de table ou une requête SELECT est attendu");
     auto def = storage_->tableDef(storage_->findTable(name));
+    if (writer_)
+        return std::make_unique<WritableRecordset>(storage_, def, nullptr, writer_);
     return std::make_unique<RecordsetImpl>(storage_, def, nullptr, readOnly_);
 }
 
-long DatabaseImpl::execute(const std::string&)
+long DatabaseImpl::execute(const std::string& sql)
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
-    throw Error(Code::Unsupported, "écriture non prise en charge");
+    storage_->refresh();
+    long changed = writer::executeSql(*this, *writer_, sql);
+    storage_->refresh();
+    return changed;
 }
 
-void DatabaseImpl::createTable(const std::string&, const std::vector<ColumnSpec>&)
+void DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnSpec>& columns)
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
-    throw Error(Code::Unsupported, "écriture non prise en charge");
+    writer::createTable(*writer_, name, columns);
+    storage_->refresh();
 }
 
 } // namespace jet::detail

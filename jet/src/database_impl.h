@@ -10,6 +10,10 @@
 #include <map>
 #include <memory>
 
+namespace jet::writer {
+class DatabaseWriter;
+}
+
 namespace jet::detail {
 
 // The open file and what has been read of it; recordsets hold it so that
@@ -27,6 +31,10 @@ public:
     // Case-insensitive; throws NotFound.
     const CatalogEntry& findTable(const std::string& name) const;
     std::shared_ptr<const TableDef> tableDef(const CatalogEntry& entry);
+
+    // After a write: maps the file again if it grew, and reads the catalog
+    // and table definitions afresh.
+    void refresh();
 
 private:
     std::unique_ptr<PageFile> file_;
@@ -54,6 +62,7 @@ private:
     std::shared_ptr<Storage> storage_;
     bool readOnly_ = true;
     std::string readOnlyReason_;
+    std::shared_ptr<writer::DatabaseWriter> writer_; // null when read-only
 };
 
 } // namespace jet::detail

@@ -26,8 +26,10 @@ FileLock::FileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
 
 FileLock::~FileLock()
 {
-    if (held_)
+    if (held_) {
+        depth_ = 1;
         unlock();
+    }
 }
 
 bool FileLock::attempt(bool exclusive)
@@ -69,8 +71,14 @@ bool FileLock::attempt(bool exclusive)
 
 void FileLock::acquire(bool exclusive, int timeoutMs)
 {
-    if (held_)
+    if (held_ && (exclusive_ || !exclusive)) {
+        ++depth_; // nested use by the same holder
+        return;
+    }
+    if (held_) {
+        depth_ = 1;
         unlock();
+    }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int pause = 50; // microseconds
     while (!attempt(exclusive)) {
@@ -80,6 +88,8 @@ void FileLock::acquire(bool exclusive, int timeoutMs)
         pause = std::min(pause * 2, 2000);
     }
     held_ = true;
+    exclusive_ = exclusive;
+    depth_ = 1;
 }
 
 void FileLock::lockExclusive(int timeoutMs) { acquire(true, timeoutMs); }
@@ -87,15 +97,25 @@ void FileLock::lockShared(int timeoutMs) { acquire(false, timeoutMs); }
 
 bool FileLock::tryLockExclusive()
 {
-    if (held_)
+    if (held_ && exclusive_) {
+        ++depth_;
+        return true;
+    }
+    if (held_) {
+        depth_ = 1;
         unlock();
+    }
     held_ = attempt(true);
+    exclusive_ = true;
+    depth_ = held_ ? 1 : 0;
     return held_;
 }
 
 void FileLock::unlock()
 {
     if (!held_)
+        return;
+    if (--depth_ > 0)
         return;
     held_ = false;
 #ifdef _WIN32

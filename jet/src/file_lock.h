@@ -20,7 +20,8 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Wait up to timeoutMs for the lock; throws Error(Locked) after that.
+    // Nested calls by the same holder count: the lock is released by the
+    // last unlock(). Wait up to timeoutMs for the lock; throws Error(Locked) after that.
     void lockExclusive(int timeoutMs = 30000);
     void lockShared(int timeoutMs = 30000);
     // Non-blocking attempt; false when another process holds it.
@@ -35,6 +36,8 @@ private:
     int fd_;
     std::string path_;
     bool held_ = false;
+    bool exclusive_ = false;
+    int depth_ = 0;
 };
 
 } // namespace jet::writer

@@ -48,7 +48,7 @@ public:
     void cancelUpdate() override {}
     void deleteCurrent() override { refuseWrite(); }
 
-private:
+protected: // the writable dynaset (writable_recordset.h) builds on these
     [[noreturn]] void refuseWrite() const;
     void requireRows() const;
     const RowReader& currentRow() const;

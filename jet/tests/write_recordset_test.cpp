@@ -1,0 +1,286 @@
+// Writes through Database and Recordset: AddNew / Edit / Update / Delete,
+// LastModified and bookmarks, memos moving between their three storage
+// forms, rows that outgrow their page, refusals (indexed table, wrong type,
+// text too long, read-only file), and execute().
+#include "write_support.h"
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace jet;
+using namespace writetest;
+
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string repeatText(const std::string& piece, size_t chars)
+{
+    std::string out;
+    while (out.size() < chars)
+        out += piece;
+    return out;
+}
+
+// The rows of a table as our own reader returns them, values as text.
+std::vector<std::vector<std::string>> readBack(const std::string& file, const std::string& table)
+{
+    auto db = Database::open(file, OpenMode::ReadOnly);
+    auto rs = db->openRecordset(table);
+    std::vector<std::vector<std::string>> rows;
+    if (rs->recordCount() == 0)
+        return rows;
+    rs->moveFirst();
+    while (!rs->eof()) {
+        std::vector<std::string> row;
+        for (size_t i = 0; i < rs->columns().size(); ++i)
+            row.push_back(rs->value(int(i)).toString());
+        rows.push_back(row);
+        rs->moveNext();
+    }
+    return rows;
+}
+
+// Both readers agree on every row (mdb-export writes NULL and "" alike).
+void expectSameAsMdbtools(const std::string& file, const std::string& table)
+{
+    auto ours = readBack(file, table);
+    auto theirs = mdbExport(file, table);
+    ASSERT_FALSE(theirs.empty());
+    theirs.erase(theirs.begin());
+    ASSERT_EQ(ours.size(), theirs.size()) << table;
+    auto sorted = [](std::vector<std::vector<std::string>> v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    EXPECT_EQ(sorted(ours), sorted(theirs)) << table;
+}
+
+} // namespace
+
+TEST(WriteRecordset, AddNewUpdateAndLastModified)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    Bookmark added;
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        ASSERT_FALSE(db->readOnly());
+        auto rs = db->openRecordset("tablep");
+        ASSERT_EQ(rs->recordCount(), 8);
+        rs->moveFirst();
+        Bookmark before = rs->bookmark();
+        rs->addNew();
+        EXPECT_EQ(rs->editMode(), Recordset::EditMode::Adding);
+        rs->setValue(rs->columnIndex("clientp"), Value::text("Pâtisserie L'Étoile"));
+        rs->setValue(rs->columnIndex("dateaccordp"), Value::dateTime(2004, 5, 6));
+        rs->setValue(rs->columnIndex("nomauteurp"), Value::text("Hélène"));
+        EXPECT_EQ(rs->value("clientp").asText(), "Pâtisserie L'Étoile");
+        rs->update();
+        EXPECT_EQ(rs->editMode(), Recordset::EditMode::None);
+        EXPECT_EQ(rs->bookmark(), before);
+        EXPECT_EQ(rs->recordCount(), 9);
+        added = rs->lastModified();
+        ASSERT_TRUE(added.valid());
+        rs->setBookmark(added);
+        EXPECT_EQ(rs->value("clientp").asText(), "Pâtisserie L'Étoile");
+        EXPECT_TRUE(rs->value("motifp").isNull());
+        EXPECT_EQ(db->table("tablep").rowCount, 9u);
+    }
+    auto rows = mdbExport(file, "tablep");
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[9][3], "Pâtisserie L'Étoile");
+    EXPECT_EQ(rows[9][2], "2004-05-06 00:00:00");
+    EXPECT_EQ(rows[9][11], "Hélène");
+    expectSameAsMdbtools(file, "tablep");
+}
+
+TEST(WriteRecordset, EditGrowsRowsAndMemosChangeForm)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    const std::vector<std::string> memos = {
+        "Court.",
+        repeatText("Remplacement du bloc d'alimentation, essais concluants. ", 900),
+        repeatText("Journal d'intervention — étape validée.\r\n", 12000),
+        "",
+        repeatText("Réglage ", 70),
+        repeatText("Chaîne ", 9000),
+        "Fin.",
+    };
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    for (const std::string& memo : memos) {
+        auto rs = db->openRecordset("velmor2001");
+        // Every row, every time: the first rows hold all three memo forms.
+        rs->moveFirst();
+        int n = 0;
+        while (!rs->eof()) {
+            Bookmark b = rs->bookmark();
+            rs->edit();
+            rs->setValue(rs->columnIndex("intervention"), memo.empty() ? Value() : Value::text(memo));
+            // Grow the row: long texts in every text column.
+            rs->setValue(rs->columnIndex("motif"), Value::text(repeatText("Motif détaillé ", 200 + n)));
+            rs->setValue(rs->columnIndex("materiel"), Value::text(repeatText("Écran ", 50)));
+            rs->update();
+            EXPECT_EQ(rs->lastModified(), b);
+            EXPECT_EQ(rs->bookmark(), b);
+            if (memo.empty())
+                EXPECT_TRUE(rs->value("intervention").isNull());
+            else
+                EXPECT_EQ(rs->value("intervention").asText(), memo);
+            rs->moveNext();
+            ++n;
+        }
+        EXPECT_EQ(n, 8);
+        expectSameAsMdbtools(file, "velmor2001");
+    }
+    expectSameAsMdbtools(file, "tablep");
+}
+
+TEST(WriteRecordset, DeleteRemovesRowsAndTheirMemos)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        rs->moveFirst(); // row 001 has a memo on a long-value page
+        rs->deleteCurrent();
+        EXPECT_TRUE(rs->isDeleted());
+        EXPECT_THROW(rs->value(0), Error);
+        rs->moveNext();
+        EXPECT_FALSE(rs->isDeleted());
+        EXPECT_EQ(rs->value("naccord").asText(), "A-2001-002");
+        rs->moveLast(); // row 008 has a chained memo
+        rs->deleteCurrent();
+        rs->movePrevious();
+        EXPECT_EQ(rs->value("naccord").asText(), "A-2001-007");
+        EXPECT_EQ(db->table("velmor2001").rowCount, 6u);
+    }
+    auto rows = mdbExport(file, "velmor2001");
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[1][1], "A-2001-002");
+    EXPECT_EQ(rows[6][1], "A-2001-007");
+    expectSameAsMdbtools(file, "velmor2001");
+}
+
+TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001-indexed.mdb", dir);
+    const std::string original = readAll(file);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        rs->addNew();
+        rs->setValue(rs->columnIndex("client"), Value::text("Refusé"));
+        try {
+            rs->update();
+            FAIL() << "écriture acceptée sur une table indexée";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Code::Unsupported);
+            EXPECT_NE(std::string(e.what()).find("table indexée : écriture non prise en charge"), std::string::npos);
+        }
+        rs->cancelUpdate();
+        rs->moveFirst();
+        EXPECT_THROW(rs->deleteCurrent(), Error);
+        EXPECT_THROW(db->execute("DELETE FROM tablep"), Error);
+    }
+    EXPECT_EQ(readAll(file), original);
+
+    std::string plain = copyFixture("velmor2001.mdb", dir);
+    const std::string plainOriginal = readAll(plain);
+    {
+        auto db = Database::open(plain, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        rs->addNew();
+        EXPECT_THROW(rs->setValue(rs->columnIndex("client"), Value::text(std::string(51, 'x'))), Error);
+        EXPECT_THROW(rs->setValue(rs->columnIndex("dateaccord"), Value::text("hier")), Error);
+        rs->cancelUpdate();
+        EXPECT_THROW(db->execute("INSERT INTO velmor2001 (client) VALUES ('" + std::string(60, 'y') + "')"), Error);
+        EXPECT_THROW(db->execute("UPDATE velmor2001 SET dateaccord = 'demain'"), Error);
+    }
+    EXPECT_EQ(readAll(plain), plainOriginal);
+}
+
+TEST(WriteRecordset, ExecuteInsertUpdateDelete)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    EXPECT_EQ(db->execute("INSERT INTO tablep (clientp, dateaccordp, motifp) VALUES ('Chez l''ami', #2005-03-04#, 'Prêt')"), 1);
+    EXPECT_EQ(db->execute("UPDATE tablep SET rdzvp = 'lundi', parquip = NULL WHERE clientp = 'Crédit Agricole'"), 2);
+    EXPECT_EQ(db->execute("DELETE FROM tablep WHERE dateenvoip IS NULL"), 4);
+    auto rows = readBack(file, "tablep");
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(db->execute("DELETE FROM tablep"), 5);
+    EXPECT_EQ(db->table("tablep").rowCount, 0u);
+    expectSameAsMdbtools(file, "velmor2001");
+}
+
+TEST(WriteRecordset, ReadOnlyFileOpensReadOnlyAndRefusesWrites)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    ::chmod(file.c_str(), 0444);
+    ::chmod(dir.c_str(), 0755);
+    // Root may write any file: check as an unprivileged user in a child.
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::getuid() == 0 && ::setuid(65534) != 0)
+            _exit(3);
+        try {
+            auto db = Database::open(file);
+            if (!db->readOnly() || db->readOnlyReason().empty())
+                _exit(4);
+            auto rs = db->openRecordset("velmor2001");
+            try {
+                rs->addNew();
+                rs->update();
+                _exit(5);
+            } catch (const Error& e) {
+                if (e.code() != Code::ReadOnly)
+                    _exit(6);
+            }
+            try {
+                db->execute("DELETE FROM velmor2001");
+                _exit(7);
+            } catch (const Error& e) {
+                if (e.code() != Code::ReadOnly)
+                    _exit(8);
+            }
+            try {
+                Database::open(file, OpenMode::ReadWrite);
+                _exit(9);
+            } catch (const Error& e) {
+                if (e.code() != Code::ReadOnly)
+                    _exit(10);
+            }
+        } catch (...) {
+            _exit(11);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
