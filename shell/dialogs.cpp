@@ -1,8 +1,12 @@
 #include "shell/dialogs.h"
 
+#include "shell/file_filter.h"
 #include "shell/native_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -62,12 +66,40 @@ std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prom
 std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& caption,
                                                const QString& filter, const QString& selectedFilter,
                                                const QString& startPath) {
-    QString chosenFilter = selectedFilter;
-    const QString picked =
-        QFileDialog::getOpenFileName(parent, caption, startPath, filter, &chosenFilter);
-    if (picked.isEmpty())
+    QFileDialog box(parent, caption, QString(), filter);
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFile);
+#ifndef Q_OS_WIN
+    // Qt's own dialog everywhere but on Windows: French like the rest, and
+    // its file list can be told what "*.*" means (below).
+    box.setOption(QFileDialog::DontUseNativeDialog);
+#endif
+    if (!startPath.isEmpty()) {
+        const QFileInfo start(startPath);
+        box.setDirectory(start.absolutePath());
+        box.selectFile(start.fileName());
+    }
+    if (!selectedFilter.isEmpty())
+        box.selectNameFilter(selectedFilter);
+
+#ifndef Q_OS_WIN
+    // "*.*" means every file, as on Windows, not only names with a dot.
+    auto everyFileForStarDotStar = [&box](const QString& entry) {
+        if (qtFilterPatterns(entry) != QStringList{QStringLiteral("*.*")})
+            return;
+        if (auto* model = box.findChild<QFileSystemModel*>())
+            model->setNameFilters({QStringLiteral("*")});
+    };
+    QObject::connect(&box, &QFileDialog::filterSelected, &box, everyFileForStarDotStar);
+    everyFileForStarDotStar(box.selectedNameFilter());
+#endif
+
+    if (box.exec() != QDialog::Accepted)
         return std::nullopt;
-    return QDir::toNativeSeparators(picked);
+    const QStringList picked = box.selectedFiles();
+    if (picked.isEmpty() || picked.first().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(picked.first());
 }
 
 bool NativeDialogs::print(QWidget* parent, QPrinter& printer) {

@@ -40,6 +40,12 @@ QString qtEntry(const QString& description, const QString& patternText) {
 
 } // namespace
 
+QStringList qtFilterPatterns(const QString& qtEntry) {
+    const QRegularExpressionMatch match = qtPatternTail().match(qtEntry);
+    const QString patterns = match.hasMatch() ? match.captured(2) : qtEntry;
+    return patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 QStringList qtFilterEntries(const QString& pipeFilter) {
     QStringList entries;
     if (pipeFilter.isEmpty())

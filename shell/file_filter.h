@@ -17,6 +17,10 @@ QStringList qtFilterEntries(const QString& pipeFilter);
 // The same entries joined by ";;", ready for a Qt file dialog.
 QString toQtFilter(const QString& pipeFilter);
 
+// The patterns Qt's file dialog takes from one entry in its form:
+// "fichiers Access(*.mdb)" -> {"*.mdb"}.
+QStringList qtFilterPatterns(const QString& qtEntry);
+
 // The entry with the 1-based `index`, or the first entry when `index` is out
 // of range (empty when there are no entries).
 QString qtFilterEntry(const QString& pipeFilter, int index);

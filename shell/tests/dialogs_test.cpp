@@ -7,7 +7,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -178,7 +181,7 @@ private slots:
             QCOMPARE(box->labelText(), QStringLiteral("Nom du client ?"));
             QCOMPARE(box->textValue(), QStringLiteral("défaut"));
             box->setTextValue(QStringLiteral("Crédit Agricole"));
-            box->accept();
+            static_cast<QDialog*>(box)->accept();
         });
         QCOMPARE(nativeDialogs().input(nullptr, QStringLiteral("Nom du client ?"), QString(),
                                        QStringLiteral("défaut")),
@@ -208,6 +211,30 @@ private slots:
                  std::optional<QString>());
         QCOMPARE(filters, filter.split(QStringLiteral(";;")));
         QCOMPARE(selected, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
+    }
+
+    void nativeOpenDialogReturnsTheFullPath() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("sans extension")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString filter = QStringLiteral("Tous les fichiers (*.*);;fichiers Access(*.mdb)");
+        QStringList modelFilters;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QFileDialog*>(w);
+            QVERIFY(box);
+            // "*.*" lists every file, names without a dot included.
+            if (auto* model = box->findChild<QFileSystemModel*>())
+                modelFilters = model->nameFilters();
+            box->selectFile(file.fileName());
+            static_cast<QDialog*>(box)->accept();
+        });
+        const std::optional<QString> picked = nativeDialogs().openFile(
+            nullptr, QString(), filter, QStringLiteral("Tous les fichiers (*.*)"), QString());
+        QCOMPARE(picked, std::optional<QString>(QDir::toNativeSeparators(file.fileName())));
+#ifndef Q_OS_WIN
+        QCOMPARE(modelFilters, QStringList{QStringLiteral("*")});
+#endif
     }
 };
 

@@ -71,6 +71,15 @@ private slots:
         QCOMPARE(toQtFilter(pipe), entries.join(QStringLiteral(";;")));
     }
 
+    void patternsOfAnEntry() {
+        QCOMPARE(qtFilterPatterns(QStringLiteral("fichiers Access(*.mdb)")),
+                 QStringList{QStringLiteral("*.mdb")});
+        QCOMPARE(qtFilterPatterns(QStringLiteral("Tous les fichiers (*.*)")),
+                 QStringList{QStringLiteral("*.*")});
+        QCOMPARE(qtFilterPatterns(QStringLiteral("Images (*.jpg *.png)")),
+                 (QStringList{QStringLiteral("*.jpg"), QStringLiteral("*.png")}));
+    }
+
     void filterEntryByIndex() {
         const QString pipe = databaseFileFilter();
         QCOMPARE(qtFilterEntry(pipe, 3), QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
