@@ -612,6 +612,17 @@ Truth evaluate(const Condition& c, const TableDef& table, const RowReader& row)
         Value b = operandValue(c.right, table, row);
         if (b.isNull())
             return Truth::Unknown;
+        // A Single column compares at single precision, so that
+        // Discount = 0.15 finds the rows that store 0.15.
+        auto isSingle = [&](const Operand& o) {
+            return o.kind == Operand::Kind::Column &&
+                   table.columns[size_t(o.column)].info.type == ColumnType::Single;
+        };
+        if ((isSingle(c.left) || isSingle(c.right)) && a.kind() != Value::Kind::Text &&
+            b.kind() != Value::Kind::Text) {
+            a = Value::real(double(float(numberOf(a))));
+            b = Value::real(double(float(numberOf(b))));
+        }
         int order = compareValues(a, b);
         bool result = false;
         switch (c.op) {

@@ -120,6 +120,8 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         c.codePage = f.colCodePage >= 0 ? r.u16(at + size_t(f.colCodePage)) : 0;
         if (c.codePage == 0)
             c.codePage = codePage;
+        if (!f.jet3 && (c.rawType == uint8_t(ColumnType::Text) || c.rawType == uint8_t(ColumnType::Memo)))
+            c.sortOrder = r.u32(at + size_t(f.colSortOrder));
 
         ColumnInfo& info = c.info;
         info.name = names[i];
@@ -128,7 +130,8 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         info.size = c.length;
         info.fixed = (flags & kColumnFixed) != 0;
         info.nullable = (flags & kColumnNullable) != 0;
-        info.autonumber = (flags & (kColumnAutonumber | kColumnAutoGuid)) != 0;
+        info.autonumber = ((flags & kColumnAutonumber) && info.type == ColumnType::Long) ||
+                          ((flags & kColumnAutoGuid) && info.type == ColumnType::Guid);
         info.hyperlink = (flags & kColumnHyperlink) != 0;
         info.compressedUnicode = (ext & kColumnExtCompressed) != 0;
         if (info.type == ColumnType::Text)
