@@ -2,6 +2,7 @@
 // file with Velmor's own engine.
 #include "csv_export.h"
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -25,6 +26,7 @@ const char* kUsage =
     "                               écrit la table en CSV sur la sortie standard\n"
     "  query FICHIER \"SELECT ...\"   écrit en CSV les lignes d'une requête\n"
     "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
+    "  check FICHIER                vérifie chaque index de chaque table d'après ses lignes\n"
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
@@ -146,6 +148,18 @@ int run(const std::vector<std::string>& args)
         if (!std::cout)
             throw jet::Error(jet::Code::IoError, "écriture sur la sortie standard impossible");
         return 0;
+    }
+    if (command == "check") {
+        if (args.size() > 2)
+            return usageError("trop d'arguments pour check");
+        jet::CheckReport report = jet::checkDatabase(file);
+        for (const auto& note : report.notes)
+            std::cout << "note : " << note << "\n";
+        for (const auto& problem : report.problems)
+            std::cout << "problème : " << problem << "\n";
+        std::cout << report.tables << " tables, " << report.indexes << " index, " << report.entries
+                  << " entrées vérifiées : " << (report.ok() ? "aucun problème" : "index incorrects") << "\n";
+        return report.ok() ? 0 : 1;
     }
     return usageError("commande inconnue : " + command);
 }

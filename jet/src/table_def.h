@@ -25,6 +25,7 @@ struct ColumnDef {
     uint16_t fixedOffset = 0;  // position among the fixed columns
     uint16_t length = 0;
     uint16_t codePage = 0;     // Jet3 text
+    uint32_t sortOrder = 0;    // Jet4/ACE text and memo: the 4 stored sort-order bytes (see collation.h)
     bool isText() const { return info.type == ColumnType::Text || info.type == ColumnType::Memo; }
 };
 

@@ -1,0 +1,268 @@
+#include "index_check.h"
+
+#include "catalog.h"
+#include "database_impl.h"
+#include "row_codec.h"
+#include "table_scan.h"
+
+#include <algorithm>
+#include <set>
+
+namespace jet::detail {
+
+namespace {
+
+constexpr int kMaxProblemsPerIndex = 20;
+
+std::string entryText(const IndexEntry& e)
+{
+    return "clé " + keyToHex(e.key) + ", page " + std::to_string(e.dataPage) + ", ligne " +
+           std::to_string(e.dataRow);
+}
+
+class IndexChecker {
+public:
+    IndexChecker(const PageFile& file, const TableDef& table, const IndexKeyLayout& index, CheckReport& report)
+        : pages_(file), tree_(pages_, index.root, table.page), table_(table), index_(index), report_(report)
+    {
+    }
+
+    bool problem(const std::string& what)
+    {
+        ++problems_;
+        if (problems_ <= kMaxProblemsPerIndex)
+            report_.problems.push_back("table " + table_.name + ", index " + index_.name + " : " + what);
+        else if (problems_ == kMaxProblemsPerIndex + 1)
+            report_.problems.push_back("table " + table_.name + ", index " + index_.name +
+                                       " : autres problèmes non détaillés");
+        return false;
+    }
+    int problems() const { return problems_; }
+
+    // Walks the subtree; appends its leaf pages and entries in order.
+    // Returns false when the subtree could not be read.
+    bool walk(uint32_t number, int depth, IndexEntry& max)
+    {
+        if (depth > 32)
+            return problem("arbre trop profond à la page " + std::to_string(number));
+        if (!seen_.insert(number).second)
+            return problem("page " + std::to_string(number) + " atteinte deux fois");
+        IndexPage page;
+        try {
+            page = tree_.load(number);
+        } catch (const Error& e) {
+            return problem(e.what());
+        }
+        for (size_t i = 1; i < page.entries.size(); ++i)
+            if (compareIndexEntries(page.entries[i - 1], page.entries[i]) >= 0)
+                problem("page " + std::to_string(number) + " : entrées " + std::to_string(i - 1) + " et " +
+                        std::to_string(i) + " dans le désordre");
+        if (page.leaf) {
+            if (page.entries.empty() && number != index_.root)
+                problem("page feuille " + std::to_string(number) + " vide");
+            leaves_.push_back(page.number);
+            leafPrev_.push_back(page.prev);
+            leafNext_.push_back(page.next);
+            for (IndexEntry& e : page.entries)
+                entries_.push_back(std::move(e));
+            if (!entries_.empty())
+                max = entries_.back();
+            return true;
+        }
+        if (page.childCount() == 0)
+            return problem("page intermédiaire " + std::to_string(number) + " sans enfant");
+        if (page.tail && page.entries.empty())
+            problem("page intermédiaire " + std::to_string(number) + " : seul enfant en queue");
+        if (!page.tail && page.entries.size() > 1)
+            problem("page intermédiaire " + std::to_string(number) + " : plusieurs enfants sans page de queue");
+        for (size_t i = 0; i < page.childCount(); ++i) {
+            IndexEntry childMax;
+            const size_t before = entries_.size();
+            if (!walk(page.childAt(i), depth + 1, childMax))
+                return false;
+            if (entries_.size() == before)
+                problem("page " + std::to_string(page.childAt(i)) + " : sous-arbre vide");
+            if (i < page.entries.size() && compareIndexEntries(childMax, page.entries[i]) != 0)
+                problem("page " + std::to_string(number) + " : l'entrée de l'enfant " +
+                        std::to_string(page.childAt(i)) + " (" + entryText(page.entries[i]) +
+                        ") n'est pas sa plus grande entrée (" + entryText(childMax) + ")");
+            if (!entries_.empty())
+                max = entries_.back();
+        }
+        return true;
+    }
+
+    void checkLeafChain()
+    {
+        for (size_t i = 0; i < leaves_.size(); ++i) {
+            uint32_t wantPrev = i == 0 ? 0 : leaves_[i - 1];
+            uint32_t wantNext = i + 1 == leaves_.size() ? 0 : leaves_[i + 1];
+            if (leafPrev_[i] != wantPrev || leafNext_[i] != wantNext)
+                problem("page feuille " + std::to_string(leaves_[i]) + " : chaînage précédent/suivant (" +
+                        std::to_string(leafPrev_[i]) + "/" + std::to_string(leafNext_[i]) + ") au lieu de " +
+                        std::to_string(wantPrev) + "/" + std::to_string(wantNext));
+        }
+    }
+
+    std::vector<IndexEntry>& entries() { return entries_; }
+
+private:
+    FileIndexPages pages_;
+    IndexTree tree_;
+    const TableDef& table_;
+    const IndexKeyLayout& index_;
+    CheckReport& report_;
+    int problems_ = 0;
+    std::set<uint32_t> seen_;
+    std::vector<uint32_t> leaves_, leafPrev_, leafNext_;
+    std::vector<IndexEntry> entries_;
+};
+
+} // namespace
+
+long storedDistinctKeys(const PageFile& file, const FormatInfo& f, const TableDef& table, size_t i)
+{
+    if (f.jet3)
+        return -1;
+    size_t at = size_t(f.tdefHeaderSize) + i * size_t(f.tdefRealIndexEntrySize) + 4;
+    if (at + 4 > file.pageSize())
+        return -1;
+    return long(le32(file.page(table.page) + at));
+}
+
+void checkTableIndexes(const PageFile& file, const FormatInfo& f, const TableDef& table, uint32_t databaseSortOrder,
+                       CheckReport& report)
+{
+    if (table.physicalIndexes.empty())
+        return;
+    std::vector<IndexKeyLayout> layouts = indexLayouts(table, databaseSortOrder, f.jet3);
+    if (!indexPagesSupported(file.pageSize())) {
+        report.notes.push_back("table " + table.name + " : index non vérifiés (pages de " +
+                               std::to_string(file.pageSize()) + " octets)");
+        return;
+    }
+
+    // The rows' values once, for every index.
+    std::vector<std::pair<RowPointer, std::vector<Value>>> rows;
+    RowReader reader(file, f, table);
+    scanTable(file, f, table, [&](RowPointer where) {
+        ByteRange row(file, where.page, nullptr, 0);
+        if (!rowData(file, f, where, row))
+            return;
+        reader.load(row);
+        std::vector<Value> values(table.columns.size());
+        for (const IndexKeyLayout& index : layouts)
+            for (int c : index.columns)
+                if (c >= 0 && values[size_t(c)].isNull())
+                    values[size_t(c)] = reader.value(table.columns[size_t(c)]);
+        rows.emplace_back(where, std::move(values));
+    });
+
+    for (const IndexKeyLayout& index : layouts) {
+        if (!index.problem.empty()) {
+            report.notes.push_back("table " + table.name + ", index " + index.name + " non vérifié : " + index.problem);
+            continue;
+        }
+        ++report.indexes;
+        IndexChecker checker(file, table, index, report);
+        IndexEntry max;
+        if (!checker.walk(index.root, 0, max))
+            continue;
+        checker.checkLeafChain();
+
+        std::vector<IndexEntry> expected;
+        expected.reserve(rows.size());
+        std::vector<Value> values;
+        for (const auto& [where, rowValues] : rows) {
+            if (!keyValues(index, rowValues, values))
+                continue;
+            IndexEntry e;
+            try {
+                e.key = encodeKey(index.keyColumns, values);
+            } catch (const Error& err) {
+                checker.problem("ligne page " + std::to_string(where.page) + ", ligne " + std::to_string(where.row) +
+                                " : clé non calculable (" + err.what() + ")");
+                continue;
+            }
+            e.dataPage = where.page;
+            e.dataRow = uint8_t(where.row);
+            expected.push_back(std::move(e));
+        }
+        std::sort(expected.begin(), expected.end(),
+                  [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+
+        const std::vector<IndexEntry>& actual = checker.entries();
+        size_t i = 0, j = 0;
+        while (i < expected.size() || j < actual.size()) {
+            int c = i == expected.size() ? 1 : j == actual.size() ? -1 : compareIndexEntries(expected[i], actual[j]);
+            if (c == 0) {
+                ++i;
+                ++j;
+            } else if (c < 0) {
+                checker.problem("entrée manquante pour la ligne (" + entryText(expected[i]) + ")");
+                ++i;
+            } else {
+                checker.problem("entrée en trop ou clé fausse (" + entryText(actual[j]) + ")");
+                ++j;
+            }
+        }
+        report.entries += long(actual.size());
+
+        long distinct = 0;
+        for (size_t k = 0; k < actual.size(); ++k) {
+            bool same = k > 0 && actual[k].key == actual[k - 1].key;
+            if (!same)
+                ++distinct;
+            if (same && index.unique) {
+                // Rows whose key columns are all null may repeat in a unique index.
+                bool allNull = true;
+                size_t at = 0;
+                for (const KeyColumn& kc : index.keyColumns) {
+                    if (at >= actual[k].key.size())
+                        break;
+                    uint8_t flag = actual[k].key[at];
+                    if (flag != (kc.ascending ? 0x00 : 0xFF)) {
+                        allNull = false;
+                        break;
+                    }
+                    ++at;
+                }
+                if (!allNull)
+                    checker.problem("index unique : clé en double (" + entryText(actual[k]) + ")");
+            }
+        }
+        long stored = storedDistinctKeys(file, f, table, index.physical);
+        // A statistic that Access itself lets drift: a note, not an error.
+        if (stored >= 0 && stored != distinct)
+            report.notes.push_back("table " + table.name + ", index " + index.name + " : la définition compte " +
+                                   std::to_string(stored) + " clés distinctes, l'index en a " +
+                                   std::to_string(distinct));
+    }
+}
+
+} // namespace jet::detail
+
+namespace jet {
+
+CheckReport checkDatabase(const std::string& path)
+{
+    detail::Storage storage(path);
+    CheckReport report;
+    const detail::PageFile& file = storage.file();
+    const detail::FormatInfo& f = storage.format();
+    uint32_t order = detail::storedDatabaseSortOrder(file, f);
+    for (const detail::CatalogEntry& entry : storage.catalog()) {
+        std::shared_ptr<const detail::TableDef> def;
+        try {
+            def = storage.tableDef(entry);
+        } catch (const Error& e) {
+            report.problems.push_back("table " + entry.name + " : " + e.what());
+            continue;
+        }
+        ++report.tables;
+        detail::checkTableIndexes(file, f, *def, order, report);
+    }
+    return report;
+}
+
+} // namespace jet

@@ -1,0 +1,186 @@
+#include "index_page.h"
+
+#include "index_key.h"
+#include "page_file.h"
+
+#include "jet/status.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace jet::detail {
+
+namespace {
+
+uint32_t be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+void putLe16(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+void putLe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+void putBe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+[[noreturn]] void badPage(uint32_t number, const std::string& what)
+{
+    throw Error(Code::Corrupt, "page " + std::to_string(number) + " : page d'index invalide (" + what + ")");
+}
+
+// Length of the prefix shared by every stored entry (first and last suffice,
+// entries being in order); 0 with fewer than two entries.
+size_t sharedPrefix(const IndexPage& page)
+{
+    if (page.entries.size() < 2)
+        return 0;
+    const std::vector<uint8_t>& a = page.entries.front().key;
+    const std::vector<uint8_t>& b = page.entries.back().key;
+    size_t n = std::min(a.size(), b.size());
+    size_t length = 0;
+    while (length < n && a[length] == b[length])
+        ++length;
+    return length;
+}
+
+} // namespace
+
+int compareIndexEntries(const std::vector<uint8_t>& key, uint32_t page, uint8_t row, const IndexEntry& b)
+{
+    return compareEntries(key, page, row, b.key, b.dataPage, b.dataRow);
+}
+
+int compareIndexEntries(const IndexEntry& a, const IndexEntry& b)
+{
+    return compareEntries(a.key, a.dataPage, a.dataRow, b.key, b.dataPage, b.dataRow);
+}
+
+bool indexPagesSupported(uint32_t pageSize)
+{
+    return pageSize == 4096;
+}
+
+bool isIndexPage(const uint8_t* bytes)
+{
+    return (bytes[0] == kIndexLeafPage || bytes[0] == kIndexNodePage) && bytes[1] == 0x01;
+}
+
+IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t number)
+{
+    if (!indexPagesSupported(pageSize))
+        throw Error(Code::Unsupported, "pages d'index de " + std::to_string(pageSize) + " octets non prises en charge");
+    if (!isIndexPage(bytes))
+        badPage(number, "type " + std::to_string(bytes[0]));
+    IndexPage page;
+    page.number = number;
+    page.leaf = bytes[0] == kIndexLeafPage;
+    page.tdefPage = le32(bytes + 4);
+    page.prev = le32(bytes + 12);
+    page.next = le32(bytes + 16);
+    page.tail = page.leaf ? 0 : le32(bytes + 20);
+    const size_t prefixLength = le16(bytes + 24);
+    const size_t trailer = page.leaf ? 4 : 8;
+    const size_t capacity = indexEntriesCapacity(pageSize);
+    const uint8_t* base = bytes + kIndexEntriesOffset;
+    page.entries.reserve(64);
+
+    size_t start = 0;
+    const uint8_t* firstKey = nullptr;
+    size_t firstKeyLength = 0;
+    for (size_t byte = 0; byte < kIndexBitmapSize; ++byte) {
+        uint8_t bits = bytes[kIndexBitmapOffset + byte];
+        while (bits) {
+            int bit = __builtin_ctz(bits);
+            bits = uint8_t(bits & (bits - 1));
+            size_t end = byte * 8 + size_t(bit);
+            if (end > capacity || end <= start)
+                badPage(number, "bitmap des entrées incohérent");
+            size_t stored = end - start;
+            if (stored < trailer)
+                badPage(number, "entrée trop courte");
+            const uint8_t* e = base + start;
+            IndexEntry entry;
+            size_t storedKey = stored - trailer;
+            if (!firstKey) {
+                if (prefixLength > storedKey)
+                    badPage(number, "préfixe commun plus long que la première entrée");
+                firstKey = e;
+                firstKeyLength = storedKey;
+                entry.key.assign(e, e + storedKey);
+            } else {
+                entry.key.reserve(prefixLength + storedKey);
+                entry.key.assign(firstKey, firstKey + prefixLength);
+                entry.key.insert(entry.key.end(), e, e + storedKey);
+            }
+            const uint8_t* p = e + storedKey;
+            entry.dataPage = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+            entry.dataRow = p[3];
+            if (!page.leaf)
+                entry.child = be32(p + 4);
+            page.entries.push_back(std::move(entry));
+            start = end;
+        }
+    }
+    (void)firstKeyLength;
+    return page;
+}
+
+size_t indexEntriesSize(const IndexPage& page)
+{
+    const size_t prefix = sharedPrefix(page);
+    const size_t trailer = page.leaf ? 4 : 8;
+    size_t total = 0;
+    for (size_t i = 0; i < page.entries.size(); ++i)
+        total += page.entries[i].key.size() - (i == 0 ? 0 : prefix) + trailer;
+    return total;
+}
+
+void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
+{
+    const size_t prefix = sharedPrefix(page);
+    const size_t used = indexEntriesSize(page);
+    if (used > indexEntriesCapacity(pageSize))
+        throw Error(Code::Corrupt, "page " + std::to_string(page.number) + " : entrées d'index trop grandes pour la page");
+    std::memset(out, 0, pageSize);
+    out[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+    out[1] = 0x01;
+    putLe16(out + 2, uint32_t(indexEntriesCapacity(pageSize) - used));
+    putLe32(out + 4, page.tdefPage);
+    putLe32(out + 12, page.prev);
+    putLe32(out + 16, page.next);
+    putLe32(out + 20, page.leaf ? 0 : page.tail);
+    putLe16(out + 24, uint32_t(prefix));
+    uint8_t* base = out + kIndexEntriesOffset;
+    size_t at = 0;
+    for (size_t i = 0; i < page.entries.size(); ++i) {
+        const IndexEntry& e = page.entries[i];
+        size_t skip = i == 0 ? 0 : prefix;
+        std::memcpy(base + at, e.key.data() + skip, e.key.size() - skip);
+        at += e.key.size() - skip;
+        base[at] = uint8_t(e.dataPage >> 16);
+        base[at + 1] = uint8_t(e.dataPage >> 8);
+        base[at + 2] = uint8_t(e.dataPage);
+        base[at + 3] = e.dataRow;
+        at += 4;
+        if (!page.leaf) {
+            putBe32(base + at, e.child);
+            at += 4;
+        }
+        out[kIndexBitmapOffset + at / 8] |= uint8_t(1u << (at % 8));
+    }
+}
+
+} // namespace jet::detail

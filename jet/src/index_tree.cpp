@@ -1,0 +1,399 @@
+#include "index_tree.h"
+
+#include "index_key.h"
+
+#include "jet/status.h"
+
+#include <algorithm>
+#include <string>
+
+namespace jet::detail {
+
+namespace {
+
+constexpr int kMaxDepth = 32;
+constexpr long kMaxChainPages = 10000000;
+
+[[noreturn]] void corrupt(uint32_t page, const std::string& what)
+{
+    throw Error(Code::Corrupt, "page " + std::to_string(page) + " : " + what);
+}
+
+size_t lowerBoundIn(const IndexPage& page, const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row)
+{
+    size_t lo = 0, hi = page.entries.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (compareIndexEntries(key, dataPage, row, page.entries[mid]) > 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+void IndexPageStore::write(uint32_t, const uint8_t*)
+{
+    throw Error(Code::ReadOnly, "index en lecture seule : écriture impossible");
+}
+
+uint32_t IndexPageStore::allocate()
+{
+    throw Error(Code::ReadOnly, "index en lecture seule : écriture impossible");
+}
+
+void IndexPageStore::release(uint32_t)
+{
+    throw Error(Code::ReadOnly, "index en lecture seule : écriture impossible");
+}
+
+IndexCursor::IndexCursor(IndexPageStore& store, IndexPage leaf, size_t position)
+    : store_(&store), leaf_(std::move(leaf)), position_(position)
+{
+    settle();
+}
+
+void IndexCursor::settle()
+{
+    long guard = 0;
+    while (position_ >= leaf_.entries.size()) {
+        if (leaf_.next == 0 || ++guard > kMaxChainPages) {
+            end_ = true;
+            return;
+        }
+        uint32_t next = leaf_.next;
+        IndexPage page = decodeIndexPage(store_->read(next), store_->pageSize(), next);
+        if (!page.leaf || page.tdefPage != leaf_.tdefPage)
+            corrupt(next, "page d'index feuille attendue dans la chaîne des feuilles");
+        leaf_ = std::move(page);
+        position_ = 0;
+    }
+}
+
+void IndexCursor::next()
+{
+    if (end_)
+        return;
+    ++position_;
+    settle();
+}
+
+IndexTree::IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage)
+    : store_(store), root_(root), tdefPage_(tdefPage)
+{
+}
+
+IndexPage IndexTree::load(uint32_t number)
+{
+    if (number == 0)
+        corrupt(root_, "index : renvoi vers la page 0");
+    IndexPage page = decodeIndexPage(store_.read(number), store_.pageSize(), number);
+    if (page.tdefPage != tdefPage_)
+        corrupt(number, "page d'index d'une autre table (" + std::to_string(page.tdefPage) + ")");
+    return page;
+}
+
+void IndexTree::store(const IndexPage& page)
+{
+    std::vector<uint8_t> bytes(store_.pageSize());
+    encodeIndexPage(page, store_.pageSize(), bytes.data());
+    store_.write(page.number, bytes.data());
+}
+
+IndexPage IndexTree::descend(const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row, std::vector<Step>* path)
+{
+    IndexPage page = load(root_);
+    int depth = 0;
+    while (!page.leaf) {
+        if (++depth > kMaxDepth)
+            corrupt(page.number, "index trop profond (boucle ?)");
+        if (page.childCount() == 0)
+            corrupt(page.number, "page d'index intermédiaire vide");
+        size_t i = lowerBoundIn(page, key, dataPage, row);
+        if (i == page.entries.size() && !page.tail)
+            i = page.entries.size() - 1;
+        uint32_t child = page.childAt(i);
+        if (path)
+            path->push_back(Step{std::move(page), i});
+        page = load(child);
+    }
+    return page;
+}
+
+IndexCursor IndexTree::lowerBound(const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row)
+{
+    IndexPage leaf = descend(key, dataPage, row, nullptr);
+    size_t at = lowerBoundIn(leaf, key, dataPage, row);
+    return IndexCursor(store_, std::move(leaf), at);
+}
+
+IndexCursor IndexTree::begin()
+{
+    IndexPage page = load(root_);
+    int depth = 0;
+    while (!page.leaf) {
+        if (++depth > kMaxDepth)
+            corrupt(page.number, "index trop profond (boucle ?)");
+        if (page.childCount() == 0)
+            corrupt(page.number, "page d'index intermédiaire vide");
+        page = load(page.childAt(0));
+    }
+    return IndexCursor(store_, std::move(page), 0);
+}
+
+bool IndexTree::containsKey(const std::vector<uint8_t>& key, uint32_t exceptPage, uint8_t exceptRow)
+{
+    for (IndexCursor c = lowerBound(key); !c.atEnd(); c.next()) {
+        const IndexEntry& e = c.entry();
+        if (e.key != key)
+            return false;
+        if (exceptPage == 0 || e.dataPage != exceptPage || e.dataRow != exceptRow)
+            return true;
+    }
+    return false;
+}
+
+std::vector<IndexEntry> IndexTree::entries()
+{
+    std::vector<IndexEntry> out;
+    for (IndexCursor c = begin(); !c.atEnd(); c.next())
+        out.push_back(c.entry());
+    return out;
+}
+
+IndexEntry IndexTree::subtreeMax(uint32_t number)
+{
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        IndexPage page = load(number);
+        if (page.leaf || !page.tail) {
+            if (page.entries.empty())
+                corrupt(number, "page d'index vide dans l'arbre");
+            IndexEntry e = page.entries.back();
+            if (page.leaf) {
+                e.child = 0;
+                return e;
+            }
+            number = e.child;
+            continue;
+        }
+        number = page.tail;
+    }
+    corrupt(number, "index trop profond (boucle ?)");
+}
+
+void IndexTree::normalize(IndexPage& node)
+{
+    if (node.leaf)
+        return;
+    if (!node.tail && node.entries.size() >= 2) {
+        node.tail = node.entries.back().child;
+        node.entries.pop_back();
+    } else if (node.tail && node.entries.empty()) {
+        IndexEntry e = subtreeMax(node.tail);
+        e.child = node.tail;
+        node.entries.push_back(std::move(e));
+        node.tail = 0;
+    }
+}
+
+void IndexTree::unlinkPeers(const IndexPage& page)
+{
+    if (page.prev) {
+        IndexPage prev = load(page.prev);
+        prev.next = page.next;
+        store(prev);
+    }
+    if (page.next) {
+        IndexPage next = load(page.next);
+        next.prev = page.prev;
+        store(next);
+    }
+}
+
+IndexEntry IndexTree::split(IndexPage& page)
+{
+    const size_t n = page.entries.size();
+    if (n < 2)
+        corrupt(page.number, "entrée d'index trop grande pour une page");
+    const size_t headCount = (n + 1) / 2;
+    IndexPage head;
+    head.number = store_.allocate();
+    head.leaf = page.leaf;
+    head.tdefPage = tdefPage_;
+    head.entries.assign(std::make_move_iterator(page.entries.begin()),
+                        std::make_move_iterator(page.entries.begin() + long(headCount)));
+    page.entries.erase(page.entries.begin(), page.entries.begin() + long(headCount));
+    head.prev = page.prev;
+    head.next = page.number;
+    if (page.prev) {
+        IndexPage prev = load(page.prev);
+        prev.next = head.number;
+        store(prev);
+    }
+    page.prev = head.number;
+    IndexEntry headMax = head.entries.back();
+    headMax.child = head.number;
+    if (!head.leaf) {
+        // The children of the new page now have another parent than those
+        // of the page: node pages are chained only under one parent.
+        IndexPage lastChild = load(head.entries.back().child);
+        if (!lastChild.leaf && lastChild.next) {
+            IndexPage following = load(lastChild.next);
+            following.prev = 0;
+            store(following);
+            lastChild.next = 0;
+            store(lastChild);
+        }
+        normalize(head);
+        normalize(page);
+    }
+    if (!indexPageFits(head, store_.pageSize()) || !indexPageFits(page, store_.pageSize()))
+        corrupt(page.number, "entrées d'index trop grandes pour être réparties sur deux pages");
+    store(head);
+    return headMax;
+}
+
+void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool removed, std::optional<IndexEntry> newMax)
+{
+    for (int guard = 0; guard <= 2 * kMaxDepth + 2; ++guard) {
+        std::optional<IndexEntry> headEntry;
+        if (!removed && !indexPageFits(current, store_.pageSize())) {
+            if (current.number == root_) {
+                // A new level: the root's entries go to a new page below it.
+                IndexPage lower;
+                lower.number = store_.allocate();
+                lower.leaf = current.leaf;
+                lower.tdefPage = tdefPage_;
+                lower.tail = current.tail;
+                lower.entries = std::move(current.entries);
+                IndexEntry lowerMax;
+                if (lower.leaf || !lower.tail) {
+                    lowerMax = lower.entries.back();
+                } else {
+                    store(lower); // subtreeMax reads pages
+                    lowerMax = subtreeMax(lower.tail);
+                }
+                lowerMax.child = lower.number;
+                current.leaf = false;
+                current.tail = 0;
+                current.prev = current.next = 0;
+                current.entries.clear();
+                current.entries.push_back(std::move(lowerMax));
+                path.push_back(Step{std::move(current), 0});
+                current = std::move(lower);
+                newMax.reset();
+            }
+            headEntry = split(current);
+        }
+        if (removed) {
+            unlinkPeers(current);
+            store_.release(current.number);
+        } else {
+            store(current);
+        }
+        if (path.empty())
+            return; // that was the root
+
+        Step step = std::move(path.back());
+        path.pop_back();
+        IndexPage parent = std::move(step.page);
+        const size_t c = step.child;
+        const bool wasLast = c + 1 == parent.childCount();
+        bool changed = false;
+        if (removed) {
+            if (c < parent.entries.size())
+                parent.entries.erase(parent.entries.begin() + long(c));
+            else
+                parent.tail = 0;
+            changed = true;
+        } else if (newMax && c < parent.entries.size()) {
+            IndexEntry& e = parent.entries[c];
+            e.key = newMax->key;
+            e.dataPage = newMax->dataPage;
+            e.dataRow = newMax->dataRow;
+            changed = true;
+        }
+        if (headEntry) {
+            parent.entries.insert(parent.entries.begin() + long(std::min(c, parent.entries.size())), *headEntry);
+            changed = true;
+        }
+        if (parent.childCount() == 0) {
+            if (parent.number == root_) {
+                parent.leaf = true;
+                parent.tail = 0;
+                parent.entries.clear();
+                store(parent);
+                return;
+            }
+            current = std::move(parent);
+            removed = true;
+            newMax.reset();
+            continue;
+        }
+        const bool hadTail = parent.tail != 0;
+        const size_t storedBefore = parent.entries.size();
+        normalize(parent);
+        if (hadTail != (parent.tail != 0) || storedBefore != parent.entries.size())
+            changed = true;
+
+        std::optional<IndexEntry> parentMax;
+        if (wasLast && removed) {
+            parentMax = parent.tail ? subtreeMax(parent.tail) : parent.entries.back();
+            parentMax->child = 0;
+        } else if (wasLast && newMax) {
+            parentMax = newMax;
+        }
+        if (!changed && !parentMax)
+            return;
+        current = std::move(parent);
+        removed = false;
+        newMax = std::move(parentMax);
+    }
+    corrupt(root_, "index trop profond (boucle ?)");
+}
+
+void IndexTree::insert(const IndexEntry& entry)
+{
+    std::vector<Step> path;
+    IndexPage leaf = descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
+    if (at < leaf.entries.size() && compareIndexEntries(entry, leaf.entries[at]) == 0)
+        corrupt(leaf.number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
+                                 std::to_string(entry.dataRow) + ")");
+    const bool last = at == leaf.entries.size();
+    IndexEntry e = entry;
+    e.child = 0;
+    leaf.entries.insert(leaf.entries.begin() + long(at), e);
+    std::optional<IndexEntry> newMax;
+    if (last)
+        newMax = e;
+    propagate(path, std::move(leaf), false, std::move(newMax));
+}
+
+bool IndexTree::remove(const IndexEntry& entry)
+{
+    std::vector<Step> path;
+    IndexPage leaf = descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
+    if (at >= leaf.entries.size() || compareIndexEntries(entry, leaf.entries[at]) != 0)
+        return false;
+    const bool last = at + 1 == leaf.entries.size();
+    leaf.entries.erase(leaf.entries.begin() + long(at));
+    if (leaf.entries.empty()) {
+        if (leaf.number == root_) {
+            store(leaf);
+            return true;
+        }
+        propagate(path, std::move(leaf), true, std::nullopt);
+        return true;
+    }
+    std::optional<IndexEntry> newMax;
+    if (last)
+        newMax = leaf.entries.back();
+    propagate(path, std::move(leaf), false, std::move(newMax));
+    return true;
+}
+
+} // namespace jet::detail

@@ -1,0 +1,98 @@
+// One index as a B-tree of index pages: search, ordered walks over the leaf
+// chain, and maintenance (insert, remove, page splits, new levels, pages that
+// become empty).
+//
+// The root page never moves: when it overflows, its entries go to a new page
+// below it and that page is split instead. Splitting moves the first half of
+// a page's entries to a new page placed before it in the chain of its level,
+// so the page's largest entry, and thus its parent's entry, stays the same.
+// Leaf pages are chained from the first to the last; node pages are chained
+// only among the children of one parent. An emptied page leaves its parent
+// and its chain and is handed back; an emptied root becomes an empty leaf.
+#pragma once
+
+#include "index_page.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace jet::detail {
+
+// Where the tree's pages come from and go to.
+class IndexPageStore {
+public:
+    virtual ~IndexPageStore() = default;
+    virtual uint32_t pageSize() const = 0;
+    virtual const uint8_t* read(uint32_t page) = 0;
+    // Write side (the defaults refuse).
+    virtual void write(uint32_t page, const uint8_t* bytes);
+    virtual uint32_t allocate();
+    virtual void release(uint32_t page);
+};
+
+// A position on a leaf page, moving along the leaf chain.
+class IndexCursor {
+public:
+    IndexCursor(IndexPageStore& store, IndexPage leaf, size_t position);
+    bool atEnd() const { return end_; }
+    const IndexEntry& entry() const { return leaf_.entries[position_]; }
+    void next();
+
+private:
+    void settle();
+    IndexPageStore* store_;
+    IndexPage leaf_;
+    size_t position_;
+    bool end_ = false;
+};
+
+class IndexTree {
+public:
+    IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage);
+
+    IndexPage load(uint32_t page);
+
+    // First entry not less than (key, page, row).
+    IndexCursor lowerBound(const std::vector<uint8_t>& key, uint32_t page = 0, uint8_t row = 0);
+    IndexCursor begin();
+
+    // Whether some entry has exactly this key, other than `except` (a row
+    // pointer, page 0 for none).
+    bool containsKey(const std::vector<uint8_t>& key, uint32_t exceptPage = 0, uint8_t exceptRow = 0);
+
+    // Every entry in order, through the leaf chain.
+    std::vector<IndexEntry> entries();
+
+    // Adds an entry (key and row pointer). Throws Error(Corrupt) if this
+    // exact entry is already there.
+    void insert(const IndexEntry& entry);
+    // Removes this exact entry; false if the tree does not hold it.
+    bool remove(const IndexEntry& entry);
+
+private:
+    struct Step {
+        IndexPage page;
+        size_t child = 0; // index among the page's children
+    };
+    // Descends to the leaf where the entry is or would be.
+    IndexPage descend(const std::vector<uint8_t>& key, uint32_t page, uint8_t row, std::vector<Step>* path);
+    // The largest entry of a subtree.
+    IndexEntry subtreeMax(uint32_t page);
+    void store(const IndexPage& page);
+    void unlinkPeers(const IndexPage& page);
+    // Tail rules of node pages: two children or more, the last is the tail.
+    void normalize(IndexPage& node);
+    // Moves the first half of `page` to a new page before it; returns the
+    // new page's entry for the parent.
+    IndexEntry split(IndexPage& page);
+    // Walks up the path applying a child's change.
+    void propagate(std::vector<Step>& path, IndexPage current, bool removed, std::optional<IndexEntry> newMax);
+
+    IndexPageStore& store_;
+    uint32_t root_;
+    uint32_t tdefPage_;
+};
+
+} // namespace jet::detail
