@@ -195,8 +195,24 @@ TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
         c.name = name;
         pos += len;
     }
-    // Index descriptions, then the names of the logical indexes.
-    pos += 52 * size_t(t.realIndexCount) + 28 * size_t(t.logicalIndexCount);
+    // Physical index descriptions, logical ones, then the logical names.
+    for (uint32_t i = 0; i < t.realIndexCount; ++i) {
+        need(pos, 52);
+        const uint8_t* b = &d[pos];
+        RealIndexLayout x;
+        for (int k = 0; k < 10; ++k) {
+            uint16_t number = rd16(b + 4 + 3 * k);
+            if (number != 0xFFFF)
+                x.columns.emplace_back(number, b[6 + 3 * k] != 0);
+        }
+        x.ownedMap = rd32(b + 34);
+        x.rootPage = rd32(b + 38);
+        x.flags = b[46];
+        x.countOffset = 63 + 12 * size_t(i) + 4;
+        t.realIndexes.push_back(x);
+        pos += 52;
+    }
+    pos += 28 * size_t(t.logicalIndexCount);
     for (uint32_t i = 0; i < t.logicalIndexCount; ++i) {
         need(pos, 2);
         pos += 2 + rd16(&d[pos]);

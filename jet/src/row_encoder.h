@@ -48,6 +48,14 @@ struct ColumnLayout {
     bool longValue() const { return type == ColumnType::Memo || type == ColumnType::OLE; }
 };
 
+struct RealIndexLayout {
+    std::vector<std::pair<uint16_t, bool>> columns; // column number, ascending
+    uint32_t ownedMap = 0; // row pointer of the index's usage map
+    uint32_t rootPage = 0;
+    uint8_t flags = 0;
+    size_t countOffset = 0; // offset of its entry count in the definition page
+};
+
 struct TableLayout {
     uint32_t tdefPage = 0;
     bool system = false;
@@ -60,6 +68,7 @@ struct TableLayout {
     uint32_t ownedMap = 0; // row pointers
     uint32_t freeMap = 0;
     std::vector<ColumnLayout> columns; // by column number
+    std::vector<RealIndexLayout> realIndexes;
 
     // Case-insensitive (ASCII and Latin-1 letters); -1 when absent.
     int columnIndex(const std::string& name) const;
