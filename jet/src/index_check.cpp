@@ -262,6 +262,7 @@ CheckReport checkDatabase(const std::string& path)
         ++report.tables;
         detail::checkTableIndexes(file, f, *def, order, report);
     }
+    checkStorage(path, report);
     return report;
 }
 

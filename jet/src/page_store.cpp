@@ -64,9 +64,9 @@ std::string PageStore::whyNotWritable(const std::string& path)
     return "fichier impossible à ouvrir en écriture : " + path + " (" + std::strerror(errno) + ")";
 }
 
-PageStore::PageStore(const std::string& path) : path_(path)
+PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
 {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (fd_ < 0) {
         int saved = errno;
         std::string why = whyNotWritable(path);
@@ -103,9 +103,13 @@ bool PageStore::recover()
 
 Transaction::Transaction(PageStore& store) : store_(store)
 {
-    store_.lock().lockExclusive();
+    if (store_.readOnly())
+        store_.lock().lockShared();
+    else
+        store_.lock().lockExclusive();
     try {
-        recoverFromJournal(store_.fd(), store_.path());
+        if (!store_.readOnly())
+            recoverFromJournal(store_.fd(), store_.path());
         struct stat st;
         if (::fstat(store_.fd(), &st) != 0)
             ioFailure("lecture impossible", store_.path());
@@ -185,6 +189,8 @@ void Transaction::commit()
         committed_ = true;
         return;
     }
+    if (store_.readOnly())
+        throw Error(Code::ReadOnly, "fichier ouvert en lecture seule : " + store_.path());
     writeJournal(store_.path(), pageSize_, originalSize_, originals);
     for (auto& [number, e] : pages_) {
         if (e.dirty)

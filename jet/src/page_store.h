@@ -25,8 +25,10 @@ class PageStore {
 public:
     // Opens the file for writing. Throws Error(ReadOnly) with a French
     // message when the file cannot be written, Error(IoError) when it cannot
-    // be opened at all.
-    explicit PageStore(const std::string& path);
+    // be opened at all. With readOnly, opens it for reading only: its
+    // transactions take the lock shared and cannot commit changes.
+    explicit PageStore(const std::string& path, bool readOnly = false);
+    bool readOnly() const { return readOnly_; }
     ~PageStore();
     PageStore(const PageStore&) = delete;
     PageStore& operator=(const PageStore&) = delete;
@@ -45,6 +47,7 @@ public:
 private:
     std::string path_;
     int fd_ = -1;
+    bool readOnly_ = false;
     std::unique_ptr<FileLock> lock_;
 };
 

@@ -227,6 +227,8 @@ TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
             if (c.number == number) {
                 c.lvOwnedMap = rd32(&d[pos + 2]);
                 c.lvFreeMap = rd32(&d[pos + 6]);
+                if ((c.lvOwnedMap >> 8) == 0 || (c.lvFreeMap >> 8) == 0)
+                    c.lvOwnedMap = c.lvFreeMap = 0; // no maps of its own
             }
         pos += 10;
     }

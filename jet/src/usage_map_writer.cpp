@@ -102,6 +102,19 @@ int64_t UsageMap::last()
     return all.empty() ? -1 : int64_t(all.back());
 }
 
+bool UsageMap::covers(uint32_t page)
+{
+    int size;
+    const uint8_t* r = rowForRead(size);
+    if (r[0] == 0x00) {
+        uint32_t start = rd32(r + 1);
+        return page >= start && page < start + uint32_t(size - 5) * 8;
+    }
+    const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
+    uint32_t index = page / perPage;
+    return 1 + 4 * int(index) + 4 <= size && rd32(r + 1 + 4 * index) != 0;
+}
+
 bool UsageMap::contains(uint32_t page)
 {
     int size;

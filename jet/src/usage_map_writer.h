@@ -25,6 +25,8 @@ public:
     UsageMap(Transaction& txn, uint32_t pointer, bool global = false);
 
     bool contains(uint32_t page);
+    // Whether the map says anything about `page` (inside its range).
+    bool covers(uint32_t page);
     void add(uint32_t page, PageAllocator& allocator);
     void remove(uint32_t page, PageAllocator& allocator);
     // Every page in the map, ascending.

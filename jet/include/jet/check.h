@@ -22,6 +22,13 @@ struct CheckReport {
 // entries against the rows (one entry per row, keys encoded again and equal,
 // nothing more), unique indexes free of duplicates and the distinct-key count
 // the table definition records. Throws Error if the file cannot be read.
+// It then checks the storage (checkStorage below).
 CheckReport checkDatabase(const std::string& path);
+
+// The storage of every table: owned-pages and free-space maps, the row table
+// and free space of each data page, the row count of the definition, moved
+// rows, long values (inline, one row, chains), and the global page map.
+// Adds what it finds to report.problems. Takes the file's lock shared.
+void checkStorage(const std::string& path, CheckReport& report);
 
 } // namespace jet
