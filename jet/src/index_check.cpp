@@ -1,7 +1,5 @@
 #include "index_check.h"
 
-#include "catalog.h"
-#include "database_impl.h"
 #include "row_codec.h"
 #include "table_scan.h"
 
@@ -22,8 +20,9 @@ std::string entryText(const IndexEntry& e)
 
 class IndexChecker {
 public:
-    IndexChecker(const PageFile& file, const TableDef& table, const IndexKeyLayout& index, CheckReport& report)
-        : pages_(file), tree_(pages_, index.root, table.page), table_(table), index_(index), report_(report)
+    IndexChecker(IndexPageStore& pages, const std::string& table, uint32_t tdefPage, const std::string& index,
+                 uint32_t root, CheckReport& report)
+        : tree_(pages, root, tdefPage), table_(table), index_(index), root_(root), report_(report)
     {
     }
 
@@ -31,10 +30,9 @@ public:
     {
         ++problems_;
         if (problems_ <= kMaxProblemsPerIndex)
-            report_.problems.push_back("table " + table_.name + ", index " + index_.name + " : " + what);
+            report_.problems.push_back("table " + table_ + ", index " + index_ + " : " + what);
         else if (problems_ == kMaxProblemsPerIndex + 1)
-            report_.problems.push_back("table " + table_.name + ", index " + index_.name +
-                                       " : autres problèmes non détaillés");
+            report_.problems.push_back("table " + table_ + ", index " + index_ + " : autres problèmes non détaillés");
         return false;
     }
     int problems() const { return problems_; }
@@ -58,7 +56,7 @@ public:
                 problem("page " + std::to_string(number) + " : entrées " + std::to_string(i - 1) + " et " +
                         std::to_string(i) + " dans le désordre");
         if (page.leaf) {
-            if (page.entries.empty() && number != index_.root)
+            if (page.entries.empty() && number != root_)
                 problem("page feuille " + std::to_string(number) + " vide");
             leaves_.push_back(page.number);
             leafPrev_.push_back(page.prev);
@@ -107,10 +105,10 @@ public:
     std::vector<IndexEntry>& entries() { return entries_; }
 
 private:
-    FileIndexPages pages_;
     IndexTree tree_;
-    const TableDef& table_;
-    const IndexKeyLayout& index_;
+    std::string table_;
+    std::string index_;
+    uint32_t root_;
     CheckReport& report_;
     int problems_ = 0;
     std::set<uint32_t> seen_;
@@ -119,6 +117,19 @@ private:
 };
 
 } // namespace
+
+std::vector<std::string> checkTreeStructure(IndexPageStore& pages, uint32_t root, uint32_t tdefPage,
+                                            std::vector<IndexEntry>* entries)
+{
+    CheckReport report;
+    IndexChecker checker(pages, "?", tdefPage, "?", root, report);
+    IndexEntry max;
+    if (checker.walk(root, 0, max))
+        checker.checkLeafChain();
+    if (entries)
+        *entries = std::move(checker.entries());
+    return report.problems;
+}
 
 long storedDistinctKeys(const PageFile& file, const FormatInfo& f, const TableDef& table, size_t i)
 {
@@ -164,7 +175,8 @@ void checkTableIndexes(const PageFile& file, const FormatInfo& f, const TableDef
             continue;
         }
         ++report.indexes;
-        IndexChecker checker(file, table, index, report);
+        FileIndexPages pages(file);
+        IndexChecker checker(pages, table.name, table.page, index.name, index.root, report);
         IndexEntry max;
         if (!checker.walk(index.root, 0, max))
             continue;
@@ -241,29 +253,3 @@ void checkTableIndexes(const PageFile& file, const FormatInfo& f, const TableDef
 }
 
 } // namespace jet::detail
-
-namespace jet {
-
-CheckReport checkDatabase(const std::string& path)
-{
-    detail::Storage storage(path);
-    CheckReport report;
-    const detail::PageFile& file = storage.file();
-    const detail::FormatInfo& f = storage.format();
-    uint32_t order = detail::storedDatabaseSortOrder(file, f);
-    for (const detail::CatalogEntry& entry : storage.catalog()) {
-        std::shared_ptr<const detail::TableDef> def;
-        try {
-            def = storage.tableDef(entry);
-        } catch (const Error& e) {
-            report.problems.push_back("table " + entry.name + " : " + e.what());
-            continue;
-        }
-        ++report.tables;
-        detail::checkTableIndexes(file, f, *def, order, report);
-    }
-    checkStorage(path, report);
-    return report;
-}
-
-} // namespace jet

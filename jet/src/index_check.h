@@ -11,6 +11,12 @@ namespace jet::detail {
 void checkTableIndexes(const PageFile& file, const FormatInfo& f, const TableDef& table, uint32_t databaseSortOrder,
                        CheckReport& report);
 
+// The structure of one tree alone: page types and owner, entries in order,
+// node entries equal to the largest entry below them, tail rules, the leaf
+// chain. Returns the problems; `entries` receives the leaf entries in order.
+std::vector<std::string> checkTreeStructure(IndexPageStore& pages, uint32_t root, uint32_t tdefPage,
+                                            std::vector<IndexEntry>* entries = nullptr);
+
 // Distinct keys recorded in the table definition for physical index `i`
 // (Jet4/ACE); -1 when the definition page does not hold it.
 long storedDistinctKeys(const PageFile& file, const FormatInfo& f, const TableDef& table, size_t i);

@@ -272,7 +272,6 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
                 if (lower.leaf || !lower.tail) {
                     lowerMax = lower.entries.back();
                 } else {
-                    store(lower); // subtreeMax reads pages
                     lowerMax = subtreeMax(lower.tail);
                 }
                 lowerMax.child = lower.number;

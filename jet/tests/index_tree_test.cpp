@@ -1,0 +1,287 @@
+// B-tree maintenance on index pages held in memory: inserts and removals in
+// random order, page splits, new levels, emptied pages, with the tree's
+// structure checked after each batch.
+#include "index_check.h"
+#include "index_page.h"
+#include "index_tree.h"
+
+#include "jet/status.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+
+using namespace jet;
+using namespace jet::detail;
+
+namespace {
+
+constexpr uint32_t kTdef = 7;
+constexpr uint32_t kRoot = 9;
+
+class MemoryPages : public IndexPageStore {
+public:
+    MemoryPages()
+    {
+        IndexPage root;
+        root.number = kRoot;
+        root.tdefPage = kTdef;
+        std::vector<uint8_t> bytes(4096);
+        encodeIndexPage(root, 4096, bytes.data());
+        pages_[kRoot] = bytes;
+    }
+    uint32_t pageSize() const override { return 4096; }
+    const uint8_t* read(uint32_t page) override
+    {
+        auto it = pages_.find(page);
+        if (it == pages_.end())
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " absente");
+        return it->second.data();
+    }
+    void write(uint32_t page, const uint8_t* bytes) override
+    {
+        ASSERT_TRUE(pages_.count(page)) << page;
+        pages_[page].assign(bytes, bytes + 4096);
+    }
+    uint32_t allocate() override
+    {
+        uint32_t n = next_++;
+        pages_[n] = std::vector<uint8_t>(4096, 0);
+        ++allocated;
+        return n;
+    }
+    void release(uint32_t page) override
+    {
+        ASSERT_TRUE(pages_.count(page)) << page;
+        pages_.erase(page);
+        ++released;
+    }
+    size_t pageCount() const { return pages_.size(); }
+    int allocated = 0, released = 0;
+
+private:
+    std::map<uint32_t, std::vector<uint8_t>> pages_;
+    uint32_t next_ = 100;
+};
+
+struct Key {
+    std::vector<uint8_t> key;
+    uint32_t page;
+    uint8_t row;
+    bool operator<(const Key& o) const
+    {
+        return compareEntries(key, page, row, o.key, o.page, o.row) < 0;
+    }
+};
+
+IndexEntry entryOf(const Key& k)
+{
+    IndexEntry e;
+    e.key = k.key;
+    e.dataPage = k.page;
+    e.dataRow = k.row;
+    return e;
+}
+
+void expectSame(MemoryPages& pages, const std::set<Key>& model)
+{
+    std::vector<IndexEntry> entries;
+    std::vector<std::string> problems = checkTreeStructure(pages, kRoot, kTdef, &entries);
+    std::string all;
+    for (const auto& p : problems)
+        all += "\n  " + p;
+    ASSERT_TRUE(problems.empty()) << all;
+    ASSERT_EQ(entries.size(), model.size());
+    size_t i = 0;
+    for (const Key& k : model) {
+        ASSERT_EQ(entries[i].key, k.key) << i;
+        ASSERT_EQ(entries[i].dataPage, k.page) << i;
+        ASSERT_EQ(entries[i].dataRow, k.row) << i;
+        ++i;
+    }
+}
+
+Key randomKey(std::mt19937& rng, int maxLength)
+{
+    Key k;
+    int length = 2 + int(rng() % uint32_t(maxLength));
+    k.key.push_back(0x7f);
+    // A shared head so that pages use the common prefix.
+    k.key.push_back(0x41);
+    for (int i = 2; i < length; ++i)
+        k.key.push_back(uint8_t(0x40 + rng() % 8));
+    k.page = 1 + rng() % 5000;
+    k.row = uint8_t(rng() % 200);
+    return k;
+}
+
+TEST(IndexPage, EncodeDecodeRoundTripWithSharedPrefix)
+{
+    IndexPage page;
+    page.number = 12;
+    page.tdefPage = kTdef;
+    page.prev = 3;
+    page.next = 4;
+    for (int i = 0; i < 50; ++i) {
+        IndexEntry e;
+        e.key = {0x7f, 0x80, 0x00, 0x00, uint8_t(i)};
+        e.dataPage = 0x010203 + uint32_t(i);
+        e.dataRow = uint8_t(i);
+        page.entries.push_back(e);
+    }
+    std::vector<uint8_t> bytes(4096);
+    encodeIndexPage(page, 4096, bytes.data());
+    EXPECT_EQ(bytes[0], 0x04);
+    EXPECT_EQ(bytes[24], 4); // shared prefix 7f 80 00 00
+    EXPECT_EQ(bytes[2] | bytes[3] << 8, 4096 - 480 - (9 + 49 * 5));
+    IndexPage back = decodeIndexPage(bytes.data(), 4096, 12);
+    ASSERT_EQ(back.entries.size(), 50u);
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(back.entries[size_t(i)].key, page.entries[size_t(i)].key);
+        EXPECT_EQ(back.entries[size_t(i)].dataPage, page.entries[size_t(i)].dataPage);
+        EXPECT_EQ(back.entries[size_t(i)].dataRow, page.entries[size_t(i)].dataRow);
+    }
+    EXPECT_EQ(back.prev, 3u);
+    EXPECT_EQ(back.next, 4u);
+
+    // A node page: child pointers and the tail.
+    IndexPage node = page;
+    node.leaf = false;
+    node.tail = 77;
+    for (size_t i = 0; i < node.entries.size(); ++i)
+        node.entries[i].child = 1000 + uint32_t(i);
+    encodeIndexPage(node, 4096, bytes.data());
+    IndexPage nodeBack = decodeIndexPage(bytes.data(), 4096, 12);
+    EXPECT_FALSE(nodeBack.leaf);
+    EXPECT_EQ(nodeBack.tail, 77u);
+    EXPECT_EQ(nodeBack.entries[10].child, 1010u);
+}
+
+TEST(IndexPage, WorkedExampleLeafDecodes)
+{
+    // The single leaf page of four entries described beside the key vectors.
+    std::vector<uint8_t> p(4096, 0);
+    const uint8_t head[] = {0x04, 0x01, 0xd2, 0x0d, 0x18, 0, 0, 0};
+    std::memcpy(p.data(), head, sizeof head);
+    const uint8_t bitmap[] = {0x20, 0x00, 0x00, 0x40, 0x00, 0x00, 0x40, 0x00, 0x00, 0x40};
+    std::memcpy(p.data() + 27, bitmap, sizeof bitmap);
+    const uint8_t entries[] = {0x00, 0x00, 0x00, 0x1b, 0x03, 0x7f, 0x4d, 0x69, 0x51, 0x4f, 0x59, 0x6d, 0x07, 0x4a,
+                               0x55, 0x69, 0x59, 0x4d, 0x64, 0x5e, 0x51, 0x01, 0x02, 0x02, 0x0e, 0x00, 0x00, 0x00,
+                               0x1b, 0x01, 0x7f, 0x5e, 0x64, 0x69, 0x51, 0x4a, 0x5e, 0x01, 0x02, 0x02, 0x02, 0x0e,
+                               0x01, 0x01, 0x01, 0x80, 0x0b, 0x06, 0x80, 0x00, 0x00, 0x00, 0x1b, 0x00, 0x7f, 0x5e,
+                               0x64, 0x69, 0x51, 0x4a, 0x5e, 0x01, 0x02, 0x02, 0x02, 0x0e, 0x01, 0x01, 0x01, 0x80,
+                               0x0b, 0x06, 0x80, 0x00, 0x00, 0x00, 0x1b, 0x02};
+    std::memcpy(p.data() + 480, entries, sizeof entries);
+    IndexPage page = decodeIndexPage(p.data(), 4096, 26);
+    ASSERT_EQ(page.entries.size(), 4u);
+    EXPECT_EQ(page.tdefPage, 0x18u);
+    EXPECT_EQ(keyToHex(page.entries[0].key), "00");
+    EXPECT_EQ(page.entries[0].dataPage, 27u);
+    EXPECT_EQ(page.entries[0].dataRow, 3);
+    EXPECT_EQ(page.entries[3].dataRow, 2);
+    EXPECT_EQ(page.entries[2].key, page.entries[3].key);
+    // Encoding gives back the same page (the prefix of these entries is 0).
+    std::vector<uint8_t> again(4096);
+    encodeIndexPage(page, 4096, again.data());
+    EXPECT_EQ(again, p);
+}
+
+Key ascendingKey(uint32_t i)
+{
+    // 24-byte keys that share little, so that three levels come quickly.
+    Key k{{0x7f, uint8_t(0x80 | i >> 24), uint8_t(i >> 16), uint8_t(i >> 8), uint8_t(i)}, 100 + i / 50, uint8_t(i % 50)};
+    for (int j = 0; j < 19; ++j)
+        k.key.push_back(uint8_t(i * 31 + uint32_t(j)));
+    return k;
+}
+
+TEST(IndexTree, AscendingInsertsGrowLevels)
+{
+    MemoryPages pages;
+    IndexTree tree(pages, kRoot, kTdef);
+    std::set<Key> model;
+    for (uint32_t i = 1; i <= 40000; ++i) {
+        Key k = ascendingKey(i);
+        tree.insert(entryOf(k));
+        model.insert(k);
+    }
+    expectSame(pages, model);
+    IndexPage root = tree.load(kRoot);
+    EXPECT_FALSE(root.leaf);
+    // Three levels at least: the root's children are node pages.
+    EXPECT_FALSE(tree.load(root.childAt(0)).leaf);
+    for (uint32_t i = 1; i <= 40000; i += 2) {
+        Key k = ascendingKey(i);
+        ASSERT_TRUE(tree.remove(entryOf(k)));
+        model.erase(k);
+    }
+    expectSame(pages, model);
+}
+
+TEST(IndexTree, RandomInsertsAndRemovalsKeepTheTreeValid)
+{
+    MemoryPages pages;
+    IndexTree tree(pages, kRoot, kTdef);
+    std::set<Key> model;
+    std::vector<Key> live;
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 6000; ++i) {
+            if (live.empty() || rng() % 3 != 0) {
+                Key k = randomKey(rng, round % 2 ? 40 : 300);
+                if (model.count(k))
+                    continue;
+                tree.insert(entryOf(k));
+                model.insert(k);
+                live.push_back(k);
+            } else {
+                size_t at = rng() % live.size();
+                Key k = live[at];
+                live[at] = live.back();
+                live.pop_back();
+                ASSERT_TRUE(tree.remove(entryOf(k)));
+                model.erase(k);
+            }
+        }
+        expectSame(pages, model);
+    }
+    // Emptying the tree gives back every page but the root, which becomes an
+    // empty leaf.
+    for (const Key& k : live)
+        ASSERT_TRUE(tree.remove(entryOf(k)));
+    model.clear();
+    expectSame(pages, model);
+    EXPECT_TRUE(tree.load(kRoot).leaf);
+    EXPECT_EQ(pages.pageCount(), 1u);
+    EXPECT_EQ(pages.allocated, pages.released);
+}
+
+TEST(IndexTree, DuplicateKeysOrderedByRowAndFound)
+{
+    MemoryPages pages;
+    IndexTree tree(pages, kRoot, kTdef);
+    std::set<Key> model;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        Key k{{0x7f, 0x4a, 0x01, uint8_t(i % 3), 0x00}, 500 - i / 10, uint8_t(i % 10)};
+        tree.insert(entryOf(k));
+        model.insert(k);
+    }
+    expectSame(pages, model);
+    std::vector<uint8_t> key{0x7f, 0x4a, 0x01, 0x01, 0x00};
+    EXPECT_TRUE(tree.containsKey(key));
+    EXPECT_FALSE(tree.containsKey({0x7f, 0x4a, 0x01, 0x05, 0x00}));
+    long n = 0;
+    for (IndexCursor c = tree.lowerBound(key); !c.atEnd() && c.entry().key == key; c.next())
+        ++n;
+    EXPECT_EQ(n, 1000);
+    // The same entry twice is refused.
+    Key again = *model.begin();
+    EXPECT_THROW(tree.insert(entryOf(again)), Error);
+    EXPECT_FALSE(tree.remove(entryOf(Key{{0x7f, 0x00}, 1, 1})));
+}
+
+} // namespace
