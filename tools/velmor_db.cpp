@@ -1,6 +1,7 @@
 // velmor-db: lists, describes, exports and queries the tables of an Access
 // file with Velmor's own engine.
 #include "csv_export.h"
+#include "velmor_db_write.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -161,6 +162,8 @@ int run(const std::vector<std::string>& args)
                   << " entrées vérifiées : " << (report.ok() ? "aucun problème" : "index incorrects") << "\n";
         return report.ok() ? 0 : 1;
     }
+    if (int code = 0; velmor::runWriteCommand(args, code))
+        return code;
     return usageError("commande inconnue : " + command);
 }
 
@@ -172,7 +175,7 @@ int main(int argc, char** argv)
     if (args.empty())
         return usageError("commande manquante");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "aide") {
-        std::cout << kUsage;
+        std::cout << kUsage << "\nCommandes d'écriture :\n" << velmor::kWriteUsage;
         return 0;
     }
     try {

@@ -1,0 +1,26 @@
+// The commands of velmor-db that write: init, demo, import and exec.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmor {
+
+// The column layout of Velmor's two tables, in table order.
+struct VelmorColumn {
+    const char* name;
+    enum Kind { Text, Date, Memo } kind;
+};
+const std::vector<VelmorColumn>& returnTableColumns(); // velmor2001
+const std::vector<VelmorColumn>& loanTableColumns();   // tablep
+
+// Creates an empty Velmor database (refuses to overwrite a file).
+void createVelmorDatabase(const std::string& path);
+
+// Runs `velmor-db init|demo|import|exec ...`. Returns false when args[0] is
+// none of these; otherwise sets exitCode.
+bool runWriteCommand(const std::vector<std::string>& args, int& exitCode);
+
+extern const char* kWriteUsage;
+
+} // namespace velmor
