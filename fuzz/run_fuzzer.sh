@@ -1,0 +1,36 @@
+#!/bin/sh
+# Builds (if needed) and runs the Jet fuzzer for a short while, seeded with
+# the small fixtures. The fuzzer lives in its own clang build (FUZZ_BUILD_DIR,
+# configured with VELMOR_FUZZ=ON). Exit 77 (skipped) when clang++ or the
+# fixtures are missing.
+# Usage: run_fuzzer.sh SOURCE_DIR FUZZ_BUILD_DIR FIXTURES_DIR [SECONDS]
+source="$1"
+build="$2"
+fixtures="$3"
+seconds="${4:-25}"
+clang=$(command -v clang++-14 || command -v clang++)
+clangc=$(command -v clang-14 || command -v clang)
+if [ -z "$clang" ]; then
+    echo "clang++ absent : fuzzing ignoré"
+    exit 77
+fi
+if [ ! -d "$fixtures" ]; then
+    echo "dossier des fixtures absent ($fixtures) : fuzzing ignoré"
+    exit 77
+fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$source" -B "$build" -DCMAKE_CXX_COMPILER="$clang" -DCMAKE_C_COMPILER="$clangc" \
+        -DVELMOR_GUI=OFF -DVELMOR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELMOR_FIXTURES_DIR="$fixtures" > /dev/null || exit 1
+fi
+cmake --build "$build" -j2 --target velmor_jet_fuzzer || exit 1
+fuzzer="$build/jet/velmor_jet_fuzzer"
+seeds="$build/fuzz-seeds"
+corpus="$build/fuzz-corpus"
+mkdir -p "$seeds" "$corpus"
+for f in velmor2001.mdb velmor2001-empty.mdb velmor2001.accdb access-made/DateTestDatabase.mdb; do
+    [ -f "$fixtures/$f" ] && cp "$fixtures/$f" "$seeds/$(basename "$f")"
+done
+cd "$build" || exit 1
+exec "$fuzzer" -max_total_time="$seconds" -max_len=400000 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 "$corpus" "$seeds"
