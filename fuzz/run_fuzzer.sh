@@ -18,6 +18,7 @@ if [ ! -d "$fixtures" ]; then
     echo "dossier des fixtures absent ($fixtures) : fuzzing ignoré"
     exit 77
 fi
+mkdir -p "$build" && build=$(cd "$build" && pwd) || exit 1
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$source" -B "$build" -DCMAKE_CXX_COMPILER="$clang" -DCMAKE_C_COMPILER="$clangc" \
         -DVELMOR_GUI=OFF -DVELMOR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
