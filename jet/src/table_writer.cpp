@@ -37,7 +37,7 @@ TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed)
     if (txn.version() == 0)
         throw Error(Code::Unsupported, "écriture des fichiers Jet 3 (Access 97) non prise en charge");
     if (layout_.realIndexCount > 0 && !allowIndexed)
-        throw Error(Code::Unsupported, indexedRefusal());
+        indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_);
     lvPage_.assign(layout_.columns.size(), 0);
 }
 
@@ -303,9 +303,13 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
         if (layout_.columns[i].longValue() && i < values.size())
             fields[i] = encodeColumn(i, values[i]);
     std::vector<uint8_t> row = encodeRow(layout_, fields);
+    if (indexes_)
+        indexes_->checkInsert(fields);
     uint32_t page = pageWithRoom(int(row.size()));
     DataPage dp{txn_.modify(page), txn_.pageSize()};
     int slot = dp.addRow(row.data(), int(row.size()));
+    if (indexes_)
+        indexes_->insert(fields, page, uint16_t(slot));
     ++rowDelta_;
     return RowId{page, uint16_t(slot)};
 }
@@ -329,6 +333,8 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     }
     std::vector<uint8_t> row = encodeRow(layout_, now);
     const int size = int(row.size());
+    if (indexes_)
+        indexes_->checkUpdate(old, now, id.page, id.row);
 
     DataPage dataPage{txn_.modify(loc.data.page), txn_.pageSize()};
     const int oldSize = dataPage.rowSize(loc.data.row);
@@ -365,12 +371,16 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     for (size_t i = 0; i < layout_.columns.size(); ++i)
         if (replaced[i])
             freeLongValue(layout_.columns[i], old[i]);
+    if (indexes_)
+        indexes_->update(old, now, id.page, id.row);
 }
 
 void TableWriter::remove(RowId id)
 {
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
+    if (indexes_)
+        indexes_->remove(old, id.page, id.row);
     freeFieldsLongValues(old);
     if (loc.moved)
         deleteSlot(loc.data.page, loc.data.row, false, nullptr);
@@ -380,6 +390,8 @@ void TableWriter::remove(RowId id)
 
 void TableWriter::finish()
 {
+    if (indexes_)
+        indexes_->finish();
     if (rowDelta_ == 0 && !autonumberChanged_)
         return;
     uint8_t* t = txn_.modify(layout_.tdefPage);

@@ -4,15 +4,19 @@
 // (inline, one long-value row, or a chain of long-value pages), the row count
 // and the autonumber counter of the table definition.
 //
-// Tables with indexes are refused ("table indexée : écriture non prise en
-// charge") until index maintenance exists; the catalog writer of a new
-// database maintains its own indexes and says so with allowIndexed.
+// The indexes of the table are kept in step by an IndexMaintainer: unique and
+// primary-key violations are refused before anything is written. A table
+// whose index keys cannot be computed exactly is refused (Unsupported). The
+// catalog writer of a new database maintains its own indexes and says so
+// with allowIndexed.
 #pragma once
 
+#include "index_maintainer.h"
 #include "page_store.h"
 #include "row_encoder.h"
 #include "usage_map_writer.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -68,6 +72,7 @@ private:
     TableLayout layout_;
     uint32_t insertPage_ = 0;
     std::vector<uint32_t> lvPage_; // per column: current long-value page
+    std::unique_ptr<IndexMaintainer> indexes_;
     int64_t rowDelta_ = 0;
     bool autonumberChanged_ = false;
 };
