@@ -1,0 +1,152 @@
+// Thousands of adds: new pages, the table's owned-pages map switching from
+// its inline form to a reference map, the global page map moving its window;
+// updates that move rows to other pages, deletes; then both readers agree and
+// the check passes. Also writes to an ACE (.accdb) file.
+#include "catalog_writer.h"
+#include "database_writer.h"
+#include "page_store.h"
+#include "table_writer.h"
+#include "usage_map_writer.h"
+#include "write_support.h"
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include <gtest/gtest.h>
+
+using namespace jet;
+using namespace writetest;
+
+namespace {
+
+std::vector<std::vector<std::string>> ourRows(const std::string& file, const std::string& table)
+{
+    auto db = Database::open(file, OpenMode::ReadOnly);
+    auto rs = db->openRecordset(table);
+    std::vector<std::vector<std::string>> rows;
+    if (rs->recordCount() == 0)
+        return rows;
+    rs->moveFirst();
+    while (!rs->eof()) {
+        std::vector<std::string> row;
+        for (size_t i = 0; i < rs->columns().size(); ++i)
+            row.push_back(rs->value(int(i)).toString());
+        rows.push_back(row);
+        rs->moveNext();
+    }
+    return rows;
+}
+
+void expectReadersAgree(const std::string& file, const std::string& table)
+{
+    auto ours = ourRows(file, table);
+    auto theirs = mdbExport(file, table);
+    ASSERT_FALSE(theirs.empty());
+    theirs.erase(theirs.begin());
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    EXPECT_EQ(ours.size(), theirs.size());
+    EXPECT_TRUE(ours == theirs) << table << " : les deux lecteurs divergent";
+}
+
+void expectHealthy(const std::string& file)
+{
+    CheckReport report = checkDatabase(file);
+    for (const auto& p : report.problems)
+        ADD_FAILURE() << p;
+}
+
+} // namespace
+
+TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    const int rows = 9000;
+    {
+        writer::DatabaseWriter w(file);
+        for (int batch = 0; batch < rows / 1000; ++batch) {
+            w.transact([&](writer::Transaction& txn) {
+                writer::TableWriter t(txn, w.definitionPage(txn, "velmor2001"));
+                for (int i = 0; i < 1000; ++i) {
+                    int n = batch * 1000 + i;
+                    std::vector<Value> v(12);
+                    v[1] = Value::text("M-" + std::to_string(n));
+                    v[2] = Value::dateTime(2002, 1 + n % 12, 1 + n % 28);
+                    v[3] = Value::text("Client numéro " + std::to_string(n % 300));
+                    v[5] = Value::text(std::string(150 + n % 80, 'a' + char(n % 26)));
+                    if (n % 40 == 0)
+                        v[9] = Value::text(std::string(300 + n, 'm'));
+                    t.insert(v);
+                }
+                t.finish();
+            });
+        }
+        w.transact([&](writer::Transaction& txn) {
+            uint32_t tdef = writer::findTableDefinition(txn, "velmor2001");
+            writer::TableLayout layout = writer::readLayout(txn, tdef);
+            writer::UsageMap owned(txn, layout.ownedMap);
+            EXPECT_TRUE(owned.isReference()) << "la carte des pages aurait dû passer en forme référencée";
+            EXPECT_GT(owned.pages().size(), 512u);
+        });
+    }
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    EXPECT_EQ(db->table("velmor2001").rowCount, uint32_t(8 + rows));
+    // Grow some rows beyond what their pages hold, delete others.
+    {
+        auto rs = db->openRecordset("SELECT * FROM velmor2001 WHERE client = 'Client numéro 7'");
+        ASSERT_EQ(rs->recordCount(), 30);
+        rs->moveFirst();
+        int k = 0;
+        while (!rs->eof()) {
+            Bookmark b = rs->bookmark();
+            if (k % 3 == 2) {
+                rs->deleteCurrent();
+            } else {
+                rs->edit();
+                rs->setValue(rs->columnIndex("motif"), Value::text(std::string(255, 'Z')));
+                rs->setValue(rs->columnIndex("materiel"), Value::text(std::string(50, 'Y')));
+                rs->setValue(rs->columnIndex("intervention"), Value::text(std::string(3000 + k, 'w')));
+                rs->update();
+                EXPECT_EQ(rs->bookmark(), b);
+                EXPECT_EQ(rs->value("motif").asText(), std::string(255, 'Z'));
+            }
+            rs->moveNext();
+            ++k;
+        }
+    }
+    EXPECT_EQ(db->table("velmor2001").rowCount, uint32_t(8 + rows - 10));
+    expectHealthy(file);
+    expectReadersAgree(file, "velmor2001");
+    expectReadersAgree(file, "tablep");
+}
+
+TEST(WriteMaps, AceFileAcceptsWrites)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.accdb", dir);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        ASSERT_FALSE(db->readOnly());
+        auto rs = db->openRecordset("velmor2001");
+        rs->addNew();
+        rs->setValue(rs->columnIndex("client"), Value::text("Société « ACE » d'essai"));
+        rs->setValue(rs->columnIndex("intervention"), Value::text(std::string(5000, 'c') + " — fin"));
+        rs->setValue(rs->columnIndex("dateaccord"), Value::dateTime(2007, 7, 7, 7, 7, 7));
+        rs->update();
+        rs->moveFirst();
+        rs->edit();
+        rs->setValue(rs->columnIndex("intervention"), Value::text("Réécrit."));
+        rs->update();
+        rs->moveNext();
+        rs->deleteCurrent();
+        EXPECT_EQ(db->execute("UPDATE tablep SET rdzvp = 'jeudi' WHERE clientp = 'L''Oréal'"), 2);
+    }
+    expectHealthy(file);
+    expectReadersAgree(file, "velmor2001");
+    expectReadersAgree(file, "tablep");
+}
