@@ -1,0 +1,152 @@
+// velmor-bench-write: write timings of the Jet engine on an unindexed copy of
+// the big fixture (a new database made like `velmor-db init`, filled with the
+// fixture's 2 x 100,000 rows in batches of 1,000 rows per commit), then rows
+// added one commit per row (as the application saves), updates and deletes.
+// Not a test; run it by hand: velmor-bench-write [DIR] [N].
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include "database_writer.h"
+#include "table_writer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+std::vector<jet::ColumnSpec> columnsLike(const jet::TableInfo& t)
+{
+    std::vector<jet::ColumnSpec> out;
+    for (const auto& c : t.columns) {
+        if (c.autonumber)
+            continue; // the unindexed variant has no id column
+        jet::ColumnSpec s;
+        s.name = c.name;
+        s.type = c.type == jet::ColumnType::Text ? jet::ColumnType::Text : c.type;
+        s.maxChars = 255;
+        out.push_back(s);
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path().string();
+    long n = argc > 2 ? std::atol(argv[2]) : 2000;
+    std::string big = std::string(VELMOR_FIXTURES_DIR) + "/velmor2001-big.mdb";
+    if (!std::filesystem::exists(big)) {
+        std::cerr << "fixture absente : " << big << "\n";
+        return 77;
+    }
+    std::string file = dir + "/velmor-bench-write.mdb";
+    std::filesystem::remove(file);
+    try {
+        auto source = jet::Database::open(big, jet::OpenMode::ReadOnly);
+        {
+            auto db = jet::Database::create(file);
+            for (const char* table : {"velmor2001", "tablep"})
+                db->createTable(table, columnsLike(source->table(table)));
+        }
+        jet::writer::DatabaseWriter writer(file);
+        long total = 0;
+        double batchSeconds = 0;
+        for (const char* table : {"velmor2001", "tablep"}) {
+            auto rows = source->openRecordset(table);
+            std::vector<int> from; // source column of each target column
+            jet::TableInfo target = jet::Database::open(file, jet::OpenMode::ReadOnly)->table(table);
+            for (const auto& c : target.columns)
+                from.push_back(rows->columnIndex(c.name));
+            std::vector<std::vector<jet::Value>> batch;
+            auto flush = [&]() {
+                auto t0 = Clock::now();
+                writer.transact([&](jet::writer::Transaction& txn) {
+                    jet::writer::TableWriter t(txn, writer.definitionPage(txn, table));
+                    for (const auto& v : batch)
+                        t.insert(v);
+                    t.finish();
+                });
+                batchSeconds += seconds(t0);
+                total += long(batch.size());
+                batch.clear();
+            };
+            rows->moveFirst();
+            while (!rows->eof()) {
+                std::vector<jet::Value> v;
+                for (int i : from)
+                    v.push_back(rows->value(i));
+                batch.push_back(std::move(v));
+                if (batch.size() == 1000)
+                    flush();
+                rows->moveNext();
+            }
+            flush();
+        }
+        std::printf("ajouts par lots de 1 000 lignes : %ld lignes en %.2f s, %.0f lignes/s\n", total, batchSeconds,
+                    total / batchSeconds);
+
+        auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        auto t0 = Clock::now();
+        for (long i = 0; i < n; ++i) {
+            rs->addNew();
+            rs->setValue(rs->columnIndex("naccord"), jet::Value::text("B-" + std::to_string(i)));
+            rs->setValue(rs->columnIndex("client"), jet::Value::text("Café de l'André"));
+            rs->setValue(rs->columnIndex("dateaccord"), jet::Value::dateTime(2003, 3, 3));
+            rs->setValue(rs->columnIndex("motif"), jet::Value::text("Écran qui scintille"));
+            rs->setValue(rs->columnIndex("nomauteur"), jet::Value::text("Hélène"));
+            rs->update();
+        }
+        double addSeconds = seconds(t0);
+        std::printf("ajouts, une validation par ligne : %ld lignes en %.2f s, %.0f lignes/s\n", n, addSeconds,
+                    n / addSeconds);
+
+        rs->moveFirst();
+        t0 = Clock::now();
+        for (long i = 0; i < n && !rs->eof(); ++i) {
+            rs->edit();
+            rs->setValue(rs->columnIndex("parquiinterv"), jet::Value::text("Jérôme " + std::to_string(i)));
+            rs->update();
+            rs->moveNext();
+        }
+        double updateSeconds = seconds(t0);
+        std::printf("modifications, une validation par ligne : %ld en %.2f s, %.0f/s\n", n, updateSeconds,
+                    n / updateSeconds);
+
+        rs->moveLast();
+        t0 = Clock::now();
+        long deleted = 0;
+        for (; deleted < n && rs->hasCurrent(); ++deleted) {
+            rs->deleteCurrent();
+            rs->movePrevious();
+        }
+        double deleteSeconds = seconds(t0);
+        std::printf("suppressions, une validation par ligne : %ld en %.2f s, %.0f/s\n", deleted, deleteSeconds,
+                    deleted / deleteSeconds);
+
+        t0 = Clock::now();
+        jet::CheckReport report = jet::checkDatabase(file);
+        std::printf("vérification : %s en %.2f s\n", report.ok() ? "aucun problème" : "PROBLÈMES", seconds(t0));
+        for (const auto& p : report.problems)
+            std::printf("  %s\n", p.c_str());
+    } catch (const std::exception& e) {
+        std::cerr << "velmor-bench-write : " << e.what() << "\n";
+        return 1;
+    }
+    std::filesystem::remove(file);
+    return 0;
+}
