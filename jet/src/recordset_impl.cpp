@@ -1,5 +1,6 @@
 #include "recordset_impl.h"
 
+#include "index_query.h"
 #include "table_scan.h"
 
 #include <algorithm>
@@ -25,7 +26,26 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
 
     RowReader reader(file, f, *table_);
     rows_.reserve(table_->rowCount < 10000000 ? table_->rowCount : 0);
-    scanTable(file, f, *table_, [&](RowPointer where_) {
+    // An index serves the condition (a superset of the rows, evaluated
+    // below) or the order; otherwise the table is scanned.
+    std::optional<std::vector<RowPointer>> viaIndex;
+    try {
+        if (where)
+            viaIndex = indexCandidates(file, f, *table_, *where);
+        else if (ordered)
+            viaIndex = indexOrder(file, f, *table_, select->orderBy);
+    } catch (const Error&) {
+        viaIndex.reset(); // an index that cannot be read: the scan still answers
+    }
+    const bool inIndexOrder = viaIndex && !where;
+    if (viaIndex && where) {
+        // Physical order, as a scan gives.
+        std::sort(viaIndex->begin(), viaIndex->end(), [](const RowPointer& a, const RowPointer& b) {
+            return a.page != b.page ? a.page < b.page : a.row < b.row;
+        });
+    }
+
+    auto visit = [&](RowPointer where_) {
         if (!where && !ordered) {
             rows_.push_back(Bookmark{where_.page, where_.row});
             return;
@@ -43,9 +63,18 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
                 key.push_back(reader.value(table_->columns[size_t(k.column)]));
             keys.push_back(std::move(key));
         }
-    });
+    };
+    if (inIndexOrder) {
+        for (const RowPointer& p : *viaIndex)
+            rows_.push_back(Bookmark{p.page, p.row});
+    } else if (viaIndex) {
+        for (const RowPointer& p : *viaIndex)
+            visit(p);
+    } else {
+        scanTable(file, f, *table_, visit);
+    }
 
-    if (ordered) {
+    if (ordered && !inIndexOrder) {
         std::vector<size_t> order(rows_.size());
         std::iota(order.begin(), order.end(), size_t(0));
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
