@@ -6,6 +6,20 @@ namespace jet::detail {
 
 namespace {
 
+// Maps the file again and rereads the catalog while no other process is
+// in the middle of a write.
+void refreshUnderLock(Storage& storage, writer::DatabaseWriter& writer)
+{
+    writer.store().lock().lockShared();
+    try {
+        storage.refresh();
+    } catch (...) {
+        writer.store().lock().unlock();
+        throw;
+    }
+    writer.store().lock().unlock();
+}
+
 bool compatible(ColumnType type, Value::Kind kind)
 {
     using K = Value::Kind;
@@ -159,7 +173,7 @@ void WritableRecordset::update()
             if (pending_[i])
                 values[i] = *pending_[i];
         writer::RowId id = writer_->insert(table_->name, values);
-        storage_->refresh();
+        refreshUnderLock(*storage_, *writer_);
         Bookmark b{id.page, uint16_t(id.row)};
         const bool atEnd = position_ >= long(rows_.size());
         rows_.push_back(b);
@@ -170,7 +184,7 @@ void WritableRecordset::update()
     } else {
         Bookmark b = rows_[size_t(position_)];
         writer_->update(table_->name, writer::RowId{b.page, b.row}, pending_);
-        storage_->refresh();
+        refreshUnderLock(*storage_, *writer_);
         lastModified_ = b;
     }
     loaded_ = -1;
@@ -192,7 +206,7 @@ void WritableRecordset::deleteCurrent()
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours à supprimer");
     Bookmark b = rows_[size_t(position_)];
     writer_->remove(table_->name, writer::RowId{b.page, b.row});
-    storage_->refresh();
+    refreshUnderLock(*storage_, *writer_);
     loaded_ = -1;
     deleted_ = true;
 }
