@@ -54,6 +54,25 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     return RecordSourceError(code, QStringLiteral("%1 : %2").arg(doing, engineText(e)));
 }
 
+// Runs a public operation so that nothing but RecordSourceError leaves it:
+// an unexpected failure of the engine becomes an Engine error.
+template <typename F>
+auto guarded(F&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const RecordSourceError&) {
+        throw;
+    } catch (const jet::Error& e) {
+        throw fromEngine(e, QStringLiteral("Erreur de la base de données"));
+    } catch (const std::bad_alloc&) {
+        throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante."));
+    } catch (const std::exception& e) {
+        throw RecordSourceError(Code::Engine,
+                                QStringLiteral("Erreur inattendue de la base de données : %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
 // The engine, after the checks that give the clearest messages.
 std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 {
@@ -148,7 +167,7 @@ struct BaseR::Impl {
             if (row && b.index >= 0) {
                 try {
                     text = valuetext::toText(rs->value(b.index), rs->columns().at(b.index));
-                } catch (const jet::Error&) {
+                } catch (const std::exception&) {
                     text.clear(); // an unreadable cell shows as empty and is not written back
                 }
             }
@@ -185,7 +204,7 @@ struct BaseR::Impl {
                                         [&](const auto& v) {
                                             try {
                                                 return rs->value(v.first) == v.second;
-                                            } catch (const jet::Error&) {
+                                            } catch (const std::exception&) {
                                                 return false;
                                             }
                                         }),
@@ -296,27 +315,29 @@ void BaseR::setDatabaseOpener(DatabaseOpener opener)
 
 void BaseR::bind(const QString& column, BoundField* field)
 {
-    if (!field)
-        return;
-    Impl::Binding binding{column, field, -1};
-    if (d->open()) {
-        binding.index = d->rs->columnIndex(column.toStdString());
-        if (binding.index < 0)
-            throw RecordSourceError(Code::BadSource, QStringLiteral("La colonne %1 n'existe pas dans %2.")
-                                                         .arg(quoted(column), quoted(recordSource_.trimmed())));
-    }
-    unbind(field);
-    d->bindings.push_back(binding);
-    if (d->open()) {
-        QString text;
-        if (d->onRow()) {
-            try {
-                text = valuetext::toText(d->rs->value(binding.index), d->rs->columns().at(binding.index));
-            } catch (const jet::Error&) {
-            }
+    guarded([&] {
+        if (!field)
+            return;
+        Impl::Binding binding{column, field, -1};
+        if (d->open()) {
+            binding.index = d->rs->columnIndex(column.toStdString());
+            if (binding.index < 0)
+                throw RecordSourceError(Code::BadSource, QStringLiteral("La colonne %1 n'existe pas dans %2.")
+                                                             .arg(quoted(column), quoted(recordSource_.trimmed())));
         }
-        field->setText(text);
-    }
+        unbind(field);
+        d->bindings.push_back(binding);
+        if (d->open()) {
+            QString text;
+            if (d->onRow()) {
+                try {
+                    text = valuetext::toText(d->rs->value(binding.index), d->rs->columns().at(binding.index));
+                } catch (const std::exception&) {
+                }
+            }
+            field->setText(text);
+        }
+    });
 }
 
 void BaseR::unbind(BoundField* field)
@@ -340,80 +361,84 @@ std::optional<RecordSourceError> BaseR::openOnLoad()
 
 void BaseR::Refresh()
 {
-    // The row being left is saved first; if it cannot be, nothing changes.
-    if (d->open() && d->leave()) {
+    guarded([&] {
+        // The row being left is saved first; if it cannot be, nothing changes.
+        if (d->open() && d->leave()) {
+            d->show();
+            emit currentChanged();
+        }
+
+        if (databaseName_.trimmed().isEmpty())
+            throw RecordSourceError(Code::NoDatabase, QStringLiteral("Aucune base de données n'est choisie."));
+        if (recordSource_.trimmed().isEmpty())
+            throw RecordSourceError(Code::BadSource, QStringLiteral("Aucune table ni requête n'est indiquée."));
+
+        std::unique_ptr<jet::Database> db;
+        try {
+            db = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
+            if (!db)
+                throw RecordSourceError(Code::NoDatabase, QStringLiteral("Impossible d'ouvrir la base de données %1.")
+                                                              .arg(quoted(databaseName_)));
+        } catch (const jet::Error& e) {
+            QString message;
+            switch (e.code()) {
+            case jet::Code::NotADatabase:
+                message = QStringLiteral("Le fichier %1 n'est pas une base de données Access (%2).")
+                              .arg(quoted(databaseName_), engineText(e));
+                break;
+            case jet::Code::Unsupported:
+                message = QStringLiteral("La base de données %1 ne peut pas être lue : %2")
+                              .arg(quoted(databaseName_), engineText(e));
+                break;
+            default:
+                message = QStringLiteral("Impossible d'ouvrir la base de données %1 : %2")
+                              .arg(quoted(databaseName_), engineText(e));
+                break;
+            }
+            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::ReadOnly : Code::NoDatabase, message);
+        } catch (const std::bad_alloc&) {
+            throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
+        }
+
+        std::unique_ptr<jet::Recordset> rs;
+        std::vector<int> indexes;
+        try {
+            rs = db->openRecordset(recordSource_.toStdString());
+            if (!rs)
+                throw jet::Error(jet::Code::NotFound, "aucun résultat");
+            indexes = Impl::resolve(d->bindings, *rs, recordSource_);
+        } catch (const jet::Error& e) {
+            const QString what = e.code() == jet::Code::SqlError
+                                     ? QStringLiteral("La requête %1 est refusée par la base de données : %2")
+                                     : QStringLiteral("Impossible de lire %1 : %2");
+            throw RecordSourceError(e.code() == jet::Code::SqlError || e.code() == jet::Code::NotFound
+                                        ? Code::BadSource
+                                        : Code::Engine,
+                                    what.arg(quoted(recordSource_.trimmed()), engineText(e)));
+        }
+
+        // The new row set replaces the old one only now that it is open.
+        d->rs = std::move(rs);
+        d->db = std::move(db);
+        d->lastModified = {};
+        for (size_t i = 0; i < d->bindings.size(); ++i)
+            d->bindings[i].index = indexes[i];
         d->show();
         emit currentChanged();
-    }
-
-    if (databaseName_.trimmed().isEmpty())
-        throw RecordSourceError(Code::NoDatabase, QStringLiteral("Aucune base de données n'est choisie."));
-    if (recordSource_.trimmed().isEmpty())
-        throw RecordSourceError(Code::BadSource, QStringLiteral("Aucune table ni requête n'est indiquée."));
-
-    std::unique_ptr<jet::Database> db;
-    try {
-        db = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
-        if (!db)
-            throw RecordSourceError(Code::NoDatabase, QStringLiteral("Impossible d'ouvrir la base de données %1.")
-                                                          .arg(quoted(databaseName_)));
-    } catch (const jet::Error& e) {
-        QString message;
-        switch (e.code()) {
-        case jet::Code::NotADatabase:
-            message = QStringLiteral("Le fichier %1 n'est pas une base de données Access (%2).")
-                          .arg(quoted(databaseName_), engineText(e));
-            break;
-        case jet::Code::Unsupported:
-            message = QStringLiteral("La base de données %1 ne peut pas être lue : %2")
-                          .arg(quoted(databaseName_), engineText(e));
-            break;
-        default:
-            message = QStringLiteral("Impossible d'ouvrir la base de données %1 : %2")
-                          .arg(quoted(databaseName_), engineText(e));
-            break;
-        }
-        throw RecordSourceError(e.code() == jet::Code::Locked ? Code::ReadOnly : Code::NoDatabase, message);
-    } catch (const std::bad_alloc&) {
-        throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
-    }
-
-    std::unique_ptr<jet::Recordset> rs;
-    std::vector<int> indexes;
-    try {
-        rs = db->openRecordset(recordSource_.toStdString());
-        if (!rs)
-            throw jet::Error(jet::Code::NotFound, "aucun résultat");
-        indexes = Impl::resolve(d->bindings, *rs, recordSource_);
-    } catch (const jet::Error& e) {
-        const QString what = e.code() == jet::Code::SqlError
-                                 ? QStringLiteral("La requête %1 est refusée par la base de données : %2")
-                                 : QStringLiteral("Impossible de lire %1 : %2");
-        throw RecordSourceError(e.code() == jet::Code::SqlError || e.code() == jet::Code::NotFound
-                                    ? Code::BadSource
-                                    : Code::Engine,
-                                what.arg(quoted(recordSource_.trimmed()), engineText(e)));
-    }
-
-    // The new row set replaces the old one only now that it is open.
-    d->rs = std::move(rs);
-    d->db = std::move(db);
-    d->lastModified = {};
-    for (size_t i = 0; i < d->bindings.size(); ++i)
-        d->bindings[i].index = indexes[i];
-    d->show();
-    emit currentChanged();
+    });
 }
 
 void BaseR::UpdateRecord()
 {
-    d->requireOpen();
-    if (!d->adding() && !d->onRow())
-        throw RecordSourceError(Code::NoCurrentRow,
-                                QStringLiteral("Aucune fiche n'est affichée : il n'y a rien à enregistrer."));
-    d->write(true);
-    d->show();
-    emit currentChanged();
+    guarded([&] {
+        d->requireOpen();
+        if (!d->adding() && !d->onRow())
+            throw RecordSourceError(Code::NoCurrentRow,
+                                    QStringLiteral("Aucune fiche n'est affichée : il n'y a rien à enregistrer."));
+        d->write(true);
+        d->show();
+        emit currentChanged();
+    });
 }
 
 BaseR::State BaseR::state() const
@@ -442,109 +467,129 @@ long BaseR::RecordCount() const
 
 void BaseR::AddNew()
 {
-    d->requireOpen();
-    d->leave();
-    try {
-        d->rs->addNew();
-    } catch (const jet::Error& e) {
-        d->show();
+    guarded([&] {
+        d->requireOpen();
+        d->leave();
+        try {
+            d->rs->addNew();
+        } catch (const jet::Error& e) {
+            d->show();
+            emit currentChanged();
+            throw fromEngine(e, QStringLiteral("Impossible d'ajouter une fiche"));
+        }
+        d->show(); // the new row: every field empty
         emit currentChanged();
-        throw fromEngine(e, QStringLiteral("Impossible d'ajouter une fiche"));
-    }
-    d->show(); // the new row: every field empty
-    emit currentChanged();
+    });
 }
 
 void BaseR::Delete()
 {
-    d->requireOpen();
-    if (d->adding()) {
-        // The pending new row is not in the table: it is dropped.
-        try {
-            d->rs->cancelUpdate();
-        } catch (const jet::Error& e) {
-            throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+    guarded([&] {
+        d->requireOpen();
+        if (d->adding()) {
+            // The pending new row is not in the table: it is dropped.
+            try {
+                d->rs->cancelUpdate();
+            } catch (const jet::Error& e) {
+                throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+            }
+            d->show();
+            emit currentChanged();
+            return;
         }
-        d->show();
+        if (!d->onRow())
+            throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée : rien à effacer."));
+        try {
+            d->rs->deleteCurrent();
+        } catch (const jet::Error& e) {
+            throw fromEngine(e, QStringLiteral("Impossible d'effacer la fiche"));
+        }
+        d->show(); // no row is current until the next move
         emit currentChanged();
-        return;
-    }
-    if (!d->onRow())
-        throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée : rien à effacer."));
-    try {
-        d->rs->deleteCurrent();
-    } catch (const jet::Error& e) {
-        throw fromEngine(e, QStringLiteral("Impossible d'effacer la fiche"));
-    }
-    d->show(); // no row is current until the next move
-    emit currentChanged();
+    });
 }
 
 void BaseR::MoveFirst()
 {
-    d->moveOn([](jet::Recordset& rs) { rs.moveFirst(); }, QStringLiteral("aller à la première fiche"));
+    guarded([&] {
+        d->moveOn([](jet::Recordset& rs) { rs.moveFirst(); }, QStringLiteral("aller à la première fiche"));
+    });
 }
 
 void BaseR::MovePrevious()
 {
-    d->moveOn([](jet::Recordset& rs) { rs.movePrevious(); }, QStringLiteral("revenir à la fiche précédente"));
+    guarded([&] {
+        d->moveOn([](jet::Recordset& rs) { rs.movePrevious(); }, QStringLiteral("revenir à la fiche précédente"));
+    });
 }
 
 void BaseR::MoveNext()
 {
-    d->moveOn([](jet::Recordset& rs) { rs.moveNext(); }, QStringLiteral("passer à la fiche suivante"));
+    guarded([&] {
+        d->moveOn([](jet::Recordset& rs) { rs.moveNext(); }, QStringLiteral("passer à la fiche suivante"));
+    });
 }
 
 void BaseR::MoveLast()
 {
-    d->moveOn([](jet::Recordset& rs) { rs.moveLast(); }, QStringLiteral("aller à la dernière fiche"));
+    guarded([&] {
+        d->moveOn([](jet::Recordset& rs) { rs.moveLast(); }, QStringLiteral("aller à la dernière fiche"));
+    });
 }
 
 jet::Bookmark BaseR::LastModified() const
 {
-    d->requireOpen();
-    if (!d->lastModified.valid())
-        throw RecordSourceError(Code::NoCurrentRow,
-                                QStringLiteral("Aucune fiche n'a encore été enregistrée depuis l'ouverture."));
-    return d->lastModified;
+    return guarded([&] {
+        d->requireOpen();
+        if (!d->lastModified.valid())
+            throw RecordSourceError(Code::NoCurrentRow,
+                                    QStringLiteral("Aucune fiche n'a encore été enregistrée depuis l'ouverture."));
+        return d->lastModified;
+    });
 }
 
 jet::Bookmark BaseR::Bookmark() const
 {
-    d->requireOpen();
-    if (!d->onRow())
-        throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée."));
-    try {
-        return d->rs->bookmark();
-    } catch (const jet::Error& e) {
-        throw fromEngine(e, QStringLiteral("Signet indisponible"));
-    }
+    return guarded([&] {
+        d->requireOpen();
+        if (!d->onRow())
+            throw RecordSourceError(Code::NoCurrentRow, QStringLiteral("Aucune fiche n'est affichée."));
+        try {
+            return d->rs->bookmark();
+        } catch (const jet::Error& e) {
+            throw fromEngine(e, QStringLiteral("Signet indisponible"));
+        }
+    });
 }
 
 void BaseR::setBookmark(jet::Bookmark bookmark)
 {
-    d->requireOpen();
-    d->leave();
-    try {
-        d->rs->setBookmark(bookmark);
-    } catch (const jet::Error& e) {
+    guarded([&] {
+        d->requireOpen();
+        d->leave();
+        try {
+            d->rs->setBookmark(bookmark);
+        } catch (const jet::Error& e) {
+            d->show();
+            emit currentChanged();
+            if (e.code() == jet::Code::NotFound || e.code() == jet::Code::NoCurrentRow)
+                throw RecordSourceError(Code::NoCurrentRow,
+                                        QStringLiteral("Cette fiche ne fait pas partie des fiches affichées."));
+            throw fromEngine(e, QStringLiteral("Impossible d'afficher la fiche"));
+        }
         d->show();
         emit currentChanged();
-        if (e.code() == jet::Code::NotFound || e.code() == jet::Code::NoCurrentRow)
-            throw RecordSourceError(Code::NoCurrentRow,
-                                    QStringLiteral("Cette fiche ne fait pas partie des fiches affichées."));
-        throw fromEngine(e, QStringLiteral("Impossible d'afficher la fiche"));
-    }
-    d->show();
-    emit currentChanged();
+    });
 }
 
 void BaseR::savePending()
 {
-    if (d->leave()) {
-        d->show();
-        emit currentChanged();
-    }
+    guarded([&] {
+        if (d->leave()) {
+            d->show();
+            emit currentChanged();
+        }
+    });
 }
 
 bool BaseR::hasPendingEdits() const

@@ -135,7 +135,7 @@ private:
             return true;
         try {
             auto db = jet::Database::open(QFile::encodeName(path_).toStdString());
-            auto rs = db->openRecordset("tablep");
+            auto rs = db->openRecordset("velmor2001");
             rs->addNew();
             rs->cancelUpdate();
             return true;
@@ -626,12 +626,23 @@ private slots:
     void writeRefusedLeavesTheRow()
     {
         if (canWrite()) {
-            // A file opened read-only refuses the write the same way.
-            if (memory_)
+            // A file that can only be read refuses the write the same way.
+            if (memory_) {
                 testing::memoryFile(path_).readOnly = true;
-            else
-                QSKIP("le moteur écrit : cas couvert par les tests d'écriture");
+            } else {
+                BaseR::setDatabaseOpener([](const QString& path) {
+                    return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadOnly);
+                });
+            }
         }
+        struct RestoreOpener {
+            bool engine;
+            ~RestoreOpener()
+            {
+                if (engine)
+                    BaseR::setDatabaseOpener({});
+            }
+        } restore{!memory_};
         BaseR source(RecordSourceDesign::returnSheet());
         ReturnFields f(source);
         openReturn(source);
@@ -891,6 +902,50 @@ private slots:
         QCOMPARE(stored("velmor2001", "naccord", "A-2001-'\"", "client").value(), jet::Value::text(""));
         QVERIFY(stored("velmor2001", "naccord", "A-2001-'\"", "daterecp").value().isNull());
         QVERIFY(stored("velmor2001", "naccord", "A-2001-'\"", "motif").value().isNull());
+    }
+
+    void everyColumnQuotesAccentsEmptyAndNull()
+    {
+        REQUIRE_WRITES();
+        BaseR source(RecordSourceDesign::returnSheet());
+        ReturnFields f(source);
+        openReturn(source);
+        source.AddNew();
+        std::map<QString, QString> typed;
+        for (const char* c : returnColumns) {
+            const QString column = QString::fromLatin1(c);
+            QString text;
+            if (column.startsWith(QLatin1String("date")))
+                text = QStringLiteral("29/2/2000");
+            else
+                text = QStringLiteral("« L'Été \"%1\" — 5 € »").arg(column);
+            typed[column] = text;
+            f[c].type(text);
+        }
+        source.UpdateRecord();
+        source.setBookmark(source.LastModified());
+        for (const char* c : returnColumns) {
+            const QString column = QString::fromLatin1(c);
+            const QString expected = column.startsWith(QLatin1String("date")) ? QStringLiteral("29/02/2000")
+                                                                              : typed[column];
+            QCOMPARE(f[c].text(), expected);
+        }
+        // Every field emptied: empty strings in text columns, NULL in dates.
+        const std::string key = typed[QStringLiteral("naccord")].toStdString();
+        for (const char* c : returnColumns)
+            if (QByteArray(c) != "naccord")
+                f[c].type(QString());
+        source.MovePrevious();
+        for (const char* c : returnColumns) {
+            if (QByteArray(c) == "naccord")
+                continue;
+            const jet::Value v = stored("velmor2001", "naccord", key, c).value();
+            if (QByteArray(c).startsWith("date"))
+                QVERIFY2(v.isNull(), c);
+            else
+                QVERIFY2(v == jet::Value::text(""), c);
+        }
+        QCOMPARE(storedCount("velmor2001"), 9L);
     }
 
     void createdDatabase()
