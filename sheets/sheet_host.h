@@ -5,9 +5,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class QMdiArea;
 class QMdiSubWindow;
+class QWidget;
 
 namespace velmor {
 
@@ -38,6 +40,23 @@ public:
     // Before quitting: writes the pending edit of each open sheet. Returns
     // false when the user chose to stay (a write failed and was not overridden).
     bool saveAllBeforeQuit();
+
+    // The texts of the confirmation and of the prompt, as shown.
+    static QString deleteQuestion();
+    static QString deleteTitle();
+    static QString searchPrompt();
+
+private:
+    // Runs `returnSteps` or `loanSteps` (or neither) as the marker says.
+    template <typename Steps>
+    void forMarkedSheet(Steps steps);
+    void setSourceAndRefresh(RecordSheet* sheet, const QString& rowSource);
+    QWidget* dialogParent(RecordSheet* sheet) const;
+    void reportCommandFailure(RecordSheet* sheet, const QString& what, const QString& reason);
+
+    QMdiArea* area_ = nullptr;
+    QPointer<RecordSheet> sheets_[2];
+    QPointer<QMdiSubWindow> windows_[2];
 };
 
 } // namespace velmor

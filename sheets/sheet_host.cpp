@@ -1,0 +1,342 @@
+#include "sheets/sheet_host.h"
+
+#include "sheets/pretmat.h"
+#include "sheets/record_source.h"
+#include "sheets/retour.h"
+#include "shell/dialogs.h"
+#include "shell/paths.h"
+#include "shell/settings.h"
+
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace velmor {
+
+namespace {
+
+const QString optionApp = QStringLiteral("option");
+const QString markerApp = QStringLiteral("pageencours");
+const QString markerSection = QStringLiteral("pgcours");
+const QString markerKey = QStringLiteral("page");
+
+int index(SheetHost::Sheet which)
+{
+    return which == SheetHost::Sheet::Loan ? 1 : 0;
+}
+
+QString readOption(const QString& key, const QString& defaultValue = QString())
+{
+    return settings::read(optionApp, optionApp, key, defaultValue);
+}
+
+// A flag read as a number; a text that is not a number has no value and
+// counts as 0.
+float readFlag(const QString& key)
+{
+    return settings::toNumber(readOption(key, settings::fromInt(1))).value_or(0.0f);
+}
+
+// Runs one step of an operation that tolerates failures: a step that fails
+// is abandoned without a word and the next one runs.
+template <typename Step>
+void tolerate(Step step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+QString reasonOf(const std::exception& error)
+{
+    if (const auto* failure = dynamic_cast<const RecordSourceError*>(&error))
+        return failure->message();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+SheetHost::SheetHost(QMdiArea* area, QObject* parent) : QObject(parent), area_(area) {}
+
+QString SheetHost::deleteQuestion()
+{
+    return QStringLiteral("Etes-vous sûr de vouloir effacer cette donnée?");
+}
+
+QString SheetHost::deleteTitle()
+{
+    return QStringLiteral("Confirmation de la suppression d'un donnée");
+}
+
+QString SheetHost::searchPrompt()
+{
+    return QStringLiteral("Tapez le nom du client");
+}
+
+RecordSheet* SheetHost::sheet(Sheet which, bool create)
+{
+    const int i = index(which);
+    if (sheets_[i] || !create)
+        return sheets_[i];
+
+    RecordSheet* created = nullptr;
+    if (which == Sheet::Loan)
+        created = new Pretmat;
+    else
+        created = new retour;
+    QMdiSubWindow* window = area_->addSubWindow(created);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(created->objectName() + QStringLiteral("Fenetre"));
+    window->hide(); // shown by "Prêt" / "Retour" only
+    sheets_[i] = created;
+    windows_[i] = window;
+    // The close box discards the sheet: forget it at once, so that the next
+    // use creates it anew even before the deferred deletion has run.
+    connect(created, &RecordSheet::discarded, this, [this, i, created] {
+        if (sheets_[i] == created) {
+            sheets_[i] = nullptr;
+            windows_[i] = nullptr;
+        }
+    });
+    return created;
+}
+
+void SheetHost::open(Sheet which)
+{
+    const Sheet other = which == Sheet::Loan ? Sheet::Return : Sheet::Loan;
+
+    // 1. The marker, outside the failure tolerance.
+    settings::save(markerApp, markerSection, markerKey,
+                   settings::fromInt(which == Sheet::Loan ? 1 : 0));
+
+    // 3. The database path. Both tables live in the one file, so "Prêt"
+    // falls back on the same file as "Retour".
+    QString path;
+    tolerate([&] { path = readOption(QStringLiteral("cheminbase"), paths::defaultDatabase()); });
+
+    // 4. Hand it to the record source, creating the sheet if need be.
+    RecordSheet* target = nullptr;
+    tolerate([&] {
+        target = sheet(which, true);
+        target->recordSource().setDatabaseName(path);
+    });
+    if (!target)
+        return; // nothing left to act on
+
+    // 5. The load step, once per life of the sheet.
+    tolerate([&] {
+        if (!target->isLoaded())
+            target->load();
+    });
+
+    // 6. Hide the other sheet if it exists (never created for this).
+    tolerate([&] {
+        if (RecordSheet* shown = sheet(other, false))
+            shown->hideSheet();
+    });
+
+    // 7. The background picture's visibility.
+    tolerate([&] {
+        const float flag = readFlag(QStringLiteral("optionimage"));
+        if (flag == 1.0f)
+            target->backgroundImage()->setVisible(true);
+        if (flag == 0.0f)
+            target->backgroundImage()->setVisible(false);
+    });
+
+    // 8. The title label's visibility.
+    tolerate([&] {
+        const float flag = readFlag(which == Sheet::Loan ? QStringLiteral("nomfeuillepret")
+                                                         : QStringLiteral("nomfeuilleretour"));
+        if (flag == 1.0f)
+            target->titleLabel()->setVisible(true);
+        if (flag == 0.0f)
+            target->titleLabel()->setVisible(false);
+    });
+
+    // 9. The picture, loaded whether it is shown or not.
+    tolerate([&] {
+        target->loadPicture(readOption(QStringLiteral("cheminimage"), paths::defaultSheetImage()));
+    });
+
+    // 10. Show the sheet in front.
+    tolerate([&] {
+        QMdiSubWindow* window = target->subWindow();
+        if (!window)
+            return;
+        window->showMaximized();
+        window->raise();
+        area_->setActiveSubWindow(window);
+    });
+}
+
+template <typename Steps>
+void SheetHost::forMarkedSheet(Steps steps)
+{
+    const QString text = settings::read(markerApp, markerSection, markerKey);
+    const float marker = settings::toNumber(text).value_or(0.0f);
+    // Two separate tests on the same number: any other number does nothing.
+    if (marker == 0.0f) {
+        RecordSheet* target = nullptr;
+        tolerate([&] { target = sheet(Sheet::Return, true); });
+        if (target)
+            steps(target);
+    }
+    if (marker == 1.0f) {
+        RecordSheet* target = nullptr;
+        tolerate([&] { target = sheet(Sheet::Loan, true); });
+        if (target)
+            steps(target);
+    }
+}
+
+QWidget* SheetHost::dialogParent(RecordSheet* sheet) const
+{
+    if (sheet && sheet->isVisible())
+        return sheet;
+    return area_ ? area_->window() : nullptr;
+}
+
+void SheetHost::reportCommandFailure(RecordSheet* sheet, const QString& what, const QString& reason)
+{
+    QString text = what + QStringLiteral("\n\n") + reason;
+    if (!sheet->recordSource().isOpen()) {
+        text += QStringLiteral("\n\nAucune base de données n'est ouverte dans cette feuille : "
+                               "ouvrez-la d'abord avec le bouton « %1 ».")
+                    .arg(qobject_cast<Pretmat*>(sheet) ? QStringLiteral("Prêt")
+                                                       : QStringLiteral("Retour"));
+    }
+    dialogs().message(dialogParent(sheet), text, applicationTitle());
+}
+
+void SheetHost::setSourceAndRefresh(RecordSheet* target, const QString& rowSource)
+{
+    tolerate([&] { target->recordSource().setRecordSource(rowSource); });
+    tolerate([&] { target->recordSource().Refresh(); });
+}
+
+void SheetHost::showAll()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        setSourceAndRefresh(target, qobject_cast<Pretmat*>(target)
+                                        ? QStringLiteral("SELECT * FROM tablep ")
+                                        : QStringLiteral("SELECT * FROM velmor2001 "));
+    });
+}
+
+void SheetHost::addNew()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        try {
+            target->recordSource().AddNew();
+        } catch (const std::exception& error) {
+            // The row shown keeps what the user typed, and its author stays.
+            reportCommandFailure(target,
+                                 QStringLiteral("Impossible de commencer un nouvel enregistrement."),
+                                 reasonOf(error));
+            return;
+        }
+        tolerate([&] { target->setAuthor(readOption(QStringLiteral("util"))); });
+    });
+}
+
+void SheetHost::deleteCurrent()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        if (!dialogs().askYesNo(dialogParent(target), deleteQuestion(), deleteTitle(), true))
+            return;
+        try {
+            target->recordSource().Delete();
+        } catch (const RecordSourceError& error) {
+            // No row to delete (an empty result): nothing to tell.
+            if (error.code() != RecordSourceError::Code::NoCurrentRow)
+                reportCommandFailure(target,
+                                     QStringLiteral("L'enregistrement n'a pas été effacé."),
+                                     error.message());
+            return;
+        } catch (const std::exception& error) {
+            reportCommandFailure(target, QStringLiteral("L'enregistrement n'a pas été effacé."),
+                                 reasonOf(error));
+            return;
+        }
+        tolerate([&] { target->recordSource().MovePrevious(); });
+    });
+}
+
+void SheetHost::save()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        BaseR& source = target->recordSource();
+        try {
+            source.UpdateRecord();
+        } catch (const std::exception& error) {
+            // The fields keep what was typed: no move to another row.
+            reportCommandFailure(target,
+                                 QStringLiteral("L'enregistrement n'a pas été écrit dans la base ; "
+                                                "vos saisies restent dans la feuille."),
+                                 reasonOf(error));
+            return;
+        }
+        tolerate([&] { source.setBookmark(source.LastModified()); });
+    });
+}
+
+void SheetHost::search()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        const std::optional<QString> typed =
+            dialogs().input(dialogParent(target), searchPrompt(), applicationTitle(), QString());
+        if (!typed)
+            return; // Cancel: the row source stays as it was
+        QString name = *typed;
+        name.replace(QLatin1Char('\''), QStringLiteral("''"));
+        const QString prefix = qobject_cast<Pretmat*>(target)
+                                   ? QStringLiteral("SELECT * FROM tablep WHERE clientp=")
+                                   : QStringLiteral("SELECT * FROM velmor2001 WHERE client=");
+        setSourceAndRefresh(target, prefix + QLatin1Char('\'') + name + QLatin1Char('\''));
+    });
+}
+
+void SheetHost::outstanding()
+{
+    forMarkedSheet([this](RecordSheet* target) {
+        setSourceAndRefresh(target,
+                            qobject_cast<Pretmat*>(target)
+                                ? QStringLiteral("SELECT * FROM tablep WHERE dateenvoip IS NULL ")
+                                : QStringLiteral("SELECT * FROM velmor2001 WHERE dateretourclient IS NULL "));
+    });
+}
+
+bool SheetHost::saveAllBeforeQuit()
+{
+    for (QPointer<RecordSheet>& entry : sheets_) {
+        RecordSheet* open = entry;
+        if (!open)
+            continue;
+        BaseR& source = open->recordSource();
+        QString reason;
+        try {
+            if (!source.hasPendingEdits())
+                continue;
+            source.savePending();
+            continue;
+        } catch (const std::exception& error) {
+            reason = reasonOf(error);
+        }
+        const bool quitAnyway = dialogs().askYesNo(
+            dialogParent(open),
+            QStringLiteral("Les saisies de la feuille « %1 » n'ont pas pu être écrites dans la base :\n"
+                           "%2\n\nQuitter quand même ? Ces saisies seront perdues.")
+                .arg(open->windowTitle(), reason),
+            applicationTitle(), false);
+        if (!quitAnyway)
+            return false;
+    }
+    for (QPointer<RecordSheet>& entry : sheets_)
+        if (entry)
+            entry->setQuitting(true);
+    return true;
+}
+
+} // namespace velmor

@@ -1,0 +1,190 @@
+#include "sheets_support.h"
+
+#include "memory_db_support.h"
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTest>
+
+namespace sheetstest {
+
+void useFrenchRegionalSettings()
+{
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+}
+
+QString fixturesDir()
+{
+#ifdef VELMOR_FIXTURES_DIR
+    const QString dir = QString::fromUtf8(VELMOR_FIXTURES_DIR);
+    if (QFile::exists(dir + QStringLiteral("/velmor2001.mdb")))
+        return dir;
+#endif
+    return QString();
+}
+
+QString copyFixture(const QString& name, const QString& dir)
+{
+    const QString from = fixturesDir();
+    if (from.isEmpty())
+        return QString();
+    const QString target = dir + QLatin1Char('/') + name;
+    QFile::remove(target);
+    if (!QFile::copy(from + QLatin1Char('/') + name, target))
+        return QString();
+    QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+    return target;
+}
+
+jet::Value text(const char* utf8)
+{
+    return jet::Value::text(utf8);
+}
+
+jet::Value date(int year, int month, int day)
+{
+    return jet::Value::dateTime(year, month, day);
+}
+
+namespace {
+
+std::vector<jet::ColumnSpec> returnColumns()
+{
+    using jet::ColumnType;
+    return {
+        {"emetteur", ColumnType::Text, 50},       {"naccord", ColumnType::Text, 50},
+        {"dateaccord", ColumnType::DateTime, 0},  {"client", ColumnType::Text, 50},
+        {"materiel", ColumnType::Text, 50},       {"motif", ColumnType::Text, 255},
+        {"daterecp", ColumnType::DateTime, 0},    {"parquirecep", ColumnType::Text, 50},
+        {"dateretourclient", ColumnType::DateTime, 0}, {"intervention", ColumnType::Memo, 0},
+        {"parquiinterv", ColumnType::Text, 50},   {"nomauteur", ColumnType::Text, 50},
+    };
+}
+
+std::vector<jet::ColumnSpec> loanColumns()
+{
+    using jet::ColumnType;
+    return {
+        {"emetteurp", ColumnType::Text, 50},     {"naccordp", ColumnType::Text, 50},
+        {"dateaccordp", ColumnType::DateTime, 0}, {"clientp", ColumnType::Text, 50},
+        {"materielp", ColumnType::Text, 50},     {"motifp", ColumnType::Text, 255},
+        {"parquip", ColumnType::Text, 50},       {"dateenvoip", ColumnType::DateTime, 0},
+        {"retourmathsp", ColumnType::Text, 50},  {"dateretourhsp", ColumnType::DateTime, 0},
+        {"rdzvp", ColumnType::Text, 50},         {"nomauteurp", ColumnType::Text, 50},
+    };
+}
+
+void insert(jet::Database& db, const std::string& table, const std::vector<Row>& rows)
+{
+    std::unique_ptr<jet::Recordset> set = db.openRecordset(table);
+    for (const Row& row : rows) {
+        set->addNew();
+        for (const auto& [column, value] : row)
+            set->setValue(set->columnIndex(column), value);
+        set->update();
+    }
+}
+
+} // namespace
+
+std::optional<QString> createDatabase(const QString& path, const std::vector<Row>& returnRows,
+                                      const std::vector<Row>& loanRows, Backend backend)
+{
+    if (backend == Backend::Memory) {
+        velmor::testing::forgetMemoryFile(path);
+        velmor::testing::makeVelmorFile(path, true);
+        std::unique_ptr<jet::Database> db = velmor::testing::openMemoryDatabase(path);
+        insert(*db, "velmor2001", returnRows);
+        insert(*db, "tablep", loanRows);
+        return std::nullopt;
+    }
+    try {
+        QFile::remove(path);
+        std::unique_ptr<jet::Database> db = jet::Database::create(path.toStdString());
+        db->createTable("velmor2001", returnColumns());
+        db->createTable("tablep", loanColumns());
+        insert(*db, "velmor2001", returnRows);
+        insert(*db, "tablep", loanRows);
+        return std::nullopt;
+    } catch (const std::exception& error) {
+        return QStringLiteral("the storage engine cannot create and fill a database yet "
+                              "(Database::create / createTable / Recordset::update): ")
+               + QString::fromUtf8(error.what());
+    }
+}
+
+bool engineUpdatesRows(const QString& scratchDir)
+{
+    static std::optional<bool> known;
+    if (known)
+        return *known;
+    const QString probeDir = scratchDir + QStringLiteral("/sonde");
+    QDir().mkpath(probeDir);
+    const QString copy = copyFixture(QStringLiteral("velmor2001.mdb"), probeDir);
+    if (copy.isEmpty())
+        return false;
+    try {
+        std::unique_ptr<jet::Database> db = jet::Database::open(copy.toStdString(), jet::OpenMode::ReadWrite);
+        std::unique_ptr<jet::Recordset> set = db->openRecordset("velmor2001");
+        set->edit();
+        set->setValue(set->columnIndex("parquirecep"), jet::Value::text("essai"));
+        set->update();
+        known = true;
+    } catch (const std::exception&) {
+        known = false;
+    }
+    QFile::remove(copy);
+    return *known;
+}
+
+std::vector<StoredRow> readTable(const QString& path, const std::string& table, Backend backend)
+{
+    std::unique_ptr<jet::Database> db =
+        backend == Backend::Memory ? velmor::testing::openMemoryDatabase(path)
+                                   : jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+    std::unique_ptr<jet::Recordset> set = db->openRecordset(table);
+    std::vector<StoredRow> rows;
+    if (set->recordCount() == 0 && !set->hasCurrent())
+        return rows;
+    for (set->moveFirst(); !set->eof(); set->moveNext()) {
+        StoredRow row;
+        for (size_t i = 0; i < set->columns().size(); ++i) {
+            const jet::Value value = set->value(static_cast<int>(i));
+            row[set->columns()[i].name] =
+                value.isNull() ? std::nullopt : std::optional<std::string>(value.toString());
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void typeInto(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    // Each character as a key press carrying its text (QTest's own helpers
+    // only know ASCII keys).
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QCoreApplication::sendEvent(box, &press);
+        QCoreApplication::sendEvent(box, &release);
+    }
+}
+
+void processDeletions()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace sheetstest

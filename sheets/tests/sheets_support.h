@@ -1,0 +1,63 @@
+// Helpers shared by the record sheets' tests: fixture files, databases the
+// tests build themselves, reading a database back with the engine, typing
+// into a field as a user would, and a document area with its sheet host.
+#pragma once
+
+#include "jet/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QLineEdit;
+class QMdiArea;
+
+namespace sheetstest {
+
+// French regional settings for the whole test program, as the users have.
+void useFrenchRegionalSettings();
+
+// The fixtures folder, or empty when it is not there.
+QString fixturesDir();
+// Copies the fixture `name` into `dir` (writable copy); empty when the
+// fixtures folder is absent.
+QString copyFixture(const QString& name, const QString& dir);
+
+// One row to insert: column name and value.
+using Row = std::vector<std::pair<std::string, jet::Value>>;
+
+jet::Value text(const char* utf8);
+jet::Value date(int year, int month, int day);
+
+// Where a test's database lives: a real file written by the storage engine,
+// or the in-memory stand-in of memory_db_support.h (installed by the test).
+enum class Backend { Engine, Memory };
+
+// Creates a database at `path` holding the return table `velmor2001` and
+// the loan table `tablep` with their twelve columns, and the given rows.
+// Returns why it could not (the engine cannot create or write yet), or
+// nothing on success.
+std::optional<QString> createDatabase(const QString& path, const std::vector<Row>& returnRows,
+                                      const std::vector<Row>& loanRows, Backend backend = Backend::Engine);
+
+// Whether the storage engine can change a row of a copy of the fixture
+// (false too when the fixtures are absent).
+bool engineUpdatesRows(const QString& scratchDir);
+
+// Every row of `table`, read with the engine: column -> text (nothing for NULL).
+using StoredRow = std::map<std::string, std::optional<std::string>>;
+std::vector<StoredRow> readTable(const QString& path, const std::string& table,
+                                 Backend backend = Backend::Engine);
+
+// Replaces the text of `box` by typing, as the user would.
+void typeInto(QLineEdit* box, const QString& text);
+
+// Drops the windows whose close box was used (deferred deletion).
+void processDeletions();
+
+} // namespace sheetstest

@@ -1,0 +1,354 @@
+// "Prêt" and "Retour": the marker, the database path handed over before the
+// load step, the other sheet hidden, the display flags, the picture, and the
+// sheet shown in front.
+#include "sheets/pretmat.h"
+#include "sheets/record_source.h"
+#include "sheets/retour.h"
+#include "sheets/sheet_host.h"
+#include "sheets_support.h"
+#include "shell/paths.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/settings.h"
+#include "shell/settings_sandbox.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace velmor;
+using namespace sheetstest;
+using Sheet = SheetHost::Sheet;
+
+class SwitchingTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SettingsSandbox> sandbox;
+    std::unique_ptr<ScriptedDialogs> scripted;
+    std::unique_ptr<QMdiArea> area;
+    std::unique_ptr<SheetHost> host;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString marker() { return settings::read("pageencours", "pgcours", "page"); }
+    void setOption(const char* key, const QString& value) { settings::save("option", "option", key, value); }
+    QString option(const char* key) { return settings::read("option", "option", key); }
+
+    // A database path that opens (a fixture copy) when the fixtures are
+    // there, otherwise a missing file (the sheet then opens empty with one
+    // message, which these tests do not look at).
+    QString usableDatabase()
+    {
+        QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
+        if (path.isEmpty())
+            path = dir->path() + QStringLiteral("/absente.mdb");
+        setOption("cheminbase", path);
+        return path;
+    }
+
+    QString writePicture(const QString& name, const QColor& colour, QSize size = QSize(40, 30))
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir->path() + QLatin1Char('/') + name;
+        if (!image.save(path))
+            return QString();
+        return path;
+    }
+
+    RecordSheet* returnSheet() { return host->sheet(Sheet::Return, false); }
+    RecordSheet* loanSheet() { return host->sheet(Sheet::Loan, false); }
+
+private slots:
+    void initTestCase() { useFrenchRegionalSettings(); }
+
+    void init()
+    {
+        sandbox = std::make_unique<SettingsSandbox>();
+        scripted = std::make_unique<ScriptedDialogs>();
+        dir = std::make_unique<QTemporaryDir>();
+        area = std::make_unique<QMdiArea>();
+        area->resize(1024, 720);
+        area->show();
+        host = std::make_unique<SheetHost>(area.get());
+    }
+
+    void cleanup()
+    {
+        host.reset();
+        area.reset();
+        processDeletions();
+        scripted.reset();
+        sandbox.reset();
+        dir.reset();
+    }
+
+    void markerValues()
+    {
+        QCOMPARE(marker(), QString());
+        usableDatabase();
+        host->open(Sheet::Loan);
+        QCOMPARE(marker(), QStringLiteral("1"));
+        host->open(Sheet::Return);
+        QCOMPARE(marker(), QStringLiteral("0"));
+        host->open(Sheet::Loan);
+        QCOMPARE(marker(), QStringLiteral("1"));
+        // Closing or discarding a sheet leaves the marker alone.
+        loanSheet()->hideSheet();
+        QCOMPARE(marker(), QStringLiteral("1"));
+        loanSheet()->subWindow()->close();
+        processDeletions();
+        QCOMPARE(marker(), QStringLiteral("1"));
+    }
+
+    void markerWrittenEvenWhenTheSheetCannotOpen()
+    {
+        setOption("cheminbase", dir->path() + QStringLiteral("/nulle-part.mdb"));
+        host->open(Sheet::Return);
+        QCOMPARE(marker(), QStringLiteral("0"));
+        QVERIFY(returnSheet()->subWindow()->isVisible());
+        host->open(Sheet::Loan);
+        QCOMPARE(marker(), QStringLiteral("1"));
+        QVERIFY(loanSheet()->subWindow()->isVisible());
+    }
+
+    void firstPretLeavesTheReturnSheetUncreated()
+    {
+        usableDatabase();
+        host->open(Sheet::Loan);
+        QVERIFY(loanSheet());
+        QVERIFY(!returnSheet());
+        host->open(Sheet::Loan);
+        QVERIFY(!returnSheet());
+        host->open(Sheet::Return);
+        QVERIFY(returnSheet());
+        QVERIFY(returnSheet()->isLoaded());
+        QVERIFY(!loanSheet()->subWindow()->isVisible());
+        QVERIFY(returnSheet()->subWindow()->isVisible());
+    }
+
+    // The path goes to the record source before the load step reads it.
+    void databasePathBeforeTheLoadStep()
+    {
+        const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
+        if (path.isEmpty())
+            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
+        setOption("cheminbase", path);
+        host->open(Sheet::Return);
+        QCOMPARE(returnSheet()->recordSource().DatabaseName(), path);
+        QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
+        QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::CurrentRow);
+        QCOMPARE(qobject_cast<retour*>(returnSheet())->clientS1->text(), QString::fromUtf8("L'Oréal"));
+        host->open(Sheet::Loan);
+        QCOMPARE(loanSheet()->recordSource().DatabaseName(), path);
+        QCOMPARE(loanSheet()->recordSource().RecordSource(), QStringLiteral("tablep"));
+        QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-2001-001"));
+        QCOMPARE(scripted->calls().size(), 0);
+    }
+
+    // With nothing stored, both buttons use the default database file.
+    void defaultDatabasePath()
+    {
+        host->open(Sheet::Return);
+        QCOMPARE(returnSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
+        host->open(Sheet::Loan);
+        QCOMPARE(loanSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
+    }
+
+    // A new path reaches an open sheet at its next opening, without a refresh.
+    void newPathWithoutRefresh()
+    {
+        const QString first = usableDatabase();
+        host->open(Sheet::Return);
+        const QString second = dir->path() + QStringLiteral("/autre.mdb");
+        setOption("cheminbase", second);
+        host->open(Sheet::Return);
+        QCOMPARE(returnSheet()->recordSource().DatabaseName(), second);
+        QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
+        Q_UNUSED(first);
+    }
+
+    void pretTwiceIsPretOnce()
+    {
+        usableDatabase();
+        host->open(Sheet::Loan);
+        RecordSheet* sheet = loanSheet();
+        QMdiSubWindow* window = sheet->subWindow();
+        const int messages = scripted->calls().size();
+        host->open(Sheet::Loan);
+        QCOMPARE(loanSheet(), sheet);
+        QCOMPARE(sheet->subWindow(), window);
+        QCOMPARE(area->subWindowList().size(), 1);
+        QCOMPARE(scripted->calls().size(), messages);
+    }
+
+    void shownMaximizedInFront()
+    {
+        usableDatabase();
+        host->open(Sheet::Return);
+        host->open(Sheet::Loan);
+        QMdiSubWindow* window = loanSheet()->subWindow();
+        QVERIFY(window->isVisible());
+        QVERIFY(window->isMaximized());
+        QCOMPARE(area->activeSubWindow(), window);
+        QVERIFY(!returnSheet()->subWindow()->isVisible());
+        host->open(Sheet::Return);
+        QCOMPARE(area->activeSubWindow(), returnSheet()->subWindow());
+        QVERIFY(returnSheet()->subWindow()->isMaximized());
+        QVERIFY(!loanSheet()->subWindow()->isVisible());
+    }
+
+    // "Prêt", "Retour", "Prêt": the loan sheet comes back on its row.
+    void backOnTheSameRow()
+    {
+        const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
+        if (path.isEmpty())
+            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
+        setOption("cheminbase", path);
+        host->open(Sheet::Loan);
+        auto* loan = qobject_cast<Pretmat*>(loanSheet());
+        loan->movenext->click();
+        loan->movenext->click();
+        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        host->open(Sheet::Return);
+        host->open(Sheet::Loan);
+        QCOMPARE(loanSheet(), loan);
+        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        QCOMPARE(marker(), QStringLiteral("1"));
+    }
+
+    // optionimage: 1 shows, 0 hides, 2 leaves as is, empty or letters hide.
+    void pictureFlag()
+    {
+        usableDatabase();
+        auto visible = [this] { return !returnSheet()->backgroundImage()->isHidden(); };
+        host->open(Sheet::Return);
+        QVERIFY(visible()); // missing key reads as 1
+        setOption("optionimage", "0");
+        host->open(Sheet::Return);
+        QVERIFY(!visible());
+        setOption("optionimage", "2");
+        host->open(Sheet::Return);
+        QVERIFY(!visible());
+        setOption("optionimage", "1");
+        host->open(Sheet::Return);
+        QVERIFY(visible());
+        setOption("optionimage", "2");
+        host->open(Sheet::Return);
+        QVERIFY(visible());
+        setOption("optionimage", "");
+        host->open(Sheet::Return);
+        QVERIFY(!visible());
+        setOption("optionimage", "1");
+        host->open(Sheet::Return);
+        setOption("optionimage", "oui");
+        host->open(Sheet::Return);
+        QVERIFY(!visible());
+        setOption("optionimage", " 1 ");
+        host->open(Sheet::Return);
+        const std::optional<float> spaced = settings::toNumber(QStringLiteral(" 1 "));
+        QCOMPARE(visible(), spaced.has_value() && *spaced == 1.0f);
+
+        // The loan sheet follows the same flag.
+        setOption("optionimage", "0");
+        host->open(Sheet::Loan);
+        QVERIFY(loanSheet()->backgroundImage()->isHidden());
+    }
+
+    // The title flags: each button reads only its own.
+    void titleFlags()
+    {
+        usableDatabase();
+        setOption("nomfeuillepret", "0");
+        host->open(Sheet::Loan);
+        QVERIFY(loanSheet()->titleLabel()->isHidden());
+        QCOMPARE(loanSheet()->titleLabel()->text(), QStringLiteral("PRET MATERIEL"));
+        host->open(Sheet::Return);
+        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // nomfeuilleretour missing: 1
+
+        setOption("nomfeuilleretour", "0");
+        setOption("nomfeuillepret", "1");
+        host->open(Sheet::Loan);
+        QVERIFY(!loanSheet()->titleLabel()->isHidden());
+        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // not read by "Prêt"
+        host->open(Sheet::Return);
+        QVERIFY(returnSheet()->titleLabel()->isHidden());
+
+        setOption("nomfeuilleretour", "2");
+        host->open(Sheet::Return);
+        QVERIFY(returnSheet()->titleLabel()->isHidden());
+        setOption("nomfeuilleretour", "1");
+        host->open(Sheet::Return);
+        QVERIFY(!returnSheet()->titleLabel()->isHidden());
+        setOption("nomfeuilleretour", "x");
+        host->open(Sheet::Return);
+        QVERIFY(returnSheet()->titleLabel()->isHidden());
+        setOption("nomfeuilleretour", "");
+        setOption("nomfeuillepret", "");
+        host->open(Sheet::Loan);
+        QVERIFY(loanSheet()->titleLabel()->isHidden());
+    }
+
+    void pictureCases()
+    {
+        usableDatabase();
+        // No picture stored and no default file: the built-in one stays.
+        host->open(Sheet::Return);
+        QLabel* image = returnSheet()->backgroundImage();
+        QCOMPARE(image->pixmap().size(), QSize(800, 600));
+        const qint64 builtIn = image->pixmap().cacheKey();
+
+        // A readable file replaces it (stretched by the control).
+        const QString red = writePicture(QStringLiteral("rouge.jpg"), Qt::red);
+        QVERIFY(!red.isEmpty());
+        setOption("cheminimage", red);
+        host->open(Sheet::Return);
+        QCOMPARE(image->pixmap().size(), QSize(40, 30));
+        QVERIFY(image->pixmap().cacheKey() != builtIn);
+        QCOMPARE(image->size(), QSize(800, 600));
+
+        // A missing file keeps the old picture; the sheet still opens.
+        const qint64 redKey = image->pixmap().cacheKey();
+        setOption("cheminimage", dir->path() + QStringLiteral("/absente.jpg"));
+        returnSheet()->hideSheet();
+        host->open(Sheet::Return);
+        QCOMPARE(image->pixmap().cacheKey(), redKey);
+        QVERIFY(returnSheet()->subWindow()->isVisible());
+
+        // A file that is not a picture: the same.
+        QFile junk(dir->path() + QStringLiteral("/pas-une-image.jpg"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("texte");
+        junk.close();
+        setOption("cheminimage", junk.fileName());
+        host->open(Sheet::Return);
+        QCOMPARE(image->pixmap().cacheKey(), redKey);
+
+        // An empty path clears it.
+        setOption("cheminimage", QString());
+        host->open(Sheet::Return);
+        QVERIFY(image->pixmap().isNull());
+
+        // Loaded even while the image is hidden; a bitmap as well.
+        const QString blue = writePicture(QStringLiteral("bleu.bmp"), Qt::blue, QSize(20, 10));
+        setOption("cheminimage", blue);
+        setOption("optionimage", "0");
+        host->open(Sheet::Loan);
+        QVERIFY(loanSheet()->backgroundImage()->isHidden());
+        QCOMPARE(loanSheet()->backgroundImage()->pixmap().size(), QSize(20, 10));
+        QCOMPARE(scripted->calls().size(), usableMessages());
+    }
+
+private:
+    // The opening messages of a fixture-less run (missing database).
+    int usableMessages()
+    {
+        return copyFixture(QStringLiteral("velmor2001.mdb"), dir->path()).isEmpty() ? 2 : 0;
+    }
+};
+
+QTEST_MAIN(SwitchingTest)
+#include "switching_test.moc"
