@@ -327,7 +327,8 @@ TEST_P(WriteIndexedStress, TenThousandAddsFiveThousandDeletesAndUpdates)
     }
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << checkText(report);
-    EXPECT_GT(report.entries, 40000);
+    // Each table: its rows plus 5,000, under two indexes.
+    EXPECT_GT(report.entries, 20000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, WriteIndexedStress,
