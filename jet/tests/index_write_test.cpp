@@ -3,6 +3,7 @@
 // reads what the engine reads, and duplicate primary keys are refused with
 // nothing written.
 #include "catalog_writer.h"
+#include "data_page_writer.h"
 #include "page_store.h"
 #include "table_writer.h"
 #include "text.h"
@@ -336,3 +337,58 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, WriteIndexedStress,
                          [](const auto& info) {
                              return std::string(info.param).find("big") != std::string::npos ? "Big" : "Indexed";
                          });
+
+TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
+{
+    SKIP_WITHOUT_FIXTURES();
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001-indexed.mdb", dir);
+    // The client column says French (1036): keys the encoder does not know.
+    const TableInfo info = Database::open(file, OpenMode::ReadOnly)->table("tablep");
+    {
+        PageStore store(file);
+        Transaction txn(store);
+        uint32_t tdef = findTableDefinition(txn, "tablep");
+        uint8_t* t = txn.modify(tdef);
+        const uint32_t real = rd32(t + 51);
+        const uint16_t columns = rd16(t + 45);
+        int found = 0;
+        for (uint16_t i = 0; i < columns; ++i) {
+            uint8_t* d = t + 63 + 12 * real + 25 * i;
+            for (const auto& c : info.columns)
+                if (c.name == "clientp" && uint16_t(c.number) == rd16(d + 5)) {
+                    d[11] = 0x0C;
+                    d[12] = 0x04;
+                    ++found;
+                }
+        }
+        ASSERT_EQ(found, 1);
+        txn.commit();
+    }
+    const std::string before = fingerprint(file);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("tablep");
+        rs->addNew();
+        rs->setValue(rs->columnIndex("clientp"), Value::text("Nouveau client"));
+        try {
+            rs->update();
+            FAIL() << "écriture acceptée malgré un ordre de tri inconnu";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Code::Unsupported);
+            EXPECT_NE(std::string(e.what()).find("ordre de tri"), std::string::npos) << e.what();
+        }
+        rs->cancelUpdate();
+        // Reading goes on, by scanning: the index is not used for that column.
+        auto found = db->openRecordset("SELECT * FROM tablep WHERE clientp = 'Crédit Agricole'");
+        EXPECT_EQ(found->recordCount(), 2);
+    }
+    EXPECT_EQ(fingerprint(file), before);
+    CheckReport report = checkDatabase(file);
+    EXPECT_TRUE(report.ok()) << checkText(report);
+    bool noted = false;
+    for (const auto& n : report.notes)
+        if (n.find("clientp") != std::string::npos && n.find("non vérifié") != std::string::npos)
+            noted = true;
+    EXPECT_TRUE(noted);
+}
