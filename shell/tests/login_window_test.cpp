@@ -206,6 +206,29 @@ private slots:
         QVERIFY(session.mainWindow() != nullptr);
     }
 
+    void wholeRunFromLoginToQuitter() {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        LoginWindow session;
+        session.show();
+        QTimer::singleShot(0, &session, [&session] {
+            QTest::keyClick(session.entreesaisie, Qt::Key_Return); // refused
+            QTest::keyClicks(session.entreesaisie, QStringLiteral("Jean"));
+            QTest::keyClick(session.entreesaisie, Qt::Key_Return);
+            QTimer::singleShot(0, &session, [&session] {
+                QVERIFY(session.mainWindow() && session.mainWindow()->isVisible());
+                QTest::mouseClick(session.mainWindow()->quitter, Qt::LeftButton);
+            });
+        });
+        QTimer safety;
+        safety.setSingleShot(true);
+        connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+        safety.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(dialogs.messages(), QStringList{kEmptyNameMessage});
+        QCOMPARE(storedName(), QStringLiteral("Jean"));
+    }
+
     void closingBeforeConfirmingEndsTheProgram() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
