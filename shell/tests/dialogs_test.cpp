@@ -213,6 +213,17 @@ private slots:
         QCOMPARE(selected, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
     }
 
+    void nativePrintDialogCancel() {
+        QString title;
+        whenModal([&](QWidget* w) {
+            title = w->windowTitle();
+            qobject_cast<QDialog*>(w)->reject();
+        });
+        QPrinter printer;
+        QVERIFY(!nativeDialogs().print(nullptr, printer));
+        QVERIFY(!title.isEmpty());
+    }
+
     void nativeOpenDialogReturnsTheFullPath() {
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("sans extension")));
