@@ -38,6 +38,16 @@ void RowReader::load(const ByteRange& row)
         row.corrupt("ligne de " + std::to_string(row.size()) + " octets trop courte pour ses " +
                     std::to_string(columnCount_) + " colonnes");
     nullMask_ = row.data() + row.size() - nullMaskSize_;
+    varTableRead_ = false;
+    if (f_->rowOffsetSize == 2 && table_->varColumnCount > 0 && row.size() >= nullMaskSize_ + 4) {
+        // [data][eod][offsets of columns n-1 .. 0][count][null mask]
+        varCountPos_ = row.size() - nullMaskSize_ - 2;
+        varCount_ = le16(row.data() + varCountPos_);
+        if (varCountPos_ < 2 * (size_t(varCount_) + 1))
+            row.corrupt("table des colonnes variables hors de la ligne");
+        varDataLimit_ = varCountPos_ - 2 * (size_t(varCount_) + 1);
+        varTableRead_ = true;
+    }
 }
 
 bool RowReader::isNull(const ColumnDef& column) const
@@ -77,24 +87,16 @@ void RowReader::loadJet3Offsets() const
 bool RowReader::variableRange(const ColumnDef& column, size_t& start, size_t& end) const
 {
     if (f_->rowOffsetSize == 2) {
-        const size_t size = row_.size();
-        if (size < nullMaskSize_ + 2)
+        if (!varTableRead_)
             row_.corrupt("ligne trop courte pour ses colonnes variables");
-        const size_t countPos = size - nullMaskSize_ - 2;
-        const uint16_t varCount = row_.u16(countPos);
-        if (column.varIndex >= varCount)
+        if (column.varIndex >= varCount_)
             return false; // the row predates the column
-        if (countPos < 2 * (size_t(varCount) + 1))
-            row_.corrupt("table des colonnes variables hors de la ligne");
-        const size_t entry = countPos - 2 - 2 * size_t(column.varIndex);
-        start = row_.u16(entry);
-        end = row_.u16(entry - 2);
-        const size_t limit = countPos - 2 * (size_t(varCount) + 1);
-        if (start > end || end > limit || start < 2)
+        const uint8_t* entry = row_.data() + varCountPos_ - 2 - 2 * size_t(column.varIndex);
+        start = le16(entry);
+        end = le16(entry - 2);
+        if (start > end || end > varDataLimit_ || start < 2) [[unlikely]]
             row_.corrupt("colonne " + column.info.name + " : position " + std::to_string(start) + "-" +
                          std::to_string(end) + " hors de la ligne");
-        if (end > row_.size())
-            row_.corrupt("colonne " + column.info.name + " hors de la ligne");
         return true;
     }
     if (!jet3Loaded_)
@@ -109,10 +111,8 @@ bool RowReader::variableRange(const ColumnDef& column, size_t& start, size_t& en
     return true;
 }
 
-bool RowReader::columnBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const
+bool RowReader::presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const
 {
-    if (isNull(column))
-        return false;
     if (column.info.fixed) {
         size_t at = size_t(f_->fixedDataRowOffset) + column.fixedOffset;
         size_t n = size_t(fixedSize(column));
@@ -127,6 +127,13 @@ bool RowReader::columnBytes(const ColumnDef& column, const uint8_t*& data, size_
     data = row_.data() + start;
     size = end - start;
     return true;
+}
+
+bool RowReader::columnBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const
+{
+    if (isNull(column))
+        return false;
+    return presentBytes(column, data, size);
 }
 
 bool RowReader::text(const ColumnDef& column, std::string& out) const
@@ -193,7 +200,7 @@ Value RowReader::value(const ColumnDef& column) const
     }
     const uint8_t* p = nullptr;
     size_t n = 0;
-    if (!columnBytes(column, p, n))
+    if (isNull(column) || !presentBytes(column, p, n))
         return Value();
     auto needFixed = [&](size_t want) {
         if (n < want)

@@ -33,6 +33,7 @@ public:
 private:
     void loadJet3Offsets() const;
     bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const;
+    bool presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const;
 
     const PageFile* file_;
     const FormatInfo* f_;
@@ -41,6 +42,11 @@ private:
     uint16_t columnCount_ = 0;
     size_t nullMaskSize_ = 0;
     const uint8_t* nullMask_ = nullptr;
+    // Jet4 and later: the variable-offset table, read once per row.
+    size_t varCountPos_ = 0;
+    uint16_t varCount_ = 0;
+    size_t varDataLimit_ = 0;
+    bool varTableRead_ = false;
     mutable bool jet3Loaded_ = false;
     mutable std::vector<uint16_t> jet3Offsets_;
 };
