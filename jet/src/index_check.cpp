@@ -4,6 +4,7 @@
 #include "table_scan.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace jet::detail {
@@ -51,6 +52,7 @@ public:
         } catch (const Error& e) {
             return problem(e.what());
         }
+        links_[number] = {page.prev, page.next};
         for (size_t i = 1; i < page.entries.size(); ++i)
             if (compareIndexEntries(page.entries[i - 1], page.entries[i]) >= 0)
                 problem("page " + std::to_string(number) + " : entrées " + std::to_string(i - 1) + " et " +
@@ -59,6 +61,7 @@ public:
             if (page.entries.empty() && number != root_)
                 problem("page feuille " + std::to_string(number) + " vide");
             leaves_.push_back(page.number);
+            leafSet_.insert(page.number);
             leafPrev_.push_back(page.prev);
             leafNext_.push_back(page.next);
             for (IndexEntry& e : page.entries)
@@ -87,6 +90,16 @@ public:
             if (!entries_.empty())
                 max = entries_.back();
         }
+        // Children that are node pages follow one another in their chain.
+        for (size_t i = 1; i < page.childCount(); ++i) {
+            uint32_t a = page.childAt(i - 1), b = page.childAt(i);
+            auto la = links_.find(a), lb = links_.find(b);
+            if (la == links_.end() || lb == links_.end() || leafSet_.count(a))
+                continue;
+            if (la->second.second != b || lb->second.first != a)
+                problem("pages intermédiaires " + std::to_string(a) + " et " + std::to_string(b) +
+                        " : voisines sous la page " + std::to_string(number) + " mais pas chaînées");
+        }
         return true;
     }
 
@@ -112,6 +125,8 @@ private:
     CheckReport& report_;
     int problems_ = 0;
     std::set<uint32_t> seen_;
+    std::set<uint32_t> leafSet_;
+    std::map<uint32_t, std::pair<uint32_t, uint32_t>> links_; // page: previous, next
     std::vector<uint32_t> leaves_, leafPrev_, leafNext_;
     std::vector<IndexEntry> entries_;
 };

@@ -392,3 +392,67 @@ TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
             noted = true;
     EXPECT_TRUE(noted);
 }
+
+// A file Access made, with a text primary key: adds, a refused duplicate
+// (the key ignores case, as Access's does), changed keys and deletions.
+TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
+{
+    SKIP_WITHOUT_FIXTURES();
+    const std::string name = "access-made/ASampleDatabase.accdb";
+    if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / name))
+        GTEST_SKIP() << "fixture absente : " << name;
+    auto dir = scratchDir();
+    std::filesystem::path to = dir / "ASampleDatabase.accdb";
+    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / name, to);
+    std::filesystem::permissions(to, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const std::string file = to.string();
+    const std::string table = "Asset Items";
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset(table);
+        const int key = rs->columnIndex("Asset No");
+        const int make = rs->columnIndex("Make");
+        for (int i = 0; i < 300; ++i) {
+            rs->addNew();
+            rs->setValue(key, Value::text("N" + std::to_string(1000 + i)));
+            rs->setValue(make, Value::text("Fabricant " + std::to_string(i % 7)));
+            rs->update();
+        }
+        const std::string before = fingerprint(file);
+        for (const char* duplicate : {"30051", "n1005"}) {
+            rs->addNew();
+            rs->setValue(key, Value::text(duplicate));
+            try {
+                rs->update();
+                ADD_FAILURE() << "doublon accepté : " << duplicate;
+            } catch (const Error& e) {
+                EXPECT_EQ(e.code(), Code::Constraint) << e.what();
+            }
+            rs->cancelUpdate();
+        }
+        // A changed key that collides is refused too.
+        rs->moveFirst();
+        rs->edit();
+        rs->setValue(key, Value::text("N1010"));
+        EXPECT_THROW(rs->update(), Error);
+        rs->cancelUpdate();
+        EXPECT_EQ(fingerprint(file), before);
+        // Changed keys and deletions.
+        for (int i = 0; i < 40 && !rs->eof(); ++i) {
+            rs->edit();
+            rs->setValue(key, Value::text("M" + std::to_string(100 + i)));
+            rs->update();
+            rs->moveNext();
+            if (!rs->eof()) {
+                rs->deleteCurrent();
+                rs->moveNext();
+            }
+        }
+    }
+    CheckReport report = checkDatabase(file);
+    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectExportsEqual(file, table);
+    auto db = Database::open(file, OpenMode::ReadOnly);
+    EXPECT_EQ(db->openRecordset("SELECT * FROM [Asset Items] WHERE [Asset No] = 'n1250'")->recordCount(), 1);
+    EXPECT_EQ(db->openRecordset("SELECT * FROM [Asset Items] WHERE [Asset No] = 'M139'")->recordCount(), 1);
+}
