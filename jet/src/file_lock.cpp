@@ -2,6 +2,7 @@
 
 #include "jet/status.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -21,6 +22,13 @@ namespace {
 // A byte far beyond the largest Jet/ACE file (2 GiB), never read by anybody.
 constexpr uint64_t kLockOffset = 0x7FFFFFF0ull + 0x100000000ull;
 }
+
+namespace {
+std::atomic<int> defaultTimeoutMs{30000};
+}
+
+void FileLock::setDefaultTimeout(int milliseconds) { defaultTimeoutMs = milliseconds; }
+int FileLock::defaultTimeout() { return defaultTimeoutMs; }
 
 FileLock::FileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
@@ -79,6 +87,8 @@ void FileLock::acquire(bool exclusive, int timeoutMs)
         depth_ = 1;
         unlock();
     }
+    if (timeoutMs < 0)
+        timeoutMs = defaultTimeoutMs;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int pause = 50; // microseconds
     while (!attempt(exclusive)) {

@@ -20,10 +20,14 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    // How long writers wait for another process's write by default (30 s).
+    static void setDefaultTimeout(int milliseconds);
+    static int defaultTimeout();
+
     // Nested calls by the same holder count: the lock is released by the
     // last unlock(). Wait up to timeoutMs for the lock; throws Error(Locked) after that.
-    void lockExclusive(int timeoutMs = 30000);
-    void lockShared(int timeoutMs = 30000);
+    void lockExclusive(int timeoutMs = -1); // -1: the default timeout
+    void lockShared(int timeoutMs = -1);
     // Non-blocking attempt; false when another process holds it.
     bool tryLockExclusive();
     void unlock();
