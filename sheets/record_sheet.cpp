@@ -6,6 +6,7 @@
 #include "shell/look.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -104,6 +105,15 @@ void RecordSheet::closeEvent(QCloseEvent* event)
     emit discarded();
 }
 
+void RecordSheet::focusOnFirstShowing()
+{
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    if (closeButton_)
+        closeButton_->setFocus(Qt::OtherFocusReason);
+}
+
 void RecordSheet::recordSourceIfAlive(BoundField* field)
 {
     // Called from the destructor: the derived part is gone, but the record
@@ -163,6 +173,7 @@ void RecordSheet::arrange(QLabel* title, QLabel* author,
                           const std::vector<QPushButton*>& navigation, QPushButton* close,
                           QSize designSize)
 {
+    closeButton_ = close;
     auto* form = new QWidget(this);
     form->setObjectName(QStringLiteral("zonefeuille"));
     form->setGeometry(QRect(QPoint(0, 0), designSize));

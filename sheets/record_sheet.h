@@ -52,6 +52,10 @@ public:
     // "Fermer": hides the sheet's window; the sheet keeps its row and edits.
     void hideSheet();
 
+    // Gives the focus to "Fermer" the first time the sheet is shown in front;
+    // later showings keep the focus where the user left it.
+    void focusOnFirstShowing();
+
     // The window of the sheet in the document area (nullptr if none).
     QMdiSubWindow* subWindow() const;
 
@@ -65,6 +69,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
 
     // Building blocks shared by both sheets.
     QLabel* makePictureControl();
@@ -102,6 +107,8 @@ private:
     void recordSourceIfAlive(BoundField* field);
 
     bool quitting_ = false;
+    bool shownOnce_ = false;
+    QPushButton* closeButton_ = nullptr;
     std::vector<BoundField*> fields_;
 };
 

@@ -168,6 +168,7 @@ void SheetHost::open(Sheet which)
         window->showMaximized();
         window->raise();
         area_->setActiveSubWindow(window);
+        target->focusOnFirstShowing();
     });
 }
 

@@ -266,9 +266,12 @@ private slots:
                               "dateretourhsS2"}));
 
         // "Fermer" holds the focus when the sheet first opens.
-        host->open(Sheet::Return);
         QApplication::setActiveWindow(area.get());
+        host->open(Sheet::Return);
         QTRY_COMPARE(returnSheet()->focusWidget(), static_cast<QWidget*>(returnSheet()->Fermer));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(returnSheet()->Fermer));
+        host->open(Sheet::Loan);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(loanSheet()->Fermerr));
     }
 
     // Leaving each fixture row shows exactly the warnings its dates call for.
