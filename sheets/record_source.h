@@ -148,6 +148,7 @@ public:
     // Writes the edits of the current row if any field changed (leaving a
     // row does this); an untouched new row is dropped.
     void savePending();
+    // A pending new row (even untouched), or a changed field on the current row.
     bool hasPendingEdits() const;
 
 signals:
