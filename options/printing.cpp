@@ -3,6 +3,9 @@
 #include "sheets/record_sheet.h"
 #include "shell/common_dialog.h"
 
+#include <QLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPageLayout>
 #include <QPixmap>
@@ -12,13 +15,36 @@
 
 namespace velmor {
 
+namespace {
+
+QMdiSubWindow* enclosingSubWindow(QWidget* window)
+{
+    for (QWidget* up = window->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* subWindow = qobject_cast<QMdiSubWindow*>(up))
+            return subWindow;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 QPixmap windowImage(QWidget* window)
 {
     if (!window)
         return {};
-    // A window that was never shown may not have been given a size yet.
-    if (window->width() <= 1 || window->height() <= 1)
-        window->resize(window->sizeHint().expandedTo(window->minimumSize()));
+    // A window that was never shown has not been given its size yet: it gets
+    // the one it would have on the screen. A sheet opens maximized in the
+    // document area, and its frame there sets its size.
+    QMdiSubWindow* frame = enclosingSubWindow(window);
+    if (frame && frame->mdiArea() && !frame->isVisible()
+        && (frame->width() < 200 || frame->height() < 150)) {
+        frame->resize(frame->mdiArea()->viewport()->size());
+        if (frame->layout())
+            frame->layout()->activate();
+    } else if (!frame && !window->isVisible() && (window->width() <= 1 || window->height() <= 1)) {
+        const QSize hint = window->sizeHint().expandedTo(window->minimumSize());
+        window->resize(hint.width() > 1 && hint.height() > 1 ? hint : QSize(800, 600));
+    }
     return window->grab();
 }
 

@@ -8,6 +8,8 @@
 #include "sheets/record_sheet.h"
 
 #include <QPointer>
+#include <QImage>
+#include <QRect>
 #include <QStringList>
 
 class QLineEdit;
@@ -62,5 +64,16 @@ QString writePicture(const QString& folder, const QString& name, const QColor& c
 
 // Saves the current-sheet marker as `text`.
 void saveMarker(const QString& text);
+
+// PDF checks with poppler-utils.
+bool havePoppler();
+// The number of pages of `pdf` (-1 when it cannot be read).
+int pageCount(const QString& pdf);
+// The first page of `pdf` rendered at `dpi` (also left as page.png in `folder`).
+QImage renderPage(const QString& pdf, const QString& folder, int dpi);
+// The smallest rectangle holding every pixel that is not (nearly) white.
+QRect inkBox(const QImage& page);
+// Mean difference per channel (0..255) between two images of one size.
+double meanDifference(const QImage& a, const QImage& b);
 
 } // namespace velmor::testing
