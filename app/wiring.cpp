@@ -1,14 +1,47 @@
 #include "app/wiring.h"
 
+#include "sheets/sheet_host.h"
 #include "shell/main_window.h"
+
+#include <QAction>
+#include <QPushButton>
 
 namespace velmor::app {
 
-void setUpMainWindow(MainWindow& window) {
-    // "Quitter" and "Ouvrir une Base" are the main window's own. The sheet
-    // buttons (Command1 to Command8), "Imprimer", "option" and "à propos de"
-    // get their operations here as the layers that own them provide them.
-    (void)window;
+SheetHost* sheetHost(MainWindow& window)
+{
+    return window.findChild<SheetHost*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+SheetHost* connectSheets(MainWindow& window)
+{
+    if (SheetHost* existing = sheetHost(window))
+        return existing;
+    auto* host = new SheetHost(window.mdiArea, &window);
+    using Sheet = SheetHost::Sheet;
+    QObject::connect(window.Command2, &QPushButton::clicked, host, [host] { host->open(Sheet::Loan); });
+    QObject::connect(window.Command3, &QPushButton::clicked, host, [host] { host->open(Sheet::Return); });
+    QObject::connect(window.Command4, &QPushButton::clicked, host, &SheetHost::showAll);
+    QObject::connect(window.Command1, &QPushButton::clicked, host, &SheetHost::addNew);
+    QObject::connect(window.Command5, &QPushButton::clicked, host, &SheetHost::deleteCurrent);
+    QObject::connect(window.Command6, &QPushButton::clicked, host, &SheetHost::save);
+    QObject::connect(window.Command7, &QPushButton::clicked, host, &SheetHost::search);
+    QObject::connect(window.Command8, &QPushButton::clicked, host, &SheetHost::outstanding);
+
+    // "Quitter" (button and menu) and the close box write the pending edits
+    // first.
+    const std::function<void()> quit = host->guardQuit(&window, [&window] { window.quitProgram(); });
+    QObject::disconnect(window.quitter, &QPushButton::clicked, &window, &MainWindow::quitProgram);
+    QObject::disconnect(window.quittersur, &QAction::triggered, &window, &MainWindow::quitProgram);
+    QObject::connect(window.quitter, &QPushButton::clicked, host, quit);
+    QObject::connect(window.quittersur, &QAction::triggered, host, quit);
+    return host;
+}
+
+void setUpMainWindow(MainWindow& window)
+{
+    // "Quitter" and "Ouvrir une Base" are the main window's own.
+    connectSheets(window);
 }
 
 } // namespace velmor::app

@@ -7,6 +7,7 @@
 #include "shell/paths.h"
 #include "shell/settings.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -54,6 +55,37 @@ QString reasonOf(const std::exception& error)
         return failure->message();
     return QString::fromUtf8(error.what());
 }
+
+// Watches the frame's close box; shared by the quit commands.
+class QuitGuard : public QObject {
+public:
+    QuitGuard(QWidget* frame, SheetHost* host) : QObject(frame), frame_(frame), host_(host)
+    {
+        frame->installEventFilter(this);
+    }
+
+    bool confirm()
+    {
+        if (!confirmed_ && host_)
+            confirmed_ = host_->saveAllBeforeQuit();
+        return confirmed_ || !host_;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == frame_ && event->type() == QEvent::Close && !confirm()) {
+            event->ignore();
+            return true; // the program stays, with the edit
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* frame_;
+    QPointer<SheetHost> host_;
+    bool confirmed_ = false;
+};
 
 } // namespace
 
@@ -307,6 +339,15 @@ void SheetHost::outstanding()
                                 ? QStringLiteral("SELECT * FROM tablep WHERE dateenvoip IS NULL ")
                                 : QStringLiteral("SELECT * FROM velmor2001 WHERE dateretourclient IS NULL "));
     });
+}
+
+std::function<void()> SheetHost::guardQuit(QWidget* frame, std::function<void()> quit)
+{
+    QPointer<QuitGuard> guard = new QuitGuard(frame, this);
+    return [guard, quit = std::move(quit)] {
+        if (guard && guard->confirm() && quit)
+            quit();
+    };
 }
 
 bool SheetHost::saveAllBeforeQuit()

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -40,6 +41,12 @@ public:
     // Before quitting: writes the pending edit of each open sheet. Returns
     // false when the user chose to stay (a write failed and was not overridden).
     bool saveAllBeforeQuit();
+
+    // Puts saveAllBeforeQuit() in front of the ways of quitting: the close
+    // box of `frame` is refused, and the returned function does not call
+    // `quit`, when the user chose to stay. Once the user agreed, neither
+    // asks again.
+    std::function<void()> guardQuit(QWidget* frame, std::function<void()> quit);
 
     // The texts of the confirmation and of the prompt, as shown.
     static QString deleteQuestion();

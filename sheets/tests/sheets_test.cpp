@@ -13,6 +13,7 @@
 #include "shell/settings_sandbox.h"
 
 #include <QDir>
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -598,6 +599,46 @@ private slots:
         QVERIFY(quitting);
         QCOMPARE(readTable(dbPath, "tablep").at(0).at("rdzvp").value(),
                  std::string("Le 13/01 à 10 h"));
+    }
+
+    // The frame's close box and the quit commands go through the same guard.
+    void quitGuard()
+    {
+        USE_FIXTURE("velmor2001.mdb");
+        QWidget frame;
+        frame.show();
+        int quits = 0;
+        const std::function<void()> quit = host->guardQuit(&frame, [&] { ++quits; });
+        host->open(Sheet::Return);
+        typeInto(returnSheet()->dateaccordS1, QStringLiteral("lundi"));
+
+        scripted->queueYesNo(false);
+        QVERIFY(!frame.close());
+        QVERIFY(frame.isVisible());
+        scripted->queueYesNo(false);
+        quit();
+        QCOMPARE(quits, 0);
+        QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 2);
+        QCOMPARE(returnSheet()->dateaccordS1->text(), QStringLiteral("lundi"));
+
+        scripted->queueYesNo(true);
+        quit();
+        QCOMPARE(quits, 1);
+        QVERIFY(frame.close()); // agreed once: not asked again
+        QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 3);
+    }
+
+    void quitGuardWritesGoodEdits()
+    {
+        USE_FIXTURE("velmor2001.mdb");
+        QWidget frame;
+        frame.show();
+        host->guardQuit(&frame, {});
+        host->open(Sheet::Loan);
+        typeInto(loanSheet()->parqiuS2, QString::fromUtf8("Noémie"));
+        QVERIFY(frame.close());
+        QCOMPARE(scripted->calls().size(), 0);
+        QCOMPARE(readTable(dbPath, "tablep").at(0).at("parquip").value(), std::string("Noémie"));
     }
 
     void quitWithNothingPendingAsksNothing()
