@@ -5,6 +5,7 @@
 #include "text.h"
 #include "writable_recordset.h"
 
+#include <optional>
 #include <unistd.h>
 
 namespace jet {
@@ -103,6 +104,9 @@ TableInfo DatabaseImpl::table(const std::string& name) const
 
 std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableOrSelect)
 {
+    std::optional<writer::SharedLockGuard> consistent; // no other process's write seen half done
+    if (writer_)
+        consistent.emplace(*writer_);
     storage_->refresh(); // what this or another process wrote since
     if (sql::isSelect(tableOrSelect)) {
         sql::Select select = sql::parse(tableOrSelect);

@@ -118,6 +118,7 @@ Value WritableRecordset::value(int column) const
     }
     if (deleted_)
         throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
+    writer::SharedLockGuard consistent(*writer_);
     return RecordsetImpl::value(column);
 }
 

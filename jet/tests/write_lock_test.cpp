@@ -36,6 +36,10 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
         auto db = Database::create(file);
         db->createTable("tablep", {{"clientp", ColumnType::Text, 255}});
     }
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    auto rs = db->openRecordset("tablep");
+    rs->addNew();
+    rs->setValue(0, Value::text("en attente"));
     int toChild[2], toParent[2];
     ASSERT_EQ(::pipe(toChild), 0);
     ASSERT_EQ(::pipe(toParent), 0);
@@ -54,10 +58,6 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
     ASSERT_EQ(::read(toParent[0], &c, 1), 1);
     const std::string before = readAll(file);
     writer::FileLock::setDefaultTimeout(300);
-    auto db = Database::open(file, OpenMode::ReadWrite);
-    auto rs = db->openRecordset("tablep");
-    rs->addNew();
-    rs->setValue(0, Value::text("en attente"));
     try {
         rs->update();
         ADD_FAILURE() << "écriture acceptée malgré le verrou d'un autre programme";
