@@ -1,5 +1,6 @@
 #include "app/wiring.h"
 
+#include "options/options_wiring.h"
 #include "sheets/sheet_host.h"
 #include "shell/main_window.h"
 
@@ -40,8 +41,11 @@ SheetHost* connectSheets(MainWindow& window)
 
 void setUpMainWindow(MainWindow& window)
 {
-    // "Quitter" and "Ouvrir une Base" are the main window's own.
-    connectSheets(window);
+    // "Quitter" and "Ouvrir une Base" are the main window's own; the record
+    // sheets get the toolbar, the options layer "option", "Imprimer" and
+    // "à propos de".
+    SheetHost* host = connectSheets(window);
+    installOptions(window, *host);
 }
 
 } // namespace velmor::app
