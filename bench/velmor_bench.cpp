@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -177,9 +178,27 @@ int main(int argc, char** argv)
         Timing mdbFirst = commandMilliseconds("mdb-export " + q + " " + t + " 2>/dev/null | head -2 > /dev/null", 3);
         std::string mdbQuery = "echo " + shellQuote(query) + " | mdb-sql -H -F -P " + q + " > /dev/null 2>&1";
         Timing mdbFiltered = commandMilliseconds(mdbQuery, 3);
-        struct rusage children {};
-        ::getrusage(RUSAGE_CHILDREN, &children);
-        double mdbPeakMiB = double(children.ru_maxrss) / 1024.0;
+        // Peak memory of mdb-export itself (the children's ru_maxrss would
+        // start from this process's size, as they are forked from it).
+        double mdbPeakMiB = -1;
+        {
+            char tmpl[] = "/tmp/velmor-bench-XXXXXX";
+            int fd = ::mkstemp(tmpl);
+            if (fd >= 0) {
+                ::close(fd);
+                std::string cmd = "/usr/bin/time -f %M -o " + std::string(tmpl) + " mdb-export " + q + " " + t +
+                                  " > /dev/null 2>&1";
+                if (std::system(cmd.c_str()) == 0) {
+                    if (FILE* in = std::fopen(tmpl, "r")) {
+                        long kib = 0;
+                        if (std::fscanf(in, "%ld", &kib) == 1)
+                            mdbPeakMiB = double(kib) / 1024.0;
+                        std::fclose(in);
+                    }
+                }
+                std::remove(tmpl);
+            }
+        }
 
         std::printf("Fichier : %s (%.1f Mio), table %s : %ld lignes (%zu octets lus)\n", file.c_str(),
                     double(st.st_size) / 1048576.0, table.c_str(), rows, bytes);
