@@ -275,3 +275,31 @@ TEST(WriteRecordset, ReadOnlyFileOpensReadOnlyAndRefusesWrites)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+TEST(WriteRecordset, AutonumberTakesTheNextNumberAndRaisesTheCounter)
+{
+    auto dir = scratchDir();
+    std::string file = (dir / "auto.mdb").string();
+    {
+        auto db = Database::create(file);
+        db->createTable("t", {{"id", ColumnType::Long, 0, true}, {"nom", ColumnType::Text, 50}});
+        auto rs = db->openRecordset("t");
+        for (int i = 0; i < 5; ++i) {
+            rs->addNew();
+            EXPECT_THROW(rs->setValue(0, Value::integer(99)), Error);
+            rs->setValue(1, Value::text("n" + std::to_string(i)));
+            rs->update();
+            rs->setBookmark(rs->lastModified());
+            EXPECT_EQ(rs->value(0).asInt(), i + 1);
+        }
+        rs->moveLast();
+        rs->deleteCurrent();
+        EXPECT_EQ(db->execute("INSERT INTO t (nom) VALUES ('après')"), 1);
+        EXPECT_EQ(db->table("t").nextAutonumber, 6u);
+        EXPECT_EQ(db->table("t").rowCount, 5u);
+    }
+    auto rows = readBack(file, "t");
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows.back()[0], "6");
+    EXPECT_EQ(rows.back()[1], "après");
+}
