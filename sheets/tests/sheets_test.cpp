@@ -501,6 +501,30 @@ private slots:
         QCOMPARE(loanSheet()->BaseR_->RecordSource(), QStringLiteral("tablep"));
     }
 
+    // The close box writes the pending edit as leaving the row would; when
+    // it cannot, the user may keep the sheet open with the edit.
+    void closeBoxWithPendingEdit()
+    {
+        USE_FIXTURE("velmor2001.mdb");
+        host->open(Sheet::Return);
+        QPointer<retour> sheet = returnSheet();
+        typeInto(sheet->datereceptionS1, QStringLiteral("31/02/2001"));
+        scripted->queueYesNo(false);
+        QVERIFY(!sheet->subWindow()->close());
+        QCOMPARE(scripted->messages().size(), 1);
+        QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 1);
+        QCOMPARE(host->sheet(Sheet::Return, false), sheet.data());
+        QCOMPARE(sheet->datereceptionS1->text(), QStringLiteral("31/02/2001"));
+
+        typeInto(sheet->datereceptionS1, QStringLiteral("19/01/2001"));
+        scripted->clear();
+        QVERIFY(sheet->subWindow()->close());
+        QCOMPARE(scripted->calls().size(), 0);
+        processDeletions();
+        QVERIFY(!sheet);
+        QCOMPARE(readTable(dbPath, "velmor2001").at(0).at("daterecp").value(), std::string("2001-01-19 00:00:00"));
+    }
+
     // Mended: a database that cannot be opened is named in one clear message;
     // the sheet still opens, empty.
     void openingFailureIsReported()
