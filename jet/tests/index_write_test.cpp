@@ -231,6 +231,26 @@ TEST(WriteIndexed, AddsDeletesAndUpdatesKeepIndexesExact)
         EXPECT_EQ(note.find("clés distinctes"), std::string::npos) << note;
     expectExportsEqual(file, "tablep");
     expectIndexSearchEqualsScan(file, "tablep", "clientp", clients);
+    // Ranges and ORDER BY through the primary key after the writes.
+    {
+        auto db = Database::open(file, OpenMode::ReadOnly);
+        auto rowsOf = [](Recordset& rs) {
+            std::vector<std::pair<uint32_t, uint16_t>> rows;
+            for (; !rs.eof(); rs.moveNext())
+                rows.emplace_back(rs.bookmark().page, rs.bookmark().row);
+            return rows;
+        };
+        for (const char* tail : {" ORDER BY id", " ORDER BY id DESC"}) {
+            auto viaIndex = db->openRecordset(std::string("SELECT * FROM tablep") + tail);
+            auto viaSort = db->openRecordset(std::string("SELECT * FROM tablep WHERE NOT (id IS NULL)") + tail);
+            EXPECT_EQ(rowsOf(*viaIndex), rowsOf(*viaSort)) << tail;
+        }
+        for (const char* where : {"id > 3000", "id >= 100 AND id < 400", "id = 3333"}) {
+            auto viaIndex = db->openRecordset(std::string("SELECT * FROM tablep WHERE ") + where);
+            auto viaScan = db->openRecordset(std::string("SELECT * FROM tablep WHERE NOT (NOT (") + where + "))");
+            EXPECT_EQ(rowsOf(*viaIndex), rowsOf(*viaScan)) << where;
+        }
+    }
     // Deleting every row empties the trees back to their roots.
     {
         std::vector<RowId> live = liveRows(file, "tablep");
