@@ -10,16 +10,14 @@ namespace velmor {
 
 namespace {
 
-QLabel* centredLabel(QWidget* parent, const char* name, const QString& text)
-{
+QLabel* centredLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     return label;
 }
 
-void makeBlue(QLabel* label)
-{
+void makeBlue(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     label->setPalette(palette);
@@ -27,8 +25,7 @@ void makeBlue(QLabel* label)
 
 } // namespace
 
-aproposv2::aproposv2(QWidget* parent) : QWidget(parent, Qt::Window)
-{
+aproposv2::aproposv2(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("aproposv2"));
     setWindowTitle(QStringLiteral("a propos"));
     setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
@@ -70,8 +67,7 @@ aproposv2::aproposv2(QWidget* parent) : QWidget(parent, Qt::Window)
     resize(343, 313);
 }
 
-aproposv2* aproposv2::showIn(QPointer<aproposv2>& slot)
-{
+aproposv2* aproposv2::showIn(QPointer<aproposv2>& slot) {
     if (!slot)
         slot = new aproposv2;
     slot->show();
@@ -80,8 +76,7 @@ aproposv2* aproposv2::showIn(QPointer<aproposv2>& slot)
     return slot;
 }
 
-void aproposv2::Command1_Click()
-{
+void aproposv2::Command1_Click() {
     hide();
 }
 

@@ -21,16 +21,16 @@ const QString kImagePath = QStringLiteral("cheminimage");
 
 // The picture dialog's filter list; its second entry (the JPEG files) is
 // selected when the dialog opens.
-const QString kPictureFilter = QStringLiteral("Tous les fichiers (*.*)|*.*|Fichiers jpg")
-                               + QStringLiteral("(*.jpg)|*.jpg|Fichiers Bitmap (*.bmp)|*.bmp");
+const QString kPictureFilter = QStringLiteral("Tous les fichiers (*.*)|*.*|Fichiers jpg") +
+                               QStringLiteral("(*.jpg)|*.jpg|Fichiers Bitmap (*.bmp)|*.bmp");
 constexpr int kPictureFilterEntry = 2;
 
 // Reads a flag (default 1): 1 checks the box, 0 clears it, any other number
 // leaves it as it is. A text that is not a number counts as 0, as the sheets
 // read it when they open.
-void setBoxFromFlag(QCheckBox* box, const QString& key)
-{
-    const auto number = settings::toNumber(settings::read(kOption, kOption, key, QStringLiteral("1")));
+void setBoxFromFlag(QCheckBox* box, const QString& key) {
+    const auto number =
+        settings::toNumber(settings::read(kOption, kOption, key, QStringLiteral("1")));
     const float value = number.value_or(0.0f);
     if (value == 1)
         box->setChecked(true);
@@ -38,8 +38,7 @@ void setBoxFromFlag(QCheckBox* box, const QString& key)
         box->setChecked(false);
 }
 
-void saveFlag(const QCheckBox* box, const QString& key)
-{
+void saveFlag(const QCheckBox* box, const QString& key) {
     if (box->isChecked())
         settings::save(kOption, kOption, key, settings::fromInt(1));
     if (!box->isChecked())
@@ -51,11 +50,10 @@ void saveFlag(const QCheckBox* box, const QString& key)
 Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLookup sheets,
                            QWidget* parent)
     : QWidget(parent, Qt::Window), pretButton_(pretButton), retourButton_(retourButton),
-      sheets_(std::move(sheets))
-{
+      sheets_(std::move(sheets)) {
     setObjectName(QStringLiteral("Optionvelmor"));
     setWindowTitle(QStringLiteral("Option"));
-    setAttribute(Qt::WA_DeleteOnClose);  // the close box discards the window
+    setAttribute(Qt::WA_DeleteOnClose); // the close box discards the window
     setAttribute(Qt::WA_QuitOnClose, false);
 
     Label1 = new QLabel(QStringLiteral("OPTION de VELMOR v 2.00"), this);
@@ -127,8 +125,7 @@ Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLook
     connect(okoption, &QPushButton::clicked, this, &Optionvelmor::okoption_Click);
 }
 
-void Optionvelmor::readFlags()
-{
+void Optionvelmor::readFlags() {
     setBoxFromFlag(Check1, QStringLiteral("optionimage"));
     setBoxFromFlag(Check2, QStringLiteral("nomfeuillepret"));
     setBoxFromFlag(Check3, QStringLiteral("nomfeuilleretour"));
@@ -136,16 +133,14 @@ void Optionvelmor::readFlags()
     setBoxFromFlag(Check5, QStringLiteral("afficheretour"));
 }
 
-void Optionvelmor::open()
-{
+void Optionvelmor::open() {
     readFlags();
     show();
     raise();
     activateWindow();
 }
 
-void Optionvelmor::changer_Click()
-{
+void Optionvelmor::changer_Click() {
     CommonDialog1.setFilter(kPictureFilter);
     CommonDialog1.setFilterIndex(kPictureFilterEntry);
     CommonDialog1.setCancelError(true);
@@ -160,8 +155,7 @@ void Optionvelmor::changer_Click()
                    settings::read(kOption, kOption, kImagePath, paths::defaultSheetImage()));
 }
 
-void Optionvelmor::okoption_Click()
-{
+void Optionvelmor::okoption_Click() {
     saveFlag(Check1, QStringLiteral("optionimage"));
     saveFlag(Check2, QStringLiteral("nomfeuillepret"));
     saveFlag(Check3, QStringLiteral("nomfeuilleretour"));
@@ -183,10 +177,10 @@ void Optionvelmor::okoption_Click()
 
 // The picture choice, on the sheet that the current-sheet marker names only.
 // Without a valid marker there is no current sheet and nothing to change.
-void Optionvelmor::applyPicture()
-{
+void Optionvelmor::applyPicture() {
     const auto marker = currentSheetMarker();
-    const QString path = settings::read(kOption, kOption, kImagePath, paths::defaultOptionsOkImage());
+    const QString path =
+        settings::read(kOption, kOption, kImagePath, paths::defaultOptionsOkImage());
     if (!marker || !sheets_)
         return;
     // A sheet that does not exist yet is created (hidden) to receive the

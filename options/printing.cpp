@@ -6,19 +6,17 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPainter>
 #include <QPageLayout>
+#include <QPainter>
 #include <QPixmap>
 #include <QPrinter>
-
 #include <algorithm>
 
 namespace velmor {
 
 namespace {
 
-QMdiSubWindow* enclosingSubWindow(QWidget* window)
-{
+QMdiSubWindow* enclosingSubWindow(QWidget* window) {
     for (QWidget* up = window->parentWidget(); up; up = up->parentWidget()) {
         if (auto* subWindow = qobject_cast<QMdiSubWindow*>(up))
             return subWindow;
@@ -28,16 +26,15 @@ QMdiSubWindow* enclosingSubWindow(QWidget* window)
 
 } // namespace
 
-QPixmap windowImage(QWidget* window)
-{
+QPixmap windowImage(QWidget* window) {
     if (!window)
         return {};
     // A window that was never shown has not been given its size yet: it gets
     // the one it would have on the screen. A sheet opens maximized in the
     // document area, and its frame there sets its size.
     QMdiSubWindow* frame = enclosingSubWindow(window);
-    if (frame && frame->mdiArea() && !frame->isVisible()
-        && (frame->width() < 200 || frame->height() < 150)) {
+    if (frame && frame->mdiArea() && !frame->isVisible() &&
+        (frame->width() < 200 || frame->height() < 150)) {
         frame->resize(frame->mdiArea()->viewport()->size());
         if (frame->layout())
             frame->layout()->activate();
@@ -48,8 +45,7 @@ QPixmap windowImage(QWidget* window)
     return window->grab();
 }
 
-bool printImageOnOnePage(const QPixmap& image, QPrinter& printer)
-{
+bool printImageOnOnePage(const QPixmap& image, QPrinter& printer) {
     if (image.isNull())
         return false;
     // The orientation in which the image can be drawn the largest.
@@ -57,7 +53,8 @@ bool printImageOnOnePage(const QPixmap& image, QPrinter& printer)
         QPageLayout layout = printer.pageLayout();
         layout.setOrientation(orientation);
         const QRect area = layout.paintRectPixels(printer.resolution());
-        return std::min(double(area.width()) / image.width(), double(area.height()) / image.height());
+        return std::min(double(area.width()) / image.width(),
+                        double(area.height()) / image.height());
     };
     printer.setPageOrientation(scaleIn(QPageLayout::Landscape) > scaleIn(QPageLayout::Portrait)
                                    ? QPageLayout::Landscape
@@ -76,8 +73,7 @@ bool printImageOnOnePage(const QPixmap& image, QPrinter& printer)
 }
 
 bool printCurrentSheet(QWidget* dialogParent, CommonDialog& dialog, QPrinter& printer,
-                       const SheetLookup& sheets)
-{
+                       const SheetLookup& sheets) {
     dialog.setCancelError(true); // Cancel ends the command
     try {
         if (!dialog.showPrinter(dialogParent, printer))

@@ -4,10 +4,9 @@
 
 namespace velmor {
 
-std::optional<SheetHost::Sheet> currentSheetMarker()
-{
-    const auto number = settings::toNumber(
-        settings::read(QStringLiteral("pageencours"), QStringLiteral("pgcours"), QStringLiteral("page")));
+std::optional<SheetHost::Sheet> currentSheetMarker() {
+    const auto number = settings::toNumber(settings::read(
+        QStringLiteral("pageencours"), QStringLiteral("pgcours"), QStringLiteral("page")));
     if (!number)
         return std::nullopt;
     if (*number == 0)

@@ -19,8 +19,7 @@ using namespace velmor::testing;
 
 namespace {
 
-int aboutWindows()
-{
+int aboutWindows() {
     int count = 0;
     for (QWidget* top : QApplication::topLevelWidgets())
         count += qobject_cast<aproposv2*>(top) != nullptr;
@@ -34,8 +33,7 @@ class AboutWindowTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
-    void labelsAndLook()
-    {
+    void labelsAndLook() {
         aproposv2 w;
         QCOMPARE(w.objectName(), QStringLiteral("aproposv2"));
         QCOMPARE(w.windowTitle(), QStringLiteral("a propos"));
@@ -70,7 +68,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // All centred, from top to bottom, "ok" at the bottom.
-        const QList<QWidget*> order = {w.propos, w.Label4, w.Label1, w.Label2, w.Label3, w.Command1};
+        const QList<QWidget*> order = {w.propos, w.Label4, w.Label1,
+                                       w.Label2, w.Label3, w.Command1};
         int previous = -1;
         for (QWidget* control : order) {
             QVERIFY2(control->geometry().top() > previous, qPrintable(control->objectName()));
@@ -87,8 +86,7 @@ private slots:
         QVERIFY(w.grab().save(folder + QStringLiteral("/about-window.png")));
     }
 
-    void okHidesTheWindow()
-    {
+    void okHidesTheWindow() {
         QPointer<aproposv2> slot;
         aproposv2* w = aproposv2::showIn(slot);
         QVERIFY(w->isVisible());
@@ -100,8 +98,7 @@ private slots:
         delete w;
     }
 
-    void openedTwiceGivesOneWindow()
-    {
+    void openedTwiceGivesOneWindow() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         QWidget mainWindow;

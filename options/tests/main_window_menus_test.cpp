@@ -22,8 +22,7 @@ using namespace velmor::testing;
 
 namespace {
 
-OptionsMenus* wire(MainWindow& window, StandInSheets& sheets)
-{
+OptionsMenus* wire(MainWindow& window, StandInSheets& sheets) {
     return installOptions(&window, window.CommonDialog1, window.option, window.Imprimer,
                           window.commentaire, window.Command2, window.Command3, sheets.lookup());
 }
@@ -35,8 +34,7 @@ class MainWindowMenusTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
-    void okHidesPretAtOnceAndANewMainWindowShowsItAgain()
-    {
+    void okHidesPretAtOnceAndANewMainWindowShowsItAgain() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         {
@@ -77,8 +75,7 @@ private slots:
         QVERIFY(!next.Command2->isVisible());
     }
 
-    void windowsGoAwayWithTheMainWindow()
-    {
+    void windowsGoAwayWithTheMainWindow() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         QPointer<Optionvelmor> options;
@@ -98,8 +95,7 @@ private slots:
         QVERIFY(about.isNull());
     }
 
-    void imprimerUsesTheMainWindowsDialog()
-    {
+    void imprimerUsesTheMainWindowsDialog() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         StandInSheets sheets;

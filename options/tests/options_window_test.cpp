@@ -26,18 +26,15 @@ namespace {
 
 const QString kOption = QStringLiteral("option");
 
-QString flag(const QString& key, const QString& defaultValue = QStringLiteral("<absent>"))
-{
+QString flag(const QString& key, const QString& defaultValue = QStringLiteral("<absent>")) {
     return settings::read(kOption, kOption, key, defaultValue);
 }
 
-void saveFlag(const QString& key, const QString& value)
-{
+void saveFlag(const QString& key, const QString& value) {
     settings::save(kOption, kOption, key, value);
 }
 
-QList<QCheckBox*> boxes(const Optionvelmor& w)
-{
+QList<QCheckBox*> boxes(const Optionvelmor& w) {
     return {w.Check1, w.Check2, w.Check3, w.Check4, w.Check5};
 }
 
@@ -60,8 +57,7 @@ class OptionsWindowTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
-    void windowAndControls()
-    {
+    void windowAndControls() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -107,8 +103,7 @@ private slots:
         QCOMPARE(w.changer->objectName(), QStringLiteral("changer"));
     }
 
-    void layoutInOrder()
-    {
+    void layoutInOrder() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -130,8 +125,7 @@ private slots:
             QVERIFY2(w.rect().contains(child->geometry()), qPrintable(child->objectName()));
     }
 
-    void clickingALabelLeavesItsBox()
-    {
+    void clickingALabelLeavesItsBox() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -143,8 +137,7 @@ private slots:
         QVERIFY(!w.Check2->isChecked());
     }
 
-    void freshUserHasAllBoxesChecked()
-    {
+    void freshUserHasAllBoxesChecked() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -158,8 +151,7 @@ private slots:
         QCOMPARE(sheets.created, 0);
     }
 
-    void boxesFollowTheStore()
-    {
+    void boxesFollowTheStore() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         saveFlag(QStringLiteral("optionimage"), QStringLiteral("0"));
@@ -175,8 +167,7 @@ private slots:
         QVERIFY(w.Check5->isChecked()); // missing key: default 1
     }
 
-    void unusualFlagTexts()
-    {
+    void unusualFlagTexts() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -199,8 +190,7 @@ private slots:
         QVERIFY(!w.Check1->isChecked()); // "2" again: unchanged
     }
 
-    void reopeningDropsUnconfirmedChanges()
-    {
+    void reopeningDropsUnconfirmedChanges() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
@@ -210,8 +200,7 @@ private slots:
         QVERIFY(w.Check3->isChecked());
     }
 
-    void okSavesTheFlagsAndHides()
-    {
+    void okSavesTheFlagsAndHides() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Toolbar toolbar;
@@ -242,8 +231,7 @@ private slots:
         QCOMPARE(flag(QStringLiteral("optionimage")), QStringLiteral("0"));
     }
 
-    void okShowsOrHidesTheToolbarButtonsAtOnce()
-    {
+    void okShowsOrHidesTheToolbarButtonsAtOnce() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Toolbar toolbar;
@@ -275,8 +263,7 @@ private slots:
         QVERIFY(!next.retour->isHidden());
     }
 
-    void okLoadsThePictureIntoTheReturnSheet()
-    {
+    void okLoadsThePictureIntoTheReturnSheet() {
         SettingsSandbox sandbox;
         QTemporaryDir folder;
         StandInSheets sheets;
@@ -290,12 +277,12 @@ private slots:
         w.okoption_Click();
         QCOMPARE(sheets.returnSheet()->picturePath, red);
         QVERIFY(sheets.loanSheet()->pictureRequests.isEmpty());
-        const QColor shown = sheets.returnSheet()->backgroundImage()->pixmap().toImage().pixelColor(1, 1);
+        const QColor shown =
+            sheets.returnSheet()->backgroundImage()->pixmap().toImage().pixelColor(1, 1);
         QVERIFY(shown.red() > 240 && shown.green() < 15 && shown.blue() < 15);
     }
 
-    void okLoadsThePictureIntoTheLoanSheet()
-    {
+    void okLoadsThePictureIntoTheLoanSheet() {
         SettingsSandbox sandbox;
         QTemporaryDir folder;
         StandInSheets sheets;
@@ -311,8 +298,7 @@ private slots:
         QVERIFY(sheets.returnSheet()->pictureRequests.isEmpty());
     }
 
-    void okWithTheImageBoxClearedHidesTheCurrentSheetsImageOnly()
-    {
+    void okWithTheImageBoxClearedHidesTheCurrentSheetsImageOnly() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         saveMarker(QStringLiteral("1"));
@@ -336,8 +322,7 @@ private slots:
         QVERIFY(loan->backgroundImage()->isHidden());
     }
 
-    void okWithoutAStoredPictureUsesItsOwnDefault()
-    {
+    void okWithoutAStoredPictureUsesItsOwnDefault() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         saveMarker(QStringLiteral("0"));
@@ -351,8 +336,7 @@ private slots:
         QCOMPARE(flag(QStringLiteral("cheminimage")), QStringLiteral("<absent>"));
     }
 
-    void okCreatesTheSheetTheMarkerNames()
-    {
+    void okCreatesTheSheetTheMarkerNames() {
         // The marker was left by an earlier run; that sheet was not opened
         // in this one.
         SettingsSandbox sandbox;
@@ -368,13 +352,12 @@ private slots:
         QVERIFY(sheets.loanSheet());
         QVERIFY(!sheets.returnSheet());
         QCOMPARE(sheets.loanSheet()->picturePath, blue);
-        QVERIFY(sheets.loanSheet()->isHidden()); // created, not shown
+        QVERIFY(sheets.loanSheet()->isHidden());    // created, not shown
         QCOMPARE(sheets.loanSheet()->loadCount, 0); // its load step waits for "Prêt"
         QVERIFY(!w.isVisible());
     }
 
-    void okWithoutAUsableMarkerChangesNoSheet_data()
-    {
+    void okWithoutAUsableMarkerChangesNoSheet_data() {
         QTest::addColumn<QString>("marker");
         QTest::addColumn<bool>("store");
         QTest::newRow("missing") << QString() << false;
@@ -384,8 +367,7 @@ private slots:
         QTest::newRow("minus one") << QStringLiteral("-1") << true;
     }
 
-    void okWithoutAUsableMarkerChangesNoSheet()
-    {
+    void okWithoutAUsableMarkerChangesNoSheet() {
         QFETCH(QString, marker);
         QFETCH(bool, store);
         SettingsSandbox sandbox;
@@ -404,8 +386,7 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
-    void okWithAnUnreadablePictureKeepsTheSheetsPicture()
-    {
+    void okWithAnUnreadablePictureKeepsTheSheetsPicture() {
         SettingsSandbox sandbox;
         QTemporaryDir folder;
         StandInSheets sheets;
@@ -429,8 +410,7 @@ private slots:
         }
     }
 
-    void changerHandsTheFilterToTheDialog()
-    {
+    void changerHandsTheFilterToTheDialog() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         StandInSheets sheets;
@@ -462,8 +442,7 @@ private slots:
         QCOMPARE(dialogs.unansweredCalls(), 0);
     }
 
-    void changerCancelledWithoutAnEarlierPathStoresTheDefault()
-    {
+    void changerCancelledWithoutAnEarlierPathStoresTheDefault() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         StandInSheets sheets;
@@ -476,8 +455,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void changerCancelledAfterAnEarlierPathKeepsIt()
-    {
+    void changerCancelledAfterAnEarlierPathKeepsIt() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         StandInSheets sheets;
@@ -491,8 +469,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void changerThenOkShowsTheNewPicture()
-    {
+    void changerThenOkShowsTheNewPicture() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
@@ -500,7 +477,8 @@ private slots:
         saveMarker(QStringLiteral("0"));
         auto* ret = sheets.lookup()(SheetHost::Sheet::Return, true);
         ret->show();
-        const QString picked = writePicture(folder.path(), QStringLiteral("choisie.jpg"), Qt::yellow);
+        const QString picked =
+            writePicture(folder.path(), QStringLiteral("choisie.jpg"), Qt::yellow);
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
         w.open();
         dialogs.queueOpenFile(picked);
@@ -511,8 +489,7 @@ private slots:
         QVERIFY(ret->backgroundImage()->isVisible());
     }
 
-    void menusKeepOneWindowAndRecreateItAfterClose()
-    {
+    void menusKeepOneWindowAndRecreateItAfterClose() {
         SettingsSandbox sandbox;
         StandInSheets sheets;
         Toolbar toolbar;
@@ -549,8 +526,7 @@ private slots:
         QVERIFY(!menus->optionsWindow()->Check2->isChecked());
     }
 
-    void windowLooksRight()
-    {
+    void windowLooksRight() {
         // Rendered for the documentation.
         SettingsSandbox sandbox;
         StandInSheets sheets;

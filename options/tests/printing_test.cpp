@@ -30,8 +30,7 @@ class PrintingTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
-    void returnSheetPrintsOnOnePage()
-    {
+    void returnSheetPrintsOnOnePage() {
         if (!havePoppler())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         SettingsSandbox sandbox;
@@ -71,8 +70,8 @@ private slots:
         // What is on the page is the sheet as shown: its picture, labels and
         // fields.
         const QImage printed = page.copy(ink);
-        const QImage expected = shown.scaled(printed.size(), Qt::IgnoreAspectRatio,
-                                             Qt::SmoothTransformation);
+        const QImage expected =
+            shown.scaled(printed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const double difference = meanDifference(printed, expected);
         QVERIFY2(difference < 12, qPrintable(QString::number(difference)));
         // The field boxes are white on the dark picture.
@@ -85,12 +84,11 @@ private slots:
         QVERIFY(qGray(printed.pixel(QPoint(4, printed.height() - 5))) < 100);
 
         QDir().mkpath(QStringLiteral(VELMOR_BINARY_DIR "/options-shots"));
-        renderPage(pdf, folder.path(), 40).save(
-            QStringLiteral(VELMOR_BINARY_DIR "/options-shots/printed-page-standin.png"));
+        renderPage(pdf, folder.path(), 40)
+            .save(QStringLiteral(VELMOR_BINARY_DIR "/options-shots/printed-page-standin.png"));
     }
 
-    void tallImagesGoOnAPortraitPage()
-    {
+    void tallImagesGoOnAPortraitPage() {
         if (!havePoppler())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         QTemporaryDir folder;
@@ -111,8 +109,7 @@ private slots:
         QVERIFY(ink.height() > page.height() * 0.8);
     }
 
-    void loanSheetIsCreatedWhenMissing()
-    {
+    void loanSheetIsCreatedWhenMissing() {
         if (!havePoppler())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         // "Prêt" in an earlier run (or the sheet discarded by its close box).
@@ -132,8 +129,7 @@ private slots:
         QVERIFY(!inkBox(renderPage(pdf, folder.path(), 30)).isEmpty());
     }
 
-    void nothingIsPrintedWithoutAUsableMarker_data()
-    {
+    void nothingIsPrintedWithoutAUsableMarker_data() {
         QTest::addColumn<QString>("marker");
         QTest::addColumn<bool>("store");
         QTest::newRow("missing") << QString() << false;
@@ -142,8 +138,7 @@ private slots:
         QTest::newRow("two") << QStringLiteral("2") << true;
     }
 
-    void nothingIsPrintedWithoutAUsableMarker()
-    {
+    void nothingIsPrintedWithoutAUsableMarker() {
         QFETCH(QString, marker);
         QFETCH(bool, store);
         SettingsSandbox sandbox;
@@ -164,8 +159,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void cancelPrintsNothing()
-    {
+    void cancelPrintsNothing() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
@@ -185,8 +179,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void markerIsReadAfterTheDialog()
-    {
+    void markerIsReadAfterTheDialog() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
@@ -202,8 +195,7 @@ private slots:
         QVERIFY(QFile::exists(pdf));
     }
 
-    void aFailingPrinterEndsSilently()
-    {
+    void aFailingPrinterEndsSilently() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         StandInSheets sheets;
@@ -215,8 +207,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void menuEntryPrints()
-    {
+    void menuEntryPrints() {
         if (!havePoppler())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         SettingsSandbox sandbox;

@@ -2,14 +2,14 @@
 // main window with its sheet host, on a copy of the fixture database.
 #include "options/options_wiring.h"
 #include "options/printing.h"
+#include "sheets/record_sheet.h"
+#include "sheets/record_source.h"
+#include "sheets/sheet_host.h"
 #include "shell/look.h"
 #include "shell/main_window.h"
 #include "shell/scripted_dialogs.h"
 #include "shell/settings.h"
 #include "shell/settings_sandbox.h"
-#include "sheets/record_sheet.h"
-#include "sheets/record_source.h"
-#include "sheets/sheet_host.h"
 #include "standin_support.h"
 
 #include <QAction>
@@ -34,14 +34,12 @@ namespace {
 
 const QString kOption = QStringLiteral("option");
 
-QString fixture(const QString& name)
-{
+QString fixture(const QString& name) {
     const QString path = QDir(QStringLiteral(VELMOR_FIXTURES_DIR)).filePath(name);
     return QFile::exists(path) ? path : QString();
 }
 
-QString copyOf(const QString& source, const QString& folder)
-{
+QString copyOf(const QString& source, const QString& folder) {
     const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
     QFile::copy(source, target);
     QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -54,8 +52,7 @@ struct Application {
     MainWindow window;
     SheetHost host{window.mdiArea};
     OptionsMenus* menus = installOptions(window, host);
-    Application()
-    {
+    Application() {
         window.resize(1100, 800);
         window.show();
     }
@@ -68,8 +65,7 @@ class RealSheetsTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
-    void printsTheReturnSheetAsShown()
-    {
+    void printsTheReturnSheetAsShown() {
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
         if (database.isEmpty())
             QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
@@ -78,7 +74,8 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"), copyOf(database, folder.path()));
+        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
+                       copyOf(database, folder.path()));
         Application app;
         QVERIFY(QTest::qWaitForWindowExposed(&app.window));
         app.host.open(SheetHost::Sheet::Return);
@@ -91,7 +88,8 @@ private slots:
         dialogs.queuePrint(true, pdf);
         app.window.Imprimer->trigger();
         QCOMPARE(pageCount(pdf), 1);
-        const QImage page = renderPage(pdf, folder.path(), 60).convertToFormat(QImage::Format_RGB32);
+        const QImage page =
+            renderPage(pdf, folder.path(), 60).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!page.isNull());
         const QString shots = QStringLiteral(VELMOR_BINARY_DIR "/options-shots");
         QDir().mkpath(shots);
@@ -102,16 +100,15 @@ private slots:
         const QImage shown = sheet->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QRect ink = inkBox(page);
         QVERIFY(!ink.isEmpty());
-        QVERIFY(qAbs(double(ink.width()) / ink.height() - double(shown.width()) / shown.height()) < 0.03);
+        QVERIFY(qAbs(double(ink.width()) / ink.height() - double(shown.width()) / shown.height()) <
+                0.03);
         const QImage printed = page.copy(ink);
         const double difference = meanDifference(
             printed, shown.scaled(printed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         QVERIFY2(difference < 12, qPrintable(QString::number(difference)));
-
     }
 
-    void okOnASheetNotOpenedInThisRun()
-    {
+    void okOnASheetNotOpenedInThisRun() {
         // The marker says "loan sheet" from an earlier run; nothing was
         // opened yet and no database path was handed to any sheet.
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
@@ -120,9 +117,10 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"), copyOf(database, folder.path()));
-        const QString picture = writePicture(folder.path(), QStringLiteral("fond.jpg"), Qt::darkRed,
-                                             QSize(80, 60));
+        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
+                       copyOf(database, folder.path()));
+        const QString picture =
+            writePicture(folder.path(), QStringLiteral("fond.jpg"), Qt::darkRed, QSize(80, 60));
         settings::save(kOption, kOption, QStringLiteral("cheminimage"), picture);
         saveMarker(QStringLiteral("1"));
         Application app;
@@ -143,15 +141,15 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
-    void imageBoxClearedHidesTheCurrentSheetsImage()
-    {
+    void imageBoxClearedHidesTheCurrentSheetsImage() {
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
         if (database.isEmpty())
             QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"), copyOf(database, folder.path()));
+        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
+                       copyOf(database, folder.path()));
         Application app;
         app.host.open(SheetHost::Sheet::Return);
         app.host.open(SheetHost::Sheet::Loan);
@@ -167,8 +165,7 @@ private slots:
         QVERIFY(ret->backgroundImage()->isHidden());
     }
 
-    void printingAClosedSheetCreatesItAgain()
-    {
+    void printingAClosedSheetCreatesItAgain() {
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
         if (database.isEmpty())
             QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
@@ -177,7 +174,8 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"), copyOf(database, folder.path()));
+        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
+                       copyOf(database, folder.path()));
         Application app;
         app.host.open(SheetHost::Sheet::Loan);
         QPointer<RecordSheet> loan = app.host.sheet(SheetHost::Sheet::Loan, false);
@@ -190,7 +188,8 @@ private slots:
         QVERIFY(app.host.sheet(SheetHost::Sheet::Loan, false));
         QCOMPARE(pageCount(pdf), 1);
         // The new sheet is printed at the size it opens with, not empty.
-        const QImage page = renderPage(pdf, folder.path(), 30).convertToFormat(QImage::Format_RGB32);
+        const QImage page =
+            renderPage(pdf, folder.path(), 30).convertToFormat(QImage::Format_RGB32);
         const QRect ink = inkBox(page);
         QVERIFY(ink.width() > page.width() / 2 || ink.height() > page.height() / 2);
         const QString shots = QStringLiteral(VELMOR_BINARY_DIR "/options-shots");

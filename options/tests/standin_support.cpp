@@ -11,14 +11,12 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QStandardPaths>
-
 #include <algorithm>
 #include <cstdlib>
 
 namespace velmor::testing {
 
-StandInSheet::StandInSheet(SheetHost::Sheet which, QWidget* parent) : RecordSheet(parent)
-{
+StandInSheet::StandInSheet(SheetHost::Sheet which, QWidget* parent) : RecordSheet(parent) {
     const bool loan = which == SheetHost::Sheet::Loan;
     setObjectName(loan ? QStringLiteral("Pretmat") : QStringLiteral("retour"));
     setWindowTitle(loan ? QStringLiteral("velmor pret") : QStringLiteral("Velmor Retour"));
@@ -31,7 +29,8 @@ StandInSheet::StandInSheet(SheetHost::Sheet which, QWidget* parent) : RecordShee
     image_->setPixmap(built);
 
     auto* grid = new QGridLayout(this);
-    title_ = new QLabel(loan ? QStringLiteral("PRET MATERIEL") : QStringLiteral("RETOUR MATERIEL"), this);
+    title_ = new QLabel(loan ? QStringLiteral("PRET MATERIEL") : QStringLiteral("RETOUR MATERIEL"),
+                        this);
     title_->setStyleSheet(QStringLiteral("color: yellow; font-size: 20pt; font-weight: bold;"));
     grid->addWidget(title_, 0, 0, 1, 2, Qt::AlignHCenter);
     const QStringList names = {QStringLiteral("emetteur"), QStringLiteral("naccord"),
@@ -55,18 +54,15 @@ StandInSheet::StandInSheet(SheetHost::Sheet which, QWidget* parent) : RecordShee
     image_->lower();
 }
 
-BaseR& StandInSheet::recordSource()
-{
+BaseR& StandInSheet::recordSource() {
     qFatal("the stand-in sheet has no record source");
 }
 
-void StandInSheet::setAuthor(const QString& name)
-{
+void StandInSheet::setAuthor(const QString& name) {
     author_->setText(name);
 }
 
-bool StandInSheet::loadPicture(const QString& path)
-{
+bool StandInSheet::loadPicture(const QString& path) {
     pictureRequests << path;
     if (path.isEmpty()) {
         image_->clear();
@@ -83,14 +79,12 @@ bool StandInSheet::loadPicture(const QString& path)
 
 StandInSheets::StandInSheets() = default;
 
-StandInSheets::~StandInSheets()
-{
+StandInSheets::~StandInSheets() {
     delete return_.data();
     delete loan_.data();
 }
 
-SheetLookup StandInSheets::lookup()
-{
+SheetLookup StandInSheets::lookup() {
     return [this](SheetHost::Sheet which, bool create) -> RecordSheet* {
         QPointer<StandInSheet>& slot = which == SheetHost::Sheet::Loan ? loan_ : return_;
         if (!slot && create) {
@@ -101,14 +95,12 @@ SheetLookup StandInSheets::lookup()
     };
 }
 
-StandInSheet* StandInSheets::sheet(SheetHost::Sheet which) const
-{
+StandInSheet* StandInSheets::sheet(SheetHost::Sheet which) const {
     return which == SheetHost::Sheet::Loan ? loan_.data() : return_.data();
 }
 
 QString writePicture(const QString& folder, const QString& name, const QColor& colour,
-                     const QSize& size)
-{
+                     const QSize& size) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     const QString path = QDir(folder).filePath(name);
@@ -116,14 +108,12 @@ QString writePicture(const QString& folder, const QString& name, const QColor& c
     return path;
 }
 
-void saveMarker(const QString& text)
-{
+void saveMarker(const QString& text) {
     settings::save(QStringLiteral("pageencours"), QStringLiteral("pgcours"), QStringLiteral("page"),
                    text);
 }
 
-static QString run(const QString& program, const QStringList& arguments)
-{
+static QString run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
@@ -131,14 +121,12 @@ static QString run(const QString& program, const QStringList& arguments)
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-bool havePoppler()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty()
-           && !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty();
+bool havePoppler() {
+    return !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty();
 }
 
-int pageCount(const QString& pdf)
-{
+int pageCount(const QString& pdf) {
     const QString info = run(QStringLiteral("pdfinfo"), {pdf});
     for (const QString& line : info.split(QLatin1Char('\n'))) {
         if (line.startsWith(QStringLiteral("Pages:")))
@@ -148,17 +136,16 @@ int pageCount(const QString& pdf)
 }
 
 // The first page rendered at `dpi`.
-QImage renderPage(const QString& pdf, const QString& folder, int dpi)
-{
+QImage renderPage(const QString& pdf, const QString& folder, int dpi) {
     const QString base = QDir(folder).filePath(QStringLiteral("page"));
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                     QString::number(dpi), QStringLiteral("-singlefile"), pdf, base});
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
+         QStringLiteral("-singlefile"), pdf, base});
     return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
 }
 
 // The smallest rectangle holding every pixel that is not (nearly) white.
-QRect inkBox(const QImage& page)
-{
+QRect inkBox(const QImage& page) {
     int left = page.width(), top = page.height(), right = -1, bottom = -1;
     for (int y = 0; y < page.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
@@ -175,14 +162,13 @@ QRect inkBox(const QImage& page)
 }
 
 // Mean difference per channel (0..255) between two images of one size.
-double meanDifference(const QImage& a, const QImage& b)
-{
+double meanDifference(const QImage& a, const QImage& b) {
     double sum = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
-                   + std::abs(qBlue(p) - qBlue(q));
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
         }
     }
     return sum / (3.0 * a.width() * a.height());

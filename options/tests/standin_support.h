@@ -7,8 +7,8 @@
 #include "options/sheet_lookup.h"
 #include "sheets/record_sheet.h"
 
-#include <QPointer>
 #include <QImage>
+#include <QPointer>
 #include <QRect>
 #include <QStringList>
 
