@@ -3,6 +3,7 @@
 // velmor_db_fixture_exports test).
 #include "fixture_paths.h"
 
+#include "row_codec.h"
 #include "text.h"
 
 #include "jet/database.h"
@@ -190,4 +191,20 @@ TEST(Read, CompressedText)
     EXPECT_EQ(jet::detail::decodeCodePageText(reinterpret_cast<const uint8_t*>("p\xE8re \x80"), 6, 1252), "père €");
     EXPECT_EQ(jet::detail::compareIgnoringCase("ÉCOLE", "école"), 0);
     EXPECT_LT(jet::detail::compareIgnoringCase("abc", "ABD"), 0);
+}
+
+TEST(Read, DecimalValues)
+{
+    using jet::detail::decodeNumeric;
+    uint8_t bytes[17] = {};
+    bytes[13] = 0xD2; // 1234 in the least significant word (the last one)
+    bytes[14] = 0x04;
+    EXPECT_EQ(decodeNumeric(bytes, 2), "12.34");
+    EXPECT_EQ(decodeNumeric(bytes, 0), "1234");
+    EXPECT_EQ(decodeNumeric(bytes, 6), "0.001234");
+    bytes[0] = 0x80;
+    EXPECT_EQ(decodeNumeric(bytes, 2), "-12.34");
+    uint8_t big[17] = {};
+    big[1] = 0x01; // 2^96
+    EXPECT_EQ(decodeNumeric(big, 0), "79228162514264337593543950336");
 }
