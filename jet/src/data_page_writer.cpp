@@ -62,7 +62,8 @@ void DataPage::replaceRow(int row, const uint8_t* bytes, int size)
         if (delta < 0)
             std::memset(p + low, 0, size_t(-delta));
     }
-    std::memcpy(p + (end - size), bytes, size_t(size));
+    if (size > 0) // a deleted row keeps an empty slot: nothing to copy
+        std::memcpy(p + (end - size), bytes, size_t(size));
     updateFreeSpace();
 }
 
