@@ -8,6 +8,7 @@
 #include "table_writer.h"
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -396,6 +397,11 @@ int importCsv(const std::string& file, const std::string& table, const std::stri
 
 void createVelmorDatabase(const std::string& path)
 {
+    // A first run's default location (~/velmor) may not exist yet.
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ignored;
+    if (!parent.empty() && !std::filesystem::exists(parent))
+        std::filesystem::create_directories(parent, ignored);
     auto db = jet::Database::create(path, jet::Format::Jet4);
     db->createTable("velmor2001", specs(returnTableColumns()));
     db->createTable("tablep", specs(loanTableColumns()));
