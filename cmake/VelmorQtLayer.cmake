@@ -1,7 +1,8 @@
 # velmor_qt_layer(NAME <lib> LINKS <libs...>)
 # Builds every *.cpp of the calling folder (except main.cpp and tests/) into a
 # static library, and every tests/*_test.cpp into a Qt Test program that CTest
-# runs offscreen.
+# runs offscreen, each with a settings folder of its own in the build tree (so
+# that no test reads or writes the user's real settings).
 function(velmor_qt_layer)
   cmake_parse_arguments(L "" "NAME" "LINKS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
@@ -29,6 +30,6 @@ function(velmor_qt_layer)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES
       LABELS gui
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-settings/${target}")
   endforeach()
 endfunction()

@@ -19,20 +19,39 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 using namespace velmor;
 
 namespace {
 
-// Calls `inspect` on the modal dialog as soon as one is open.
+// Calls `inspect` on the modal dialog as soon as one is open. Whatever modal
+// dialog is still open shortly after that (because a check in `inspect`
+// failed, or a warning came up on top) is closed, so a test never hangs.
 void whenModal(std::function<void(QWidget*)> inspect) {
     auto* timer = new QTimer(qApp);
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+    auto ticksAfter = std::make_shared<int>(-1);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect, ticksAfter] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (*ticksAfter < 0) {
+            if (!modal)
+                return;
+            *ticksAfter = 0;
+            inspect(modal);
+            return;
+        }
+        if (!modal || ++*ticksAfter > 500) {
             timer->stop();
             timer->deleteLater();
-            inspect(modal);
+            return;
+        }
+        if (*ticksAfter > 50) {
+            qWarning("a dialog stayed open: closing it");
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
         }
     });
     timer->start();
