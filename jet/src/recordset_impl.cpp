@@ -70,6 +70,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     } else if (viaIndex) {
         for (const RowPointer& p : *viaIndex)
             visit(p);
+    } else if (readOnly_ && !where && !ordered) {
+        walk_ = std::make_unique<TableWalk>(file, f, *table_);
     } else {
         scanTable(file, f, *table_, visit);
     }
@@ -101,9 +103,20 @@ void RecordsetImpl::refuseWrite() const
     throw Error(Code::Unsupported, "écriture non prise en charge");
 }
 
+bool RecordsetImpl::walkTo(long i) const
+{
+    while (i < 0 || size_t(i) >= rows_.size()) {
+        if (!walk_->next(rows_)) {
+            walk_.reset();
+            break;
+        }
+    }
+    return i >= 0 && size_t(i) < rows_.size();
+}
+
 void RecordsetImpl::requireRows() const
 {
-    if (rows_.empty())
+    if (!reach(0))
         throw Error(Code::NoCurrentRow, "aucun enregistrement : le jeu d'enregistrements est vide");
 }
 
@@ -116,6 +129,7 @@ void RecordsetImpl::moveFirst()
 void RecordsetImpl::moveLast()
 {
     requireRows();
+    finishWalk();
     position_ = long(rows_.size()) - 1;
 }
 
@@ -135,7 +149,7 @@ void RecordsetImpl::movePrevious()
     --position_;
 }
 
-const RowReader& RecordsetImpl::currentRow() const
+const RowReader& RecordsetImpl::loadCurrentRow() const
 {
     if (!hasCurrent())
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours");
@@ -167,6 +181,7 @@ Bookmark RecordsetImpl::bookmark() const
 
 void RecordsetImpl::setBookmark(Bookmark b)
 {
+    finishWalk();
     if (positions_.empty()) {
         positions_.reserve(rows_.size());
         for (size_t i = 0; i < rows_.size(); ++i)

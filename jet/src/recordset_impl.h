@@ -1,13 +1,18 @@
 // A dynaset: the locations (page, row) of the rows a table name or SELECT
 // selects, collected once when it opens; values are decoded from the file
-// only when asked for, column by column.
+// only when asked for, column by column. A read-only recordset on a whole
+// table collects them as it goes instead (page by page, as far as a move
+// needs), so that it shows its first row at once; recordCount(), moveLast()
+// and bookmarks finish the walk.
 #pragma once
 
 #include "database_impl.h"
 #include "row_codec.h"
 #include "sql.h"
+#include "table_walk.h"
 #include "jet/recordset.h"
 
+#include <memory>
 #include <unordered_map>
 
 namespace jet::detail {
@@ -22,10 +27,14 @@ public:
     const std::vector<ColumnInfo>& columns() const override { return columns_; }
     int columnIndex(const std::string& name) const override { return table_->columnIndex(name); }
 
-    bool bof() const override { return rows_.empty() || position_ < 0; }
-    bool eof() const override { return rows_.empty() || position_ >= long(rows_.size()); }
-    bool hasCurrent() const override { return !bof() && !eof(); }
-    long recordCount() const override { return long(rows_.size()); }
+    bool bof() const override { return !reach(0) || position_ < 0; }
+    bool eof() const override { return !reach(0) || (position_ >= 0 && !reach(position_)); }
+    bool hasCurrent() const override { return position_ >= 0 && reach(position_); }
+    long recordCount() const override
+    {
+        finishWalk();
+        return long(rows_.size());
+    }
 
     void moveFirst() override;
     void moveLast() override;
@@ -51,12 +60,29 @@ public:
 protected: // the writable dynaset (writable_recordset.h) builds on these
     [[noreturn]] void refuseWrite() const;
     void requireRows() const;
-    const RowReader& currentRow() const;
+    const RowReader& currentRow() const
+    {
+        if (loaded_ == position_ && loaded_ >= 0) [[likely]]
+            return reader_;
+        return loadCurrentRow();
+    }
+    // Whether row `i` (>= 0) exists, walking the table as far as needed.
+    bool reach(long i) const
+    {
+        if (size_t(i) < rows_.size()) [[likely]]
+            return true;
+        return walk_ && walkTo(i);
+    }
+    void finishWalk() const
+    {
+        if (walk_)
+            walkTo(-1);
+    }
 
     std::shared_ptr<Storage> storage_;
     std::shared_ptr<const TableDef> table_;
     std::vector<ColumnInfo> columns_;
-    std::vector<Bookmark> rows_;
+    mutable std::vector<Bookmark> rows_; // the rows known so far (all of them once walk_ is null)
     long position_ = 0;
     bool readOnly_ = true;
     Bookmark lastModified_;
@@ -64,6 +90,11 @@ protected: // the writable dynaset (writable_recordset.h) builds on these
     mutable RowReader reader_;
     mutable long loaded_ = -1;
     mutable std::unordered_map<uint64_t, long> positions_;
+
+private:
+    const RowReader& loadCurrentRow() const;
+    bool walkTo(long i) const; // i < 0: to the end
+    mutable std::unique_ptr<TableWalk> walk_; // null once every row is known
 };
 
 } // namespace jet::detail

@@ -99,8 +99,33 @@ char* putUcs2(char* out, const uint8_t* data, size_t count)
 
 } // namespace
 
+namespace {
+
+// True when no byte is zero or above 0x7F: compressed text that is plain
+// ASCII throughout, the same bytes in UTF-8.
+bool plainAscii(const uint8_t* data, size_t size)
+{
+    const uint64_t high = 0x8080808080808080ULL;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, data + i, 8);
+        if ((v & high) || ((v - 0x0101010101010101ULL) & ~v & high))
+            return false;
+    }
+    for (; i < size; ++i)
+        if (data[i] == 0 || data[i] >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
 std::string decodeUnicodeText(const uint8_t* data, size_t size)
 {
+    // The common case first: no switch to UCS-2 and nothing to encode.
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE && plainAscii(data + 2, size - 2))
+        return std::string(reinterpret_cast<const char*>(data + 2), size - 2);
     // Decoded into a scratch buffer first (at most 3 UTF-8 bytes per input
     // byte), so that the result is allocated once at its exact size.
     thread_local std::vector<char> scratch;

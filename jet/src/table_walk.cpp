@@ -1,0 +1,30 @@
+#include "table_walk.h"
+
+#include "usage_map.h"
+
+namespace jet::detail {
+
+TableWalk::TableWalk(const PageFile& file, const FormatInfo& format, const TableDef& table)
+    : file_(&file), f_(&format), owner_(table.page), pages_(readUsageMap(file, format, table.ownedPages))
+{
+}
+
+bool TableWalk::next(std::vector<Bookmark>& rows)
+{
+    while (nextPage_ < pages_.size()) {
+        const uint32_t pageNumber = pages_[nextPage_++];
+        const uint8_t* page = file_->page(pageNumber);
+        if (page[0] != kDataPage || le32(page + f_->dataOwner) != owner_)
+            continue;
+        const size_t before = rows.size();
+        const uint16_t count = dataPageRowCount(*file_, *f_, pageNumber, page);
+        for (uint16_t row = 0; row < count; ++row)
+            if (!(rowOffsetEntry(*f_, page, row) & kRowDeleted))
+                rows.push_back(Bookmark{pageNumber, row});
+        if (rows.size() > before)
+            return true;
+    }
+    return false;
+}
+
+} // namespace jet::detail
