@@ -46,7 +46,7 @@ std::vector<std::string> column(Recordset& rs, const std::string& name)
 
 } // namespace
 
-TEST(Recordset, OpensOnFirstRowAndMovesAsDaoDoes)
+TEST(Recordset, OpensOnFirstRowAndMovesThroughBothEnds)
 {
     REQUIRE_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
@@ -204,7 +204,7 @@ TEST(Recordset, SheetRowSources)
     EXPECT_EQ(count("SELECT * FROM velmor2001 WHERE client='L''Oréal'"), 2);
 }
 
-TEST(Recordset, WritesAreRefusedForNow)
+TEST(Recordset, ReadOnlyDatabaseRefusesWrites)
 {
     REQUIRE_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
@@ -226,4 +226,49 @@ TEST(Recordset, RecordsetOutlivesDatabase)
     }
     rs->moveLast();
     EXPECT_EQ(rs->value("naccordp").asText(), "P-2001-008");
+}
+
+// A whole-table recordset on a read-only database finds its rows page by page
+// as moves need them; every way through must still meet every row once.
+TEST(Recordset, RowsFoundPageByPageMatchTheFullCount)
+{
+    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    auto db = openFixture("velmor2001-big.mdb");
+    const long expected = long(db->table("tablep").rowCount);
+
+    auto forward = db->openRecordset("tablep");
+    std::set<jet::Bookmark> seen;
+    long walked = 0;
+    jet::Bookmark lastSeen;
+    int64_t lastId = 0;
+    while (!forward->eof()) {
+        seen.insert(forward->bookmark());
+        lastSeen = forward->bookmark();
+        lastId = forward->value("id").asInt();
+        ++walked;
+        forward->moveNext();
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(long(seen.size()), expected);
+    EXPECT_EQ(forward->recordCount(), expected);
+
+    // The count asked first, then the walk backwards from the last row.
+    auto backward = db->openRecordset("tablep");
+    EXPECT_EQ(backward->recordCount(), expected);
+    backward->moveLast();
+    long back = 0;
+    while (!backward->bof()) {
+        EXPECT_TRUE(seen.count(backward->bookmark()));
+        ++back;
+        backward->movePrevious();
+    }
+    EXPECT_EQ(back, expected);
+
+    // A bookmark of a row far down the table, set on a fresh recordset that
+    // has only seen its first page.
+    auto jump = db->openRecordset("tablep");
+    jump->setBookmark(lastSeen);
+    EXPECT_EQ(jump->bookmark(), lastSeen);
+    EXPECT_EQ(jump->value("id").asInt(), lastId);
+    EXPECT_EQ(jump->recordCount(), expected);
 }
