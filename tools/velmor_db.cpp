@@ -27,7 +27,7 @@ const char* kUsage =
     "                               écrit la table en CSV sur la sortie standard\n"
     "  query FICHIER \"SELECT ...\"   écrit en CSV les lignes d'une requête\n"
     "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
-    "  check FICHIER                vérifie chaque index de chaque table d'après ses lignes\n"
+    "  check FICHIER                vérifie pages, tables d'occupation, valeurs longues et index\n"
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
