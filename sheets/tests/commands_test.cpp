@@ -90,14 +90,9 @@ std::vector<std::string> column(const std::vector<StoredRow>& rows, const std::s
 
 } // namespace
 
-class CommandsTest : public QObject {
+class CommandsTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    std::unique_ptr<SettingsSandbox> sandbox;
-    std::unique_ptr<ScriptedDialogs> scripted;
-    std::unique_ptr<QMdiArea> area;
-    std::unique_ptr<SheetHost> host;
-    std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<testing::MemoryEngine> memory;
     Backend backend = Backend::Memory;
     QString dbPath;
@@ -172,26 +167,12 @@ class CommandsTest : public QObject {
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }
 
-    void init()
-    {
-        sandbox = std::make_unique<SettingsSandbox>();
-        scripted = std::make_unique<ScriptedDialogs>();
-        dir = std::make_unique<QTemporaryDir>();
-        area = std::make_unique<QMdiArea>();
-        area->resize(1024, 720);
-        area->show();
-        host = std::make_unique<SheetHost>(area.get());
-    }
+    void init() { openDesk(); }
 
     void cleanup()
     {
-        host.reset();
-        area.reset();
-        processDeletions();
+        closeDesk();
         memory.reset();
-        scripted.reset();
-        sandbox.reset();
-        dir.reset();
     }
 
     // The marker names the sheet at every click: 0 (or missing, or not a

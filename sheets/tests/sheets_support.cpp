@@ -1,5 +1,9 @@
 #include "sheets_support.h"
 
+#include "sheets/sheet_host.h"
+#include "shell/scripted_dialogs.h"
+#include "shell/settings_sandbox.h"
+
 #include "memory_db_support.h"
 
 #include "jet/database.h"
@@ -12,6 +16,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMdiArea>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace sheetstest {
@@ -185,6 +191,30 @@ void processDeletions()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+SheetDesk::SheetDesk() = default;
+SheetDesk::~SheetDesk() { closeDesk(); }
+
+void SheetDesk::openDesk()
+{
+    sandbox = std::make_unique<velmor::SettingsSandbox>();
+    scripted = std::make_unique<velmor::ScriptedDialogs>();
+    dir = std::make_unique<QTemporaryDir>();
+    area = std::make_unique<QMdiArea>();
+    area->resize(1024, 720);
+    area->show();
+    host = std::make_unique<velmor::SheetHost>(area.get());
+}
+
+void SheetDesk::closeDesk()
+{
+    host.reset();
+    area.reset();
+    processDeletions();
+    scripted.reset();
+    sandbox.reset();
+    dir.reset();
 }
 
 } // namespace sheetstest

@@ -16,6 +16,13 @@
 
 class QLineEdit;
 class QMdiArea;
+class QTemporaryDir;
+
+namespace velmor {
+class ScriptedDialogs;
+class SettingsSandbox;
+class SheetHost;
+} // namespace velmor
 
 namespace sheetstest {
 
@@ -59,5 +66,22 @@ void typeInto(QLineEdit* box, const QString& text);
 
 // Drops the windows whose close box was used (deferred deletion).
 void processDeletions();
+
+// What each sheets test starts from: a settings store of its own, scripted
+// dialogs, a scratch folder, and a shown document area with its sheet host.
+// A test class derives from it, calls openDesk() in init() and closeDesk()
+// in cleanup().
+struct SheetDesk {
+    SheetDesk();
+    ~SheetDesk();
+    void openDesk();
+    void closeDesk();
+
+    std::unique_ptr<velmor::SettingsSandbox> sandbox;
+    std::unique_ptr<velmor::ScriptedDialogs> scripted;
+    std::unique_ptr<QMdiArea> area;
+    std::unique_ptr<velmor::SheetHost> host;
+    std::unique_ptr<QTemporaryDir> dir;
+};
 
 } // namespace sheetstest

@@ -53,14 +53,9 @@ T* child(QWidget* parent, const char* name)
 
 } // namespace
 
-class SheetsTest : public QObject {
+class SheetsTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    std::unique_ptr<SettingsSandbox> sandbox;
-    std::unique_ptr<ScriptedDialogs> scripted;
-    std::unique_ptr<QMdiArea> area;
-    std::unique_ptr<SheetHost> host;
-    std::unique_ptr<QTemporaryDir> dir;
 
     // A writable copy of a fixture, stored as the database path; skips the
     // test when the fixtures are not there.
@@ -96,26 +91,9 @@ private slots:
         installFontSubstitutes();
     }
 
-    void init()
-    {
-        sandbox = std::make_unique<SettingsSandbox>();
-        scripted = std::make_unique<ScriptedDialogs>();
-        dir = std::make_unique<QTemporaryDir>();
-        area = std::make_unique<QMdiArea>();
-        area->resize(1024, 720);
-        area->show();
-        host = std::make_unique<SheetHost>(area.get());
-    }
+    void init() { openDesk(); }
 
-    void cleanup()
-    {
-        host.reset();
-        area.reset();
-        processDeletions();
-        scripted.reset();
-        sandbox.reset();
-        dir.reset();
-    }
+    void cleanup() { closeDesk(); }
 
     void returnSheetControls()
     {

@@ -24,14 +24,9 @@ using namespace velmor;
 using namespace sheetstest;
 using Sheet = SheetHost::Sheet;
 
-class SwitchingTest : public QObject {
+class SwitchingTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    std::unique_ptr<SettingsSandbox> sandbox;
-    std::unique_ptr<ScriptedDialogs> scripted;
-    std::unique_ptr<QMdiArea> area;
-    std::unique_ptr<SheetHost> host;
-    std::unique_ptr<QTemporaryDir> dir;
 
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
     void setOption(const char* key, const QString& value) { settings::save("option", "option", key, value); }
@@ -65,26 +60,9 @@ class SwitchingTest : public QObject {
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }
 
-    void init()
-    {
-        sandbox = std::make_unique<SettingsSandbox>();
-        scripted = std::make_unique<ScriptedDialogs>();
-        dir = std::make_unique<QTemporaryDir>();
-        area = std::make_unique<QMdiArea>();
-        area->resize(1024, 720);
-        area->show();
-        host = std::make_unique<SheetHost>(area.get());
-    }
+    void init() { openDesk(); }
 
-    void cleanup()
-    {
-        host.reset();
-        area.reset();
-        processDeletions();
-        scripted.reset();
-        sandbox.reset();
-        dir.reset();
-    }
+    void cleanup() { closeDesk(); }
 
     void markerValues()
     {
