@@ -182,15 +182,15 @@ void MainWindow::buildToolbar() {
 
     int left = firstButtonLeft;
     QPushButton* previous = nullptr;
-    for (const ButtonSpec& spec : specs) {
-        auto* button = new QPushButton(spec.caption, bar);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setToolTip(spec.toolTip);
+    for (const ButtonSpec& entry : specs) {
+        auto* button = new QPushButton(entry.caption, bar);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setToolTip(entry.toolTip);
         button->setAutoDefault(false);
-        button->setGeometry(left, buttonTop, twips(spec.widthTwips), buttonHeight);
-        this->*(spec.member) = button;
+        button->setGeometry(left, buttonTop, twips(entry.widthTwips), buttonHeight);
+        this->*(entry.member) = button;
         left +=
-            twips(spec.widthTwips) + (spec.member == &MainWindow::Command3 ? wideGap : buttonGap);
+            twips(entry.widthTwips) + (entry.member == &MainWindow::Command3 ? wideGap : buttonGap);
         if (previous)
             setTabOrder(previous, button);
         previous = button;

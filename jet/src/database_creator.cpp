@@ -497,8 +497,8 @@ void writeSkeleton(const std::string& path, int fd)
     pages[4] = buildDefinition(queries);
     pages[5] = buildDefinition(relationships);
     const std::pair<uint32_t, const TableSpec*> owners[] = {{2, &objects}, {3, &aces}, {4, &queries}, {5, &relationships}};
-    for (auto [tdef, spec] : owners) {
-        for (const IdxSpec& x : spec->indexes) {
+    for (auto [tdef, wanted] : owners) {
+        for (const IdxSpec& x : wanted->indexes) {
             uint8_t* p = pages[x.root].data();
             p[0] = 0x04;
             p[1] = 0x01;
@@ -562,26 +562,26 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
     if (columns.empty() || columns.size() > 255)
         throw Error(Code::InvalidValue, "une table doit avoir de 1 à 255 colonnes : « " + name + " »");
     TableSpec t;
-    for (const ColumnSpec& spec : columns) {
-        if (spec.name.empty() || spec.name.size() > 64)
-            throw Error(Code::InvalidValue, "nom de colonne invalide : « " + spec.name + " »");
+    for (const ColumnSpec& wanted : columns) {
+        if (wanted.name.empty() || wanted.name.size() > 64)
+            throw Error(Code::InvalidValue, "nom de colonne invalide : « " + wanted.name + " »");
         for (const ColSpec& other : t.columns)
-            if (sameName(other.name, spec.name))
-                throw Error(Code::InvalidValue, "colonne en double : « " + spec.name + " »");
-        switch (spec.type) {
+            if (sameName(other.name, wanted.name))
+                throw Error(Code::InvalidValue, "colonne en double : « " + wanted.name + " »");
+        switch (wanted.type) {
         case ColumnType::Complex:
         case ColumnType::Numeric:
             throw Error(Code::Unsupported, "type de colonne non pris en charge à la création : " +
-                                               std::string(columnTypeName(spec.type)));
+                                               std::string(columnTypeName(wanted.type)));
         default: break;
         }
-        if (spec.type == ColumnType::Text && (spec.maxChars < 1 || spec.maxChars > 255))
-            throw Error(Code::InvalidValue, "longueur de texte invalide pour « " + spec.name + " » (1 à 255)");
-        ColSpec c = column(spec.name, spec.type, false, spec.maxChars);
-        if (spec.autonumber) {
-            if (spec.type != ColumnType::Long)
+        if (wanted.type == ColumnType::Text && (wanted.maxChars < 1 || wanted.maxChars > 255))
+            throw Error(Code::InvalidValue, "longueur de texte invalide pour « " + wanted.name + " » (1 à 255)");
+        ColSpec c = column(wanted.name, wanted.type, false, wanted.maxChars);
+        if (wanted.autonumber) {
+            if (wanted.type != ColumnType::Long)
                 throw Error(Code::InvalidValue, "numérotation automatique réservée aux entiers longs : « " +
-                                                    spec.name + " »");
+                                                    wanted.name + " »");
             c.flags |= 0x04;
         }
         t.columns.push_back(c);

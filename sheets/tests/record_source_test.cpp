@@ -957,16 +957,16 @@ private slots:
             auto db = jet::Database::create(QFile::encodeName(created).toStdString());
             std::vector<jet::ColumnSpec> columns;
             for (const char* c : returnColumns) {
-                jet::ColumnSpec spec;
-                spec.name = c;
+                jet::ColumnSpec col;
+                col.name = c;
                 const QByteArray name(c);
                 if (name.startsWith("date"))
-                    spec.type = jet::ColumnType::DateTime;
+                    col.type = jet::ColumnType::DateTime;
                 else if (name == "intervention")
-                    spec.type = jet::ColumnType::Memo;
+                    col.type = jet::ColumnType::Memo;
                 else
-                    spec.maxChars = name == "motif" ? 255 : 50;
-                columns.push_back(spec);
+                    col.maxChars = name == "motif" ? 255 : 50;
+                columns.push_back(col);
             }
             db->createTable("velmor2001", columns);
         } catch (const jet::Error& e) {
