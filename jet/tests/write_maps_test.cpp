@@ -21,27 +21,9 @@ using namespace writetest;
 
 namespace {
 
-std::vector<std::vector<std::string>> ourRows(const std::string& file, const std::string& table)
-{
-    auto db = Database::open(file, OpenMode::ReadOnly);
-    auto rs = db->openRecordset(table);
-    std::vector<std::vector<std::string>> rows;
-    if (rs->recordCount() == 0)
-        return rows;
-    rs->moveFirst();
-    while (!rs->eof()) {
-        std::vector<std::string> row;
-        for (size_t i = 0; i < rs->columns().size(); ++i)
-            row.push_back(rs->value(int(i)).toString());
-        rows.push_back(row);
-        rs->moveNext();
-    }
-    return rows;
-}
-
 void expectReadersAgree(const std::string& file, const std::string& table)
 {
-    auto ours = ourRows(file, table);
+    auto ours = readBack(file, table);
     auto theirs = mdbExport(file, table);
     ASSERT_FALSE(theirs.empty());
     theirs.erase(theirs.begin());

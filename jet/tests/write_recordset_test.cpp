@@ -34,25 +34,6 @@ std::string repeatText(const std::string& piece, size_t chars)
     return out;
 }
 
-// The rows of a table as our own reader returns them, values as text.
-std::vector<std::vector<std::string>> readBack(const std::string& file, const std::string& table)
-{
-    auto db = Database::open(file, OpenMode::ReadOnly);
-    auto rs = db->openRecordset(table);
-    std::vector<std::vector<std::string>> rows;
-    if (rs->recordCount() == 0)
-        return rows;
-    rs->moveFirst();
-    while (!rs->eof()) {
-        std::vector<std::string> row;
-        for (size_t i = 0; i < rs->columns().size(); ++i)
-            row.push_back(rs->value(int(i)).toString());
-        rows.push_back(row);
-        rs->moveNext();
-    }
-    return rows;
-}
-
 // Both readers agree on every row (mdb-export writes NULL and "" alike).
 void expectSameAsMdbtools(const std::string& file, const std::string& table)
 {

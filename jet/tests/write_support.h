@@ -2,6 +2,9 @@
 // table back with mdbtools' mdb-export.
 #pragma once
 
+#include "jet/database.h"
+#include "jet/recordset.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -127,6 +130,25 @@ inline std::vector<std::vector<std::string>> mdbExport(const std::string& file, 
     std::string out = runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' " + shellQuote(file) + " " +
                                  shellQuote(table) + " 2>/dev/null");
     return parseCsv(out);
+}
+
+// The rows of a table as our own reader returns them, values as text.
+inline std::vector<std::vector<std::string>> readBack(const std::string& file, const std::string& table)
+{
+    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto rs = db->openRecordset(table);
+    std::vector<std::vector<std::string>> rows;
+    if (rs->recordCount() == 0)
+        return rows;
+    rs->moveFirst();
+    while (!rs->eof()) {
+        std::vector<std::string> row;
+        for (size_t i = 0; i < rs->columns().size(); ++i)
+            row.push_back(rs->value(int(i)).toString());
+        rows.push_back(row);
+        rs->moveNext();
+    }
+    return rows;
 }
 
 } // namespace writetest
