@@ -7,7 +7,7 @@ namespace jet::writer {
 
 void recoverIfNeeded(const std::string& path)
 {
-    if (!journalExists(path) || !PageStore::whyNotWritable(path).empty())
+    if (!journalPending(path) || !PageStore::whyNotWritable(path).empty())
         return;
     PageStore store(path);
     store.recover();

@@ -2,8 +2,13 @@
 
 #include "jet/status.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,18 +17,36 @@ namespace jet::writer {
 
 namespace {
 
-constexpr char kMagic[8] = {'V', 'L', 'M', 'R', 'J', 'N', 'L', '1'};
-constexpr size_t kHeaderSize = 32;
+constexpr char kMagic[8] = {'V', 'L', 'M', 'R', 'J', 'N', 'L', '2'};
+constexpr size_t kHeaderSize = 48;
+constexpr size_t kRecordHeaderSize = 24;
 
-uint32_t checksum(const uint8_t* data, size_t size, uint32_t seed)
+// Header: magic, u32 page size, u32 page count, u64 length before, u64
+// length after, u64 salt, u64 hash of the 40 bytes before it.
+// Record: u32 page number, u32 1 when the original follows, u64 hash of the
+// new bytes, u64 hash of the record (salted, so that a record left over from
+// an earlier, longer journal never passes for one of this journal's), then
+// the original bytes.
+
+uint64_t mix(uint64_t h, uint64_t word)
 {
-    // FNV-1a, enough to tell a torn record from a whole one.
-    uint32_t h = 2166136261u ^ seed;
-    for (size_t i = 0; i < size; ++i) {
-        h ^= data[i];
-        h *= 16777619u;
+    h ^= word;
+    h *= 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+}
+
+uint64_t hashBytes(const uint8_t* data, size_t size, uint64_t seed)
+{
+    uint64_t h = mix(0x243F6A8885A308D3ull, seed ^ size);
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        h = mix(h, word);
     }
-    return h;
+    for (; i < size; ++i)
+        h = mix(h, data[i]);
+    return mix(h, 0x13198A2E03707344ull);
 }
 
 void put32(uint8_t* p, uint32_t v)
@@ -45,23 +68,26 @@ uint64_t get64(const uint8_t* p)
     return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32;
 }
 
+uint64_t newSalt()
+{
+    static std::atomic<uint64_t> counter{0};
+    static const uint64_t base = [] {
+        std::random_device device;
+        return uint64_t(device()) << 32 ^ device();
+    }();
+    uint64_t now = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    return mix(base ^ uint64_t(::getpid()), now + counter.fetch_add(1));
+}
+
+uint64_t recordHash(const uint8_t* record, size_t originalSize, uint64_t salt)
+{
+    uint64_t h = hashBytes(record, 16, salt);
+    return originalSize ? hashBytes(record + kRecordHeaderSize, originalSize, h) : h;
+}
+
 [[noreturn]] void ioFailure(const std::string& what, const std::string& path)
 {
     throw Error(Code::IoError, what + " : " + path + " (" + std::strerror(errno) + ")");
-}
-
-void writeAll(int fd, const uint8_t* data, size_t size, const std::string& path)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ioFailure("écriture du journal impossible", path);
-        }
-        data += n;
-        size -= size_t(n);
-    }
 }
 
 std::string directoryOf(const std::string& path)
@@ -90,112 +116,209 @@ std::string journalPath(const std::string& databasePath)
     return databasePath + "-journal";
 }
 
-bool journalExists(const std::string& databasePath)
-{
-    struct stat st;
-    return ::stat(journalPath(databasePath).c_str(), &st) == 0;
-}
-
-void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize,
+void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize, uint64_t newSize,
                   const std::vector<JournalPage>& pages)
 {
     const std::string path = journalPath(databasePath);
-    std::vector<uint8_t> buffer(kHeaderSize + pages.size() * (8 + size_t(pageSize)));
+    size_t total = kHeaderSize;
+    for (const JournalPage& page : pages)
+        total += kRecordHeaderSize + (page.original ? pageSize : 0);
+    std::vector<uint8_t> buffer(total);
     uint8_t* h = buffer.data();
+    const uint64_t salt = newSalt();
     std::memcpy(h, kMagic, 8);
     put32(h + 8, pageSize);
     put32(h + 12, uint32_t(pages.size()));
     put64(h + 16, originalSize);
-    put32(h + 24, checksum(h, 24, 0));
+    put64(h + 24, newSize);
+    put64(h + 32, salt);
+    put64(h + 40, hashBytes(h, 40, 0));
     uint8_t* p = h + kHeaderSize;
     for (const JournalPage& page : pages) {
+        const size_t body = page.original ? pageSize : 0;
         put32(p, page.number);
-        std::memcpy(p + 8, page.original, pageSize);
-        put32(p + 4, checksum(p + 8, pageSize, page.number));
-        p += 8 + pageSize;
+        put32(p + 4, page.original ? 1 : 0);
+        put64(p + 8, hashBytes(page.current, pageSize, page.number));
+        if (page.original)
+            std::memcpy(p + kRecordHeaderSize, page.original, pageSize);
+        put64(p + 16, recordHash(p, body, salt));
+        p += kRecordHeaderSize + body;
     }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // The file is rewritten in place when it is there already: then only its
+    // content needs the flush. A new file also needs its folder flushed.
+    bool created = true;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    }
     if (fd < 0)
         ioFailure("création du journal impossible", path);
     try {
-        writeAll(fd, buffer.data(), buffer.size(), path);
+        size_t done = 0;
+        while (done < buffer.size()) {
+            ssize_t n = ::pwrite(fd, buffer.data() + done, buffer.size() - done, off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                ioFailure("écriture du journal impossible", path);
+            done += size_t(n);
+        }
         if (::fdatasync(fd) != 0)
             ioFailure("écriture du journal impossible", path);
     } catch (...) {
+        // Nothing of the database was touched: the journal only needs to
+        // stop looking unfinished.
+        static const uint8_t zeros[8] = {};
+        (void)::pwrite(fd, zeros, sizeof zeros, 0);
         ::close(fd);
-        ::unlink(path.c_str());
         throw;
     }
     ::close(fd);
-    syncDirectory(path);
+    if (created)
+        syncDirectory(path);
 }
 
-void removeJournal(const std::string& databasePath)
+void finishJournal(const std::string& databasePath)
 {
     const std::string path = journalPath(databasePath);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        ioFailure("suppression du journal impossible", path);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        ioFailure("mise à jour du journal impossible", path);
+    static const uint8_t zeros[8] = {};
+    ssize_t n = ::pwrite(fd, zeros, sizeof zeros, 0);
+    ::close(fd);
+    if (n != ssize_t(sizeof zeros))
+        ioFailure("mise à jour du journal impossible", path);
 }
 
-bool recoverFromJournal(int fd, const std::string& databasePath)
+namespace {
+
+bool readFile(const std::string& path, std::vector<uint8_t>& data, size_t limit)
 {
-    const std::string path = journalPath(databasePath);
-    int jfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (jfd < 0) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         if (errno == ENOENT)
             return false;
         ioFailure("lecture du journal impossible", path);
     }
     struct stat st;
-    if (::fstat(jfd, &st) != 0) {
-        ::close(jfd);
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
         ioFailure("lecture du journal impossible", path);
     }
-    std::vector<uint8_t> data(size_t(st.st_size));
+    data.resize(std::min<size_t>(size_t(st.st_size), limit));
     size_t got = 0;
     while (got < data.size()) {
-        ssize_t n = ::read(jfd, data.data() + got, data.size() - got);
+        ssize_t n = ::pread(fd, data.data() + got, data.size() - got, off_t(got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += size_t(n);
     }
-    ::close(jfd);
+    ::close(fd);
     data.resize(got);
+    return true;
+}
 
-    // A journal whose header is torn was never complete, so the file was not
-    // touched yet: there is nothing to restore.
-    if (data.size() >= kHeaderSize && std::memcmp(data.data(), kMagic, 8) == 0 &&
-        get32(data.data() + 24) == checksum(data.data(), 24, 0)) {
-        const uint32_t pageSize = get32(data.data() + 8);
-        const uint32_t count = get32(data.data() + 12);
-        const uint64_t originalSize = get64(data.data() + 16);
-        const uint8_t* p = data.data() + kHeaderSize;
-        const uint8_t* end = data.data() + data.size();
-        for (uint32_t i = 0; i < count; ++i) {
-            if (p + 8 + pageSize > end)
-                break;
-            uint32_t number = get32(p);
-            if (get32(p + 4) != checksum(p + 8, pageSize, number))
-                break;
-            off_t offset = off_t(number) * pageSize;
-            if (::pwrite(fd, p + 8, pageSize, offset) != ssize_t(pageSize))
-                ioFailure("restauration depuis le journal impossible", databasePath);
-            p += 8 + pageSize;
-        }
-        struct stat dbst;
-        if (::fstat(fd, &dbst) == 0 && uint64_t(dbst.st_size) > originalSize) {
-            if (::ftruncate(fd, off_t(originalSize)) != 0)
-                ioFailure("restauration depuis le journal impossible", databasePath);
-        }
-        if (::fsync(fd) != 0)
-            ioFailure("restauration depuis le journal impossible", databasePath);
+bool headerUnfinished(const std::vector<uint8_t>& data)
+{
+    return data.size() >= kHeaderSize && std::memcmp(data.data(), kMagic, 8) == 0
+           && get64(data.data() + 40) == hashBytes(data.data(), 40, 0);
+}
+
+struct Record {
+    uint32_t number;
+    uint64_t newHash;
+    const uint8_t* original; // nullptr for an appended page
+};
+
+// The records of a whole journal; false when any of them is torn.
+bool readRecords(const std::vector<uint8_t>& data, uint32_t pageSize, std::vector<Record>& out)
+{
+    const uint32_t count = get32(data.data() + 12);
+    const uint64_t salt = get64(data.data() + 32);
+    size_t at = kHeaderSize;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (data.size() - at < kRecordHeaderSize)
+            return false;
+        const uint8_t* p = data.data() + at;
+        const uint32_t flags = get32(p + 4);
+        if (flags > 1)
+            return false;
+        const size_t body = flags ? pageSize : 0;
+        if (data.size() - at - kRecordHeaderSize < body || get64(p + 16) != recordHash(p, body, salt))
+            return false;
+        out.push_back({get32(p), get64(p + 8), flags ? p + kRecordHeaderSize : nullptr});
+        at += kRecordHeaderSize + body;
     }
+    return true;
+}
+
+bool pageHolds(int fd, uint32_t number, uint32_t pageSize, uint64_t hash, std::vector<uint8_t>& scratch)
+{
+    scratch.resize(pageSize);
+    ssize_t n = ::pread(fd, scratch.data(), pageSize, off_t(uint64_t(number) * pageSize));
+    return n == ssize_t(pageSize) && hashBytes(scratch.data(), pageSize, number) == hash;
+}
+
+} // namespace
+
+bool journalPending(const std::string& databasePath)
+{
+    std::vector<uint8_t> header;
+    return readFile(journalPath(databasePath), header, kHeaderSize) && headerUnfinished(header);
+}
+
+bool recoverFromJournal(int fd, const std::string& databasePath)
+{
+    const std::string path = journalPath(databasePath);
+    std::vector<uint8_t> data;
+    if (!readFile(path, data, kHeaderSize) || !headerUnfinished(data))
+        return false;
+    if (!readFile(path, data, SIZE_MAX) || !headerUnfinished(data))
+        return false;
+    const uint32_t pageSize = get32(data.data() + 8);
+    const uint64_t originalSize = get64(data.data() + 16);
+    const uint64_t newSize = get64(data.data() + 24);
+    std::vector<Record> records;
+    bool restored = false;
+    if (pageSize != 0 && pageSize <= 65536 && readRecords(data, pageSize, records)) {
+        // The journal is whole, so the writer may have begun on the file.
+        // It finished when every page holds its new bytes.
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
+            ioFailure("lecture impossible", databasePath);
+        bool whole = uint64_t(st.st_size) >= newSize;
+        std::vector<uint8_t> scratch;
+        for (size_t i = 0; whole && i < records.size(); ++i)
+            whole = pageHolds(fd, records[i].number, pageSize, records[i].newHash, scratch);
+        if (!whole) {
+            for (const Record& r : records) {
+                if (!r.original)
+                    continue;
+                if (::pwrite(fd, r.original, pageSize, off_t(uint64_t(r.number) * pageSize)) != ssize_t(pageSize))
+                    ioFailure("restauration depuis le journal impossible", databasePath);
+            }
+            if (uint64_t(st.st_size) > originalSize && ::ftruncate(fd, off_t(originalSize)) != 0)
+                ioFailure("restauration depuis le journal impossible", databasePath);
+            if (::fsync(fd) != 0)
+                ioFailure("restauration depuis le journal impossible", databasePath);
+            restored = true;
+        }
+    }
+    finishJournal(databasePath);
+    return restored;
+}
+
+void removeFinishedJournal(const std::string& databasePath)
+{
+    if (journalPending(databasePath))
+        return;
+    const std::string path = journalPath(databasePath);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         ioFailure("suppression du journal impossible", path);
-    syncDirectory(path);
-    return true;
 }
 
 } // namespace jet::writer

@@ -1,16 +1,29 @@
 // Rollback journal of a write: FILE-journal beside the database.
 //
-// Before a write changes any page of the file, the original bytes of every
-// page it changes are written to the journal and flushed; then the pages are
-// written to the file and flushed; then the journal is removed. A journal
-// found when a writer takes the file's lock is what a crashed writer left
-// behind: its pages are copied back and the file is cut to its former length,
-// which restores the file exactly as it was before that write began.
+// Every write goes through the same steps, under the file's exclusive lock:
+//  1. the journal is written and flushed: for each page the write changes,
+//     its original bytes (none for pages the write appends) and a hash of
+//     its new bytes, plus the file's length before and after;
+//  2. the pages are written to the file and the file is flushed;
+//  3. the journal is marked finished (its first bytes cleared, no flush).
+//
+// A journal that is not marked finished is what a writer that died (or a
+// machine that lost power) left behind. Recovery then decides from the file
+// itself: when every page already holds its new bytes, the write reached the
+// disk whole and is kept; otherwise the originals are copied back and the
+// file is cut to its former length, which restores it exactly as it was
+// before that write began. A journal that is not whole (torn while it was
+// being written) means the file was not touched yet: nothing is restored.
+// So a write that returned is never undone, and a write that did not return
+// is either whole or absent.
+//
+// The journal file stays between writes while a writer has the database
+// open (rewriting it in place costs one flush; creating it costs two), and
+// is removed when the writer closes the database.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace jet::writer {
@@ -19,22 +32,27 @@ std::string journalPath(const std::string& databasePath);
 
 struct JournalPage {
     uint32_t number;
-    const uint8_t* original; // pageSize bytes
+    const uint8_t* original; // pageSize bytes; nullptr for a page the write appends
+    const uint8_t* current;  // pageSize bytes: what the write puts there
 };
 
-// Writes and flushes the journal of a write that will change `pages` of a
-// file whose length is `originalSize`. Throws Error(IoError).
-void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize,
+// Writes and flushes the journal of a write that changes `pages` of a file
+// whose length is `originalSize` and will be `newSize`. Throws Error(IoError).
+void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize, uint64_t newSize,
                   const std::vector<JournalPage>& pages);
 
-// Removes the journal (after the file itself was flushed).
-void removeJournal(const std::string& databasePath);
+// Marks the journal finished once the file itself was flushed.
+void finishJournal(const std::string& databasePath);
 
-bool journalExists(const std::string& databasePath);
+// True when a journal that is not marked finished lies beside the file.
+bool journalPending(const std::string& databasePath);
 
-// Restores the file from a leftover journal, if there is one, and removes the
-// journal. `fd` is the database opened for writing, under the write lock.
-// Returns true when a journal was found.
+// Restores the file from an unfinished journal, if there is one, and marks
+// it finished. `fd` is the database opened for writing, under the write
+// lock. Returns true when pages were copied back.
 bool recoverFromJournal(int fd, const std::string& databasePath);
+
+// Removes a finished journal (under the write lock, when the writer closes).
+void removeFinishedJournal(const std::string& databasePath);
 
 } // namespace jet::writer

@@ -80,6 +80,16 @@ PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), read
 
 PageStore::~PageStore()
 {
+    // The journal is kept between writes; the last step of the writer is to
+    // take it away, unless another process is writing right now (it will be
+    // removed by whoever closes the file last).
+    if (!readOnly_ && lock_ && !lock_->held() && lock_->tryLockExclusive()) {
+        try {
+            removeFinishedJournal(path_);
+        } catch (const Error&) {
+        }
+        lock_->unlock();
+    }
     lock_.reset();
     if (fd_ >= 0)
         ::close(fd_);
@@ -87,7 +97,7 @@ PageStore::~PageStore()
 
 bool PageStore::recover()
 {
-    if (!journalExists(path_))
+    if (!journalPending(path_))
         return false;
     lock_->lockExclusive();
     bool restored = false;
@@ -176,36 +186,31 @@ void Transaction::commit()
 {
     if (committed_)
         return;
-    std::vector<JournalPage> originals;
-    bool anyDirty = false;
+    std::vector<JournalPage> changed;
     for (auto& [number, e] : pages_) {
-        if (!e.dirty)
-            continue;
-        anyDirty = true;
-        if (!e.fresh)
-            originals.push_back({number, e.original.data()});
+        if (e.dirty)
+            changed.push_back({number, e.fresh ? nullptr : e.original.data(), e.data.data()});
     }
-    if (!anyDirty) {
+    if (changed.empty()) {
         committed_ = true;
         return;
     }
     if (store_.readOnly())
         throw Error(Code::ReadOnly, "fichier ouvert en lecture seule : " + store_.path());
-    writeJournal(store_.path(), pageSize_, originalSize_, originals);
-    for (auto& [number, e] : pages_) {
-        if (e.dirty)
-            writeExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
-    }
+    const uint64_t newSize = uint64_t(pageCount_) * pageSize_;
+    writeJournal(store_.path(), pageSize_, originalSize_, newSize, changed);
+    for (const JournalPage& page : changed)
+        writeExactly(store_.fd(), page.current, pageSize_, uint64_t(page.number) * pageSize_, store_.path());
     if (::fdatasync(store_.fd()) != 0)
         ioFailure("écriture impossible", store_.path());
-    removeJournal(store_.path());
+    finishJournal(store_.path());
     committed_ = true;
     for (auto& [number, e] : pages_) {
         e.dirty = false;
         e.fresh = false;
         e.original.clear();
     }
-    originalSize_ = uint64_t(pageCount_) * pageSize_;
+    originalSize_ = newSize;
 }
 
 } // namespace jet::writer

@@ -7,8 +7,8 @@
 // behind, and then reads pages afresh from the file, so that it sees every
 // change another process made. Changed pages stay in memory until commit():
 // the originals go to the journal (flushed), the pages to the file (flushed),
-// then the journal is removed and the lock released. A transaction that is
-// destroyed without commit() leaves the file untouched.
+// then the journal is marked finished and the lock released (journal.h). A
+// transaction that is destroyed without commit() leaves the file untouched.
 #pragma once
 
 #include "file_lock.h"

@@ -4,6 +4,7 @@
 //    every row whose update() had returned is there;
 //  - two children add 1,000 rows each to the same file at the same time;
 //    afterwards there are exactly 2,000 new rows and the check passes.
+#include "journal.h"
 #include "write_support.h"
 
 #include "jet/check.h"
@@ -133,7 +134,7 @@ TEST(WriteCrash, KilledWritersLoseNothingThatWasCommitted)
         }
         ::close(fds[0]);
         next += 1; // a row written but not acknowledged may exist: never reuse its number
-        if (std::filesystem::exists(file + "-journal"))
+        if (writer::journalPending(file))
             ++killedWithJournal;
 
         // Opening restores the file; then it must be whole.

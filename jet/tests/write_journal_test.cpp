@@ -1,7 +1,12 @@
-// The rollback journal on its own: a journal left by a writer that died
-// after flushing it (the file half written and grown) restores the file
-// exactly; a torn journal (the writer died while writing it, before any
-// page of the file changed) is dropped and the file left as it is.
+// The rollback journal on its own, in the states a crash or a power loss can
+// leave it in:
+//  - whole, the file half written and grown: the file is restored exactly;
+//  - whole, the file entirely written (only the "finished" mark was lost):
+//    the write is kept;
+//  - torn (the writer died while writing it, before any page of the file
+//    changed), including records left over from an earlier, longer journal:
+//    the file is left as it is;
+//  - finished: nothing happens, and the writer removes it when it closes.
 #include "journal.h"
 #include "write_support.h"
 
@@ -19,10 +24,20 @@ using namespace jet;
 
 namespace {
 
+constexpr uint32_t kPage = 4096;
+
 std::string readAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAt(const std::string& path, const std::string& bytes, off_t offset)
+{
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
+    ::close(fd);
 }
 
 std::string makeDatabase(const std::filesystem::path& dir)
@@ -40,55 +55,120 @@ std::string makeDatabase(const std::filesystem::path& dir)
     return file;
 }
 
+const uint8_t* bytesOf(const std::string& s, uint32_t page)
+{
+    return reinterpret_cast<const uint8_t*>(s.data()) + size_t(page) * kPage;
+}
+
+// A write of pages 1, 2, 6 and 14 plus one appended page, as a writer would
+// journal it: the originals from `before`, the new bytes from `after`.
+struct PlannedWrite {
+    std::string before, after;
+    std::vector<writer::JournalPage> pages;
+    PlannedWrite(const std::string& original, char fill) : before(original), after(original)
+    {
+        after.append(kPage, fill);
+        for (uint32_t n : {1u, 2u, 6u, 14u})
+            std::fill_n(after.begin() + n * kPage, kPage, fill);
+        for (uint32_t n : {1u, 2u, 6u, 14u})
+            pages.push_back({n, bytesOf(before, n), bytesOf(after, n)});
+        uint32_t appended = uint32_t(original.size() / kPage);
+        pages.push_back({appended, nullptr, bytesOf(after, appended)});
+    }
+    void journal(const std::string& file) const
+    {
+        writer::writeJournal(file, kPage, before.size(), after.size(), pages);
+    }
+};
+
 } // namespace
 
-TEST(WriteJournal, LeftoverJournalRestoresTheFile)
+TEST(WriteJournal, HalfWrittenFileIsRestoredExactly)
 {
     auto dir = writetest::scratchDir();
     std::string file = makeDatabase(dir);
     const std::string original = readAll(file);
-    const uint32_t pageSize = 4096;
-    std::vector<writer::JournalPage> pages;
-    for (uint32_t n : {1u, 2u, 6u, 14u})
-        pages.push_back({n, reinterpret_cast<const uint8_t*>(original.data()) + n * pageSize});
-    writer::writeJournal(file, pageSize, original.size(), pages);
-    // The writer then changed those pages and grew the file before dying.
-    int fd = ::open(file.c_str(), O_RDWR);
-    std::vector<uint8_t> junk(pageSize, 0xAB);
-    for (const auto& p : pages)
-        ASSERT_EQ(::pwrite(fd, junk.data(), pageSize, off_t(p.number) * pageSize), ssize_t(pageSize));
-    ASSERT_EQ(::pwrite(fd, junk.data(), pageSize, off_t(original.size())), ssize_t(pageSize));
-    ::close(fd);
-    ASSERT_TRUE(writer::journalExists(file));
+    PlannedWrite w(original, '\xAB');
+    w.journal(file);
+    // The writer changed two of the pages and grew the file, then died.
+    writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
+    writeAt(file, w.after.substr(original.size()), off_t(original.size()));
+    ASSERT_TRUE(writer::journalPending(file));
 
     auto db = Database::open(file, OpenMode::ReadOnly);
-    EXPECT_FALSE(writer::journalExists(file));
+    EXPECT_FALSE(writer::journalPending(file));
     EXPECT_EQ(readAll(file), original);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
 }
 
-TEST(WriteJournal, TornJournalIsDroppedAndTheFileKept)
+TEST(WriteJournal, WholeWriteWhoseFinishWasLostIsKept)
 {
     auto dir = writetest::scratchDir();
     std::string file = makeDatabase(dir);
     const std::string original = readAll(file);
-    std::vector<writer::JournalPage> pages = {{2, reinterpret_cast<const uint8_t*>(original.data()) + 2 * 4096}};
-    writer::writeJournal(file, 4096, original.size(), pages);
-    // Cut the journal inside its header: it was never complete.
-    ASSERT_EQ(::truncate(writer::journalPath(file).c_str(), 20), 0);
-    auto db = Database::open(file, OpenMode::ReadWrite);
-    EXPECT_FALSE(writer::journalExists(file));
-    EXPECT_EQ(readAll(file), original);
-    // A journal cut inside a page record keeps the whole records before it.
-    std::vector<writer::JournalPage> two = {{1, reinterpret_cast<const uint8_t*>(original.data()) + 4096},
-                                            {2, reinterpret_cast<const uint8_t*>(original.data()) + 2 * 4096}};
-    writer::writeJournal(file, 4096, original.size(), two);
-    ASSERT_EQ(::truncate(writer::journalPath(file).c_str(), 32 + 4104 + 100), 0);
+    PlannedWrite w(original, '\xCD');
+    w.journal(file);
+    writeAt(file, w.after, 0); // every page reached the disk; the mark did not
     int fd = ::open(file.c_str(), O_RDWR);
-    std::vector<uint8_t> junk(4096, 0xCD);
-    ASSERT_EQ(::pwrite(fd, junk.data(), 4096, 4096), 4096);
+    EXPECT_FALSE(writer::recoverFromJournal(fd, file));
     ::close(fd);
-    db.reset();
-    auto again = Database::open(file, OpenMode::ReadWrite);
+    EXPECT_FALSE(writer::journalPending(file));
+    EXPECT_EQ(readAll(file), w.after);
+}
+
+TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
+{
+    auto dir = writetest::scratchDir();
+    std::string file = makeDatabase(dir);
+    const std::string original = readAll(file);
+    const std::string jpath = writer::journalPath(file);
+
+    // Cut inside the header, then inside a page record.
+    for (off_t cut : {off_t(20), off_t(48 + 24 + 100)}) {
+        PlannedWrite w(original, '\x11');
+        w.journal(file);
+        ASSERT_EQ(::truncate(jpath.c_str(), cut), 0);
+        int fd = ::open(file.c_str(), O_RDWR);
+        EXPECT_FALSE(writer::recoverFromJournal(fd, file)) << "coupé à " << cut;
+        ::close(fd);
+        EXPECT_EQ(readAll(file), original);
+    }
+
+    // A journal rewritten in place whose last records never reached the disk:
+    // the records there are whole, but belong to the earlier journal.
+    PlannedWrite first(original, '\x22');
+    first.journal(file);
+    const std::string earlier = readAll(jpath);
+    PlannedWrite second(original, '\x33');
+    second.journal(file);
+    const std::string later = readAll(jpath);
+    ASSERT_EQ(earlier.size(), later.size());
+    const size_t keep = 48 + 2 * (24 + kPage);
+    writeAt(jpath, earlier.substr(keep), off_t(keep));
+    ASSERT_TRUE(writer::journalPending(file));
+    int fd = ::open(file.c_str(), O_RDWR);
+    EXPECT_FALSE(writer::recoverFromJournal(fd, file));
+    ::close(fd);
     EXPECT_EQ(readAll(file), original);
+}
+
+TEST(WriteJournal, WriterKeepsTheJournalWhileOpenAndRemovesItOnClose)
+{
+    auto dir = writetest::scratchDir();
+    std::string file = makeDatabase(dir);
+    const std::string jpath = writer::journalPath(file);
+    EXPECT_FALSE(std::filesystem::exists(jpath));
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("tablep");
+        rs->addNew();
+        rs->setValue(0, Value::text("Nouveau client"));
+        rs->update();
+        EXPECT_TRUE(std::filesystem::exists(jpath));
+        EXPECT_FALSE(writer::journalPending(file));
+        // A reader opening meanwhile finds nothing to restore.
+        auto reader = Database::open(file, OpenMode::ReadOnly);
+        EXPECT_EQ(reader->openRecordset("tablep")->recordCount(), 21);
+    }
+    EXPECT_FALSE(std::filesystem::exists(jpath));
 }
