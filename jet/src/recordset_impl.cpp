@@ -13,7 +13,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     : storage_(std::move(storage)),
       table_(std::move(table)),
       readOnly_(readOnly),
-      reader_(storage_->file(), storage_->format(), *table_)
+      reader_(storage_->file(), storage_->format(), *table_),
+      copyRows_(!readOnly)
 {
     for (const ColumnDef& c : table_->columns)
         columns_.push_back(c.info);
@@ -153,23 +154,81 @@ const RowReader& RecordsetImpl::loadCurrentRow() const
 {
     if (!hasCurrent())
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours");
-    if (loaded_ != position_) {
+    if (loaded_ == position_)
+        return reader_;
+    if (!copyRows_) {
         const Bookmark& b = rows_[size_t(position_)];
         ByteRange row(storage_->file(), b.page, nullptr, 0);
         if (!rowData(storage_->file(), storage_->format(), RowPointer{b.page, b.row}, row))
             throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
         reader_.load(row);
         loaded_ = position_;
+        return reader_;
     }
+    if (!currentRowCopied())
+        copyRowsAround(position_);
+    const RowCopy& c = copies_[size_t(position_ - copyStart_)];
+    if (c.deleted)
+        throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
+    reader_.load(ByteRange(storage_->file(), c.page, copyBytes_.data() + c.offset, c.size));
+    loaded_ = position_;
     return reader_;
 }
 
+void RecordsetImpl::copyRowsAround(long position) const
+{
+    constexpr long kRows = 32;
+    // Forward from the row, or backward when the move went backward.
+    const bool backward = loaded_ >= 0 && position < copyStart_;
+    const long first = backward ? std::max(0L, position - kRows + 1) : position;
+    const long last = backward ? position : std::min(long(rows_.size()) - 1, position + kRows - 1);
+    loaded_ = -1;
+    copies_.clear();
+    copyBytes_.clear();
+    copyStart_ = first;
+    for (long i = first; i <= last; ++i) {
+        const Bookmark& b = rows_[size_t(i)];
+        ByteRange row(storage_->file(), b.page, nullptr, 0);
+        RowCopy c;
+        c.page = b.page;
+        try {
+            c.deleted = !rowData(storage_->file(), storage_->format(), RowPointer{b.page, b.row}, row);
+        } catch (const Error&) {
+            if (i == position)
+                throw;
+            // A neighbour that cannot be read: stop the copies before it
+            // (after the asked row), or start them after it (before).
+            if (i > position)
+                break;
+            copies_.clear();
+            copyBytes_.clear();
+            copyStart_ = i + 1;
+            continue;
+        }
+        if (!c.deleted) {
+            c.offset = copyBytes_.size();
+            c.size = row.size();
+            copyBytes_.insert(copyBytes_.end(), row.data(), row.data() + row.size());
+        }
+        copies_.push_back(c);
+    }
+}
+
+namespace {
+
+[[noreturn, gnu::cold, gnu::noinline]] void noSuchColumn(int column, const std::string& table)
+{
+    throw Error(Code::NotFound, "colonne " + std::to_string(column) + " inexistante dans " + table);
+}
+
+} // namespace
+
 Value RecordsetImpl::value(int column) const
 {
-    if (column < 0 || size_t(column) >= table_->columns.size())
-        throw Error(Code::NotFound, "colonne " + std::to_string(column) + " inexistante dans " + table_->name);
-    const RowReader& row = currentRow();
-    return row.value(table_->columns[size_t(column)]);
+    const std::vector<ColumnDef>& columns = table_->columns;
+    if (size_t(column) >= columns.size()) [[unlikely]] // negative ones too
+        noSuchColumn(column, table_->name);
+    return currentRow().value(columns[size_t(column)]);
 }
 
 Bookmark RecordsetImpl::bookmark() const

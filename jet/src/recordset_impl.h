@@ -87,6 +87,22 @@ protected: // the writable dynaset (writable_recordset.h) builds on these
     bool readOnly_ = true;
     Bookmark lastModified_;
 
+    // Writable dynasets read the file under the writers' shared lock (no
+    // write of another process seen half done). To take it once for many
+    // rows rather than once per value, loading a row copies its bytes and
+    // those of its neighbours in the set (see loadCurrentRow(), called
+    // under the lock); a row so copied is decoded later without the lock,
+    // except for the columns whose values live on other pages (memo, OLE).
+    // A write through the recordset (loaded_ back to -1) drops the copies.
+    bool currentRowCopied() const
+    {
+        return copyRows_ && loaded_ >= 0 && position_ >= copyStart_ && position_ - copyStart_ < long(copies_.size());
+    }
+    static bool storedOnOtherPages(const ColumnDef& c)
+    {
+        return c.info.type == ColumnType::Memo || c.info.type == ColumnType::OLE;
+    }
+
     mutable RowReader reader_;
     mutable long loaded_ = -1;
     mutable std::unordered_map<uint64_t, long> positions_;
@@ -95,6 +111,17 @@ private:
     const RowReader& loadCurrentRow() const;
     bool walkTo(long i) const; // i < 0: to the end
     mutable std::unique_ptr<TableWalk> walk_; // null once every row is known
+    void copyRowsAround(long position) const;
+
+    struct RowCopy {
+        uint32_t page = 0;
+        size_t offset = 0, size = 0;
+        bool deleted = false;
+    };
+    bool copyRows_ = false;
+    mutable long copyStart_ = 0;           // position of copies_[0]
+    mutable std::vector<RowCopy> copies_;  // consecutive positions
+    mutable std::vector<uint8_t> copyBytes_;
 };
 
 } // namespace jet::detail

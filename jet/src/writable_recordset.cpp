@@ -118,6 +118,10 @@ Value WritableRecordset::value(int column) const
     }
     if (deleted_)
         throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
+    // The row's own bytes were copied under the lock when it was loaded;
+    // the lock is taken again only to load it or to follow a long value.
+    if (currentRowCopied() && !storedOnOtherPages(table_->columns[size_t(column)]))
+        return RecordsetImpl::value(column);
     writer::SharedLockGuard consistent(*writer_);
     return RecordsetImpl::value(column);
 }
