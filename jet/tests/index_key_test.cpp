@@ -479,17 +479,63 @@ TEST(IndexKey, SurrogatePairs)
     EXPECT_EQ(keyToHex(textKey("\xf0\x9f\x98\x80", SortOrder::GeneralLegacy)), "7fb03fb6fc013f3f00");
 }
 
-TEST(IndexKey, EveryBmpUnitIsCovered)
+// The tables hold the units the index-key vectors show, and nothing else.
+TEST(IndexKey, TablesCoverTheUnitsOfTheVectors)
 {
     CharCode code;
     for (SortOrder order : {SortOrder::GeneralLegacy, SortOrder::General2010}) {
-        int missing = 0;
+        int covered = 0;
         for (unsigned u = 0; u <= 0xFFFF; ++u)
-            if (!lookupChar(order, char16_t(u), code))
-                ++missing;
-        EXPECT_EQ(missing, 0) << sortOrderName(order);
+            if ((u < 0xD800 || u > 0xDFFF) && lookupChar(order, char16_t(u), code))
+                ++covered;
+        int ranges = 0;
+        for (unsigned u = 1; u <= 0x20FF; u = u == 0x24F ? 0x2000 : u + 1)
+            if (lookupChar(order, char16_t(u), code))
+                ++ranges;
+        EXPECT_EQ(ranges, 591 + 256) << sortOrderName(order);
+        // Units seen only inside longer strings: marks, Greek, Cyrillic,
+        // kana, CJK, ligatures, the byte-order mark and U+FFFD.
+        for (char16_t u : {u'\u0301', u'\u03b1', u'\u0430', u'\u05d5', u'\u3042', u'\u30a2', u'\u6771', u'\uad6d',
+                           u'\ufb01', u'\ufeff', u'\uff76', u'\ufffd', u'\u2122'})
+            EXPECT_TRUE(lookupChar(order, u, code)) << sortOrderName(order) << std::hex << " U+" << unsigned(u);
+        for (unsigned u = 0xD800; u <= 0xDFFF; ++u)
+            ASSERT_TRUE(lookupChar(order, char16_t(u), code)) << std::hex << u; // computed, never tabulated
+        EXPECT_GE(covered, 986) << sortOrderName(order);
+        std::printf("[ tables   ] %s: %d units outside the surrogates\n", sortOrderName(order), covered);
     }
     EXPECT_FALSE(lookupChar(SortOrder::Unsupported, u'a', code));
+}
+
+// A unit no vector shows has no code: the text gets no key, and the error
+// names the unit.
+TEST(IndexKey, UnitsOutsideTheTablesAreRefused)
+{
+    const std::string beetle = "\xd0\x96\xd1\x83\xd0\xba"; // "Жук": U+0416 has no vector
+    CharCode code;
+    for (SortOrder order : {SortOrder::GeneralLegacy, SortOrder::General2010}) {
+        EXPECT_FALSE(lookupChar(order, u'\u0416', code));
+        EXPECT_FALSE(lookupChar(order, u'\u0000', code));
+        EXPECT_FALSE(canEncodeText(order, u"\u0416\u0443\u043a"));
+        EXPECT_TRUE(canEncodeText(order, u"\u041c\u043e\u0441\u043a\u0432\u0430")); // a vector's string
+        KeyColumn column{ColumnType::Text, true, order};
+        EXPECT_FALSE(canEncode(column, Value::text(beetle)));
+        EXPECT_FALSE(canEncode(column, Value::text("abc " + beetle + " def")));
+        EXPECT_TRUE(canEncode(column, Value::text("abc")));
+        // Past the 255th unit nothing counts, known or not.
+        EXPECT_TRUE(canEncodeText(order, std::u16string(255, u'a') + u"\u0416"));
+        try {
+            encodeKey({column}, {Value::text(beetle)});
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Code::Unsupported);
+            std::string what = e.what();
+            EXPECT_NE(what.find("U+0416"), std::string::npos) << what;
+            EXPECT_NE(what.find("ordre de tri"), std::string::npos) << what;
+        }
+        std::vector<uint8_t> out = {1, 2, 3};
+        EXPECT_THROW(appendTextKey(order, u"a\u0416", true, out), Error);
+        EXPECT_EQ(out.size(), 3u);
+    }
 }
 
 TEST(IndexKey, SortOrderFromStoredBytes)
