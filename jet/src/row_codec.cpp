@@ -26,35 +26,48 @@ int fixedSize(const ColumnDef& column)
     }
 }
 
+namespace {
+
+[[noreturn, gnu::cold, gnu::noinline]] void rowTooShort(const ByteRange& row, uint16_t columns)
+{
+    row.corrupt("ligne de " + std::to_string(row.size()) + " octets trop courte pour ses " + std::to_string(columns) +
+                " colonnes");
+}
+
+} // namespace
+
 void RowReader::load(const ByteRange& row)
 {
     row_ = row;
     jet3Loaded_ = false;
-    if (row.size() < size_t(f_->rowColumnCountSize))
+    if (row.size() < size_t(f_->rowColumnCountSize)) [[unlikely]]
         row.corrupt("ligne vide");
-    columnCount_ = f_->rowColumnCountSize == 1 ? row.u8(0) : row.u16(0);
+    columnCount_ = f_->rowColumnCountSize == 1 ? row.data()[0] : le16(row.data());
     nullMaskSize_ = (size_t(columnCount_) + 7) / 8;
-    if (nullMaskSize_ + size_t(f_->rowColumnCountSize) > row.size())
-        row.corrupt("ligne de " + std::to_string(row.size()) + " octets trop courte pour ses " +
-                    std::to_string(columnCount_) + " colonnes");
+    if (nullMaskSize_ + size_t(f_->rowColumnCountSize) > row.size()) [[unlikely]]
+        rowTooShort(row, columnCount_);
     nullMask_ = row.data() + row.size() - nullMaskSize_;
     varTableRead_ = false;
     if (f_->rowOffsetSize == 2 && table_->varColumnCount > 0 && row.size() >= nullMaskSize_ + 4) {
         // [data][eod][offsets of columns n-1 .. 0][count][null mask]
         varCountPos_ = row.size() - nullMaskSize_ - 2;
         varCount_ = le16(row.data() + varCountPos_);
-        if (varCountPos_ < 2 * (size_t(varCount_) + 1))
+        if (varCountPos_ < 2 * (size_t(varCount_) + 1)) [[unlikely]]
             row.corrupt("table des colonnes variables hors de la ligne");
         varDataLimit_ = varCountPos_ - 2 * (size_t(varCount_) + 1);
         varTableRead_ = true;
     }
 }
 
-bool RowReader::isNull(const ColumnDef& column) const
+void RowReader::noVariableTable() const
 {
-    if (column.number >= columnCount_)
-        return true;
-    return ((nullMask_[column.number >> 3] >> (column.number & 7)) & 1) == 0;
+    row_.corrupt("ligne trop courte pour ses colonnes variables");
+}
+
+void RowReader::badRange(const ColumnDef& column, size_t start, size_t end) const
+{
+    row_.corrupt("colonne " + column.info.name + " : position " + std::to_string(start) + "-" + std::to_string(end) +
+                 " hors de la ligne");
 }
 
 void RowReader::loadJet3Offsets() const
@@ -84,21 +97,8 @@ void RowReader::loadJet3Offsets() const
     }
 }
 
-bool RowReader::variableRange(const ColumnDef& column, size_t& start, size_t& end) const
+bool RowReader::jet3VariableRange(const ColumnDef& column, size_t& start, size_t& end) const
 {
-    if (f_->rowOffsetSize == 2) {
-        if (!varTableRead_)
-            row_.corrupt("ligne trop courte pour ses colonnes variables");
-        if (column.varIndex >= varCount_)
-            return false; // the row predates the column
-        const uint8_t* entry = row_.data() + varCountPos_ - 2 - 2 * size_t(column.varIndex);
-        start = le16(entry);
-        end = le16(entry - 2);
-        if (start > end || end > varDataLimit_ || start < 2) [[unlikely]]
-            row_.corrupt("colonne " + column.info.name + " : position " + std::to_string(start) + "-" +
-                         std::to_string(end) + " hors de la ligne");
-        return true;
-    }
     if (!jet3Loaded_)
         loadJet3Offsets();
     if (size_t(column.varIndex) + 1 >= jet3Offsets_.size())
@@ -106,19 +106,16 @@ bool RowReader::variableRange(const ColumnDef& column, size_t& start, size_t& en
     start = jet3Offsets_[column.varIndex];
     end = jet3Offsets_[size_t(column.varIndex) + 1];
     if (start > end || end > row_.size() || start < 1)
-        row_.corrupt("colonne " + column.info.name + " : position " + std::to_string(start) + "-" +
-                     std::to_string(end) + " hors de la ligne");
+        badRange(column, start, end);
     return true;
 }
 
 bool RowReader::presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const
 {
     if (column.info.fixed) {
-        size_t at = size_t(f_->fixedDataRowOffset) + column.fixedOffset;
-        size_t n = size_t(fixedSize(column));
-        row_.need(at, n);
-        data = row_.data() + at;
-        size = n;
+        row_.need(column.rowOffset, column.fixedBytes);
+        data = row_.data() + column.rowOffset;
+        size = column.fixedBytes;
         return true;
     }
     size_t start = 0, end = 0;
@@ -189,14 +186,61 @@ std::string decodeNumeric(const uint8_t* bytes, int scale)
 
 Value RowReader::value(const ColumnDef& column) const
 {
+    // The common cases first, inline: a fixed-size number or date in its
+    // place, a Jet4/ACE text column.
     const ColumnType type = column.info.type;
+    const bool null = isNull(column);
     if (type == ColumnType::Boolean)
-        return Value::boolean(!isNull(column));
-    if (column.rawType != uint8_t(type) || type == ColumnType::Complex) {
+        return Value::boolean(!null);
+    if (null)
+        return Value();
+    if (column.info.fixed) {
+        const uint8_t* p = row_.data() + column.rowOffset;
+        switch (type) {
+        case ColumnType::Byte:
+            row_.need(column.rowOffset, 1);
+            return Value::integer(p[0]);
+        case ColumnType::Integer:
+            row_.need(column.rowOffset, 2);
+            return Value::integer(int16_t(le16(p)));
+        case ColumnType::Long:
+            row_.need(column.rowOffset, 4);
+            return Value::integer(int32_t(le32(p)));
+        case ColumnType::BigInt:
+            row_.need(column.rowOffset, 8);
+            return Value::integer(loadAs<int64_t>(p));
+        case ColumnType::Currency:
+            row_.need(column.rowOffset, 8);
+            return Value::currency(loadAs<int64_t>(p));
+        case ColumnType::Single:
+            row_.need(column.rowOffset, 4);
+            return Value::single(loadAs<float>(p));
+        case ColumnType::Double:
+            row_.need(column.rowOffset, 8);
+            return Value::real(loadAs<double>(p));
+        case ColumnType::DateTime:
+            row_.need(column.rowOffset, 8);
+            return Value::dateTime(loadAs<double>(p));
+        default: break;
+        }
+    } else if (type == ColumnType::Text && !f_->jet3) {
+        size_t start = 0, end = 0;
+        if (!variableRange(column, start, end))
+            return Value();
+        return Value::text(decodeUnicodeText(row_.data() + start, end - start, row_.data() + row_.size()));
+    }
+    return otherValue(column);
+}
+
+Value RowReader::otherValue(const ColumnDef& column) const
+{
+    const ColumnType type = column.info.type;
+    if (type == ColumnType::Complex) {
         if (isNull(column))
             return Value();
-        return Value::unsupported(type == ColumnType::Complex ? "pièce jointe ou valeur multiple non prise en charge"
-                                                              : "type de colonne non pris en charge");
+        return Value::unsupported(column.rawType == uint8_t(ColumnType::Complex)
+                                      ? "pièce jointe ou valeur multiple non prise en charge"
+                                      : "type de colonne non pris en charge");
     }
     const uint8_t* p = nullptr;
     size_t n = 0;

@@ -21,9 +21,16 @@ public:
     RowReader(const PageFile& file, const FormatInfo& format, const TableDef& table)
         : file_(&file), f_(&format), table_(&table), row_(file, 0, nullptr, 0) {}
 
+    // Sets the reader on a row: its column count, null mask and (Jet4 and
+    // later) variable-offset table are checked against the row's size here,
+    // once; each value's own position is checked when it is read.
     void load(const ByteRange& row);
 
-    bool isNull(const ColumnDef& column) const;
+    bool isNull(const ColumnDef& column) const
+    {
+        const unsigned n = column.number;
+        return n >= columnCount_ || ((nullMask_[n >> 3] >> (n & 7)) & 1) == 0;
+    }
     // The stored bytes of a non-null column (not for Boolean); false if null.
     bool columnBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const;
     Value value(const ColumnDef& column) const;
@@ -32,8 +39,28 @@ public:
 
 private:
     void loadJet3Offsets() const;
-    bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const;
+    // Where a variable column's bytes lie in the row; false when the row
+    // predates the column.
+    bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const
+    {
+        if (f_->rowOffsetSize != 2)
+            return jet3VariableRange(column, start, end);
+        if (!varTableRead_) [[unlikely]]
+            noVariableTable();
+        if (column.varIndex >= varCount_)
+            return false; // the row predates the column
+        const uint8_t* entry = row_.data() + varCountPos_ - 2 - 2 * size_t(column.varIndex);
+        start = le16(entry);
+        end = le16(entry - 2);
+        if (start > end || end > varDataLimit_ || start < 2) [[unlikely]]
+            badRange(column, start, end);
+        return true;
+    }
+    bool jet3VariableRange(const ColumnDef& column, size_t& start, size_t& end) const;
     bool presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const;
+    Value otherValue(const ColumnDef& column) const;
+    [[noreturn]] void noVariableTable() const;
+    [[noreturn]] void badRange(const ColumnDef& column, size_t start, size_t end) const;
 
     const PageFile* file_;
     const FormatInfo* f_;

@@ -1,5 +1,6 @@
 #include "table_def.h"
 
+#include "row_codec.h"
 #include "text.h"
 
 #include <algorithm>
@@ -142,6 +143,8 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         }
         if (info.type == ColumnType::Boolean)
             info.nullable = false;
+        c.fixedBytes = uint16_t(fixedSize(c));
+        c.rowOffset = uint32_t(f.fixedDataRowOffset) + c.fixedOffset;
         def->columns.push_back(std::move(c));
     }
     std::stable_sort(def->columns.begin(), def->columns.end(),

@@ -26,6 +26,11 @@ struct ColumnDef {
     uint16_t length = 0;
     uint16_t codePage = 0;     // Jet3 text
     uint32_t sortOrder = 0;    // Jet4/ACE text and memo: the 4 stored sort-order bytes (see collation.h)
+    // Where a fixed column's value lies in a row, worked out once with the
+    // table's definition: it starts at rowOffset and takes fixedBytes (0 for
+    // Boolean, which lives in the null mask).
+    uint32_t rowOffset = 0;
+    uint16_t fixedBytes = 0;
     bool isText() const { return info.type == ColumnType::Text || info.type == ColumnType::Memo; }
 };
 

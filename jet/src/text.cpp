@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <cstring>
+#include <emmintrin.h>
 #include <vector>
 
 namespace jet::detail {
@@ -101,89 +102,235 @@ char* putUcs2(char* out, const uint8_t* data, size_t count)
 
 namespace {
 
-// True when no byte is zero or above 0x7F: compressed text that is plain
-// ASCII throughout, the same bytes in UTF-8.
-bool plainAscii(const uint8_t* data, size_t size)
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint64_t kLowBits = 0x0101010101010101ULL;
+
+inline uint64_t load8(const uint8_t* p)
 {
-    const uint64_t high = 0x8080808080808080ULL;
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, data + i, 8);
-        if ((v & high) || ((v - 0x0101010101010101ULL) & ~v & high))
-            return false;
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Non-zero when one of the eight bytes of v is zero.
+inline uint64_t zeroByteIn(uint64_t v) { return (v - kLowBits) & ~v & kHighBits; }
+
+// Bytes of v at 0x80 or above.
+inline size_t highBytesIn(uint64_t v) { return size_t((((v & kHighBits) >> 7) * kLowBits) >> 56); }
+
+// Compressed text with no switch to UCS-2 (no zero byte): one character per
+// byte, each below U+0100. `p` holds `n` bytes and is preceded by the two
+// bytes of the FF FE mark. Returns false when a zero byte is there;
+// otherwise sets `extra` to the bytes of UTF-8 the text needs beyond one per
+// character (one per byte at 0x80 or above).
+inline bool singleByteRun(const uint8_t* p, size_t n, size_t& extra)
+{
+    uint64_t zero = 0;
+    size_t high = 0, i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t v = load8(p + i);
+        zero |= zeroByteIn(v);
+        high += highBytesIn(v);
     }
-    for (; i < size; ++i)
-        if (data[i] == 0 || data[i] >= 0x80)
-            return false;
-    return true;
+    if (i < n) {
+        if (n + 2 >= 8) {
+            // The last eight bytes (the mark included when the text is
+            // short), keeping those not counted yet.
+            const uint64_t v = load8(p + n - 8);
+            const uint64_t keep = ~0ULL << (8 * (8 - (n - i)));
+            zero |= zeroByteIn(v) & keep;
+            high += highBytesIn(v & keep);
+        } else {
+            for (; i < n; ++i) {
+                zero |= p[i] == 0;
+                high += p[i] >> 7;
+            }
+        }
+    }
+    extra = high;
+    return zero == 0;
+}
+
+// UTF-8 of each Latin-1 byte, first byte in the low half: one byte below
+// 0x80, two from there on.
+struct Latin1Table {
+    uint16_t utf8[256];
+    constexpr Latin1Table() : utf8()
+    {
+        for (int b = 0; b < 256; ++b)
+            utf8[b] = b < 0x80 ? uint16_t(b) : uint16_t((0xC0 | (b >> 6)) | (0x80 | (b & 0x3F)) << 8);
+    }
+};
+constexpr Latin1Table kLatin1;
+
+// Latin-1 bytes (none zero) to UTF-8 at w, which has room for one byte more
+// than the UTF-8 takes; returns the new end.
+inline char* putLatin1(char* w, const uint8_t* p, size_t n)
+{
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t v = load8(p + i);
+        if ((v & kHighBits) == 0) {
+            std::memcpy(w, &v, 8);
+            w += 8;
+            continue;
+        }
+        for (size_t k = 0; k < 8; ++k) {
+            const uint8_t b = p[i + k];
+            std::memcpy(w, &kLatin1.utf8[b], 2);
+            w += 1 + (b >> 7);
+        }
+    }
+    for (; i < n; ++i) {
+        const uint8_t b = p[i];
+        std::memcpy(w, &kLatin1.utf8[b], 2);
+        w += 1 + (b >> 7);
+    }
+    return w;
+}
+
+// Compressed text that switches to UCS-2 and back (a zero byte toggles),
+// or plain UCS-2: decoded into a scratch buffer (at most 3 UTF-8 bytes per
+// input byte), then copied at its exact size.
+std::string decodeMixedText(const uint8_t* data, size_t size, bool compressedStart)
+{
+    thread_local std::vector<char> scratch;
+    if (scratch.size() < size * 3 + 8)
+        scratch.resize(size * 3 + 8);
+    char* const begin = scratch.data();
+    char* w = begin;
+    if (!compressedStart) {
+        w = putUcs2(begin, data, size / 2);
+        return std::string(begin, size_t(w - begin));
+    }
+    bool compressed = true;
+    size_t i = 2;
+    while (i < size) {
+        const size_t start = i;
+        while (i < size && data[i] != 0)
+            ++i;
+        if (compressed)
+            w = putLatin1(w, data + start, i - start);
+        else
+            w = putUcs2(w, data + start, (i - start) / 2);
+        if (i < size) { // the zero byte: switch mode
+            ++i;
+            compressed = !compressed;
+        }
+    }
+    return std::string(begin, size_t(w - begin));
+}
+
+// The low `count` bytes of a word (count 0..8).
+constexpr uint64_t kLowBytes[9] = {0,
+                                   0xFFULL,
+                                   0xFFFFULL,
+                                   0xFFFFFFULL,
+                                   0xFFFFFFFFULL,
+                                   0xFFFFFFFFFFULL,
+                                   0xFFFFFFFFFFFFULL,
+                                   0xFFFFFFFFFFFFFFULL,
+                                   ~0ULL};
+
+// How many of the bytes [8 * word, n) fall in word `word` (0..8).
+inline size_t bytesInWord(size_t n, size_t word)
+{
+    const size_t from = 8 * word;
+    const size_t left = n > from ? n - from : 0;
+    return left < 8 ? left : 8;
 }
 
 } // namespace
 
 std::string decodeUnicodeText(const uint8_t* data, size_t size)
 {
-    // The common case first: no switch to UCS-2 and nothing to encode.
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE && plainAscii(data + 2, size - 2))
-        return std::string(reinterpret_cast<const char*>(data + 2), size - 2);
-    // Decoded into a scratch buffer first (at most 3 UTF-8 bytes per input
-    // byte), so that the result is allocated once at its exact size.
-    thread_local std::vector<char> scratch;
-    if (scratch.size() < size * 3 + 8)
-        scratch.resize(size * 3 + 8);
-    char* const begin = scratch.data();
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        // Compressed: one byte per character (high byte zero); a zero byte
-        // switches between that and plain UCS-2.
-        char* w = begin;
-        bool compressed = true;
-        size_t i = 2;
-        while (i < size) {
-            if (compressed) {
-                while (i < size && data[i] != 0) {
-                    // Eight plain ASCII bytes at a time (no zero, no high bit).
-                    while (i + 8 <= size) {
-                        uint64_t v;
-                        std::memcpy(&v, data + i, 8);
-                        const uint64_t high = 0x8080808080808080ULL;
-                        if ((v & high) || ((v - 0x0101010101010101ULL) & ~v & high))
-                            break;
-                        std::memcpy(w, &v, 8);
-                        w += 8;
-                        i += 8;
-                    }
-                    if (i >= size || data[i] == 0)
-                        break;
-                    uint8_t b = data[i++];
-                    if (b < 0x80) {
-                        *w++ = char(b);
-                    } else {
-                        *w++ = char(0xC0 | (b >> 6));
-                        *w++ = char(0x80 | (b & 0x3F));
-                    }
-                }
-            } else {
-                size_t start = i;
-                while (i < size && data[i] != 0)
-                    ++i;
-                w = putUcs2(w, data + start, (i - start) / 2);
-            }
-            if (i < size) { // the zero byte: switch mode
-                ++i;
-                compressed = !compressed;
-            }
+        // Compressed. The common case: a single run of one-byte characters,
+        // written straight into a string of the exact size.
+        const uint8_t* p = data + 2;
+        const size_t n = size - 2;
+        size_t extra = 0;
+        if (singleByteRun(p, n, extra)) {
+            if (extra == 0)
+                return std::string(reinterpret_cast<const char*>(p), n);
+            std::string out(n + extra + 1, '\0'); // + 1: putLatin1's room
+            putLatin1(out.data(), p, n);
+            out.pop_back();
+            return out;
         }
-        return std::string(begin, size_t(w - begin));
+        return decodeMixedText(data, size, true);
     }
-    char* w = putUcs2(begin, data, size / 2);
-    return std::string(begin, size_t(w - begin));
+    return decodeMixedText(data, size, false);
+}
+
+std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableEnd)
+{
+    // Compressed text of up to 32 characters with 32 readable bytes after
+    // its mark: read as two 16-byte blocks, the bytes past its end masked
+    // off, so that the work hardly depends on the text.
+    constexpr size_t kShort = 32;
+    if (size < 2 || size - 2 > kShort || data[0] != 0xFF || data[1] != 0xFE ||
+        size_t(readableEnd - data) < kShort + 2)
+        return decodeUnicodeText(data, size);
+    const uint8_t* p = data + 2;
+    const size_t n = size - 2;
+    const __m128i none = _mm_setzero_si128();
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const uint32_t keep = uint32_t((uint64_t(1) << n) - 1);
+    const uint32_t zeros = (uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(a, none))) |
+                            uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(b, none))) << 16) &
+                           keep;
+    uint32_t highs = (uint32_t(_mm_movemask_epi8(a)) | uint32_t(_mm_movemask_epi8(b)) << 16) & keep;
+    if (zeros != 0)
+        return decodeMixedText(data, size, true);
+    if (highs == 0)
+        return std::string(reinterpret_cast<const char*>(p), n);
+    // Characters from U+0080 on take two bytes: the plain runs between
+    // them are copied 16 bytes at a time (from a padded copy of the text,
+    // into a buffer with room to spare), then the string made at its size.
+    alignas(16) uint8_t source[kShort + 32];
+    _mm_store_si128(reinterpret_cast<__m128i*>(source), a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(source + 16), b);
+    _mm_store_si128(reinterpret_cast<__m128i*>(source + 32), none);
+    _mm_store_si128(reinterpret_cast<__m128i*>(source + 48), none);
+    char buffer[2 * kShort + 32];
+    char* w = buffer;
+    size_t from = 0;
+    while (highs != 0) {
+        const size_t at = size_t(__builtin_ctz(highs));
+        highs &= highs - 1;
+        const __m128i run = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + from));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), run);
+        if (at - from > 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + from + 16)));
+        w += at - from;
+        std::memcpy(w, &kLatin1.utf8[source[at]], 2);
+        w += 2;
+        from = at + 1;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + from)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + from + 16)));
+    w += n - from;
+    return std::string(buffer, size_t(w - buffer));
 }
 
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t /*codePage*/)
 {
+    // Plain ASCII is the same bytes in UTF-8.
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8)
+        high |= load8(data + i) & kHighBits;
+    for (; i < size; ++i)
+        high |= data[i] & 0x80;
+    if (high == 0)
+        return std::string(reinterpret_cast<const char*>(data), size);
     std::string out;
-    out.reserve(size + 8);
-    for (size_t i = 0; i < size; ++i) {
+    out.reserve(size + size / 4 + 8);
+    for (i = 0; i < size; ++i) {
         uint8_t b = data[i];
         if (b < 0x80)
             out += char(b);

@@ -140,68 +140,11 @@ std::string shortestNumber(F value)
 
 } // namespace
 
-Value Value::boolean(bool b)
-{
-    Value v;
-    v.kind_ = Kind::Bool;
-    v.b_ = b;
-    return v;
-}
-
-Value Value::integer(int64_t i)
-{
-    Value v;
-    v.kind_ = Kind::Int;
-    v.i_ = i;
-    return v;
-}
-
-Value Value::real(double d)
-{
-    Value v;
-    v.kind_ = Kind::Double;
-    v.d_ = d;
-    return v;
-}
-
-Value Value::single(float f)
-{
-    Value v;
-    v.kind_ = Kind::Double;
-    v.d_ = f;
-    v.b_ = true; // single precision: written with the digits a float needs
-    return v;
-}
-
-Value Value::currency(int64_t tenThousandths)
-{
-    Value v;
-    v.kind_ = Kind::Currency;
-    v.i_ = tenThousandths;
-    return v;
-}
-
-Value Value::dateTime(double accessDays)
-{
-    Value v;
-    v.kind_ = Kind::DateTime;
-    v.d_ = accessDays;
-    return v;
-}
-
 Value Value::dateTime(int year, int month, int day, int hour, int minute, int second)
 {
     int64_t days = daysFromCivil(year, month, day) - kAccessEpoch;
     double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     return dateTime(days >= 0 ? double(days) + fraction : double(days) - fraction);
-}
-
-Value Value::text(std::string utf8)
-{
-    Value v;
-    v.kind_ = Kind::Text;
-    v.s_ = std::move(utf8);
-    return v;
 }
 
 Value Value::binary(std::vector<uint8_t> bytes)
@@ -217,22 +160,6 @@ Value Value::guid(const std::array<uint8_t, 16>& bytes)
     Value v;
     v.kind_ = Kind::Guid;
     v.bytes_.assign(bytes.begin(), bytes.end());
-    return v;
-}
-
-Value Value::decimal(std::string text)
-{
-    Value v;
-    v.kind_ = Kind::Decimal;
-    v.s_ = std::move(text);
-    return v;
-}
-
-Value Value::unsupported(std::string what)
-{
-    Value v;
-    v.kind_ = Kind::Unsupported;
-    v.s_ = std::move(what);
     return v;
 }
 
@@ -276,10 +203,8 @@ double Value::asDateTime() const
     wrongKind(kind_, "date/heure");
 }
 
-const std::string& Value::asText() const
+void Value::notText() const
 {
-    if (kind_ == Kind::Text || kind_ == Kind::Decimal || kind_ == Kind::Unsupported)
-        return s_;
     wrongKind(kind_, "texte");
 }
 

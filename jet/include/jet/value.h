@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace jet {
@@ -70,7 +71,12 @@ public:
     double asDouble() const;             // Int, Double, Currency, DateTime, Bool
     int64_t asCurrency() const;
     double asDateTime() const;
-    const std::string& asText() const;   // Text, Decimal, Unsupported
+    const std::string& asText() const    // Text, Decimal, Unsupported
+    {
+        if (kind_ == Kind::Text || kind_ == Kind::Decimal || kind_ == Kind::Unsupported) [[likely]]
+            return s_;
+        notText();
+    }
     const std::vector<uint8_t>& asBinary() const;
     std::array<uint8_t, 16> asGuid() const;
 
@@ -86,6 +92,12 @@ public:
     friend bool operator==(const Value& a, const Value& b);
 
 private:
+    // The constructors of the factories below, which the row reader calls
+    // for every value: inline, the text moved in rather than assigned.
+    explicit Value(Kind kind) noexcept : kind_(kind) {}
+    Value(Kind kind, std::string&& s) noexcept : kind_(kind), s_(std::move(s)) {}
+    [[noreturn]] void notText() const;
+
     Kind kind_ = Kind::Null;
     bool b_ = false;
     int64_t i_ = 0;
@@ -93,5 +105,54 @@ private:
     std::string s_;
     std::vector<uint8_t> bytes_;
 };
+
+inline Value Value::boolean(bool b)
+{
+    Value v(Kind::Bool);
+    v.b_ = b;
+    return v;
+}
+
+inline Value Value::integer(int64_t i)
+{
+    Value v(Kind::Int);
+    v.i_ = i;
+    return v;
+}
+
+inline Value Value::real(double d)
+{
+    Value v(Kind::Double);
+    v.d_ = d;
+    return v;
+}
+
+inline Value Value::single(float f)
+{
+    Value v(Kind::Double);
+    v.d_ = f;
+    v.b_ = true; // single precision: written with the digits a float needs
+    return v;
+}
+
+inline Value Value::currency(int64_t tenThousandths)
+{
+    Value v(Kind::Currency);
+    v.i_ = tenThousandths;
+    return v;
+}
+
+inline Value Value::dateTime(double accessDays)
+{
+    Value v(Kind::DateTime);
+    v.d_ = accessDays;
+    return v;
+}
+
+inline Value Value::text(std::string utf8) { return Value(Kind::Text, std::move(utf8)); }
+
+inline Value Value::decimal(std::string text) { return Value(Kind::Decimal, std::move(text)); }
+
+inline Value Value::unsupported(std::string what) { return Value(Kind::Unsupported, std::move(what)); }
 
 } // namespace jet

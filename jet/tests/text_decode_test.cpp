@@ -1,0 +1,175 @@
+// Text decoding against a plain byte-by-byte reading of the same rules:
+// compressed Unicode (FF FE, then one byte per character, a zero byte
+// switching to UCS-2 and back), UCS-2 with surrogate pairs, and the Jet3
+// code page. Both forms of decodeUnicodeText are checked: the one that stays
+// within the text's bytes and the one allowed to read past them, with the
+// text at every distance from the end of what may be read.
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using jet::detail::decodeCodePageText;
+using jet::detail::decodeUnicodeText;
+
+namespace {
+
+void putUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+std::string slowUcs2(const uint8_t* data, size_t units)
+{
+    std::string out;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = data[2 * i] | uint32_t(data[2 * i + 1]) << 8;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
+            uint32_t low = data[2 * i + 2] | uint32_t(data[2 * i + 3]) << 8;
+            if (low >= 0xDC00 && low < 0xE000) {
+                putUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        putUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+    }
+    return out;
+}
+
+std::string slowUnicode(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE)
+        return slowUcs2(bytes.data(), bytes.size() / 2);
+    std::string out;
+    bool compressed = true;
+    size_t i = 2;
+    while (i < bytes.size()) {
+        size_t end = i;
+        while (end < bytes.size() && bytes[end] != 0)
+            ++end;
+        if (compressed) {
+            for (size_t k = i; k < end; ++k)
+                putUtf8(out, bytes[k]);
+        } else {
+            out += slowUcs2(bytes.data() + i, (end - i) / 2);
+        }
+        i = end;
+        if (i < bytes.size()) {
+            ++i;
+            compressed = !compressed;
+        }
+    }
+    return out;
+}
+
+// Both forms of the decoder on `text`, placed so that `after` readable
+// bytes (random, sometimes zero) follow it.
+void expectDecodes(const std::vector<uint8_t>& text, size_t after, std::mt19937& random)
+{
+    const std::string expected = slowUnicode(text);
+    ASSERT_EQ(decodeUnicodeText(text.data(), text.size()), expected);
+    std::vector<uint8_t> buffer(text);
+    for (size_t i = 0; i < after; ++i)
+        buffer.push_back(uint8_t(random() % 3 == 0 ? 0 : random()));
+    ASSERT_EQ(decodeUnicodeText(buffer.data(), text.size(), buffer.data() + buffer.size()), expected)
+        << "texte de " << text.size() << " octets suivi de " << after;
+}
+
+} // namespace
+
+TEST(TextDecode, CompressedSingleByteTextOfEveryLength)
+{
+    std::mt19937 random(7);
+    const uint8_t letters[] = {'a', 'Z', ' ', '\'', 0x7F, 0x80, 0xA0, 0xE9, 0xE8, 0xFF, 0x01};
+    for (size_t length = 0; length <= 70; ++length) {
+        for (int round = 0; round < 40; ++round) {
+            std::vector<uint8_t> text = {0xFF, 0xFE};
+            const bool ascii = round % 4 == 0;
+            for (size_t i = 0; i < length; ++i)
+                text.push_back(ascii ? uint8_t('!' + random() % 90) : letters[random() % sizeof letters]);
+            for (size_t after : {size_t(0), size_t(1), size_t(7), size_t(31), size_t(32), size_t(40)})
+                expectDecodes(text, after, random);
+        }
+    }
+}
+
+TEST(TextDecode, CompressedTextSwitchingToUcs2)
+{
+    std::mt19937 random(11);
+    for (size_t length = 0; length <= 50; ++length) {
+        for (int round = 0; round < 40; ++round) {
+            std::vector<uint8_t> text = {0xFF, 0xFE};
+            for (size_t i = 0; i < length; ++i) {
+                const unsigned pick = random() % 8;
+                if (pick == 0)
+                    text.push_back(0); // switch
+                else if (pick == 1)
+                    text.push_back(0xE9);
+                else if (pick == 2)
+                    text.push_back(uint8_t(0xD8 + random() % 8)); // surrogate halves in UCS-2 runs
+                else
+                    text.push_back(uint8_t('a' + random() % 26));
+            }
+            for (size_t after : {size_t(0), size_t(3), size_t(40)})
+                expectDecodes(text, after, random);
+        }
+    }
+}
+
+TEST(TextDecode, Ucs2)
+{
+    std::mt19937 random(13);
+    for (size_t length = 0; length <= 41; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<uint8_t> text;
+            for (size_t i = 0; i < length; ++i)
+                text.push_back(uint8_t(i % 2 ? (random() % 3 ? 0 : 0xD8 + random() % 8) : random()));
+            for (size_t after : {size_t(0), size_t(40)})
+                expectDecodes(text, after, random);
+        }
+    }
+    const uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE, 'x', 0};
+    EXPECT_EQ(decodeUnicodeText(pair, sizeof pair), "\xF0\x9F\x98\x80x");
+}
+
+TEST(TextDecode, ExamplesAndMarkOnly)
+{
+    const uint8_t mark[] = {0xFF, 0xFE};
+    EXPECT_EQ(decodeUnicodeText(mark, 2), "");
+    EXPECT_EQ(decodeUnicodeText(mark, 2, mark + 2), "");
+    const uint8_t empty[] = {0};
+    EXPECT_EQ(decodeUnicodeText(empty, 0), "");
+    EXPECT_EQ(decodeUnicodeText(empty, 0, empty + 1), "");
+    std::vector<uint8_t> row = {0xFF, 0xFE};
+    for (char c : std::string("Soci\xE9t\xE9 G\xE9n\xE9rale d'\xC9quipement"))
+        row.push_back(uint8_t(c));
+    const size_t size = row.size();
+    row.resize(size + 40, 0x55);
+    EXPECT_EQ(decodeUnicodeText(row.data(), size, row.data() + row.size()), "Société Générale d'Équipement");
+}
+
+TEST(TextDecode, CodePage)
+{
+    std::string ascii = "Agence Marseille, P-000001";
+    EXPECT_EQ(decodeCodePageText(reinterpret_cast<const uint8_t*>(ascii.data()), ascii.size(), 1252), ascii);
+    const uint8_t mixed[] = {'J', 0xE9, 'r', 0xF4, 'm', 'e', ' ', 0x80, ' ', 0x9C, 0x81, 0};
+    EXPECT_EQ(decodeCodePageText(mixed, sizeof mixed, 1252), std::string("Jérôme € œ\xC2\x81") + '\0');
+}
