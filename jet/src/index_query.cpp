@@ -219,7 +219,9 @@ std::optional<std::vector<RowPointer>> indexOrder(const PageFile& file, const Fo
     if (orderBy.size() != 1 || orderBy[0].column < 0 || !usable(file, f, table))
         return std::nullopt;
     const int column = orderBy[0].column;
-    if (!orderedType(table.columns[size_t(column)].info.type))
+    // Text keys are the collation keys by which a sort orders text too
+    // (row_order.h).
+    if (!orderedType(table.columns[size_t(column)].info.type) && !table.columns[size_t(column)].isText())
         return std::nullopt;
     const std::vector<IndexKeyLayout> layouts = indexLayouts(table, storedDatabaseSortOrder(file, f), f.jet3);
     const IndexKeyLayout* index = indexFor(layouts, column, true);

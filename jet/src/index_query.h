@@ -8,9 +8,10 @@
 // indexable type; ranges serve whole numbers, currency and dates, whose key
 // order is their value order.
 //
-// ORDER BY: a single key on a column of whole numbers, currency or dates with
-// an index of its own reads every row in the index's order; rows with equal
-// values keep their physical order, as with a sort.
+// ORDER BY: a single key on a column of whole numbers, currency, dates or
+// text with an index of its own reads every row in the index's order; rows
+// with equal keys keep their physical order, as with a sort (which orders
+// text by the same collation keys: row_order.h).
 //
 // Both return nullopt when no index serves the query (or when the table's
 // indexes cannot be read exactly); the caller then scans the table.

@@ -1,6 +1,8 @@
 #include "recordset_impl.h"
 
 #include "index_query.h"
+#include "index_reader.h"
+#include "row_order.h"
 #include "table_scan.h"
 
 #include <algorithm>
@@ -23,7 +25,9 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     const FormatInfo& f = storage_->format();
     const sql::Condition* where = select && select->where ? select->where.get() : nullptr;
     const bool ordered = select && !select->orderBy.empty();
-    std::vector<std::vector<Value>> keys;
+    std::optional<RowOrder> sorter;
+    if (ordered)
+        sorter.emplace(*table_, select->orderBy, storedDatabaseSortOrder(file, f), f.jet3);
 
     RowReader reader(file, f, *table_);
     rows_.reserve(table_->rowCount < 10000000 ? table_->rowCount : 0);
@@ -58,12 +62,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
         if (where && sql::evaluate(*where, *table_, reader) != sql::Truth::True)
             return;
         rows_.push_back(Bookmark{where_.page, where_.row});
-        if (ordered) {
-            std::vector<Value> key;
-            for (const sql::OrderKey& k : select->orderBy)
-                key.push_back(reader.value(table_->columns[size_t(k.column)]));
-            keys.push_back(std::move(key));
-        }
+        if (sorter)
+            sorter->add(reader);
     };
     if (inIndexOrder) {
         for (const RowPointer& p : *viaIndex)
@@ -78,16 +78,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     }
 
     if (ordered && !inIndexOrder) {
-        std::vector<size_t> order(rows_.size());
-        std::iota(order.begin(), order.end(), size_t(0));
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            for (size_t k = 0; k < select->orderBy.size(); ++k) {
-                int c = sql::compareValues(keys[a][k], keys[b][k]);
-                if (c != 0)
-                    return select->orderBy[k].ascending ? c < 0 : c > 0;
-            }
-            return false;
-        });
+        // Sorted as an index on the columns would read them (row_order.h).
+        const std::vector<size_t> order = sorter->order();
         std::vector<Bookmark> sorted;
         sorted.reserve(rows_.size());
         for (size_t i : order)
