@@ -66,38 +66,69 @@ RowOrder::RowOrder(const TableDef& table, const std::vector<sql::OrderKey>& orde
     }
 }
 
+uint32_t RowOrder::keyId(Column& c, const Value& v)
+{
+    if (v.isNull()) {
+        if (c.nullId == UINT32_MAX) {
+            c.nullId = uint32_t(c.keys.size());
+            c.keys.emplace_back(1, '\0');
+        }
+        return c.nullId;
+    }
+    auto [it, added] = c.ids.try_emplace(v.asText(), uint32_t(c.keys.size()));
+    if (added) {
+        c.keys.emplace_back();
+        textSortKey(c.order, v, c.keys.back(), units_, scratch_);
+    }
+    return it->second;
+}
+
 void RowOrder::add(const RowReader& row)
 {
-    for (const Column& c : columns_) {
+    for (Column& c : columns_) {
         if (c.collated) {
-            keys_.emplace_back();
-            textSortKey(c.order, row.value(*c.def), keys_.back(), units_, scratch_);
+            ids_.push_back(keyId(c, row.value(*c.def)));
             values_.emplace_back();
         } else {
             values_.push_back(row.value(*c.def));
-            keys_.emplace_back();
+            ids_.push_back(0);
         }
     }
-}
-
-int RowOrder::compare(size_t a, size_t b, size_t k) const
-{
-    const size_t n = columns_.size();
-    if (columns_[k].collated) {
-        int c = keys_[a * n + k].compare(keys_[b * n + k]);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    return sql::compareValues(values_[a * n + k], values_[b * n + k]);
 }
 
 std::vector<size_t> RowOrder::order() const
 {
     const size_t n = columns_.size();
-    std::vector<size_t> order(n ? values_.size() / n : 0);
+    const size_t rows = n ? values_.size() / n : 0;
+    // Each collated column's keys ranked once (equal keys, equal rank); rows
+    // then compare by rank.
+    std::vector<std::vector<uint32_t>> ranks(n);
+    for (size_t k = 0; k < n; ++k) {
+        const Column& c = columns_[k];
+        if (!c.collated)
+            continue;
+        std::vector<uint32_t> byKey(c.keys.size());
+        std::iota(byKey.begin(), byKey.end(), 0u);
+        std::sort(byKey.begin(), byKey.end(), [&](uint32_t a, uint32_t b) { return c.keys[a] < c.keys[b]; });
+        ranks[k].resize(c.keys.size());
+        uint32_t rank = 0;
+        for (size_t i = 0; i < byKey.size(); ++i) {
+            if (i > 0 && c.keys[byKey[i]] != c.keys[byKey[i - 1]])
+                ++rank;
+            ranks[k][byKey[i]] = rank;
+        }
+    }
+    std::vector<size_t> order(rows);
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         for (size_t k = 0; k < n; ++k) {
-            int c = compare(a, b, k);
+            int c;
+            if (columns_[k].collated) {
+                uint32_t x = ranks[k][ids_[a * n + k]], y = ranks[k][ids_[b * n + k]];
+                c = x < y ? -1 : x > y ? 1 : 0;
+            } else {
+                c = sql::compareValues(values_[a * n + k], values_[b * n + k]);
+            }
             if (c != 0)
                 return columns_[k].ascending ? c < 0 : c > 0;
         }

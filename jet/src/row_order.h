@@ -13,7 +13,9 @@
 #include "collation.h"
 #include "sql.h"
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace jet::detail {
@@ -35,12 +37,16 @@ private:
         bool ascending = true;
         bool collated = false; // text compared by its key bytes
         SortOrder order = SortOrder::Unsupported;
+        // Collated columns: each distinct text (and null) once, with its key.
+        std::unordered_map<std::string, uint32_t> ids;
+        std::vector<std::string> keys;
+        uint32_t nullId = UINT32_MAX;
     };
-    int compare(size_t a, size_t b, size_t k) const;
+    uint32_t keyId(Column& c, const Value& v);
 
     std::vector<Column> columns_;
-    std::vector<Value> values_;     // rows x columns_ (null where collated)
-    std::vector<std::string> keys_; // rows x columns_ (empty where not collated)
+    std::vector<Value> values_;  // rows x columns_ (null where collated)
+    std::vector<uint32_t> ids_;  // rows x columns_ (the key's id where collated)
     std::u16string units_;
     std::vector<uint8_t> scratch_;
 };
