@@ -227,7 +227,7 @@ Value RowReader::value(const ColumnDef& column) const
         size_t start = 0, end = 0;
         if (!variableRange(column, start, end))
             return Value();
-        return Value::text(decodeUnicodeText(row_.data() + start, end - start, row_.data() + row_.size()));
+        return Value::text(decodeUnicodeText(row_.data() + start, end - start, row_.data(), row_.data() + row_.size()));
     }
     return otherValue(column);
 }

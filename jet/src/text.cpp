@@ -263,21 +263,29 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size)
     return decodeMixedText(data, size, false);
 }
 
-std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableEnd)
+std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableBegin,
+                              const uint8_t* readableEnd)
 {
-    // Compressed text of up to 32 characters with 32 readable bytes after
-    // its mark: read as two 16-byte blocks, the bytes past its end masked
-    // off, so that the work hardly depends on the text.
+    // Compressed text of up to 32 characters with 32 bytes that may be read
+    // from its start or up to its end: read as two 16-byte blocks, the bytes
+    // outside the text masked off, so that the work hardly depends on the
+    // text.
     constexpr size_t kShort = 32;
-    if (size < 2 || size - 2 > kShort || data[0] != 0xFF || data[1] != 0xFE ||
-        size_t(readableEnd - data) < kShort + 2)
+    if (size < 2 || size - 2 > kShort || data[0] != 0xFF || data[1] != 0xFE)
         return decodeUnicodeText(data, size);
     const uint8_t* p = data + 2;
     const size_t n = size - 2;
+    size_t base = 0; // where the text starts in the blocks
+    if (size_t(readableEnd - p) < kShort) {
+        if (size_t(p - readableBegin) + n < kShort)
+            return decodeUnicodeText(data, size);
+        base = kShort - n;
+    }
+    const uint8_t* q = p - base;
     const __m128i none = _mm_setzero_si128();
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const uint32_t keep = uint32_t((uint64_t(1) << n) - 1);
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 16));
+    const uint32_t keep = uint32_t(((uint64_t(1) << n) - 1) << base);
     const uint32_t zeros = (uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(a, none))) |
                             uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(b, none))) << 16) &
                            keep;
@@ -286,14 +294,16 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* r
         return decodeMixedText(data, size, true);
     if (highs == 0)
         return std::string(reinterpret_cast<const char*>(p), n);
+    highs >>= base;
     // Characters from U+0080 on take two bytes: the plain runs between
     // them are copied 16 bytes at a time (from a padded copy of the text,
     // into a buffer with room to spare), then the string made at its size.
-    alignas(16) uint8_t source[kShort + 32];
-    _mm_store_si128(reinterpret_cast<__m128i*>(source), a);
-    _mm_store_si128(reinterpret_cast<__m128i*>(source + 16), b);
-    _mm_store_si128(reinterpret_cast<__m128i*>(source + 32), none);
-    _mm_store_si128(reinterpret_cast<__m128i*>(source + 48), none);
+    alignas(16) uint8_t blocks[2 * kShort + 32];
+    _mm_store_si128(reinterpret_cast<__m128i*>(blocks), a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(blocks + 16), b);
+    for (size_t pad = kShort; pad < sizeof blocks; pad += 16)
+        _mm_store_si128(reinterpret_cast<__m128i*>(blocks + pad), none);
+    const uint8_t* source = blocks + base;
     char buffer[2 * kShort + 32];
     char* w = buffer;
     size_t from = 0;

@@ -16,9 +16,11 @@ void appendUcs2(std::string& out, const uint8_t* data, size_t size);
 // A Jet4/ACE text value: compressed Unicode when it starts with FF FE,
 // otherwise UCS-2.
 std::string decodeUnicodeText(const uint8_t* data, size_t size);
-// The same for text inside a larger buffer that may be read up to
-// `readableEnd`: short texts are then read a word at a time past their end.
-std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableEnd);
+// The same for text inside a larger buffer that may be read from
+// `readableBegin` to `readableEnd`: short texts are then read 16 bytes at a
+// time, past their start or end.
+std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableBegin,
+                              const uint8_t* readableEnd);
 
 // A Jet3 text value in a Windows code page (1252 and Latin-1 compatible
 // pages; others are read as 1252).

@@ -2,8 +2,8 @@
 // compressed Unicode (FF FE, then one byte per character, a zero byte
 // switching to UCS-2 and back), UCS-2 with surrogate pairs, and the Jet3
 // code page. Both forms of decodeUnicodeText are checked: the one that stays
-// within the text's bytes and the one allowed to read past them, with the
-// text at every distance from the end of what may be read.
+// within the text's bytes and the one allowed to read around them, with the
+// text at various distances from both ends of what may be read.
 #include "text.h"
 
 #include <gtest/gtest.h>
@@ -80,17 +80,29 @@ std::string slowUnicode(const std::vector<uint8_t>& bytes)
     return out;
 }
 
-// Both forms of the decoder on `text`, placed so that `after` readable
-// bytes (random, sometimes zero) follow it.
-void expectDecodes(const std::vector<uint8_t>& text, size_t after, std::mt19937& random)
+// Both forms of the decoder on `text`, placed so that `before` and `after`
+// readable bytes (random, sometimes zero) surround it.
+void expectDecodes(const std::vector<uint8_t>& text, size_t before, size_t after, std::mt19937& random)
 {
     const std::string expected = slowUnicode(text);
     ASSERT_EQ(decodeUnicodeText(text.data(), text.size()), expected);
-    std::vector<uint8_t> buffer(text);
+    auto noise = [&] { return uint8_t(random() % 3 == 0 ? 0 : random()); };
+    std::vector<uint8_t> buffer;
+    for (size_t i = 0; i < before; ++i)
+        buffer.push_back(noise());
+    buffer.insert(buffer.end(), text.begin(), text.end());
     for (size_t i = 0; i < after; ++i)
-        buffer.push_back(uint8_t(random() % 3 == 0 ? 0 : random()));
-    ASSERT_EQ(decodeUnicodeText(buffer.data(), text.size(), buffer.data() + buffer.size()), expected)
-        << "texte de " << text.size() << " octets suivi de " << after;
+        buffer.push_back(noise());
+    ASSERT_EQ(decodeUnicodeText(buffer.data() + before, text.size(), buffer.data(), buffer.data() + buffer.size()),
+              expected)
+        << "texte de " << text.size() << " octets entre " << before << " et " << after;
+}
+
+void expectDecodesAnywhere(const std::vector<uint8_t>& text, std::mt19937& random)
+{
+    for (size_t before : {size_t(0), size_t(5), size_t(40)})
+        for (size_t after : {size_t(0), size_t(1), size_t(7), size_t(31), size_t(32), size_t(40)})
+            expectDecodes(text, before, after, random);
 }
 
 } // namespace
@@ -105,8 +117,7 @@ TEST(TextDecode, CompressedSingleByteTextOfEveryLength)
             const bool ascii = round % 4 == 0;
             for (size_t i = 0; i < length; ++i)
                 text.push_back(ascii ? uint8_t('!' + random() % 90) : letters[random() % sizeof letters]);
-            for (size_t after : {size_t(0), size_t(1), size_t(7), size_t(31), size_t(32), size_t(40)})
-                expectDecodes(text, after, random);
+            expectDecodesAnywhere(text, random);
         }
     }
 }
@@ -128,8 +139,7 @@ TEST(TextDecode, CompressedTextSwitchingToUcs2)
                 else
                     text.push_back(uint8_t('a' + random() % 26));
             }
-            for (size_t after : {size_t(0), size_t(3), size_t(40)})
-                expectDecodes(text, after, random);
+            expectDecodesAnywhere(text, random);
         }
     }
 }
@@ -142,8 +152,7 @@ TEST(TextDecode, Ucs2)
             std::vector<uint8_t> text;
             for (size_t i = 0; i < length; ++i)
                 text.push_back(uint8_t(i % 2 ? (random() % 3 ? 0 : 0xD8 + random() % 8) : random()));
-            for (size_t after : {size_t(0), size_t(40)})
-                expectDecodes(text, after, random);
+            expectDecodesAnywhere(text, random);
         }
     }
     const uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE, 'x', 0};
@@ -154,16 +163,18 @@ TEST(TextDecode, ExamplesAndMarkOnly)
 {
     const uint8_t mark[] = {0xFF, 0xFE};
     EXPECT_EQ(decodeUnicodeText(mark, 2), "");
-    EXPECT_EQ(decodeUnicodeText(mark, 2, mark + 2), "");
+    EXPECT_EQ(decodeUnicodeText(mark, 2, mark, mark + 2), "");
     const uint8_t empty[] = {0};
     EXPECT_EQ(decodeUnicodeText(empty, 0), "");
-    EXPECT_EQ(decodeUnicodeText(empty, 0, empty + 1), "");
-    std::vector<uint8_t> row = {0xFF, 0xFE};
-    for (char c : std::string("Soci\xE9t\xE9 G\xE9n\xE9rale d'\xC9quipement"))
-        row.push_back(uint8_t(c));
-    const size_t size = row.size();
-    row.resize(size + 40, 0x55);
-    EXPECT_EQ(decodeUnicodeText(row.data(), size, row.data() + row.size()), "Société Générale d'Équipement");
+    EXPECT_EQ(decodeUnicodeText(empty, 0, empty, empty + 1), "");
+    const std::string latin1 = "Soci\xE9t\xE9 G\xE9n\xE9rale d'\xC9quipement";
+    const std::string utf8 = "Société Générale d'Équipement";
+    // The text first, then other bytes; and at the end, after other bytes.
+    const std::string bytes = std::string(40, 'U') + "\xFF\xFE" + latin1 + std::string(40, 'U');
+    const std::vector<uint8_t> around(bytes.begin(), bytes.end());
+    const size_t size = 2 + latin1.size();
+    EXPECT_EQ(decodeUnicodeText(around.data() + 40, size, around.data() + 40, around.data() + around.size()), utf8);
+    EXPECT_EQ(decodeUnicodeText(around.data() + 40, size, around.data(), around.data() + 40 + size), utf8);
 }
 
 TEST(TextDecode, CodePage)
