@@ -227,7 +227,10 @@ Value RowReader::value(const ColumnDef& column) const
         size_t start = 0, end = 0;
         if (!variableRange(column, start, end))
             return Value();
-        return Value::text(decodeUnicodeText(row_.data() + start, end - start, row_.data(), row_.data() + row_.size()));
+        const uint8_t* text = row_.data() + start;
+        return Value(
+            Value::Kind::Text,
+            [&] { return decodeUnicodeText(text, end - start, row_.data(), row_.data() + row_.size()); }, 0);
     }
     return otherValue(column);
 }

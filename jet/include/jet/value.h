@@ -13,6 +13,10 @@
 
 namespace jet {
 
+namespace detail {
+class RowReader;
+}
+
 // Column types as stored in the file (the numbers are Jet's own type codes).
 enum class ColumnType : uint8_t {
     Boolean = 0x01,
@@ -96,6 +100,11 @@ private:
     // for every value: inline, the text moved in rather than assigned.
     explicit Value(Kind kind) noexcept : kind_(kind) {}
     Value(Kind kind, std::string&& s) noexcept : kind_(kind), s_(std::move(s)) {}
+    // Text made in place: the string `make()` returns is the value's own,
+    // not a copy or a move of it.
+    template <typename Make>
+    Value(Kind kind, Make&& make, int /*inPlace*/) : kind_(kind), s_(make()) {}
+    friend class detail::RowReader;
     [[noreturn]] void notText() const;
 
     Kind kind_ = Kind::Null;
