@@ -195,32 +195,20 @@ Value RowReader::value(const ColumnDef& column) const
     if (null)
         return Value();
     if (column.info.fixed) {
-        const uint8_t* p = row_.data() + column.rowOffset;
+        // The value's bytes, checked against the row's end.
+        auto at = [&](size_t size) {
+            row_.need(column.rowOffset, size);
+            return row_.data() + column.rowOffset;
+        };
         switch (type) {
-        case ColumnType::Byte:
-            row_.need(column.rowOffset, 1);
-            return Value::integer(p[0]);
-        case ColumnType::Integer:
-            row_.need(column.rowOffset, 2);
-            return Value::integer(int16_t(le16(p)));
-        case ColumnType::Long:
-            row_.need(column.rowOffset, 4);
-            return Value::integer(int32_t(le32(p)));
-        case ColumnType::BigInt:
-            row_.need(column.rowOffset, 8);
-            return Value::integer(loadAs<int64_t>(p));
-        case ColumnType::Currency:
-            row_.need(column.rowOffset, 8);
-            return Value::currency(loadAs<int64_t>(p));
-        case ColumnType::Single:
-            row_.need(column.rowOffset, 4);
-            return Value::single(loadAs<float>(p));
-        case ColumnType::Double:
-            row_.need(column.rowOffset, 8);
-            return Value::real(loadAs<double>(p));
-        case ColumnType::DateTime:
-            row_.need(column.rowOffset, 8);
-            return Value::dateTime(loadAs<double>(p));
+        case ColumnType::Byte: return Value::integer(*at(1));
+        case ColumnType::Integer: return Value::integer(int16_t(le16(at(2))));
+        case ColumnType::Long: return Value::integer(int32_t(le32(at(4))));
+        case ColumnType::BigInt: return Value::integer(loadAs<int64_t>(at(8)));
+        case ColumnType::Currency: return Value::currency(loadAs<int64_t>(at(8)));
+        case ColumnType::Single: return Value::single(loadAs<float>(at(4)));
+        case ColumnType::Double: return Value::real(loadAs<double>(at(8)));
+        case ColumnType::DateTime: return Value::dateTime(loadAs<double>(at(8)));
         default: break;
         }
     } else if (type == ColumnType::Text && !f_->jet3) {
