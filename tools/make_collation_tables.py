@@ -544,13 +544,14 @@ def derive_table(vectors, name):
     table = single_unit_codes(vectors)
     unknown = {u for units, _ in vectors for u in units if u not in table and not is_surrogate(u)}
     solve_lone_unknowns(table, vectors, unknown, notes)
+    searched = sum(1 for u in unknown if u not in table)
     rest = [v for v in vectors if any(u in unknown and u not in table for u in v[0])]
     if rest and not solve_jointly(table, rest, notes):
         raise SystemExit("%s: no codes explain every string" % name)
     for units, key in vectors:
         if encode(table, units) != key:
             raise SystemExit("%s: the codes do not give the key of %r" % (name, units))
-    return table, notes
+    return table, notes, len(unknown), searched
 
 
 # ---------------------------------------------------------------------------
@@ -639,14 +640,15 @@ def main():
     summary = []
     for cname, file, title in ORDERS:
         vectors = read_text_vectors(os.path.join(args.vectors, file))
-        table, notes = derive_table(vectors, title)
+        table, notes, inner, searched = derive_table(vectors, title)
         tables.append((cname, table))
         for note in notes:
             print("%s: %s" % (title, note), file=sys.stderr)
         tabulated = len(table)
-        beyond = sum(1 for u in table if not (1 <= u <= 0x24F or 0x2000 <= u <= 0x20FF))
-        summary.append("//   %-17s %4d units (%d of them from longer strings), %d vectors" %
-                       (title + ":", tabulated, beyond, len(vectors)))
+        summary.append("//   %-17s %4d units: %d from one-unit lines, %d from longer strings" %
+                       (title + ":", tabulated, tabulated - inner, inner))
+        summary.append("//   %-17s (%d of these by difference, %d by the search)" %
+                       ("", inner - searched, searched))
         print("%s: %d units, every one of %d vectors reproduced" % (title, tabulated, len(vectors)), file=sys.stderr)
     other = check_other_files(args.vectors, tables[0][1])
     print("descending and two-column files: %d vectors reproduced" % other, file=sys.stderr)
@@ -662,9 +664,12 @@ def main():
         "//",
     ] + summary + [
         "//",
-        "// The codes reproduce every line of both ascending text files, of the",
-        "// descending file and the text column of the two-column file. To",
-        "// regenerate after a change to the vectors or to the script:",
+        "// Units that only occur next to other unknown units are found by a search;",
+        "// where a key allows several readings, the script takes the most regular",
+        "// one (its comments give the rules). The codes reproduce every line of",
+        "// both ascending text files, of the descending file and the text column",
+        "// of the two-column file. To regenerate after a change to the vectors or",
+        "// to the script:",
         "//   python3 tools/make_collation_tables.py --vectors <fixtures>/index-keys",
         "// The run format is described in collation.cpp and in the script.",
         "",

@@ -6,12 +6,17 @@
 // lookupChar() fails, so canEncodeText() is false and no key is written.
 // Surrogate units are computed in collation.cpp and are not listed.
 //
-//   General - Legacy:  986 units (139 of them from longer strings), 4577 vectors
-//   General (2010):    986 units (139 of them from longer strings), 4577 vectors
+//   General - Legacy:  986 units: 847 from one-unit lines, 139 from longer strings
+//                     (50 of these by difference, 89 by the search)
+//   General (2010):    986 units: 847 from one-unit lines, 139 from longer strings
+//                     (50 of these by difference, 89 by the search)
 //
-// The codes reproduce every line of both ascending text files, of the
-// descending file and the text column of the two-column file. To
-// regenerate after a change to the vectors or to the script:
+// Units that only occur next to other unknown units are found by a search;
+// where a key allows several readings, the script takes the most regular
+// one (its comments give the rules). The codes reproduce every line of
+// both ascending text files, of the descending file and the text column
+// of the two-column file. To regenerate after a change to the vectors or
+// to the script:
 //   python3 tools/make_collation_tables.py --vectors <fixtures>/index-keys
 // The run format is described in collation.cpp and in the script.
 
