@@ -145,7 +145,8 @@ bool RowReader::text(const ColumnDef& column, std::string& out) const
         out = f_->jet3 ? decodeCodePageText(data, raw.size(), column.codePage) : decodeUnicodeText(data, raw.size());
         return true;
     }
-    out = f_->jet3 ? decodeCodePageText(data, size, column.codePage) : decodeUnicodeText(data, size);
+    out = f_->jet3 ? decodeCodePageText(data, size, column.codePage)
+                   : decodeUnicodeText(data, size, row_.data(), row_.data() + row_.size());
     return true;
 }
 
