@@ -20,6 +20,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
 {
     for (const ColumnDef& c : table_->columns)
         columns_.push_back(c.info);
+    columnDefs_ = table_->columns.data();
+    columnCount_ = table_->columns.size();
 
     const PageFile& file = storage_->file();
     const FormatInfo& f = storage_->format();
@@ -217,10 +219,9 @@ namespace {
 
 Value RecordsetImpl::value(int column) const
 {
-    const std::vector<ColumnDef>& columns = table_->columns;
-    if (size_t(column) >= columns.size()) [[unlikely]] // negative ones too
+    if (size_t(column) >= columnCount_) [[unlikely]] // negative ones too
         noSuchColumn(column, table_->name);
-    return currentRow().value(columns[size_t(column)]);
+    return currentRow().value(columnDefs_[column]);
 }
 
 Bookmark RecordsetImpl::bookmark() const

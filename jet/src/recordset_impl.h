@@ -82,6 +82,9 @@ protected: // the writable dynaset (writable_recordset.h) builds on these
     std::shared_ptr<Storage> storage_;
     std::shared_ptr<const TableDef> table_;
     std::vector<ColumnInfo> columns_;
+    // table_->columns, as value() reads them for every value.
+    const ColumnDef* columnDefs_ = nullptr;
+    size_t columnCount_ = 0;
     mutable std::vector<Bookmark> rows_; // the rows known so far (all of them once walk_ is null)
     long position_ = 0;
     bool readOnly_ = true;
