@@ -97,17 +97,17 @@ void RowReader::loadJet3Offsets() const
     }
 }
 
-bool RowReader::jet3VariableRange(const ColumnDef& column, size_t& start, size_t& end) const
+RowReader::Jet3Range RowReader::jet3VariableRange(const ColumnDef& column) const
 {
     if (!jet3Loaded_)
         loadJet3Offsets();
     if (size_t(column.varIndex) + 1 >= jet3Offsets_.size())
-        return false;
-    start = jet3Offsets_[column.varIndex];
-    end = jet3Offsets_[size_t(column.varIndex) + 1];
+        return {0, 0, false};
+    const uint32_t start = jet3Offsets_[column.varIndex];
+    const uint32_t end = jet3Offsets_[size_t(column.varIndex) + 1];
     if (start > end || end > row_.size() || start < 1)
         badRange(column, start, end);
-    return true;
+    return {start, end, true};
 }
 
 bool RowReader::presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const

@@ -43,8 +43,12 @@ private:
     // predates the column.
     bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const
     {
-        if (f_->rowOffsetSize != 2)
-            return jet3VariableRange(column, start, end);
+        if (f_->rowOffsetSize != 2) {
+            const Jet3Range r = jet3VariableRange(column);
+            start = r.start;
+            end = r.end;
+            return r.present;
+        }
         if (!varTableRead_) [[unlikely]]
             noVariableTable();
         if (column.varIndex >= varCount_)
@@ -56,7 +60,11 @@ private:
             badRange(column, start, end);
         return true;
     }
-    bool jet3VariableRange(const ColumnDef& column, size_t& start, size_t& end) const;
+    struct Jet3Range {
+        uint32_t start, end;
+        bool present;
+    };
+    Jet3Range jet3VariableRange(const ColumnDef& column) const;
     bool presentBytes(const ColumnDef& column, const uint8_t*& data, size_t& size) const;
     Value otherValue(const ColumnDef& column) const;
     [[noreturn]] void noVariableTable() const;
