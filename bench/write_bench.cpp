@@ -9,6 +9,7 @@
 #include "jet/status.h"
 
 #include "database_writer.h"
+#include "disk_probe.h"
 #include "table_writer.h"
 
 #include <chrono>
@@ -99,6 +100,7 @@ int main(int argc, char** argv)
         std::printf("ajouts par lots de 1 000 lignes : %ld lignes en %.2f s, %.0f lignes/s\n", total, batchSeconds,
                     total / batchSeconds);
 
+        printFlushCost(dir);
         auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
         auto rs = db->openRecordset("velmor2001");
         auto t0 = Clock::now();
@@ -138,6 +140,7 @@ int main(int argc, char** argv)
         std::printf("suppressions, une validation par ligne : %ld en %.2f s, %.0f/s\n", deleted, deleteSeconds,
                     deleted / deleteSeconds);
 
+        printFlushCost(dir);
         t0 = Clock::now();
         jet::CheckReport report = jet::checkDatabase(file);
         std::printf("vérification : %s en %.2f s\n", report.ok() ? "aucun problème" : "PROBLÈMES", seconds(t0));
