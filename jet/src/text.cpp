@@ -1,8 +1,11 @@
 #include "text.h"
 
 #include <cstring>
-#include <emmintrin.h>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace jet::detail {
 
@@ -263,6 +266,7 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size)
     return decodeMixedText(data, size, false);
 }
 
+#if defined(__SSE2__)
 std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableBegin,
                               const uint8_t* readableEnd)
 {
@@ -326,6 +330,13 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* r
     w += n - from;
     return std::string(buffer, size_t(w - buffer));
 }
+#else
+// Without SSE2 (not an x86-64 build): the plain decoding.
+std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t*, const uint8_t*)
+{
+    return decodeUnicodeText(data, size);
+}
+#endif
 
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t /*codePage*/)
 {
