@@ -184,14 +184,11 @@ std::string describeSortOrder(uint32_t stored)
     return "ordre de tri " + std::to_string(id) + ", version " + std::to_string(version);
 }
 
-bool lookupChar(SortOrder order, char16_t unit, CharCode& out)
+namespace {
+
+// The code of a unit from the run tables (surrogates excluded).
+bool runCode(SortOrder order, char16_t unit, CharCode& out)
 {
-    if (order == SortOrder::Unsupported)
-        return false;
-    if (unit >= 0xD800 && unit <= 0xDFFF) {
-        surrogateCode(unit, out);
-        return true;
-    }
     const std::vector<Run>& runs = runsFor(order);
     auto it = std::upper_bound(runs.begin(), runs.end(), unit,
                                [](char16_t u, const Run& r) { return u < r.first; });
@@ -220,6 +217,40 @@ bool lookupChar(SortOrder order, char16_t unit, CharCode& out)
         }
     }
     return true;
+}
+
+// The codes of the first 256 units, worked out once from the runs: text is
+// mostly made of them.
+struct LowCodes {
+    bool known[256] = {};
+    CharCode codes[256];
+    explicit LowCodes(SortOrder order)
+    {
+        for (unsigned u = 0; u < 256; ++u)
+            known[u] = runCode(order, char16_t(u), codes[u]);
+    }
+};
+
+} // namespace
+
+bool lookupChar(SortOrder order, char16_t unit, CharCode& out)
+{
+    if (order == SortOrder::Unsupported)
+        return false;
+    if (unit < 256) {
+        static const LowCodes legacy(SortOrder::GeneralLegacy);
+        static const LowCodes general(SortOrder::General2010);
+        const LowCodes& low = order == SortOrder::GeneralLegacy ? legacy : general;
+        if (!low.known[unit])
+            return false;
+        out = low.codes[unit];
+        return true;
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) {
+        surrogateCode(unit, out);
+        return true;
+    }
+    return runCode(order, unit, out);
 }
 
 std::u16string_view indexedText(std::u16string_view text)

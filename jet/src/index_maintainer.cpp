@@ -205,7 +205,24 @@ struct IndexMaintainer::Index {
     long distinctDelta = 0;
     std::unique_ptr<TransactionPages> pages;
     std::unique_ptr<IndexTree> tree;
+    // The last keys computed, with the stored fields of the key columns they
+    // came from: a write asks for the same row's key several times.
+    struct Known {
+        std::vector<Field> fields;
+        std::optional<std::vector<uint8_t>> key;
+    };
+    std::vector<Known> known;
+    size_t nextKnown = 0;
 };
+
+namespace {
+
+bool sameField(const Field& a, const Field& b)
+{
+    return a.null == b.null && a.boolean == b.boolean && a.bytes == b.bytes;
+}
+
+} // namespace
 
 IndexMaintainer::IndexMaintainer(Transaction& txn, const TableLayout& layout, PageAllocator& allocator)
     : txn_(txn), layout_(layout), allocator_(allocator)
@@ -309,7 +326,33 @@ IndexMaintainer::IndexMaintainer(Transaction& txn, const TableLayout& layout, Pa
 
 IndexMaintainer::~IndexMaintainer() = default;
 
-std::optional<std::vector<uint8_t>> IndexMaintainer::keyOf(const Index& index, const std::vector<Field>& row) const
+std::optional<std::vector<uint8_t>> IndexMaintainer::keyOf(Index& index, const std::vector<Field>& row) const
+{
+    static const Field none;
+    auto fieldAt = [&](int c) -> const Field& { return size_t(c) < row.size() ? row[size_t(c)] : none; };
+    for (const Index::Known& k : index.known) {
+        bool same = true;
+        for (size_t i = 0; i < index.columns.size() && same; ++i)
+            same = sameField(k.fields[i], fieldAt(index.columns[i]));
+        if (same)
+            return k.key;
+    }
+    std::optional<std::vector<uint8_t>> key = computeKey(index, row);
+    Index::Known k;
+    for (int c : index.columns)
+        k.fields.push_back(fieldAt(c));
+    k.key = key;
+    constexpr size_t kKnownKeys = 4;
+    if (index.known.size() < kKnownKeys) {
+        index.known.push_back(std::move(k));
+    } else {
+        index.known[index.nextKnown] = std::move(k);
+        index.nextKnown = (index.nextKnown + 1) % kKnownKeys;
+    }
+    return key;
+}
+
+std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& index, const std::vector<Field>& row) const
 {
     std::vector<Value> values;
     bool allNull = true;
@@ -333,25 +376,32 @@ void IndexMaintainer::checkKey(Index& index, const std::vector<Field>& row, uint
 {
     if (!index.unique && !index.primary)
         return;
-    std::vector<Value> values;
     bool allNull = true, anyNull = false;
     for (int c : index.columns) {
-        values.push_back(fieldValue(layout_.columns[size_t(c)], size_t(c) < row.size() ? row[size_t(c)] : Field()));
-        if (values.back().isNull())
+        // fieldValue() gives NULL exactly for these fields.
+        const bool null = layout_.columns[size_t(c)].type != ColumnType::Boolean &&
+                          (size_t(c) >= row.size() || row[size_t(c)].null);
+        if (null)
             anyNull = true;
         else
             allNull = false;
     }
+    auto values = [&] {
+        std::vector<Value> v;
+        for (int c : index.columns)
+            v.push_back(fieldValue(layout_.columns[size_t(c)], size_t(c) < row.size() ? row[size_t(c)] : Field()));
+        return v;
+    };
     if (index.primary && anyNull)
         throw Error(Code::Constraint, "clé primaire « " + index.name + " » : valeur manquante (" +
-                                          keyText(values) + ") ; rien n'a été écrit");
+                                          keyText(values()) + ") ; rien n'a été écrit");
     if (allNull)
         return; // rows whose key columns are all null may repeat
     std::optional<std::vector<uint8_t>> key = keyOf(index, row);
     if (key && index.tree->containsKey(*key, exceptPage, uint8_t(exceptRow)))
         throw Error(Code::Constraint,
                     std::string(index.primary ? "clé primaire « " : "index unique « ") + index.name +
-                        " » : la valeur " + keyText(values) +
+                        " » : la valeur " + keyText(values()) +
                         " existe déjà dans la table (doublon refusé) ; rien n'a été écrit");
 }
 

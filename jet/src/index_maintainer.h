@@ -46,7 +46,10 @@ public:
 
 private:
     struct Index;
-    std::optional<std::vector<uint8_t>> keyOf(const Index& index, const std::vector<Field>& row) const;
+    // The key of a row for an index (none for an all-null row of an index
+    // that ignores nulls); the last few are kept.
+    std::optional<std::vector<uint8_t>> keyOf(Index& index, const std::vector<Field>& row) const;
+    std::optional<std::vector<uint8_t>> computeKey(const Index& index, const std::vector<Field>& row) const;
     void checkKey(Index& index, const std::vector<Field>& row, uint32_t exceptPage, uint16_t exceptRow);
     void add(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);
     void drop(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);

@@ -5,7 +5,9 @@
 #include "jet/status.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <unordered_map>
 
 namespace jet::detail {
 
@@ -32,7 +34,50 @@ size_t lowerBoundIn(const IndexPage& page, const std::vector<uint8_t>& key, uint
     return lo;
 }
 
+// Decoded pages kept with the bytes they were decoded from.
+struct KeptPage {
+    std::vector<uint8_t> bytes;
+    SharedIndexPage page;
+};
+
+constexpr size_t kKeptPages = 2048;
+
+std::unordered_map<uint32_t, KeptPage>& keptPages()
+{
+    thread_local std::unordered_map<uint32_t, KeptPage> kept;
+    return kept;
+}
+
+KeptPage& keepSlot(uint32_t number)
+{
+    auto& kept = keptPages();
+    if (kept.size() >= kKeptPages && kept.find(number) == kept.end())
+        kept.erase(kept.begin()); // any one: a simple bound, not a policy
+    return kept[number];
+}
+
 } // namespace
+
+SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number)
+{
+    auto& kept = keptPages();
+    auto it = kept.find(number);
+    if (it != kept.end() && it->second.bytes.size() == pageSize &&
+        std::memcmp(it->second.bytes.data(), bytes, pageSize) == 0)
+        return it->second.page;
+    auto page = std::make_shared<const IndexPage>(decodeIndexPage(bytes, pageSize, number));
+    KeptPage& slot = keepSlot(number);
+    slot.bytes.assign(bytes, bytes + pageSize);
+    slot.page = page;
+    return page;
+}
+
+void keepIndexPage(const uint8_t* bytes, uint32_t pageSize, IndexPage&& page)
+{
+    KeptPage& slot = keepSlot(page.number);
+    slot.bytes.assign(bytes, bytes + pageSize);
+    slot.page = std::make_shared<const IndexPage>(std::move(page));
+}
 
 void IndexPageStore::write(uint32_t, const uint8_t*)
 {
@@ -49,7 +94,7 @@ void IndexPageStore::release(uint32_t)
     throw Error(Code::ReadOnly, "index en lecture seule : écriture impossible");
 }
 
-IndexCursor::IndexCursor(IndexPageStore& store, IndexPage leaf, size_t position)
+IndexCursor::IndexCursor(IndexPageStore& store, SharedIndexPage leaf, size_t position)
     : store_(&store), leaf_(std::move(leaf)), position_(position)
 {
     settle();
@@ -58,14 +103,14 @@ IndexCursor::IndexCursor(IndexPageStore& store, IndexPage leaf, size_t position)
 void IndexCursor::settle()
 {
     long guard = 0;
-    while (position_ >= leaf_.entries.size()) {
-        if (leaf_.next == 0 || ++guard > kMaxChainPages) {
+    while (position_ >= leaf_->entries.size()) {
+        if (leaf_->next == 0 || ++guard > kMaxChainPages) {
             end_ = true;
             return;
         }
-        uint32_t next = leaf_.next;
-        IndexPage page = decodeIndexPage(store_->read(next), store_->pageSize(), next);
-        if (!page.leaf || page.tdefPage != leaf_.tdefPage)
+        uint32_t next = leaf_->next;
+        SharedIndexPage page = decodeIndexPageShared(store_->read(next), store_->pageSize(), next);
+        if (!page->leaf || page->tdefPage != leaf_->tdefPage)
             corrupt(next, "page d'index feuille attendue dans la chaîne des feuilles");
         leaf_ = std::move(page);
         position_ = 0;
@@ -85,60 +130,67 @@ IndexTree::IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage)
 {
 }
 
-IndexPage IndexTree::load(uint32_t number)
+SharedIndexPage IndexTree::loadShared(uint32_t number)
 {
     if (number == 0)
         corrupt(root_, "index : renvoi vers la page 0");
-    IndexPage page = decodeIndexPage(store_.read(number), store_.pageSize(), number);
-    if (page.tdefPage != tdefPage_)
-        corrupt(number, "page d'index d'une autre table (" + std::to_string(page.tdefPage) + ")");
+    SharedIndexPage page = decodeIndexPageShared(store_.read(number), store_.pageSize(), number);
+    if (page->tdefPage != tdefPage_)
+        corrupt(number, "page d'index d'une autre table (" + std::to_string(page->tdefPage) + ")");
     return page;
 }
 
-void IndexTree::store(const IndexPage& page)
+IndexPage IndexTree::load(uint32_t number)
+{
+    return *loadShared(number);
+}
+
+void IndexTree::store(IndexPage&& page)
 {
     std::vector<uint8_t> bytes(store_.pageSize());
     encodeIndexPage(page, store_.pageSize(), bytes.data());
     store_.write(page.number, bytes.data());
+    keepIndexPage(bytes.data(), store_.pageSize(), std::move(page));
 }
 
-IndexPage IndexTree::descend(const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row, std::vector<Step>* path)
+SharedIndexPage IndexTree::descend(const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row,
+                                   std::vector<Step>* path)
 {
-    IndexPage page = load(root_);
+    SharedIndexPage page = loadShared(root_);
     int depth = 0;
-    while (!page.leaf) {
+    while (!page->leaf) {
         if (++depth > kMaxDepth)
-            corrupt(page.number, "index trop profond (boucle ?)");
-        if (page.childCount() == 0)
-            corrupt(page.number, "page d'index intermédiaire vide");
-        size_t i = lowerBoundIn(page, key, dataPage, row);
-        if (i == page.entries.size() && !page.tail)
-            i = page.entries.size() - 1;
-        uint32_t child = page.childAt(i);
+            corrupt(page->number, "index trop profond (boucle ?)");
+        if (page->childCount() == 0)
+            corrupt(page->number, "page d'index intermédiaire vide");
+        size_t i = lowerBoundIn(*page, key, dataPage, row);
+        if (i == page->entries.size() && !page->tail)
+            i = page->entries.size() - 1;
+        uint32_t child = page->childAt(i);
         if (path)
             path->push_back(Step{std::move(page), i});
-        page = load(child);
+        page = loadShared(child);
     }
     return page;
 }
 
 IndexCursor IndexTree::lowerBound(const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row)
 {
-    IndexPage leaf = descend(key, dataPage, row, nullptr);
-    size_t at = lowerBoundIn(leaf, key, dataPage, row);
+    SharedIndexPage leaf = descend(key, dataPage, row, nullptr);
+    size_t at = lowerBoundIn(*leaf, key, dataPage, row);
     return IndexCursor(store_, std::move(leaf), at);
 }
 
 IndexCursor IndexTree::begin()
 {
-    IndexPage page = load(root_);
+    SharedIndexPage page = loadShared(root_);
     int depth = 0;
-    while (!page.leaf) {
+    while (!page->leaf) {
         if (++depth > kMaxDepth)
-            corrupt(page.number, "index trop profond (boucle ?)");
-        if (page.childCount() == 0)
-            corrupt(page.number, "page d'index intermédiaire vide");
-        page = load(page.childAt(0));
+            corrupt(page->number, "index trop profond (boucle ?)");
+        if (page->childCount() == 0)
+            corrupt(page->number, "page d'index intermédiaire vide");
+        page = loadShared(page->childAt(0));
     }
     return IndexCursor(store_, std::move(page), 0);
 }
@@ -166,19 +218,20 @@ std::vector<IndexEntry> IndexTree::entries()
 IndexEntry IndexTree::subtreeMax(uint32_t number)
 {
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
-        IndexPage page = load(number);
-        if (page.leaf || !page.tail) {
-            if (page.entries.empty())
+        SharedIndexPage page = loadShared(number);
+        if (page->leaf || !page->tail) {
+            if (page->entries.empty())
                 corrupt(number, "page d'index vide dans l'arbre");
-            IndexEntry e = page.entries.back();
-            if (page.leaf) {
+            const IndexEntry& last = page->entries.back();
+            if (page->leaf) {
+                IndexEntry e = last;
                 e.child = 0;
                 return e;
             }
-            number = e.child;
+            number = last.child;
             continue;
         }
-        number = page.tail;
+        number = page->tail;
     }
     corrupt(number, "index trop profond (boucle ?)");
 }
@@ -203,12 +256,12 @@ void IndexTree::unlinkPeers(const IndexPage& page)
     if (page.prev) {
         IndexPage prev = load(page.prev);
         prev.next = page.next;
-        store(prev);
+        store(std::move(prev));
     }
     if (page.next) {
         IndexPage next = load(page.next);
         next.prev = page.prev;
-        store(next);
+        store(std::move(next));
     }
 }
 
@@ -230,7 +283,7 @@ IndexEntry IndexTree::split(IndexPage& page)
     if (page.prev) {
         IndexPage prev = load(page.prev);
         prev.next = head.number;
-        store(prev);
+        store(std::move(prev));
     }
     page.prev = head.number;
     IndexEntry headMax = head.entries.back();
@@ -242,16 +295,16 @@ IndexEntry IndexTree::split(IndexPage& page)
         if (!lastChild.leaf && lastChild.next) {
             IndexPage following = load(lastChild.next);
             following.prev = 0;
-            store(following);
+            store(std::move(following));
             lastChild.next = 0;
-            store(lastChild);
+            store(std::move(lastChild));
         }
         normalize(head);
         normalize(page);
     }
     if (!indexPageFits(head, store_.pageSize()) || !indexPageFits(page, store_.pageSize()))
         corrupt(page.number, "entrées d'index trop grandes pour être réparties sur deux pages");
-    store(head);
+    store(std::move(head));
     return headMax;
 }
 
@@ -280,7 +333,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
                 current.prev = current.next = 0;
                 current.entries.clear();
                 current.entries.push_back(std::move(lowerMax));
-                path.push_back(Step{std::move(current), 0});
+                path.push_back(Step{std::make_shared<const IndexPage>(std::move(current)), 0});
                 current = std::move(lower);
                 newMax.reset();
             }
@@ -290,15 +343,22 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
             unlinkPeers(current);
             store_.release(current.number);
         } else {
-            store(current);
+            store(std::move(current));
         }
         if (path.empty())
             return; // that was the root
 
         Step step = std::move(path.back());
         path.pop_back();
-        IndexPage parent = std::move(step.page);
         const size_t c = step.child;
+        if (!removed && !headEntry && !newMax) {
+            // Nothing to change above unless the parent breaks the tail rules.
+            const IndexPage& kept = *step.page;
+            if (kept.leaf || !((!kept.tail && kept.entries.size() >= 2) || (kept.tail && kept.entries.empty())))
+                return;
+        }
+        IndexPage parent = *step.page;
+        step.page.reset();
         const bool wasLast = c + 1 == parent.childCount();
         bool changed = false;
         if (removed) {
@@ -323,7 +383,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
                 parent.leaf = true;
                 parent.tail = 0;
                 parent.entries.clear();
-                store(parent);
+                store(std::move(parent));
                 return;
             }
             current = std::move(parent);
@@ -356,7 +416,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
 void IndexTree::insert(const IndexEntry& entry)
 {
     std::vector<Step> path;
-    IndexPage leaf = descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    IndexPage leaf = *descend(entry.key, entry.dataPage, entry.dataRow, &path);
     size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
     if (at < leaf.entries.size() && compareIndexEntries(entry, leaf.entries[at]) == 0)
         corrupt(leaf.number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
@@ -374,15 +434,17 @@ void IndexTree::insert(const IndexEntry& entry)
 bool IndexTree::remove(const IndexEntry& entry)
 {
     std::vector<Step> path;
-    IndexPage leaf = descend(entry.key, entry.dataPage, entry.dataRow, &path);
-    size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
-    if (at >= leaf.entries.size() || compareIndexEntries(entry, leaf.entries[at]) != 0)
+    SharedIndexPage found = descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    size_t at = lowerBoundIn(*found, entry.key, entry.dataPage, entry.dataRow);
+    if (at >= found->entries.size() || compareIndexEntries(entry, found->entries[at]) != 0)
         return false;
+    IndexPage leaf = *found;
+    found.reset();
     const bool last = at + 1 == leaf.entries.size();
     leaf.entries.erase(leaf.entries.begin() + long(at));
     if (leaf.entries.empty()) {
         if (leaf.number == root_) {
-            store(leaf);
+            store(std::move(leaf));
             return true;
         }
         propagate(path, std::move(leaf), true, std::nullopt);

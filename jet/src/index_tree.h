@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,18 +33,31 @@ public:
     virtual void release(uint32_t page);
 };
 
+// Decoded index pages are shared and never changed once decoded.
+using SharedIndexPage = std::shared_ptr<const IndexPage>;
+
+// The decoded form of the page `number` whose bytes are `bytes`. Decoded
+// pages are kept (per thread, a bounded number) with a copy of their bytes,
+// and a kept page is handed out only when its bytes are still exactly the
+// given ones: a page changed since, by this process or another, is decoded
+// again. Throws like decodeIndexPage().
+SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number);
+// Keeps a page just encoded (bytes and decoded form), so that reading it back
+// costs only the comparison of its bytes.
+void keepIndexPage(const uint8_t* bytes, uint32_t pageSize, IndexPage&& page);
+
 // A position on a leaf page, moving along the leaf chain.
 class IndexCursor {
 public:
-    IndexCursor(IndexPageStore& store, IndexPage leaf, size_t position);
+    IndexCursor(IndexPageStore& store, SharedIndexPage leaf, size_t position);
     bool atEnd() const { return end_; }
-    const IndexEntry& entry() const { return leaf_.entries[position_]; }
+    const IndexEntry& entry() const { return leaf_->entries[position_]; }
     void next();
 
 private:
     void settle();
     IndexPageStore* store_;
-    IndexPage leaf_;
+    SharedIndexPage leaf_;
     size_t position_;
     bool end_ = false;
 };
@@ -53,6 +67,7 @@ public:
     IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage);
 
     IndexPage load(uint32_t page);
+    SharedIndexPage loadShared(uint32_t page);
 
     // First entry not less than (key, page, row).
     IndexCursor lowerBound(const std::vector<uint8_t>& key, uint32_t page = 0, uint8_t row = 0);
@@ -73,14 +88,14 @@ public:
 
 private:
     struct Step {
-        IndexPage page;
+        SharedIndexPage page;
         size_t child = 0; // index among the page's children
     };
     // Descends to the leaf where the entry is or would be.
-    IndexPage descend(const std::vector<uint8_t>& key, uint32_t page, uint8_t row, std::vector<Step>* path);
+    SharedIndexPage descend(const std::vector<uint8_t>& key, uint32_t page, uint8_t row, std::vector<Step>* path);
     // The largest entry of a subtree.
     IndexEntry subtreeMax(uint32_t page);
-    void store(const IndexPage& page);
+    void store(IndexPage&& page);
     void unlinkPeers(const IndexPage& page);
     // Tail rules of node pages: two children or more, the last is the tail.
     void normalize(IndexPage& node);
