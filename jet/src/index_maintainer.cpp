@@ -43,6 +43,7 @@ public:
     {
         std::memcpy(txn_.modify(page), bytes, txn_.pageSize());
     }
+    uint8_t* modify(uint32_t page) override { return txn_.modify(page); }
     uint32_t allocate() override
     {
         uint32_t page = freedPage();

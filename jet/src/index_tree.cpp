@@ -62,10 +62,11 @@ SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, u
 {
     auto& kept = keptPages();
     auto it = kept.find(number);
-    if (it != kept.end() && it->second.bytes.size() == pageSize &&
+    if (it != kept.end() && it->second.page && it->second.bytes.size() == pageSize &&
         std::memcmp(it->second.bytes.data(), bytes, pageSize) == 0)
         return it->second.page;
-    auto page = std::make_shared<const IndexPage>(decodeIndexPage(bytes, pageSize, number));
+    // Made non-const so that ownPage() may take it back.
+    SharedIndexPage page = std::make_shared<IndexPage>(decodeIndexPage(bytes, pageSize, number));
     KeptPage& slot = keepSlot(number);
     slot.bytes.assign(bytes, bytes + pageSize);
     slot.page = page;
@@ -76,7 +77,26 @@ void keepIndexPage(const uint8_t* bytes, uint32_t pageSize, IndexPage&& page)
 {
     KeptPage& slot = keepSlot(page.number);
     slot.bytes.assign(bytes, bytes + pageSize);
-    slot.page = std::make_shared<const IndexPage>(std::move(page));
+    slot.page = std::make_shared<IndexPage>(std::move(page));
+}
+
+// A decoded page to change and store again: the kept page itself when
+// nothing else holds it (it leaves the kept pages, its bytes being about to
+// change), otherwise a copy.
+IndexPage ownPage(SharedIndexPage page)
+{
+    auto& kept = keptPages();
+    auto it = kept.find(page->number);
+    if (it != kept.end() && it->second.page == page)
+        it->second.page.reset();
+    if (page.use_count() == 1) // every kept page was made non-const
+        return std::move(const_cast<IndexPage&>(*page));
+    return *page;
+}
+
+uint8_t* IndexPageStore::modify(uint32_t)
+{
+    return nullptr;
 }
 
 void IndexPageStore::write(uint32_t, const uint8_t*)
@@ -147,6 +167,11 @@ IndexPage IndexTree::load(uint32_t number)
 
 void IndexTree::store(IndexPage&& page)
 {
+    if (uint8_t* target = store_.modify(page.number)) {
+        encodeIndexPage(page, store_.pageSize(), target);
+        keepIndexPage(target, store_.pageSize(), std::move(page));
+        return;
+    }
     std::vector<uint8_t> bytes(store_.pageSize());
     encodeIndexPage(page, store_.pageSize(), bytes.data());
     store_.write(page.number, bytes.data());
@@ -333,7 +358,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
                 current.prev = current.next = 0;
                 current.entries.clear();
                 current.entries.push_back(std::move(lowerMax));
-                path.push_back(Step{std::make_shared<const IndexPage>(std::move(current)), 0});
+                path.push_back(Step{std::make_shared<IndexPage>(std::move(current)), 0});
                 current = std::move(lower);
                 newMax.reset();
             }
@@ -357,8 +382,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
             if (kept.leaf || !((!kept.tail && kept.entries.size() >= 2) || (kept.tail && kept.entries.empty())))
                 return;
         }
-        IndexPage parent = *step.page;
-        step.page.reset();
+        IndexPage parent = ownPage(std::move(step.page));
         const bool wasLast = c + 1 == parent.childCount();
         bool changed = false;
         if (removed) {
@@ -416,7 +440,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
 void IndexTree::insert(const IndexEntry& entry)
 {
     std::vector<Step> path;
-    IndexPage leaf = *descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    IndexPage leaf = ownPage(descend(entry.key, entry.dataPage, entry.dataRow, &path));
     size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
     if (at < leaf.entries.size() && compareIndexEntries(entry, leaf.entries[at]) == 0)
         corrupt(leaf.number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
@@ -438,8 +462,7 @@ bool IndexTree::remove(const IndexEntry& entry)
     size_t at = lowerBoundIn(*found, entry.key, entry.dataPage, entry.dataRow);
     if (at >= found->entries.size() || compareIndexEntries(entry, found->entries[at]) != 0)
         return false;
-    IndexPage leaf = *found;
-    found.reset();
+    IndexPage leaf = ownPage(std::move(found));
     const bool last = at + 1 == leaf.entries.size();
     leaf.entries.erase(leaf.entries.begin() + long(at));
     if (leaf.entries.empty()) {

@@ -29,6 +29,9 @@ public:
     virtual const uint8_t* read(uint32_t page) = 0;
     // Write side (the defaults refuse).
     virtual void write(uint32_t page, const uint8_t* bytes);
+    // The page's bytes to change in place, or null (the default) to go
+    // through write().
+    virtual uint8_t* modify(uint32_t page);
     virtual uint32_t allocate();
     virtual void release(uint32_t page);
 };
