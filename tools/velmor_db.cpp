@@ -159,7 +159,10 @@ int run(const std::vector<std::string>& args)
         for (const auto& problem : report.problems)
             std::cout << "problème : " << problem << "\n";
         std::cout << report.tables << " tables, " << report.indexes << " index, " << report.entries
-                  << " entrées vérifiées : " << (report.ok() ? "aucun problème" : "index incorrects") << "\n";
+                  << " entrées vérifiées";
+        if (report.unverifiedKeys > 0)
+            std::cout << " (dont " << report.unverifiedKeys << " par ligne seulement, clé non calculable)";
+        std::cout << " : " << (report.ok() ? "aucun problème" : "index incorrects") << "\n";
         return report.ok() ? 0 : 1;
     }
     if (int code = 0; velmor::runWriteCommand(args, code))

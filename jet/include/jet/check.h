@@ -13,6 +13,7 @@ struct CheckReport {
     long entries = 0;          // index entries verified
     std::vector<std::string> problems; // French, one per problem found
     std::vector<std::string> notes;    // indexes that could not be verified, and why
+    long unverifiedKeys = 0;           // rows whose entry was found by row pointer only (key not computable)
     bool ok() const { return problems.empty(); }
 };
 
@@ -21,7 +22,10 @@ struct CheckReport {
 // entries equal to the largest entry below them, the leaf chain), then the
 // entries against the rows (one entry per row, keys encoded again and equal,
 // nothing more), unique indexes free of duplicates and the distinct-key count
-// the table definition records. Throws Error if the file cannot be read.
+// the table definition records. A row whose key cannot be computed (a
+// character outside the collation tables) is not a problem: its entry is
+// found by row pointer (exactly one), the order of the entries is checked, and
+// a note counts such rows (unverifiedKeys). Throws Error if the file cannot be read.
 // It then checks the storage (checkStorage below).
 CheckReport checkDatabase(const std::string& path);
 
