@@ -431,13 +431,14 @@ void IndexMaintainer::add(Index& index, const std::vector<uint8_t>& key, uint32_
 {
     if (slot > 0xFF)
         throw Error(Code::Corrupt, "page " + std::to_string(page) + " : numéro de ligne trop grand pour un index");
-    if (!index.tree->containsKey(key))
-        ++index.distinctDelta;
     IndexEntry e;
     e.key = key;
     e.dataPage = page;
     e.dataRow = uint8_t(slot);
-    index.tree->insert(e);
+    bool keyWasThere = false;
+    index.tree->insert(e, &keyWasThere);
+    if (!keyWasThere)
+        ++index.distinctDelta;
 }
 
 void IndexMaintainer::drop(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot)
@@ -446,11 +447,12 @@ void IndexMaintainer::drop(Index& index, const std::vector<uint8_t>& key, uint32
     e.key = key;
     e.dataPage = page;
     e.dataRow = uint8_t(slot);
-    if (!index.tree->remove(e))
+    bool keyStillThere = false;
+    if (!index.tree->remove(e, &keyStillThere))
         throw Error(Code::Corrupt, "index « " + index.name + " » : entrée absente pour la ligne (page " +
                                        std::to_string(page) + ", ligne " + std::to_string(slot) +
                                        ") ; index à reconstruire, rien n'a été écrit");
-    if (!index.tree->containsKey(key))
+    if (!keyStillThere)
         --index.distinctDelta;
 }
 

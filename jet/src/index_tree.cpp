@@ -437,7 +437,24 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
     corrupt(root_, "index trop profond (boucle ?)");
 }
 
-void IndexTree::insert(const IndexEntry& entry)
+namespace {
+
+// Whether the entries beside position `at` of a leaf (at - 1 and at) settle
+// if `key` is in the tree: yes when one of them has it; no when both exist
+// and neither has it (entries being in order); unknown (nullopt) otherwise.
+std::optional<bool> keyBeside(const IndexPage& leaf, size_t at, const std::vector<uint8_t>& key)
+{
+    const bool before = at > 0, after = at < leaf.entries.size();
+    if ((before && leaf.entries[at - 1].key == key) || (after && leaf.entries[at].key == key))
+        return true;
+    if (before && after)
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+void IndexTree::insert(const IndexEntry& entry, bool* keyWasThere)
 {
     std::vector<Step> path;
     IndexPage leaf = ownPage(descend(entry.key, entry.dataPage, entry.dataRow, &path));
@@ -445,6 +462,10 @@ void IndexTree::insert(const IndexEntry& entry)
     if (at < leaf.entries.size() && compareIndexEntries(entry, leaf.entries[at]) == 0)
         corrupt(leaf.number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
                                  std::to_string(entry.dataRow) + ")");
+    if (keyWasThere) {
+        std::optional<bool> beside = keyBeside(leaf, at, entry.key);
+        *keyWasThere = beside ? *beside : containsKey(entry.key);
+    }
     const bool last = at == leaf.entries.size();
     IndexEntry e = entry;
     e.child = 0;
@@ -455,7 +476,7 @@ void IndexTree::insert(const IndexEntry& entry)
     propagate(path, std::move(leaf), false, std::move(newMax));
 }
 
-bool IndexTree::remove(const IndexEntry& entry)
+bool IndexTree::remove(const IndexEntry& entry, bool* keyStillThere)
 {
     std::vector<Step> path;
     SharedIndexPage found = descend(entry.key, entry.dataPage, entry.dataRow, &path);
@@ -465,18 +486,23 @@ bool IndexTree::remove(const IndexEntry& entry)
     IndexPage leaf = ownPage(std::move(found));
     const bool last = at + 1 == leaf.entries.size();
     leaf.entries.erase(leaf.entries.begin() + long(at));
+    std::optional<bool> beside;
+    if (keyStillThere)
+        beside = keyBeside(leaf, at, entry.key);
     if (leaf.entries.empty()) {
         if (leaf.number == root_) {
             store(std::move(leaf));
-            return true;
+        } else {
+            propagate(path, std::move(leaf), true, std::nullopt);
         }
-        propagate(path, std::move(leaf), true, std::nullopt);
-        return true;
+    } else {
+        std::optional<IndexEntry> newMax;
+        if (last)
+            newMax = leaf.entries.back();
+        propagate(path, std::move(leaf), false, std::move(newMax));
     }
-    std::optional<IndexEntry> newMax;
-    if (last)
-        newMax = leaf.entries.back();
-    propagate(path, std::move(leaf), false, std::move(newMax));
+    if (keyStillThere)
+        *keyStillThere = beside ? *beside : containsKey(entry.key);
     return true;
 }
 

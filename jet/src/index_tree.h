@@ -85,9 +85,12 @@ public:
 
     // Adds an entry (key and row pointer). Throws Error(Corrupt) if this
     // exact entry is already there.
-    void insert(const IndexEntry& entry);
+    // *keyWasThere (when given) tells whether some entry already had the
+    // key; found on the leaf when the neighbours there settle it.
+    void insert(const IndexEntry& entry, bool* keyWasThere = nullptr);
     // Removes this exact entry; false if the tree does not hold it.
-    bool remove(const IndexEntry& entry);
+    // *keyStillThere (when given) tells whether another entry has the key.
+    bool remove(const IndexEntry& entry, bool* keyStillThere = nullptr);
 
 private:
     struct Step {
