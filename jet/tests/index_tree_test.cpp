@@ -285,3 +285,59 @@ TEST(IndexTree, DuplicateKeysOrderedByRowAndFound)
 }
 
 } // namespace
+
+// Decoded pages are kept between uses; a page whose bytes changed behind the
+// tree's back (another process writing between two transactions) must be
+// read again, not served from what was kept.
+TEST(IndexTree, PagesChangedBehindTheTreeAreReadAgain)
+{
+    MemoryPages pages;
+    IndexTree tree(pages, kRoot, kTdef);
+    std::set<Key> model;
+    for (uint8_t i = 0; i < 5; ++i) {
+        Key k{{0x7f, 0x41, uint8_t(0x41 + i)}, 10u + i, 1};
+        bool wasThere = true;
+        tree.insert(entryOf(k), &wasThere);
+        EXPECT_FALSE(wasThere);
+        model.insert(k);
+    }
+    ASSERT_EQ(tree.entries().size(), 5u);
+
+    // Another writer replaces the root leaf with other entries.
+    IndexPage other;
+    other.number = kRoot;
+    other.tdefPage = kTdef;
+    std::set<Key> otherModel;
+    for (uint8_t i = 0; i < 3; ++i) {
+        Key k{{0x7f, 0x50, uint8_t(0x30 + i)}, 20u + i, 2};
+        other.entries.push_back(entryOf(k));
+        otherModel.insert(k);
+    }
+    std::vector<uint8_t> bytes(4096);
+    encodeIndexPage(other, 4096, bytes.data());
+    pages.write(kRoot, bytes.data());
+
+    std::vector<IndexEntry> seen = tree.entries();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].key, otherModel.begin()->key);
+    EXPECT_FALSE(tree.containsKey(model.begin()->key));
+    EXPECT_TRUE(tree.containsKey(otherModel.begin()->key));
+
+    // Writing goes on from the new bytes.
+    Key again = *otherModel.begin();
+    again.page = 30;
+    bool wasThere = false;
+    tree.insert(entryOf(again), &wasThere);
+    EXPECT_TRUE(wasThere);
+    otherModel.insert(again);
+    expectSame(pages, otherModel);
+    bool stillThere = false;
+    EXPECT_TRUE(tree.remove(entryOf(again), &stillThere));
+    EXPECT_TRUE(stillThere);
+    otherModel.erase(again);
+    Key last = *otherModel.rbegin();
+    EXPECT_TRUE(tree.remove(entryOf(last), &stillThere));
+    EXPECT_FALSE(stillThere);
+    otherModel.erase(last);
+    expectSame(pages, otherModel);
+}
