@@ -40,7 +40,7 @@ struct KeptPage {
     SharedIndexPage page;
 };
 
-constexpr size_t kKeptPages = 2048;
+constexpr size_t kKeptPages = 512; // some megabytes at most
 
 std::unordered_map<uint32_t, KeptPage>& keptPages()
 {
@@ -58,7 +58,7 @@ KeptPage& keepSlot(uint32_t number)
 
 } // namespace
 
-SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number)
+SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number, bool keep)
 {
     auto& kept = keptPages();
     auto it = kept.find(number);
@@ -67,6 +67,8 @@ SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, u
         return it->second.page;
     // Made non-const so that ownPage() may take it back.
     SharedIndexPage page = std::make_shared<IndexPage>(decodeIndexPage(bytes, pageSize, number));
+    if (!keep)
+        return page;
     KeptPage& slot = keepSlot(number);
     slot.bytes.assign(bytes, bytes + pageSize);
     slot.page = page;
@@ -129,7 +131,7 @@ void IndexCursor::settle()
             return;
         }
         uint32_t next = leaf_->next;
-        SharedIndexPage page = decodeIndexPageShared(store_->read(next), store_->pageSize(), next);
+        SharedIndexPage page = decodeIndexPageShared(store_->read(next), store_->pageSize(), next, false);
         if (!page->leaf || page->tdefPage != leaf_->tdefPage)
             corrupt(next, "page d'index feuille attendue dans la chaîne des feuilles");
         leaf_ = std::move(page);
@@ -150,11 +152,11 @@ IndexTree::IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage)
 {
 }
 
-SharedIndexPage IndexTree::loadShared(uint32_t number)
+SharedIndexPage IndexTree::loadShared(uint32_t number, bool keep)
 {
     if (number == 0)
         corrupt(root_, "index : renvoi vers la page 0");
-    SharedIndexPage page = decodeIndexPageShared(store_.read(number), store_.pageSize(), number);
+    SharedIndexPage page = decodeIndexPageShared(store_.read(number), store_.pageSize(), number, keep);
     if (page->tdefPage != tdefPage_)
         corrupt(number, "page d'index d'une autre table (" + std::to_string(page->tdefPage) + ")");
     return page;
@@ -162,7 +164,7 @@ SharedIndexPage IndexTree::loadShared(uint32_t number)
 
 IndexPage IndexTree::load(uint32_t number)
 {
-    return *loadShared(number);
+    return *loadShared(number, false);
 }
 
 void IndexTree::store(IndexPage&& page)

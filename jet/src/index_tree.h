@@ -43,8 +43,10 @@ using SharedIndexPage = std::shared_ptr<const IndexPage>;
 // pages are kept (per thread, a bounded number) with a copy of their bytes,
 // and a kept page is handed out only when its bytes are still exactly the
 // given ones: a page changed since, by this process or another, is decoded
-// again. Throws like decodeIndexPage().
-SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number);
+// again. With keep false, a page not kept is decoded without being kept
+// (walks over a whole leaf chain would only push out the pages that writes
+// use again and again). Throws like decodeIndexPage().
+SharedIndexPage decodeIndexPageShared(const uint8_t* bytes, uint32_t pageSize, uint32_t number, bool keep = true);
 // Keeps a page just encoded (bytes and decoded form), so that reading it back
 // costs only the comparison of its bytes.
 void keepIndexPage(const uint8_t* bytes, uint32_t pageSize, IndexPage&& page);
@@ -69,8 +71,10 @@ class IndexTree {
 public:
     IndexTree(IndexPageStore& store, uint32_t root, uint32_t tdefPage);
 
+    // A page of this index (checked to belong to the table). load() gives a
+    // copy and keeps nothing.
     IndexPage load(uint32_t page);
-    SharedIndexPage loadShared(uint32_t page);
+    SharedIndexPage loadShared(uint32_t page, bool keep = true);
 
     // First entry not less than (key, page, row).
     IndexCursor lowerBound(const std::vector<uint8_t>& key, uint32_t page = 0, uint8_t row = 0);
