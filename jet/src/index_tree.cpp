@@ -439,35 +439,47 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
     corrupt(root_, "index trop profond (boucle ?)");
 }
 
-namespace {
-
-// Whether the entries beside position `at` of a leaf (at - 1 and at) settle
-// if `key` is in the tree: yes when one of them has it; no when both exist
-// and neither has it (entries being in order); unknown (nullopt) otherwise.
-std::optional<bool> keyBeside(const IndexPage& leaf, size_t at, const std::vector<uint8_t>& key)
+std::optional<bool> IndexTree::keyBeside(const IndexPage& leaf, size_t at, const std::vector<uint8_t>& key)
 {
-    const bool before = at > 0, after = at < leaf.entries.size();
-    if ((before && leaf.entries[at - 1].key == key) || (after && leaf.entries[at].key == key))
-        return true;
-    if (before && after)
-        return false;
-    return std::nullopt;
+    // Entries with one key are consecutive in the leaf chain, so the key is
+    // in the tree exactly when the entry just before position `at` or the
+    // one just after has it; at the ends of the leaf those are on the
+    // neighbouring leaves. Unknown (nullopt) when such a leaf is empty.
+    const IndexEntry* before = nullptr;
+    const IndexEntry* after = nullptr;
+    SharedIndexPage prev, next;
+    if (at > 0) {
+        before = &leaf.entries[at - 1];
+    } else if (leaf.prev) {
+        prev = loadShared(leaf.prev);
+        if (prev->entries.empty())
+            return std::nullopt;
+        before = &prev->entries.back();
+    }
+    if (at < leaf.entries.size()) {
+        after = &leaf.entries[at];
+    } else if (leaf.next) {
+        next = loadShared(leaf.next);
+        if (next->entries.empty())
+            return std::nullopt;
+        after = &next->entries.front();
+    }
+    return (before && before->key == key) || (after && after->key == key);
 }
-
-} // namespace
 
 void IndexTree::insert(const IndexEntry& entry, bool* keyWasThere)
 {
     std::vector<Step> path;
-    IndexPage leaf = ownPage(descend(entry.key, entry.dataPage, entry.dataRow, &path));
-    size_t at = lowerBoundIn(leaf, entry.key, entry.dataPage, entry.dataRow);
-    if (at < leaf.entries.size() && compareIndexEntries(entry, leaf.entries[at]) == 0)
-        corrupt(leaf.number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
-                                 std::to_string(entry.dataRow) + ")");
+    SharedIndexPage found = descend(entry.key, entry.dataPage, entry.dataRow, &path);
+    size_t at = lowerBoundIn(*found, entry.key, entry.dataPage, entry.dataRow);
+    if (at < found->entries.size() && compareIndexEntries(entry, found->entries[at]) == 0)
+        corrupt(found->number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
+                                   std::to_string(entry.dataRow) + ")");
     if (keyWasThere) {
-        std::optional<bool> beside = keyBeside(leaf, at, entry.key);
+        std::optional<bool> beside = keyBeside(*found, at, entry.key);
         *keyWasThere = beside ? *beside : containsKey(entry.key);
     }
+    IndexPage leaf = ownPage(std::move(found));
     const bool last = at == leaf.entries.size();
     IndexEntry e = entry;
     e.child = 0;

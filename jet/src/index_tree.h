@@ -103,6 +103,10 @@ private:
     };
     // Descends to the leaf where the entry is or would be.
     SharedIndexPage descend(const std::vector<uint8_t>& key, uint32_t page, uint8_t row, std::vector<Step>* path);
+    // Whether the entry just before position `at` of a leaf or the one just
+    // after (on the neighbouring leaves at the ends) has `key`; nullopt when
+    // a neighbouring leaf is empty.
+    std::optional<bool> keyBeside(const IndexPage& leaf, size_t at, const std::vector<uint8_t>& key);
     // The largest entry of a subtree.
     IndexEntry subtreeMax(uint32_t page);
     void store(IndexPage&& page);
