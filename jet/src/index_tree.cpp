@@ -82,6 +82,8 @@ void keepIndexPage(const uint8_t* bytes, uint32_t pageSize, IndexPage&& page)
     slot.page = std::make_shared<IndexPage>(std::move(page));
 }
 
+namespace {
+
 // A decoded page to change and store again: the kept page itself when
 // nothing else holds it (it leaves the kept pages, its bytes being about to
 // change), otherwise a copy.
@@ -95,6 +97,8 @@ IndexPage ownPage(SharedIndexPage page)
         return std::move(const_cast<IndexPage&>(*page));
     return *page;
 }
+
+} // namespace
 
 uint8_t* IndexPageStore::modify(uint32_t)
 {

@@ -61,6 +61,13 @@ public:
         ++released;
     }
     size_t pageCount() const { return pages_.size(); }
+    std::vector<uint32_t> numbers() const
+    {
+        std::vector<uint32_t> out;
+        for (const auto& [n, bytes] : pages_)
+            out.push_back(n);
+        return out;
+    }
     int allocated = 0, released = 0;
 
 private:
@@ -340,4 +347,50 @@ TEST(IndexTree, PagesChangedBehindTheTreeAreReadAgain)
     EXPECT_FALSE(stillThere);
     otherModel.erase(last);
     expectSame(pages, otherModel);
+}
+
+// The decoded pages kept after writes are exactly what decoding their bytes
+// gives.
+TEST(IndexTree, KeptPagesEqualAFreshDecode)
+{
+    MemoryPages pages;
+    IndexTree tree(pages, kRoot, kTdef);
+    std::mt19937 rng(11);
+    std::vector<Key> added;
+    for (int i = 0; i < 3000; ++i) {
+        Key k = randomKey(rng, 40);
+        if (i % 3 == 2 && !added.empty()) {
+            size_t at = rng() % added.size();
+            ASSERT_TRUE(tree.remove(entryOf(added[at])));
+            added.erase(added.begin() + long(at));
+            continue;
+        }
+        bool duplicate = false;
+        for (const Key& a : added)
+            duplicate = duplicate || (a.key == k.key && a.page == k.page && a.row == k.row);
+        if (duplicate)
+            continue;
+        tree.insert(entryOf(k));
+        added.push_back(k);
+    }
+    ASSERT_GT(pages.pageCount(), 5u);
+    for (uint32_t n : pages.numbers()) {
+        const uint8_t* bytes = pages.read(n);
+        if (!isIndexPage(bytes))
+            continue;
+        IndexPage fresh = decodeIndexPage(bytes, 4096, n);
+        SharedIndexPage kept = decodeIndexPageShared(bytes, 4096, n);
+        ASSERT_EQ(kept->leaf, fresh.leaf) << n;
+        ASSERT_EQ(kept->tdefPage, fresh.tdefPage) << n;
+        ASSERT_EQ(kept->prev, fresh.prev) << n;
+        ASSERT_EQ(kept->next, fresh.next) << n;
+        ASSERT_EQ(kept->tail, fresh.tail) << n;
+        ASSERT_EQ(kept->entries.size(), fresh.entries.size()) << n;
+        for (size_t i = 0; i < fresh.entries.size(); ++i) {
+            ASSERT_EQ(kept->entries[i].key, fresh.entries[i].key) << n << " " << i;
+            ASSERT_EQ(kept->entries[i].dataPage, fresh.entries[i].dataPage) << n << " " << i;
+            ASSERT_EQ(kept->entries[i].dataRow, fresh.entries[i].dataRow) << n << " " << i;
+            ASSERT_EQ(kept->entries[i].child, fresh.entries[i].child) << n << " " << i;
+        }
+    }
 }
