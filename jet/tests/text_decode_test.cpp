@@ -12,29 +12,11 @@
 #include <string>
 #include <vector>
 
+using jet::detail::appendUtf8;
 using jet::detail::decodeCodePageText;
 using jet::detail::decodeUnicodeText;
 
 namespace {
-
-void putUtf8(std::string& out, uint32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
 
 std::string slowUcs2(const uint8_t* data, size_t units)
 {
@@ -44,12 +26,12 @@ std::string slowUcs2(const uint8_t* data, size_t units)
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) {
             uint32_t low = data[2 * i + 2] | uint32_t(data[2 * i + 3]) << 8;
             if (low >= 0xDC00 && low < 0xE000) {
-                putUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
                 ++i;
                 continue;
             }
         }
-        putUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+        appendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
     }
     return out;
 }
@@ -67,7 +49,7 @@ std::string slowUnicode(const std::vector<uint8_t>& bytes)
             ++end;
         if (compressed) {
             for (size_t k = i; k < end; ++k)
-                putUtf8(out, bytes[k]);
+                appendUtf8(out, bytes[k]);
         } else {
             out += slowUcs2(bytes.data() + i, (end - i) / 2);
         }
