@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <iconv.h>
+
 #include <cstring>
 #include <vector>
 
@@ -338,7 +340,47 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t*, 
 }
 #endif
 
-std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t /*codePage*/)
+namespace {
+
+// The Windows ANSI pages a Jet3 file can be written in. Any other number (a
+// locale id, say) is not taken for a page: the C library would read some of
+// them as EBCDIC or DOS pages.
+bool isWindowsCodePage(uint16_t codePage)
+{
+    switch (codePage) {
+    case 874: case 932: case 936: case 949: case 950:
+        return true;
+    default:
+        return codePage >= 1250 && codePage <= 1258;
+    }
+}
+
+// Text in a code page other than 1252, through the C library's converters
+// ("CP1251", "CP932", ...). False when the page is unknown to them or the
+// bytes are not valid in it.
+bool decodeWithIconv(const uint8_t* data, size_t size, uint16_t codePage, std::string& out)
+{
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = ::iconv_open("UTF-8", name.c_str());
+    if (cd == iconv_t(-1))
+        return false;
+    std::string result(size * 4 + 8, '\0');
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(data));
+    size_t inLeft = size;
+    char* to = result.data();
+    size_t outLeft = result.size();
+    size_t done = ::iconv(cd, &in, &inLeft, &to, &outLeft);
+    ::iconv_close(cd);
+    if (done == size_t(-1) || inLeft != 0)
+        return false;
+    result.resize(result.size() - outLeft);
+    out = std::move(result);
+    return true;
+}
+
+} // namespace
+
+std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage)
 {
     // Plain ASCII is the same bytes in UTF-8.
     uint64_t high = 0;
@@ -350,6 +392,8 @@ std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t /*code
     if (high == 0)
         return std::string(reinterpret_cast<const char*>(data), size);
     std::string out;
+    if (isWindowsCodePage(codePage) && codePage != 1252 && decodeWithIconv(data, size, codePage, out))
+        return out;
     out.reserve(size + size / 4 + 8);
     for (i = 0; i < size; ++i) {
         uint8_t b = data[i];
