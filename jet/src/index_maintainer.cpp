@@ -104,26 +104,6 @@ private:
     throw Error(Code::Corrupt, "page " + std::to_string(page) + " : " + what);
 }
 
-std::vector<uint8_t> definitionBytes(Transaction& txn, uint32_t tdefPage)
-{
-    std::vector<uint8_t> d;
-    uint32_t page = tdefPage;
-    int guard = 0;
-    while (page != 0) {
-        if (++guard > 1000 || page >= txn.pageCount())
-            corrupt(tdefPage, "chaîne de pages de définition de table invalide");
-        const uint8_t* p = txn.page(page);
-        if (p[0] != 0x02)
-            corrupt(page, "page de définition de table attendue");
-        if (d.empty())
-            d.assign(p, p + txn.pageSize());
-        else
-            d.insert(d.end(), p + 8, p + txn.pageSize());
-        page = rd32(p + 4);
-    }
-    return d;
-}
-
 // The database's text sort order (header, masked like the rest of its block).
 uint32_t databaseSortOrder(Transaction& txn)
 {

@@ -117,9 +117,8 @@ int TableLayout::columnIndex(const std::string& name) const
     return -1;
 }
 
-TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
+std::vector<uint8_t> definitionBytes(Transaction& txn, uint32_t tdefPage)
 {
-    // The definition with its continuation pages, each without its 8-byte header.
     std::vector<uint8_t> d;
     uint32_t page = tdefPage;
     int guard = 0;
@@ -135,6 +134,12 @@ TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
             d.insert(d.end(), p + 8, p + txn.pageSize());
         page = rd32(p + 4);
     }
+    return d;
+}
+
+TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
+{
+    std::vector<uint8_t> d = definitionBytes(txn, tdefPage);
     auto need = [&](size_t off, size_t n) {
         if (off + n > d.size())
             corrupt(tdefPage, "définition de table tronquée");

@@ -76,6 +76,10 @@ struct TableLayout {
 
 TableLayout readLayout(Transaction& txn, uint32_t tdefPage);
 
+// A table definition's bytes: its first page whole, then each continuation
+// page without its 8-byte header. Throws Error(Corrupt) on a broken chain.
+std::vector<uint8_t> definitionBytes(Transaction& txn, uint32_t tdefPage);
+
 // One column of a row in its stored form.
 struct Field {
     bool null = true;
