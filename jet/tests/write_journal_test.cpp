@@ -55,6 +55,16 @@ std::string makeDatabase(const std::filesystem::path& dir)
     return file;
 }
 
+// Recovery as a writer runs it when it takes the lock; true when pages were
+// copied back.
+bool recover(const std::string& file)
+{
+    int fd = ::open(file.c_str(), O_RDWR);
+    bool restored = writer::recoverFromJournal(fd, file);
+    ::close(fd);
+    return restored;
+}
+
 const uint8_t* bytesOf(const std::string& s, uint32_t page)
 {
     return reinterpret_cast<const uint8_t*>(s.data()) + size_t(page) * kPage;
@@ -109,9 +119,7 @@ TEST(WriteJournal, WholeWriteWhoseFinishWasLostIsKept)
     PlannedWrite w(original, '\xCD');
     w.journal(file);
     writeAt(file, w.after, 0); // every page reached the disk; the mark did not
-    int fd = ::open(file.c_str(), O_RDWR);
-    EXPECT_FALSE(writer::recoverFromJournal(fd, file));
-    ::close(fd);
+    EXPECT_FALSE(recover(file));
     EXPECT_FALSE(writer::journalPending(file));
     EXPECT_EQ(readAll(file), w.after);
 }
@@ -128,9 +136,7 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
         PlannedWrite w(original, '\x11');
         w.journal(file);
         ASSERT_EQ(::truncate(jpath.c_str(), cut), 0);
-        int fd = ::open(file.c_str(), O_RDWR);
-        EXPECT_FALSE(writer::recoverFromJournal(fd, file)) << "coupé à " << cut;
-        ::close(fd);
+        EXPECT_FALSE(recover(file)) << "coupé à " << cut;
         EXPECT_EQ(readAll(file), original);
     }
 
@@ -146,9 +152,7 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
     const size_t keep = 48 + 2 * (24 + kPage);
     writeAt(jpath, earlier.substr(keep), off_t(keep));
     ASSERT_TRUE(writer::journalPending(file));
-    int fd = ::open(file.c_str(), O_RDWR);
-    EXPECT_FALSE(writer::recoverFromJournal(fd, file));
-    ::close(fd);
+    EXPECT_FALSE(recover(file));
     EXPECT_EQ(readAll(file), original);
 }
 

@@ -39,11 +39,13 @@ QString fixture(const QString& name) {
     return QFile::exists(path) ? path : QString();
 }
 
-QString copyOf(const QString& source, const QString& folder) {
+// Copies a database into the folder and makes the copy the stored database
+// path, as the options window would.
+void useCopyOf(const QString& source, const QString& folder) {
     const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
     QFile::copy(source, target);
     QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    return target;
+    settings::save(kOption, kOption, QStringLiteral("cheminbase"), target);
 }
 
 // A main window with its sheet host and the options menus, as the
@@ -74,8 +76,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
-                       copyOf(database, folder.path()));
+        useCopyOf(database, folder.path());
         Application app;
         QVERIFY(QTest::qWaitForWindowExposed(&app.window));
         app.host.open(SheetHost::Sheet::Return);
@@ -117,8 +118,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
-                       copyOf(database, folder.path()));
+        useCopyOf(database, folder.path());
         const QString picture =
             writePicture(folder.path(), QStringLiteral("fond.jpg"), Qt::darkRed, QSize(80, 60));
         settings::save(kOption, kOption, QStringLiteral("cheminimage"), picture);
@@ -148,8 +148,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
-                       copyOf(database, folder.path()));
+        useCopyOf(database, folder.path());
         Application app;
         app.host.open(SheetHost::Sheet::Return);
         app.host.open(SheetHost::Sheet::Loan);
@@ -174,8 +173,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        settings::save(kOption, kOption, QStringLiteral("cheminbase"),
-                       copyOf(database, folder.path()));
+        useCopyOf(database, folder.path());
         Application app;
         app.host.open(SheetHost::Sheet::Loan);
         QPointer<RecordSheet> loan = app.host.sheet(SheetHost::Sheet::Loan, false);
