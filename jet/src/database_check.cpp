@@ -7,6 +7,7 @@ namespace jet {
 CheckReport checkDatabase(const std::string& path)
 {
     detail::Storage storage(path);
+    detail::Storage::ReadScope consistent(storage); // no write of another process seen half done
     CheckReport report;
     const detail::PageFile& file = storage.file();
     const detail::FormatInfo& f = storage.format();

@@ -1,11 +1,11 @@
 #include "database_impl.h"
 
 #include "database_writer.h"
+#include "journal.h"
 #include "recordset_impl.h"
 #include "text.h"
 #include "writable_recordset.h"
 
-#include <optional>
 #include <unistd.h>
 
 namespace jet {
@@ -19,13 +19,63 @@ std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
 
 namespace jet::detail {
 
-Storage::Storage(const std::string& path) : file_(std::make_unique<PageFile>(path))
+Storage::Storage(const std::string& path, std::shared_ptr<writer::PageStore> lockStore)
+    : lockStore_(std::move(lockStore)), file_(std::make_unique<PageFile>(path))
 {
+    if (!lockStore_)
+        lockStore_ = std::make_shared<writer::PageStore>(path, true);
+    ReadScope scope(*this);
+    file_->refresh(); // a write may have ended between mapping and locking
     header_ = readHeader(*file_);
+    followJournal();
     if (file_->pageCount() <= kCatalogPage)
         throw Error(Code::Corrupt, path + " : page " + std::to_string(kCatalogPage) +
                                        " : fichier tronqué avant le catalogue");
     catalog_ = readCatalog(*file_, *header_.format, header_.codePage);
+}
+
+Storage::ReadScope::ReadScope(Storage& storage) : storage_(storage)
+{
+    storage_.beginRead();
+}
+
+Storage::ReadScope::~ReadScope()
+{
+    storage_.endRead();
+}
+
+void Storage::beginRead()
+{
+    writer::FileLock& lock = lockStore_->lock();
+    const bool outermost = !lock.held();
+    lock.lockShared();
+    if (!outermost)
+        return;
+    try {
+        followJournal();
+    } catch (...) {
+        lock.unlock();
+        throw;
+    }
+}
+
+void Storage::endRead()
+{
+    lockStore_->lock().unlock();
+}
+
+void Storage::followJournal()
+{
+    if (file_->pageSize() == 0)
+        return; // header not read yet
+    writer::Rollback rollback = writer::pendingRollback(lockStore_->fd(), file_->path());
+    if (rollback.pageSize != 0 && rollback.pageSize == file_->pageSize()) {
+        file_->setRollback(rollback.originals, rollback.originalSize);
+    } else if (file_->rollingBack()) {
+        // A writer restored the file (or finished): read it as it is now.
+        file_->clearRollback();
+        file_->refresh();
+    }
 }
 
 const CatalogEntry& Storage::findTable(const std::string& name) const
@@ -39,6 +89,7 @@ const CatalogEntry& Storage::findTable(const std::string& name) const
 
 void Storage::refresh()
 {
+    ReadScope scope(*this);
     file_->refresh();
     catalog_ = readCatalog(*file_, *header_.format, header_.codePage);
     definitions_.clear();
@@ -55,19 +106,9 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
     return def;
 }
 
-namespace {
-
-std::shared_ptr<Storage> openStorage(const std::string& path)
+DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
 {
     writer::recoverIfNeeded(path); // a crashed writer's journal is undone before anything is read
-    return std::make_shared<Storage>(path);
-}
-
-} // namespace
-
-DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
-    : path_(path), storage_(openStorage(path))
-{
     if (mode == OpenMode::ReadOnly) {
         readOnlyReason_ = "ouverte en lecture seule à la demande";
     } else if (std::string why = writer::PageStore::whyNotWritable(path); !why.empty()) {
@@ -77,14 +118,21 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode)
     } else {
         readOnly_ = false;
     }
+    std::shared_ptr<writer::PageStore> lockStore;
+    if (readOnly_) {
+        lockStore = std::make_shared<writer::PageStore>(path, true);
+    } else {
+        writer_ = std::make_shared<writer::DatabaseWriter>(path);
+        lockStore = std::shared_ptr<writer::PageStore>(writer_, &writer_->store());
+    }
+    storage_ = std::make_shared<Storage>(path, std::move(lockStore));
     if (!readOnly_ && storage_->format().format == Format::Jet3) {
         readOnlyReason_ = "les bases Access 97 (Jet 3) sont ouvertes en lecture seule";
         if (mode == OpenMode::ReadWrite)
             throw Error(Code::ReadOnly, path + " : " + readOnlyReason_);
         readOnly_ = true;
+        writer_.reset(); // its handle stays, for the read lock
     }
-    if (!readOnly_)
-        writer_ = std::make_shared<writer::DatabaseWriter>(path);
 }
 
 std::vector<std::string> DatabaseImpl::tableNames(bool includeSystem) const
@@ -99,14 +147,13 @@ std::vector<std::string> DatabaseImpl::tableNames(bool includeSystem) const
 
 TableInfo DatabaseImpl::table(const std::string& name) const
 {
+    Storage::ReadScope scope(*storage_);
     return storage_->tableDef(storage_->findTable(name))->info();
 }
 
 std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableOrSelect)
 {
-    std::optional<writer::SharedLockGuard> consistent; // no other process's write seen half done
-    if (writer_)
-        consistent.emplace(*writer_);
+    Storage::ReadScope scope(*storage_);
     storage_->refresh(); // what this or another process wrote since
     if (sql::isSelect(tableOrSelect)) {
         sql::Select select = sql::parse(tableOrSelect);

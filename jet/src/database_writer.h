@@ -40,19 +40,6 @@ private:
     std::vector<std::pair<std::string, uint32_t>> definitions_;
 };
 
-// Holds the file's lock shared for a scope (readers that must not see
-// another process's write half done).
-class SharedLockGuard {
-public:
-    explicit SharedLockGuard(DatabaseWriter& writer) : lock_(writer.store().lock()) { lock_.lockShared(); }
-    ~SharedLockGuard() { lock_.unlock(); }
-    SharedLockGuard(const SharedLockGuard&) = delete;
-    SharedLockGuard& operator=(const SharedLockGuard&) = delete;
-
-private:
-    FileLock& lock_;
-};
-
 // Restores the file from a journal a crashed writer left, when there is one
 // and the file can be written. Called before the file is read.
 void recoverIfNeeded(const std::string& path);

@@ -271,45 +271,63 @@ bool journalPending(const std::string& databasePath)
     return readFile(journalPath(databasePath), header, kHeaderSize) && headerUnfinished(header);
 }
 
-bool recoverFromJournal(int fd, const std::string& databasePath)
+Rollback pendingRollback(int fd, const std::string& databasePath)
 {
     const std::string path = journalPath(databasePath);
+    Rollback rollback;
     std::vector<uint8_t> data;
     if (!readFile(path, data, kHeaderSize) || !headerUnfinished(data))
-        return false;
+        return rollback;
     if (!readFile(path, data, SIZE_MAX) || !headerUnfinished(data))
-        return false;
+        return rollback;
+    rollback.pending = true;
     const uint32_t pageSize = get32(data.data() + 8);
-    const uint64_t originalSize = get64(data.data() + 16);
     const uint64_t newSize = get64(data.data() + 24);
     std::vector<Record> records;
-    bool restored = false;
-    if (pageSize != 0 && pageSize <= 65536 && readRecords(data, pageSize, records)) {
-        // The journal is whole, so the writer may have begun on the file.
-        // It finished when every page holds its new bytes.
+    if (pageSize == 0 || pageSize > 65536 || !readRecords(data, pageSize, records))
+        return rollback; // torn journal: the file was not touched yet
+    // The journal is whole, so the writer may have begun on the file. It
+    // finished when every page holds its new bytes.
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        ioFailure("lecture impossible", databasePath);
+    bool whole = uint64_t(st.st_size) >= newSize;
+    std::vector<uint8_t> scratch;
+    for (size_t i = 0; whole && i < records.size(); ++i)
+        whole = pageHolds(fd, records[i].number, pageSize, records[i].newHash, scratch);
+    if (whole)
+        return rollback;
+    rollback.pageSize = pageSize;
+    rollback.originalSize = get64(data.data() + 16);
+    for (const Record& r : records) {
+        if (r.original)
+            rollback.originals.emplace_back(r.number, std::vector<uint8_t>(r.original, r.original + pageSize));
+    }
+    return rollback;
+}
+
+bool recoverFromJournal(int fd, const std::string& databasePath)
+{
+    const Rollback rollback = pendingRollback(fd, databasePath);
+    if (!rollback.pending)
+        return false;
+    const bool restore = rollback.pageSize != 0;
+    if (restore) {
+        const uint32_t pageSize = rollback.pageSize;
+        for (const auto& [number, original] : rollback.originals) {
+            if (::pwrite(fd, original.data(), pageSize, off_t(uint64_t(number) * pageSize)) != ssize_t(pageSize))
+                ioFailure("restauration depuis le journal impossible", databasePath);
+        }
         struct stat st;
         if (::fstat(fd, &st) != 0)
-            ioFailure("lecture impossible", databasePath);
-        bool whole = uint64_t(st.st_size) >= newSize;
-        std::vector<uint8_t> scratch;
-        for (size_t i = 0; whole && i < records.size(); ++i)
-            whole = pageHolds(fd, records[i].number, pageSize, records[i].newHash, scratch);
-        if (!whole) {
-            for (const Record& r : records) {
-                if (!r.original)
-                    continue;
-                if (::pwrite(fd, r.original, pageSize, off_t(uint64_t(r.number) * pageSize)) != ssize_t(pageSize))
-                    ioFailure("restauration depuis le journal impossible", databasePath);
-            }
-            if (uint64_t(st.st_size) > originalSize && ::ftruncate(fd, off_t(originalSize)) != 0)
-                ioFailure("restauration depuis le journal impossible", databasePath);
-            if (::fsync(fd) != 0)
-                ioFailure("restauration depuis le journal impossible", databasePath);
-            restored = true;
-        }
+            ioFailure("restauration depuis le journal impossible", databasePath);
+        if (uint64_t(st.st_size) > rollback.originalSize && ::ftruncate(fd, off_t(rollback.originalSize)) != 0)
+            ioFailure("restauration depuis le journal impossible", databasePath);
+        if (::fsync(fd) != 0)
+            ioFailure("restauration depuis le journal impossible", databasePath);
     }
     finishJournal(databasePath);
-    return restored;
+    return restore;
 }
 
 void removeFinishedJournal(const std::string& databasePath)

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace jet::writer {
@@ -46,6 +47,20 @@ void finishJournal(const std::string& databasePath);
 
 // True when a journal that is not marked finished lies beside the file.
 bool journalPending(const std::string& databasePath);
+
+// What an unfinished journal would undo: the original bytes of the pages a
+// write that did not reach the disk whole changed, and the file's length
+// before it. `pending` tells whether an unfinished journal is there at all;
+// `pageSize` is 0 when there is nothing to undo: the journal is torn (the
+// file was not touched yet) or the write is whole on the disk. `fd` is the
+// database opened for reading.
+struct Rollback {
+    bool pending = false;
+    uint32_t pageSize = 0;
+    uint64_t originalSize = 0;
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> originals; // by page number
+};
+Rollback pendingRollback(int fd, const std::string& databasePath);
 
 // Restores the file from an unfinished journal, if there is one, and marks
 // it finished. `fd` is the database opened for writing, under the write

@@ -1,5 +1,6 @@
 #include "page_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -60,15 +61,45 @@ bool PageFile::refresh()
         ::munmap(const_cast<uint8_t*>(data_), size_);
     data_ = static_cast<const uint8_t*>(mapping);
     size_ = size;
-    if (pageSize_)
-        pageCount_ = uint32_t(size_ / pageSize_);
+    countPages();
     return true;
 }
 
 void PageFile::setPageSize(uint32_t pageSize)
 {
     pageSize_ = pageSize;
-    pageCount_ = uint32_t(size_ / pageSize);
+    countPages();
+}
+
+void PageFile::countPages()
+{
+    if (pageSize_)
+        pageCount_ = uint32_t(std::min<uint64_t>(size_ / pageSize_, rollbackLimit_));
+}
+
+void PageFile::setRollback(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& originals,
+                           uint64_t originalSize)
+{
+    clearRollback();
+    for (const auto& [number, bytes] : originals) {
+        if (number == 0 || number >= pageCount_)
+            continue;
+        overlayPage(number, bytes);
+        rolledBack_.push_back(number);
+    }
+    rollbackLimit_ = uint32_t(std::min<uint64_t>(originalSize / pageSize_, UINT32_MAX - 1));
+    countPages();
+}
+
+void PageFile::clearRollback()
+{
+    for (uint32_t number : rolledBack_) {
+        overlay_.erase(number);
+        overlaid_[number] = false;
+    }
+    rolledBack_.clear();
+    rollbackLimit_ = UINT32_MAX;
+    countPages();
 }
 
 void PageFile::overlayPage(uint32_t n, std::vector<uint8_t> bytes)

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace jet::detail {
@@ -51,6 +52,16 @@ public:
     // Replaces the in-memory content of a page (not written to the file).
     void overlayPage(uint32_t n, std::vector<uint8_t> bytes);
 
+    // Shows the file as it was before a write that a writer left half done
+    // (it died, or the machine lost power): `originals` stand in for their
+    // pages and the pages from `originalSize` on lie past the end, until
+    // clearRollback(). Page 0 is never part of it (writes do not change the
+    // header page).
+    void setRollback(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& originals,
+                     uint64_t originalSize);
+    void clearRollback();
+    bool rollingBack() const { return rollbackLimit_ != UINT32_MAX; }
+
     // Maps the file again if its size changed (pages written by the write
     // side or by another process). Pointers into pages obtained before are
     // invalid afterwards. Returns true when the size changed.
@@ -69,6 +80,9 @@ private:
     uint32_t pageCount_ = 0;
     std::unordered_map<uint32_t, std::vector<uint8_t>> overlay_;
     std::vector<bool> overlaid_; // pages that have an overlay entry
+    std::vector<uint32_t> rolledBack_; // overlay entries that setRollback() made
+    uint32_t rollbackLimit_ = UINT32_MAX; // page count while rolling back
+    void countPages();
 };
 
 // A bounded run of bytes inside one page; every read is checked against its

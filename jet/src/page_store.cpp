@@ -67,6 +67,11 @@ std::string PageStore::whyNotWritable(const std::string& path)
 PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
 {
     fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd_ < 0 && readOnly) {
+        if (errno == ENOENT)
+            throw Error(Code::IoError, "fichier introuvable : " + path);
+        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + std::strerror(errno));
+    }
     if (fd_ < 0) {
         int saved = errno;
         std::string why = whyNotWritable(path);

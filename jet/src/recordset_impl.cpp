@@ -15,8 +15,7 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     : storage_(std::move(storage)),
       table_(std::move(table)),
       readOnly_(readOnly),
-      reader_(storage_->file(), storage_->format(), *table_),
-      copyRows_(!readOnly)
+      reader_(storage_->file(), storage_->format(), *table_)
 {
     for (const ColumnDef& c : table_->columns)
         columns_.push_back(c.info);
@@ -100,6 +99,7 @@ void RecordsetImpl::refuseWrite() const
 
 bool RecordsetImpl::walkTo(long i) const
 {
+    Storage::ReadScope scope(*storage_);
     while (i < 0 || size_t(i) >= rows_.size()) {
         if (!walk_->next(rows_)) {
             walk_.reset();
@@ -150,15 +150,6 @@ const RowReader& RecordsetImpl::loadCurrentRow() const
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours");
     if (loaded_ == position_)
         return reader_;
-    if (!copyRows_) {
-        const Bookmark& b = rows_[size_t(position_)];
-        ByteRange row(storage_->file(), b.page, nullptr, 0);
-        if (!rowData(storage_->file(), storage_->format(), RowPointer{b.page, b.row}, row))
-            throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
-        reader_.load(row);
-        loaded_ = position_;
-        return reader_;
-    }
     if (!currentRowCopied())
         copyRowsAround(position_);
     const RowCopy& c = copies_[size_t(position_ - copyStart_)];
@@ -171,11 +162,21 @@ const RowReader& RecordsetImpl::loadCurrentRow() const
 
 void RecordsetImpl::copyRowsAround(long position) const
 {
-    constexpr long kRows = 32;
-    // Forward from the row, or backward when the move went backward.
+    // 32 rows at first; twice as many each time the next copy continues
+    // the previous one, up to a limit that keeps another process's changes
+    // from waiting long to show where rows can be edited.
+    constexpr long kFirstRun = 32;
+    const long maxRun = readOnly_ ? 1024 : 256;
+    Storage::ReadScope scope(*storage_);
     const bool backward = loaded_ >= 0 && position < copyStart_;
-    const long first = backward ? std::max(0L, position - kRows + 1) : position;
-    const long last = backward ? position : std::min(long(rows_.size()) - 1, position + kRows - 1);
+    const bool continues = loaded_ >= 0 && !copies_.empty() &&
+                           (backward ? position == copyStart_ - 1
+                                     : position == copyStart_ + long(copies_.size()));
+    copyRun_ = continues ? std::min(copyRun_ * 2, maxRun) : kFirstRun;
+    if (!backward)
+        reach(position + copyRun_ - 1); // the walk, if any, goes as far as the copy
+    const long first = backward ? std::max(0L, position - copyRun_ + 1) : position;
+    const long last = backward ? position : std::min(long(rows_.size()) - 1, position + copyRun_ - 1);
     loaded_ = -1;
     copies_.clear();
     copyBytes_.clear();
@@ -221,7 +222,13 @@ Value RecordsetImpl::value(int column) const
 {
     if (size_t(column) >= columnCount_) [[unlikely]] // negative ones too
         noSuchColumn(column, table_->name);
-    return currentRow().value(columnDefs_[column]);
+    const ColumnDef& c = columnDefs_[column];
+    if (storedOnOtherPages(c)) [[unlikely]] {
+        const RowReader& row = currentRow();
+        Storage::ReadScope scope(*storage_);
+        return row.value(c);
+    }
+    return currentRow().value(c);
 }
 
 Bookmark RecordsetImpl::bookmark() const

@@ -90,16 +90,19 @@ protected: // the writable dynaset (writable_recordset.h) builds on these
     bool readOnly_ = true;
     Bookmark lastModified_;
 
-    // Writable dynasets read the file under the writers' shared lock (no
-    // write of another process seen half done). To take it once for many
-    // rows rather than once per value, loading a row copies its bytes and
-    // those of its neighbours in the set (see loadCurrentRow(), called
-    // under the lock); a row so copied is decoded later without the lock,
-    // except for the columns whose values live on other pages (memo, OLE).
-    // A write through the recordset (loaded_ back to -1) drops the copies.
+    // The file is read under its shared lock (Storage::ReadScope), so that
+    // no write of another process is seen half done. To take it once for
+    // many rows rather than once per value, loading a row copies its bytes
+    // and those of the rows after it in the set (before it, when moving
+    // backward); a row so copied is decoded later without the lock, except
+    // for the columns whose values live on other pages (memo, OLE), read
+    // under the lock when asked for. The run of copied rows grows while the
+    // moves go on in one direction. A write through the recordset (loaded_
+    // back to -1) drops the copies; a change by another process shows once
+    // the copies are made again.
     bool currentRowCopied() const
     {
-        return copyRows_ && loaded_ >= 0 && position_ >= copyStart_ && position_ - copyStart_ < long(copies_.size());
+        return loaded_ >= 0 && position_ >= copyStart_ && position_ - copyStart_ < long(copies_.size());
     }
     static bool storedOnOtherPages(const ColumnDef& c)
     {
@@ -121,7 +124,7 @@ private:
         size_t offset = 0, size = 0;
         bool deleted = false;
     };
-    bool copyRows_ = false;
+    mutable long copyRun_ = 0;             // rows the next copy takes
     mutable long copyStart_ = 0;           // position of copies_[0]
     mutable std::vector<RowCopy> copies_;  // consecutive positions
     mutable std::vector<uint8_t> copyBytes_;

@@ -6,20 +6,6 @@ namespace jet::detail {
 
 namespace {
 
-// Maps the file again and rereads the catalog while no other process is
-// in the middle of a write.
-void refreshUnderLock(Storage& storage, writer::DatabaseWriter& writer)
-{
-    writer.store().lock().lockShared();
-    try {
-        storage.refresh();
-    } catch (...) {
-        writer.store().lock().unlock();
-        throw;
-    }
-    writer.store().lock().unlock();
-}
-
 bool compatible(ColumnType type, Value::Kind kind)
 {
     using K = Value::Kind;
@@ -118,11 +104,6 @@ Value WritableRecordset::value(int column) const
     }
     if (deleted_)
         throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
-    // The row's own bytes were copied under the lock when it was loaded;
-    // the lock is taken again only to load it or to follow a long value.
-    if (currentRowCopied() && !storedOnOtherPages(table_->columns[size_t(column)]))
-        return RecordsetImpl::value(column);
-    writer::SharedLockGuard consistent(*writer_);
     return RecordsetImpl::value(column);
 }
 
@@ -178,7 +159,7 @@ void WritableRecordset::update()
             if (pending_[i])
                 values[i] = *pending_[i];
         writer::RowId id = writer_->insert(table_->name, values);
-        refreshUnderLock(*storage_, *writer_);
+        storage_->refresh();
         Bookmark b{id.page, uint16_t(id.row)};
         const bool atEnd = position_ >= long(rows_.size());
         rows_.push_back(b);
@@ -189,7 +170,7 @@ void WritableRecordset::update()
     } else {
         Bookmark b = rows_[size_t(position_)];
         writer_->update(table_->name, writer::RowId{b.page, b.row}, pending_);
-        refreshUnderLock(*storage_, *writer_);
+        storage_->refresh();
         lastModified_ = b;
     }
     loaded_ = -1;
@@ -211,7 +192,7 @@ void WritableRecordset::deleteCurrent()
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours à supprimer");
     Bookmark b = rows_[size_t(position_)];
     writer_->remove(table_->name, writer::RowId{b.page, b.row});
-    refreshUnderLock(*storage_, *writer_);
+    storage_->refresh();
     loaded_ = -1;
     deleted_ = true;
 }

@@ -1,0 +1,188 @@
+// What readers see while other processes write, read-only opens included:
+//  - a write in progress in another process (pages half changed, its lock
+//    held): readers wait for it, whether they open then or were open before;
+//  - a write that a writer left half done (it died): readers see the file as
+//    it was before that write until a writer restores it, then as it is;
+//  - the file growing under an open recordset: the row it shows stays right.
+#include "journal.h"
+#include "page_store.h"
+#include "write_support.h"
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace jet;
+
+namespace {
+
+constexpr uint32_t kPage = 4096;
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAt(const std::string& path, const std::string& bytes, off_t offset)
+{
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+// 120 rows; every fourth memo is long enough to live on pages of its own.
+std::string makeDatabase(const std::filesystem::path& dir)
+{
+    std::string file = (dir / "lecteurs.mdb").string();
+    auto db = Database::create(file);
+    db->createTable("tablep", {{"clientp", ColumnType::Text, 255}, {"rdzvp", ColumnType::Memo}});
+    auto rs = db->openRecordset("tablep");
+    for (int i = 0; i < 120; ++i) {
+        rs->addNew();
+        rs->setValue(0, Value::text("Client n° " + std::to_string(i)));
+        rs->setValue(1, Value::text(std::string(i % 4 == 0 ? 3000 + i : 20 + i, char('a' + i % 26))));
+        rs->update();
+    }
+    return file;
+}
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows readRows(Recordset& rs)
+{
+    Rows rows;
+    if (rs.recordCount() == 0)
+        return rows;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        rows.emplace_back(rs.value(0).asText(), rs.value(1).isNull() ? "(null)" : rs.value(1).asText());
+    return rows;
+}
+
+Rows readRows(Database& db)
+{
+    return readRows(*db.openRecordset("tablep"));
+}
+
+} // namespace
+
+TEST(ReadConsistency, ReadersWaitForAWriteInProgress)
+{
+    auto dir = writetest::scratchDir();
+    const std::string file = makeDatabase(dir);
+    const Rows expected = readRows(*Database::open(file, OpenMode::ReadOnly));
+    ASSERT_EQ(expected.size(), 120u);
+
+    auto before = Database::open(file, OpenMode::ReadOnly);
+    auto walking = before->openRecordset("tablep"); // rows found page by page, as moves need them
+    auto reading = before->openRecordset("SELECT * FROM tablep WHERE clientp <> 'x'");
+
+    int toParent[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        // A writer in the middle of its write: every page but the header
+        // holds bytes that are not a database, for a while, under the lock.
+        writer::PageStore store(file);
+        store.lock().lockExclusive();
+        const std::string original = readAll(file);
+        writeAt(file, original.substr(0, kPage) + std::string(original.size() - kPage, '\xEE'), 0);
+        char c = 'x';
+        if (::write(toParent[1], &c, 1) != 1)
+            _exit(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        writeAt(file, original, 0);
+        ::fdatasync(store.fd());
+        store.lock().unlock();
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(::read(toParent[0], &c, 1), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(readRows(*walking), expected);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(readRows(*reading), expected);
+    EXPECT_EQ(readRows(*Database::open(file, OpenMode::ReadOnly)), expected);
+    EXPECT_TRUE(checkDatabase(file).ok());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
+{
+    auto dir = writetest::scratchDir();
+    const std::string file = makeDatabase(dir);
+    const std::string original = readAll(file);
+    auto readOnly = Database::open(file, OpenMode::ReadOnly);
+    auto readWrite = Database::open(file, OpenMode::ReadWrite);
+    const Rows expected = readRows(*readOnly);
+    ASSERT_EQ(expected.size(), 120u);
+
+    // A writer journaled a change of every page but the header plus two
+    // appended ones, wrote half of them and the new length, and died.
+    const uint32_t pages = uint32_t(original.size() / kPage);
+    std::string after = original + std::string(2 * kPage, '\x5A');
+    for (uint32_t n = 1; n < pages; ++n)
+        std::fill_n(after.begin() + size_t(n) * kPage, kPage, char('0' + n % 10));
+    std::vector<writer::JournalPage> journaled;
+    auto at = [](const std::string& s, uint32_t n) { return reinterpret_cast<const uint8_t*>(s.data()) + size_t(n) * kPage; };
+    for (uint32_t n = 1; n < pages + 2; ++n)
+        journaled.push_back({n, n < pages ? at(original, n) : nullptr, at(after, n)});
+    writer::writeJournal(file, kPage, original.size(), after.size(), journaled);
+    for (uint32_t n = 1; n < pages + 2; n += 2)
+        writeAt(file, after.substr(size_t(n) * kPage, kPage), off_t(n) * kPage);
+    ASSERT_TRUE(writer::journalPending(file));
+    ASSERT_GT(readAll(file).size(), original.size());
+
+    // Both opens read the file as it was, without changing it.
+    EXPECT_EQ(readRows(*readOnly), expected);
+    EXPECT_EQ(readRows(*readWrite), expected);
+    EXPECT_EQ(readOnly->table("tablep").rowCount, 120u);
+    EXPECT_TRUE(writer::journalPending(file));
+
+    // The next write restores the file first, then goes on.
+    auto rs = readWrite->openRecordset("tablep");
+    rs->addNew();
+    rs->setValue(0, Value::text("après la reprise"));
+    rs->update();
+    EXPECT_FALSE(writer::journalPending(file));
+    Rows grown = expected;
+    grown.emplace_back("après la reprise", "(null)");
+    EXPECT_EQ(readRows(*readOnly), grown); // the file was cut back under its mapping
+    EXPECT_TRUE(checkDatabase(file).ok());
+}
+
+TEST(ReadConsistency, ShownRowStaysRightWhenTheFileGrows)
+{
+    auto dir = writetest::scratchDir();
+    const std::string file = makeDatabase(dir);
+    auto readOnly = Database::open(file, OpenMode::ReadOnly);
+    auto shown = readOnly->openRecordset("tablep");
+    shown->moveLast();
+    const std::string client = shown->value(0).asText();
+    const std::string memo = shown->value(1).asText();
+    {
+        auto other = Database::open(file, OpenMode::ReadWrite); // as another process would
+        auto rs = other->openRecordset("tablep");
+        for (int i = 0; i < 400; ++i) {
+            rs->addNew();
+            rs->setValue(0, Value::text(std::string(200, char('A' + i % 26))));
+            rs->update();
+        }
+    }
+    EXPECT_EQ(readOnly->openRecordset("tablep")->recordCount(), 520); // maps the grown file again
+    EXPECT_EQ(shown->value(0).asText(), client);
+    EXPECT_EQ(shown->value(1).asText(), memo);
+}
