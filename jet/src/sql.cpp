@@ -1,7 +1,6 @@
 #include "sql.h"
 
 #include "decimal.h"
-
 #include "text.h"
 
 #include <cctype>
