@@ -253,6 +253,11 @@ TEST(EncodeDecimal, StoredBytesAreSignThenWordsMostSignificantFirst)
               "00000000005ece4f206102253effffff0f");
     EXPECT_EQ(hex(encodeNumeric(layout(28, 0), Value::decimal("-9999999999999999999999999999"))),
               "80000000005ece4f206102253effffff0f");
+    // The bytes Access 2000 to 2010 files hold for 4, -1 and 0 in a
+    // Decimal(18, 0) column.
+    EXPECT_EQ(hex(encodeNumeric(layout(18, 0), Value::decimal("4"))), "0000000000000000000000000004000000");
+    EXPECT_EQ(hex(encodeNumeric(layout(18, 0), Value::decimal("-1"))), "8000000000000000000000000001000000");
+    EXPECT_EQ(hex(encodeNumeric(layout(18, 0), Value::decimal("0"))), "0000000000000000000000000000000000");
     // Zero is never negative.
     EXPECT_EQ(hex(encodeNumeric(layout(10, 2), Value::decimal("-0.00"))), "0000000000000000000000000000000000");
     EXPECT_EQ(hex(encodeNumeric(layout(10, 2), Value::decimal("-0"))), "0000000000000000000000000000000000");
