@@ -352,7 +352,7 @@ TEST(EncodeDecimal, MalformedTextIsRefused)
 TEST(EncodeDecimal, IntDoubleAndCurrencyValuesAreConvertedExactly)
 {
     EXPECT_EQ(roundTrip(10, 2, Value::integer(-7)), "-7.00");
-    EXPECT_EQ(roundTrip(19 > 28 ? 28 : 19, 0, Value::integer(std::numeric_limits<int64_t>::min())),
+    EXPECT_EQ(roundTrip(19, 0, Value::integer(std::numeric_limits<int64_t>::min())),
               "-9223372036854775808");
     EXPECT_EQ(roundTrip(28, 0, Value::integer(std::numeric_limits<int64_t>::max())), "9223372036854775807");
     EXPECT_NE(refusal(3, 0, Value::integer(1000)), "");
