@@ -276,6 +276,7 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
             return bad();
         return jet::Value::real(v);
     }
+    case T::Numeric: return jet::Value::decimal(text); // checked against the column by the writer
     case T::Binary:
     case T::OLE: {
         if (text.rfind("0x", 0) != 0 || text.size() % 2)

@@ -46,6 +46,7 @@ struct ColSpec {
     uint8_t flags = 0;
     uint8_t extFlags = 0;
     uint16_t sortOrder = 0;
+    uint8_t precision = 0, scale = 0; // Numeric
     uint16_t number = 0, varIndex = 0, fixedOffset = 0;
     uint32_t lvOwned = 0, lvFree = 0;
     bool longValue() const { return type == ColumnType::Memo || type == ColumnType::OLE; }
@@ -193,7 +194,14 @@ std::vector<uint8_t> buildDefinition(const TableSpec& t)
         put16(d, c.number);
         put16(d, c.varIndex);
         put16(d, c.number);
-        put16(d, c.sortOrder);
+        if (c.type == ColumnType::Numeric) {
+            // Where text columns keep their sort order, a Decimal column
+            // keeps its precision and scale, one byte each.
+            d.push_back(c.precision);
+            d.push_back(c.scale);
+        } else {
+            put16(d, c.sortOrder);
+        }
         put16(d, 0);
         d.push_back(c.flags);
         d.push_back(c.extFlags);
@@ -570,7 +578,6 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
                 throw Error(Code::InvalidValue, "colonne en double : « " + wanted.name + " »");
         switch (wanted.type) {
         case ColumnType::Complex:
-        case ColumnType::Numeric:
             throw Error(Code::Unsupported, "type de colonne non pris en charge à la création : " +
                                                std::string(columnTypeName(wanted.type)));
         default: break;
@@ -578,6 +585,18 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
         if (wanted.type == ColumnType::Text && (wanted.maxChars < 1 || wanted.maxChars > 255))
             throw Error(Code::InvalidValue, "longueur de texte invalide pour « " + wanted.name + " » (1 à 255)");
         ColSpec c = column(wanted.name, wanted.type, false, wanted.maxChars);
+        if (wanted.type == ColumnType::Numeric) {
+            if (wanted.precision < 1 || wanted.precision > kMaxNumericPrecision)
+                throw Error(Code::InvalidValue, "précision invalide pour la colonne décimale « " + wanted.name +
+                                                    " » : " + std::to_string(wanted.precision) + " (1 à " +
+                                                    std::to_string(kMaxNumericPrecision) + ")");
+            if (wanted.scale < 0 || wanted.scale > wanted.precision)
+                throw Error(Code::InvalidValue, "nombre de décimales invalide pour la colonne décimale « " +
+                                                    wanted.name + " » : " + std::to_string(wanted.scale) +
+                                                    " (0 à la précision, " + std::to_string(wanted.precision) + ")");
+            c.precision = uint8_t(wanted.precision);
+            c.scale = uint8_t(wanted.scale);
+        }
         if (wanted.autonumber) {
             if (wanted.type != ColumnType::Long)
                 throw Error(Code::InvalidValue, "numérotation automatique réservée aux entiers longs : « " +

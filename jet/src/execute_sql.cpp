@@ -112,6 +112,13 @@ bool isKeyword(const Token& t, const char* word)
     return true;
 }
 
+// A value of the statement; a number keeps its text too ("-0.1"), so that
+// a Decimal column receives exactly the digits written.
+struct Literal {
+    Value value;
+    std::string number;
+};
+
 class Parser {
 public:
     explicit Parser(const std::string& text) : text_(text), tokens_(tokenize(text)) {}
@@ -144,7 +151,7 @@ public:
             sqlError("nom attendu", peek().position);
         return next().text;
     }
-    Value literal()
+    Literal literal()
     {
         const Token& t = peek();
         bool negative = false;
@@ -154,28 +161,29 @@ public:
         }
         const Token& v = next();
         switch (v.kind) {
-        case Token::Text: return Value::text(v.text);
+        case Token::Text: return {Value::text(v.text), {}};
         case Token::Number: {
+            std::string text = (negative ? "-" : "") + v.text;
             if (v.text.find_first_of(".eE") == std::string::npos) {
                 long long x = std::strtoll(v.text.c_str(), nullptr, 10);
-                return Value::integer(negative ? -x : x);
+                return {Value::integer(negative ? -x : x), text};
             }
             double x = std::strtod(v.text.c_str(), nullptr);
-            return Value::real(negative ? -x : x);
+            return {Value::real(negative ? -x : x), text};
         }
         case Token::Date: {
             double days = 0;
             if (!detail::sql::parseDateLiteral(v.text, days))
                 sqlError("date invalide : #" + v.text + "#", v.position);
-            return Value::dateTime(days);
+            return {Value::dateTime(days), {}};
         }
         case Token::Word:
             if (isKeyword(v, "NULL"))
-                return Value();
+                return {};
             if (isKeyword(v, "TRUE"))
-                return Value::boolean(true);
+                return {Value::boolean(true), {}};
             if (isKeyword(v, "FALSE"))
-                return Value::boolean(false);
+                return {Value::boolean(false), {}};
             [[fallthrough]];
         default: sqlError("valeur attendue", v.position);
         }
@@ -195,11 +203,15 @@ private:
 };
 
 // Adapts a value to its column where SQL's literals are looser than the
-// column's type (a number for a date, an integer for a boolean...).
-Value adapt(const ColumnInfo& c, const Value& v)
+// column's type (a number for a date, an integer for a boolean...). A
+// number for a Decimal column is its text, not a double: 0.1 stays 0.1.
+Value adapt(const ColumnInfo& c, const Literal& literal)
 {
+    const Value& v = literal.value;
     if (v.isNull())
         return v;
+    if (c.type == ColumnType::Numeric && !literal.number.empty())
+        return Value::decimal(literal.number);
     if (c.type == ColumnType::DateTime && (v.kind() == Value::Kind::Int || v.kind() == Value::Kind::Double))
         return Value::dateTime(v.asDouble());
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && v.kind() != Value::Kind::Text)
@@ -274,7 +286,7 @@ long executeSql(Database& db, DatabaseWriter& writer, const std::string& text)
         size_t n = 0;
         do {
             size_t at = p.peek().position;
-            Value v = p.literal();
+            Literal v = p.literal();
             if (n >= targets.size())
                 sqlError("plus de valeurs que de colonnes", at);
             values[size_t(targets[n])] = adapt(info.columns[size_t(targets[n])], v);

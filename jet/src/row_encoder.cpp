@@ -1,6 +1,7 @@
 #include "row_encoder.h"
 
 #include "data_page_writer.h"
+#include "decimal.h"
 #include "jet/status.h"
 
 #include <algorithm>
@@ -100,7 +101,73 @@ void putLE(std::vector<uint8_t>& out, uint64_t v, int n)
         out.push_back(uint8_t(v >> (8 * i)));
 }
 
+// The exact decimal text of a value written to a Decimal column.
+std::string decimalTextOf(const ColumnLayout& c, const Value& v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Decimal: return v.asText();
+    case Value::Kind::Int: return std::to_string(v.asInt());
+    case Value::Kind::Currency: {
+        int64_t units = v.asCurrency();
+        uint64_t magnitude = units < 0 ? uint64_t(0) - uint64_t(units) : uint64_t(units);
+        std::string fraction = std::to_string(magnitude % 10000);
+        fraction.insert(0, 4 - fraction.size(), '0');
+        return (units < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
+    }
+    case Value::Kind::Double: {
+        if (!std::isfinite(v.asDouble()))
+            throw Error(Code::InvalidValue, "valeur non finie pour la colonne décimale « " + c.name + " »");
+        // The shortest digits that read back as the same number ("0.1", not
+        // 0.1000000000000000055...; a Single value with a float's digits),
+        // possibly with an exponent ("1.5E-5").
+        return v.toString();
+    }
+    default: wrongType(c, v);
+    }
+}
+
+std::string decimalPlaces(int scale)
+{
+    return std::to_string(scale) + (scale > 1 ? " décimales" : " décimale");
+}
+
 } // namespace
+
+std::vector<uint8_t> encodeNumeric(const ColumnLayout& c, const Value& v)
+{
+    const int precision = c.precision, scale = c.scale;
+    if (precision < 1 || precision > kMaxNumericPrecision || scale > precision)
+        throw Error(Code::Unsupported, "colonne décimale « " + c.name + " » : précision " +
+                                           std::to_string(precision) + " et échelle " + std::to_string(scale) +
+                                           " non prises en charge, écriture refusée");
+    const std::string text = decimalTextOf(c, v);
+    std::optional<detail::DecimalDigits> d = detail::parseDecimal(text);
+    if (!d)
+        throw Error(Code::InvalidValue, "valeur décimale invalide pour la colonne « " + c.name + " » : « " + text +
+                                            " »");
+    // Significant digits after the point beyond the scale (trailing zeros
+    // were dropped): refused rather than rounded.
+    const long fractionDigits = long(d->digits.size()) - d->point;
+    if (fractionDigits > scale)
+        throw Error(Code::InvalidValue, "valeur décimale trop précise pour la colonne « " + c.name + " » (" +
+                                            decimalPlaces(scale) + ")");
+    if (!d->digits.empty() && d->point > precision - scale)
+        throw Error(Code::InvalidValue, "valeur hors limites pour la colonne « " + c.name + " » (" +
+                                            std::to_string(precision - scale) +
+                                            " chiffres avant la virgule au plus, " + decimalPlaces(scale) + ")");
+    // The unscaled value: at most 28 digits, below 2^96.
+    unsigned __int128 magnitude = 0;
+    for (char digit : d->digits)
+        magnitude = magnitude * 10 + unsigned(digit - '0');
+    for (long k = fractionDigits; k < scale; ++k)
+        magnitude *= 10;
+    std::vector<uint8_t> out;
+    out.reserve(17);
+    out.push_back(d->negative && magnitude != 0 ? 0x80 : 0x00);
+    for (int word = 3; word >= 0; --word)
+        putLE(out, uint64_t(magnitude >> (32 * word)) & 0xFFFFFFFFu, 4);
+    return out;
+}
 
 int TableLayout::columnIndex(const std::string& name) const
 {
@@ -548,6 +615,7 @@ Field encodeValue(const ColumnLayout& c, const Value& v)
             throw Error(Code::InvalidValue, "valeur binaire trop longue pour la colonne « " + c.name + " »");
         break;
     }
+    case ColumnType::Numeric: f.bytes = encodeNumeric(c, v); break;
     default:
         throw Error(Code::Unsupported, "écriture d'une colonne de type " + std::string(typeLabel(c.type)) +
                                            " non prise en charge (« " + c.name + " »)");

@@ -97,6 +97,20 @@ std::vector<uint8_t> encodeRow(const TableLayout& table, const std::vector<Field
 // InvalidValue (in French) on a wrong type or a text too long.
 Field encodeValue(const ColumnLayout& column, const Value& value);
 
+// Largest precision of a Decimal (Numeric) column.
+constexpr int kMaxNumericPrecision = 28;
+
+// The 17 stored bytes of a Decimal (Numeric) column's value: a sign byte
+// (0x80 negative, 0 otherwise; zero is never negative), then the unscaled
+// magnitude (the value times 10^scale) as four 32-bit little-endian words,
+// the most significant word first. Accepts a Decimal value ("-12.34", "7",
+// "0.5", "1.5e3"), an Int, a Currency (exact) or a Double (its shortest text
+// that reads back as the same double). Fractional digits beyond the column's
+// scale are refused unless they are zeros, and so are more integer digits
+// than precision - scale: nothing is rounded. Throws InvalidValue (in
+// French) for those, a malformed text or a value of another kind.
+std::vector<uint8_t> encodeNumeric(const ColumnLayout& column, const Value& value);
+
 // Text as Jet stores it: compressed Unicode ("FF FE" then one byte per
 // character) when the column allows it and every character is in
 // U+0001..U+00FF, else UCS-2. `chars` receives the length in UTF-16 units.

@@ -1,5 +1,6 @@
 #include "sql.h"
 
+#include "decimal.h"
 #include "text.h"
 
 #include <cctype>
@@ -374,8 +375,10 @@ private:
             if (peek().kind != Tok::Number)
                 fail("nombre attendu après le signe à la position " + std::to_string(t.pos));
             o = parseOperand();
-            if (negative)
+            if (negative) {
                 o.literal = Value::real(-o.literal.asDouble());
+                o.number = o.number[0] == '-' ? o.number.substr(1) : "-" + o.number;
+            }
             return o;
         }
         switch (t.kind) {
@@ -387,6 +390,7 @@ private:
         case Tok::Number: {
             o.kind = Operand::Kind::Number;
             o.literal = Value::real(std::strtod(t.text.c_str(), nullptr));
+            o.number = t.text;
             ++at_;
             return o;
         }
@@ -561,6 +565,11 @@ int compareValues(const Value& a, const Value& b)
         return aText ? 1 : -1;
     if (a.kind() == Value::Kind::Currency && b.kind() == Value::Kind::Currency)
         return a.asCurrency() < b.asCurrency() ? -1 : a.asCurrency() > b.asCurrency() ? 1 : 0;
+    if (a.kind() == Value::Kind::Decimal && b.kind() == Value::Kind::Decimal) {
+        std::optional<DecimalDigits> x = parseDecimal(a.asText()), y = parseDecimal(b.asText());
+        if (x && y)
+            return compareDecimals(*x, *y);
+    }
     try {
         double x = numberOf(a), y = numberOf(b);
         return x < y ? -1 : x > y ? 1 : 0;
@@ -569,6 +578,39 @@ int compareValues(const Value& a, const Value& b)
         return x < y ? -1 : x > y ? 1 : 0;
     }
 }
+
+namespace {
+
+Truth compared(CompareOp op, int order)
+{
+    bool result = false;
+    switch (op) {
+    case CompareOp::Equal: result = order == 0; break;
+    case CompareOp::NotEqual: result = order != 0; break;
+    case CompareOp::Less: result = order < 0; break;
+    case CompareOp::Greater: result = order > 0; break;
+    case CompareOp::LessEqual: result = order <= 0; break;
+    case CompareOp::GreaterEqual: result = order >= 0; break;
+    }
+    return result ? Truth::True : Truth::False;
+}
+
+// The exact decimal value of an operand's value, when it has one.
+std::optional<DecimalDigits> exactDecimal(const Value& v, const Operand& o)
+{
+    switch (v.kind()) {
+    case Value::Kind::Decimal:
+    case Value::Kind::Int:
+    case Value::Kind::Currency: return parseDecimal(v.toString());
+    case Value::Kind::Double:
+        if (o.kind == Operand::Kind::Number && !o.number.empty())
+            return parseDecimal(o.number);
+        return std::nullopt;
+    default: return std::nullopt;
+    }
+}
+
+} // namespace
 
 Truth evaluate(const Condition& c, const TableDef& table, const RowReader& row)
 {
@@ -612,6 +654,14 @@ Truth evaluate(const Condition& c, const TableDef& table, const RowReader& row)
         Value b = operandValue(c.right, table, row);
         if (b.isNull())
             return Truth::Unknown;
+        // A Decimal column compares exactly with a number as written, an
+        // integer, a currency amount or another Decimal value (0.1 is 0.1,
+        // not the double nearest to it).
+        if (a.kind() == Value::Kind::Decimal || b.kind() == Value::Kind::Decimal) {
+            std::optional<DecimalDigits> x = exactDecimal(a, c.left), y = exactDecimal(b, c.right);
+            if (x && y)
+                return compared(c.op, compareDecimals(*x, *y));
+        }
         // A Single column compares at single precision, so that
         // Discount = 0.15 finds the rows that store 0.15.
         auto isSingle = [&](const Operand& o) {
@@ -623,17 +673,7 @@ Truth evaluate(const Condition& c, const TableDef& table, const RowReader& row)
             a = Value::real(double(float(numberOf(a))));
             b = Value::real(double(float(numberOf(b))));
         }
-        int order = compareValues(a, b);
-        bool result = false;
-        switch (c.op) {
-        case CompareOp::Equal: result = order == 0; break;
-        case CompareOp::NotEqual: result = order != 0; break;
-        case CompareOp::Less: result = order < 0; break;
-        case CompareOp::Greater: result = order > 0; break;
-        case CompareOp::LessEqual: result = order <= 0; break;
-        case CompareOp::GreaterEqual: result = order >= 0; break;
-        }
-        return result ? Truth::True : Truth::False;
+        return compared(c.op, compareValues(a, b));
     }
     }
     return Truth::Unknown;

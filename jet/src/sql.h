@@ -24,6 +24,7 @@ struct Operand {
     std::string name;     // column name as written
     int column = -1;      // bound column index
     Value literal;
+    std::string number;   // a number's text as written ("-0.1"), for exact decimal comparisons
 };
 
 struct Condition {

@@ -24,6 +24,8 @@ bool compatible(ColumnType type, Value::Kind kind)
     case ColumnType::Binary:
     case ColumnType::OLE: return kind == K::Binary;
     case ColumnType::Guid: return kind == K::Guid;
+    case ColumnType::Numeric:
+        return kind == K::Decimal || kind == K::Int || kind == K::Double || kind == K::Currency;
     default: return false;
     }
 }
@@ -144,6 +146,16 @@ void WritableRecordset::setValue(int column, const Value& v)
                 throw Error(Code::InvalidValue, "texte trop long pour la colonne « " + c.name + " » (" +
                                                     std::to_string(chars) + " caractères, " +
                                                     std::to_string(c.maxChars) + " au plus)");
+        }
+        if (c.type == ColumnType::Numeric) {
+            // Refused here, as the writer would refuse it: malformed, too
+            // precise for the scale, too large for the precision.
+            writer::ColumnLayout layout;
+            layout.name = c.name;
+            layout.type = c.type;
+            layout.precision = uint8_t(c.precision);
+            layout.scale = uint8_t(c.scale);
+            writer::encodeNumeric(layout, v);
         }
     }
     pending_[size_t(column)] = v;

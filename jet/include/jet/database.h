@@ -72,6 +72,10 @@ struct ColumnSpec {
     ColumnType type = ColumnType::Text;
     int maxChars = 255;   // Text only
     bool autonumber = false;
+    // Decimal (Numeric) only: total digits (1 to 28) and digits after the
+    // point (0 to precision), as Access's defaults.
+    int precision = 18;
+    int scale = 0;
 };
 
 class Database {
