@@ -22,12 +22,6 @@ namespace {
 // "Жук": U+0416 occurs in no index-key vector, so it has no code.
 const std::string kUnknownText = "\xd0\x96\xd1\x83\xd0\xba";
 
-std::string fileBytes(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 long rowCount(const std::string& file, const std::string& table)
 {
     auto db = Database::open(file, OpenMode::ReadOnly);
@@ -42,7 +36,7 @@ TEST(CollationWrites, UnknownCharacterInAnIndexedColumnIsRefused)
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     const long rowsBefore = rowCount(file, "tablep");
-    const std::string before = fileBytes(file);
+    const std::string before = writetest::fileBytes(file);
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
         auto rs = db->openRecordset("tablep");
@@ -62,7 +56,7 @@ TEST(CollationWrites, UnknownCharacterInAnIndexedColumnIsRefused)
         auto found = db->openRecordset("SELECT * FROM tablep WHERE clientp = '" + kUnknownText + "'");
         EXPECT_EQ(found->recordCount(), 0);
     }
-    EXPECT_TRUE(fileBytes(file) == before) << "the refused write changed the file";
+    EXPECT_TRUE(writetest::fileBytes(file) == before) << "the refused write changed the file";
     EXPECT_EQ(rowCount(file, "tablep"), rowsBefore);
 
     // The same text in a column without an index is written; text the

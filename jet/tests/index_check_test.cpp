@@ -51,12 +51,6 @@ TEST(IndexCheck, FilesWithoutIndexesHaveNothingToReport)
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 void writeAll(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -71,7 +65,7 @@ TEST(IndexCheck, ReportsAKeyThatDoesNotMatchItsRow)
     auto dir = writetest::scratchDir();
     std::string file = writetest::copyFixture("velmor2001-indexed.mdb", dir);
     uint32_t tdef = jet::Database::open(file, jet::OpenMode::ReadOnly)->table("tablep").definitionPage;
-    std::string bytes = readAll(file);
+    std::string bytes = writetest::fileBytes(file);
     const size_t pageSize = 4096;
     size_t changed = 0;
     for (size_t p = 0; p * pageSize < bytes.size(); ++p) {
@@ -158,7 +152,7 @@ TEST(IndexCheck, RowsWhoseKeyCannotBeComputedAreCountedNotFailed)
 
     // The four known units, stored as UTF-16 (little-endian), become one
     // unknown unit and three known ones.
-    std::string bytes = readAll(file);
+    std::string bytes = writetest::fileBytes(file);
     std::string four;
     for (int i = 0; i < 4; ++i) {
         four += char(known & 0xFF);

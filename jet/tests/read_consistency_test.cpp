@@ -28,20 +28,6 @@ namespace {
 
 constexpr uint32_t kPage = 4096;
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAt(const std::string& path, const std::string& bytes, off_t offset)
-{
-    int fd = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
-    ::close(fd);
-}
-
 // 120 rows; every fourth memo is long enough to live on pages of its own.
 std::string makeDatabase(const std::filesystem::path& dir)
 {
@@ -96,13 +82,13 @@ TEST(ReadConsistency, ReadersWaitForAWriteInProgress)
         // holds bytes that are not a database, for a while, under the lock.
         writer::PageStore store(file);
         store.lock().lockExclusive();
-        const std::string original = readAll(file);
-        writeAt(file, original.substr(0, kPage) + std::string(original.size() - kPage, '\xEE'), 0);
+        const std::string original = writetest::fileBytes(file);
+        writetest::writeAt(file, original.substr(0, kPage) + std::string(original.size() - kPage, '\xEE'), 0);
         char c = 'x';
         if (::write(toParent[1], &c, 1) != 1)
             _exit(1);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        writeAt(file, original, 0);
+        writetest::writeAt(file, original, 0);
         ::fdatasync(store.fd());
         store.lock().unlock();
         _exit(0);
@@ -124,7 +110,7 @@ TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
 {
     auto dir = writetest::scratchDir();
     const std::string file = makeDatabase(dir);
-    const std::string original = readAll(file);
+    const std::string original = writetest::fileBytes(file);
     auto readOnly = Database::open(file, OpenMode::ReadOnly);
     auto readWrite = Database::open(file, OpenMode::ReadWrite);
     const Rows expected = readRows(*readOnly);
@@ -142,9 +128,9 @@ TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
         journaled.push_back({n, n < pages ? at(original, n) : nullptr, at(after, n)});
     writer::writeJournal(file, kPage, original.size(), after.size(), journaled);
     for (uint32_t n = 1; n < pages + 2; n += 2)
-        writeAt(file, after.substr(size_t(n) * kPage, kPage), off_t(n) * kPage);
+        writetest::writeAt(file, after.substr(size_t(n) * kPage, kPage), off_t(n) * kPage);
     ASSERT_TRUE(writer::journalPending(file));
-    ASSERT_GT(readAll(file).size(), original.size());
+    ASSERT_GT(writetest::fileBytes(file).size(), original.size());
 
     // Both opens read the file as it was, without changing it.
     EXPECT_EQ(readRows(*readOnly), expected);

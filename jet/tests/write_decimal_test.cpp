@@ -39,12 +39,6 @@ using namespace writetest;
 
 namespace {
 
-std::string fileBytes(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 std::string checkText(const CheckReport& r)
 {
     std::string s;
@@ -212,7 +206,7 @@ TEST(CreateDecimal, RefusesBadPrecisionOrScaleInFrenchAndCreatesNothing)
     auto dir = scratchDir();
     const std::string file = (dir / "decimal.mdb").string();
     Database::create(file);
-    const std::string before = fileBytes(file);
+    const std::string before = writetest::fileBytes(file);
     struct Bad {
         int precision, scale;
         const char* message;
@@ -235,7 +229,7 @@ TEST(CreateDecimal, RefusesBadPrecisionOrScaleInFrenchAndCreatesNothing)
         }
         EXPECT_TRUE(db->tableNames().empty());
     }
-    EXPECT_EQ(fileBytes(file), before);
+    EXPECT_EQ(writetest::fileBytes(file), before);
     std::filesystem::remove_all(dir);
 }
 
@@ -540,7 +534,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
         db->execute("INSERT INTO montants (id, prix, fin) VALUES (1, 12.5, 1)");
         db->execute("INSERT INTO montants (id, prix, fin) VALUES (2, -3, 2)");
     }
-    const std::string before = fileBytes(file);
+    const std::string before = writetest::fileBytes(file);
     struct Case {
         const char* column;
         Value value;
@@ -582,7 +576,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
         EXPECT_THROW(rs->setValue(column, c.value), Error);
         rs->cancelUpdate();
     }
-    EXPECT_EQ(fileBytes(file), before);
+    EXPECT_EQ(writetest::fileBytes(file), before);
     const std::vector<std::vector<std::string>> rowsBefore = readBack(file, "montants");
 
     // The same values through SQL, to one row and to several: nothing is
@@ -616,7 +610,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
             EXPECT_EQ(std::string(e.what()), s[1]);
         }
     }
-    EXPECT_EQ(fileBytes(file), before);
+    EXPECT_EQ(writetest::fileBytes(file), before);
     EXPECT_EQ(readBack(file, "montants"), rowsBefore);
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << checkText(report);
@@ -743,7 +737,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
     CheckReport fresh = checkDatabase(file);
     EXPECT_TRUE(fresh.ok()) << checkText(fresh);
 
-    const std::string before = fileBytes(file);
+    const std::string before = writetest::fileBytes(file);
     auto expectRefused = [&](const std::function<void()>& write, const char* what) {
         try {
             write();
@@ -755,7 +749,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
             EXPECT_TRUE(contains(message, "Décimal")) << message;
             EXPECT_TRUE(contains(message, "écriture refusée")) << message;
         }
-        EXPECT_EQ(fileBytes(file), before) << what;
+        EXPECT_EQ(writetest::fileBytes(file), before) << what;
     };
     {
         auto db = Database::open(file, OpenMode::ReadWrite);

@@ -26,20 +26,6 @@ namespace {
 
 constexpr uint32_t kPage = 4096;
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAt(const std::string& path, const std::string& bytes, off_t offset)
-{
-    int fd = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
-    ::close(fd);
-}
-
 std::string makeDatabase(const std::filesystem::path& dir)
 {
     std::string file = (dir / "journal.mdb").string();
@@ -97,17 +83,17 @@ TEST(WriteJournal, HalfWrittenFileIsRestoredExactly)
 {
     auto dir = writetest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = readAll(file);
+    const std::string original = writetest::fileBytes(file);
     PlannedWrite w(original, '\xAB');
     w.journal(file);
     // The writer changed two of the pages and grew the file, then died.
-    writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
-    writeAt(file, w.after.substr(original.size()), off_t(original.size()));
+    writetest::writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
+    writetest::writeAt(file, w.after.substr(original.size()), off_t(original.size()));
     ASSERT_TRUE(writer::journalPending(file));
 
     auto db = Database::open(file, OpenMode::ReadOnly);
     EXPECT_FALSE(writer::journalPending(file));
-    EXPECT_EQ(readAll(file), original);
+    EXPECT_EQ(writetest::fileBytes(file), original);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
 }
 
@@ -115,20 +101,20 @@ TEST(WriteJournal, WholeWriteWhoseFinishWasLostIsKept)
 {
     auto dir = writetest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = readAll(file);
+    const std::string original = writetest::fileBytes(file);
     PlannedWrite w(original, '\xCD');
     w.journal(file);
-    writeAt(file, w.after, 0); // every page reached the disk; the mark did not
+    writetest::writeAt(file, w.after, 0); // every page reached the disk; the mark did not
     EXPECT_FALSE(recover(file));
     EXPECT_FALSE(writer::journalPending(file));
-    EXPECT_EQ(readAll(file), w.after);
+    EXPECT_EQ(writetest::fileBytes(file), w.after);
 }
 
 TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
 {
     auto dir = writetest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = readAll(file);
+    const std::string original = writetest::fileBytes(file);
     const std::string jpath = writer::journalPath(file);
 
     // Cut inside the header, then inside a page record.
@@ -137,23 +123,23 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
         w.journal(file);
         ASSERT_EQ(::truncate(jpath.c_str(), cut), 0);
         EXPECT_FALSE(recover(file)) << "coupé à " << cut;
-        EXPECT_EQ(readAll(file), original);
+        EXPECT_EQ(writetest::fileBytes(file), original);
     }
 
     // A journal rewritten in place whose last records never reached the disk:
     // the records there are whole, but belong to the earlier journal.
     PlannedWrite first(original, '\x22');
     first.journal(file);
-    const std::string earlier = readAll(jpath);
+    const std::string earlier = writetest::fileBytes(jpath);
     PlannedWrite second(original, '\x33');
     second.journal(file);
-    const std::string later = readAll(jpath);
+    const std::string later = writetest::fileBytes(jpath);
     ASSERT_EQ(earlier.size(), later.size());
     const size_t keep = 48 + 2 * (24 + kPage);
-    writeAt(jpath, earlier.substr(keep), off_t(keep));
+    writetest::writeAt(jpath, earlier.substr(keep), off_t(keep));
     ASSERT_TRUE(writer::journalPending(file));
     EXPECT_FALSE(recover(file));
-    EXPECT_EQ(readAll(file), original);
+    EXPECT_EQ(writetest::fileBytes(file), original);
 }
 
 TEST(WriteJournal, WriterKeepsTheJournalWhileOpenAndRemovesItOnClose)

@@ -18,16 +18,6 @@
 
 using namespace jet;
 
-namespace {
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-} // namespace
-
 TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
 {
     auto dir = writetest::scratchDir();
@@ -56,7 +46,7 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
     }
     char c;
     ASSERT_EQ(::read(toParent[0], &c, 1), 1);
-    const std::string before = readAll(file);
+    const std::string before = writetest::fileBytes(file);
     writer::FileLock::setDefaultTimeout(300);
     try {
         rs->update();
@@ -65,7 +55,7 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
         EXPECT_EQ(e.code(), Code::Locked);
         EXPECT_NE(std::string(e.what()).find("verrouillé"), std::string::npos);
     }
-    EXPECT_EQ(readAll(file), before);
+    EXPECT_EQ(writetest::fileBytes(file), before);
     ASSERT_EQ(::write(toChild[1], "y", 1), 1);
     int status = 0;
     ::waitpid(pid, &status, 0);

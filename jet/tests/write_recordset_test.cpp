@@ -20,12 +20,6 @@ using namespace writetest;
 
 namespace {
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string repeatText(const std::string& piece, size_t chars)
 {
     std::string out;
@@ -177,7 +171,7 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
     expectSameAsMdbtools(file, "velmor2001");
 
     std::string plain = copyFixture("velmor2001.mdb", dir);
-    const std::string plainOriginal = readAll(plain);
+    const std::string plainOriginal = writetest::fileBytes(plain);
     {
         auto db = Database::open(plain, OpenMode::ReadWrite);
         auto rs = db->openRecordset("velmor2001");
@@ -188,7 +182,7 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
         EXPECT_THROW(db->execute("INSERT INTO velmor2001 (client) VALUES ('" + std::string(60, 'y') + "')"), Error);
         EXPECT_THROW(db->execute("UPDATE velmor2001 SET dateaccord = 'demain'"), Error);
     }
-    EXPECT_EQ(readAll(plain), plainOriginal);
+    EXPECT_EQ(writetest::fileBytes(plain), plainOriginal);
 }
 
 TEST(WriteRecordset, ExecuteInsertUpdateDelete)

@@ -9,8 +9,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace writetest {
@@ -38,6 +41,22 @@ inline std::filesystem::path scratchDir()
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
+}
+
+// The whole content of a file (empty when it cannot be read).
+inline std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Overwrites bytes of a file in place, as a writer (or a disk) would.
+inline void writeAt(const std::string& path, const std::string& bytes, off_t offset)
+{
+    int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
+    ::close(fd);
 }
 
 inline std::string copyFixture(const std::string& name, const std::filesystem::path& dir)
