@@ -8,6 +8,7 @@
 #include "database_writer.h"
 #include "header.h"
 #include "index_rebuild.h"
+#include "system_error.h"
 #include "table_writer.h"
 #include "usage_map_writer.h"
 #include "jet/status.h"
@@ -445,7 +446,7 @@ void writeAll(int fd, const std::vector<uint8_t>& bytes, const std::string& path
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw Error(Code::IoError, "écriture impossible : " + path + " (" + std::strerror(errno) + ")");
+            throw Error(Code::IoError, "écriture impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
         done += size_t(n);
     }
 }
@@ -652,12 +653,12 @@ std::unique_ptr<Database> Database::create(const std::string& path, Format forma
     if (fd < 0) {
         if (errno == EEXIST)
             throw Error(Code::IoError, "le fichier existe déjà, il n'est pas remplacé : " + path);
-        throw Error(Code::IoError, "création du fichier impossible : " + path + " (" + std::strerror(errno) + ")");
+        throw Error(Code::IoError, "création du fichier impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
     }
     try {
         writer::writeSkeleton(path, fd);
         if (::fsync(fd) != 0)
-            throw Error(Code::IoError, "écriture impossible : " + path + " (" + std::strerror(errno) + ")");
+            throw Error(Code::IoError, "écriture impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
         ::close(fd);
         fd = -1;
         writer::fillCatalog(path);

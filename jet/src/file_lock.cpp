@@ -1,5 +1,6 @@
 #include "file_lock.h"
 
+#include "system_error.h"
 #include "jet/status.h"
 
 #include <atomic>
@@ -72,7 +73,7 @@ bool FileLock::attempt(bool exclusive)
             continue;
         if (errno == EAGAIN || errno == EACCES)
             return false;
-        throw Error(Code::IoError, "verrouillage impossible : " + path_ + " (" + std::strerror(errno) + ")");
+        throw Error(Code::IoError, "verrouillage impossible : " + path_ + " (" + detail::systemErrorText(errno) + ")");
     }
 #endif
 }

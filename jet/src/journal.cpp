@@ -1,5 +1,6 @@
 #include "journal.h"
 
+#include "system_error.h"
 #include "jet/status.h"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ uint64_t recordHash(const uint8_t* record, size_t originalSize, uint64_t salt)
 
 [[noreturn]] void ioFailure(const std::string& what, const std::string& path)
 {
-    throw Error(Code::IoError, what + " : " + path + " (" + std::strerror(errno) + ")");
+    throw Error(Code::IoError, what + " : " + path + " (" + detail::systemErrorText(errno) + ")");
 }
 
 std::string directoryOf(const std::string& path)
@@ -198,8 +199,8 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, size_t limit)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT)
-            return false;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return false; // no journal (a bad path is the database's open to report)
         ioFailure("lecture du journal impossible", path);
     }
     struct stat st;

@@ -1,5 +1,7 @@
 #include "page_file.h"
 
+#include "system_error.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -17,7 +19,7 @@ PageFile::PageFile(const std::string& path) : path_(path)
         int err = errno;
         if (err == ENOENT)
             throw Error(Code::IoError, "fichier introuvable : " + path);
-        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + std::strerror(err));
+        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + systemErrorText(err));
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -33,7 +35,7 @@ PageFile::PageFile(const std::string& path) : path_(path)
     if (mapping == MAP_FAILED) {
         int err = errno;
         ::close(fd_);
-        throw Error(Code::IoError, "impossible de lire le fichier " + path + " : " + std::strerror(err));
+        throw Error(Code::IoError, "impossible de lire le fichier " + path + " : " + systemErrorText(err));
     }
     data_ = static_cast<const uint8_t*>(mapping);
 }
@@ -50,13 +52,13 @@ bool PageFile::refresh()
 {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
-        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + std::strerror(errno));
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
     const uint64_t size = uint64_t(st.st_size);
     if (size == size_)
         return false;
     void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
     if (mapping == MAP_FAILED)
-        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + std::strerror(errno));
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
     if (data_)
         ::munmap(const_cast<uint8_t*>(data_), size_);
     data_ = static_cast<const uint8_t*>(mapping);

@@ -1,5 +1,6 @@
 #include "page_store.h"
 
+#include "system_error.h"
 #include "journal.h"
 #include "jet/status.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 [[noreturn]] void ioFailure(const std::string& what, const std::string& path)
 {
-    throw Error(Code::IoError, what + " : " + path + " (" + std::strerror(errno) + ")");
+    throw Error(Code::IoError, what + " : " + path + " (" + detail::systemErrorText(errno) + ")");
 }
 
 void readExactly(int fd, uint8_t* data, size_t size, uint64_t offset, const std::string& path)
@@ -61,7 +62,7 @@ std::string PageStore::whyNotWritable(const std::string& path)
         return "fichier sur un support en lecture seule : " + path;
     if (errno == ENOENT)
         return "fichier introuvable : " + path;
-    return "fichier impossible à ouvrir en écriture : " + path + " (" + std::strerror(errno) + ")";
+    return "fichier impossible à ouvrir en écriture : " + path + " (" + detail::systemErrorText(errno) + ")";
 }
 
 PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
@@ -70,7 +71,7 @@ PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), read
     if (fd_ < 0 && readOnly) {
         if (errno == ENOENT)
             throw Error(Code::IoError, "fichier introuvable : " + path);
-        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + std::strerror(errno));
+        throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + detail::systemErrorText(errno));
     }
     if (fd_ < 0) {
         int saved = errno;

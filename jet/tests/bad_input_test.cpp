@@ -112,6 +112,15 @@ TEST_F(BadInput, MissingEmptyAndForeignFiles)
     EXPECT_EQ(empty.code(), Code::NotADatabase);
     EXPECT_TRUE(mentions(empty, "vide.mdb"));
 
+    // The system's reason in French, whatever the process's locale.
+    try {
+        jet::Database::open((dir_ / "vide.mdb" / "base.mdb").string());
+        FAIL();
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), Code::IoError);
+        EXPECT_TRUE(mentions(e, "base.mdb : un élément du chemin n'est pas un dossier")) << e.what();
+    }
+
     std::string text = "Ceci est un fichier texte, pas une base.\n";
     jet::Error foreign = errorReading(write("texte.mdb", std::vector<uint8_t>(text.begin(), text.end())));
     EXPECT_EQ(foreign.code(), Code::NotADatabase);
