@@ -106,22 +106,6 @@ void FileLock::acquire(bool exclusive, int timeoutMs)
 void FileLock::lockExclusive(int timeoutMs) { acquire(true, timeoutMs); }
 void FileLock::lockShared(int timeoutMs) { acquire(false, timeoutMs); }
 
-bool FileLock::tryLockExclusive()
-{
-    if (held_ && exclusive_) {
-        ++depth_;
-        return true;
-    }
-    if (held_) {
-        depth_ = 1;
-        unlock();
-    }
-    held_ = attempt(true);
-    exclusive_ = true;
-    depth_ = held_ ? 1 : 0;
-    return held_;
-}
-
 void FileLock::unlock()
 {
     if (!held_)

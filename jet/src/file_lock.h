@@ -28,8 +28,6 @@ public:
     // last unlock(). Wait up to timeoutMs for the lock; throws Error(Locked) after that.
     void lockExclusive(int timeoutMs = -1); // -1: the default timeout
     void lockShared(int timeoutMs = -1);
-    // Non-blocking attempt; false when another process holds it.
-    bool tryLockExclusive();
     void unlock();
     bool held() const { return held_; }
 

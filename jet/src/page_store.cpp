@@ -87,10 +87,12 @@ PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), read
 PageStore::~PageStore()
 {
     // The journal is kept between writes; the last step of the writer is to
-    // take it away, unless another process is writing right now (it will be
-    // removed by whoever closes the file last).
-    if (!readOnly_ && lock_ && !lock_->held() && lock_->tryLockExclusive()) {
+    // take it away. Readers hold the lock only for a moment, so it waits a
+    // little for them; when another process is writing, the journal is left
+    // to whoever closes the file last.
+    if (!readOnly_ && lock_ && !lock_->held()) {
         try {
+            lock_->lockExclusive(200);
             removeFinishedJournal(path_);
         } catch (const Error&) {
         }

@@ -8,6 +8,7 @@
 //    the file is left as it is;
 //  - finished: nothing happens, and the writer removes it when it closes.
 #include "journal.h"
+#include "page_store.h"
 #include "write_support.h"
 
 #include "jet/database.h"
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace jet;
@@ -159,6 +161,22 @@ TEST(WriteJournal, WriterKeepsTheJournalWhileOpenAndRemovesItOnClose)
         // A reader opening meanwhile finds nothing to restore.
         auto reader = Database::open(file, OpenMode::ReadOnly);
         EXPECT_EQ(reader->openRecordset("tablep")->recordCount(), 21);
+        // Another process reading at the moment the writer closes.
+        int toParent[2];
+        ASSERT_EQ(::pipe(toParent), 0);
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            writer::PageStore store(file, true);
+            store.lock().lockShared();
+            if (::write(toParent[1], "x", 1) != 1)
+                _exit(1);
+            ::usleep(100000);
+            _exit(0);
+        }
+        char c;
+        ASSERT_EQ(::read(toParent[0], &c, 1), 1);
+        db.reset();
+        ::waitpid(pid, nullptr, 0);
     }
     EXPECT_FALSE(std::filesystem::exists(jpath));
 }
