@@ -1,11 +1,16 @@
 // velmor-db check: every index of every table of a file.
 #include "database_impl.h"
+#include "database_writer.h"
 #include "index_check.h"
+#include "journal.h"
 
 namespace jet {
 
 CheckReport checkDatabase(const std::string& path)
 {
+    // A write that a writer left half done is undone first, as any open
+    // that may write does; when the file cannot be written, the check says so.
+    writer::recoverIfNeeded(path);
     detail::Storage storage(path);
     detail::Storage::ReadScope consistent(storage); // no write of another process seen half done
     CheckReport report;
@@ -24,6 +29,10 @@ CheckReport checkDatabase(const std::string& path)
         detail::checkTableIndexes(file, f, *def, order, report);
     }
     checkStorage(path, report);
+    if (writer::journalPending(path))
+        report.notes.push_back("une écriture interrompue reste à annuler (journal " + writer::journalPath(path) +
+                               ") : le fichier sera rétabli à sa prochaine ouverture en écriture ; "
+                               "la vérification porte sur le fichier tel qu'il est sur le disque");
     return report;
 }
 

@@ -11,6 +11,7 @@
 #include "page_store.h"
 #include "write_support.h"
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
 
@@ -97,6 +98,22 @@ TEST(WriteJournal, HalfWrittenFileIsRestoredExactly)
     EXPECT_FALSE(writer::journalPending(file));
     EXPECT_EQ(writetest::fileBytes(file), original);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
+}
+
+TEST(WriteJournal, CheckRestoresAHalfWrittenFileFirst)
+{
+    auto dir = writetest::scratchDir();
+    std::string file = makeDatabase(dir);
+    const std::string original = writetest::fileBytes(file);
+    PlannedWrite w(original, '\xEF');
+    w.journal(file);
+    writetest::writeAt(file, w.after.substr(kPage, 2 * kPage), kPage);
+    CheckReport report = checkDatabase(file);
+    EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems.front());
+    for (const std::string& note : report.notes)
+        EXPECT_EQ(note.find("interrompue"), std::string::npos) << note;
+    EXPECT_FALSE(writer::journalPending(file));
+    EXPECT_EQ(writetest::fileBytes(file), original);
 }
 
 TEST(WriteJournal, WholeWriteWhoseFinishWasLostIsKept)
