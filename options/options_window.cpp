@@ -72,6 +72,11 @@ Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLook
         label->setObjectName(QLatin1String(labelName));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setFont(windowFont(QStringLiteral("MS Sans Serif"), 12, true));
+        // The box has no caption of its own: its label names it, for the
+        // keyboard and for screen readers. Clicking the label still leaves
+        // the box alone.
+        label->setBuddy(box);
+        box->setAccessibleName(text);
     };
     makeRow(Check1, "Check1", option1, "option1", QStringLiteral("image de fond d'ecran"));
     makeRow(Check2, "Check2", nomfeuillepret, "nomfeuillepret",

@@ -32,6 +32,17 @@ void LineEditField::setModified(bool modified)
         edit_->setModified(modified);
 }
 
+QString LineEditField::caption() const
+{
+    if (!edit_ || !edit_->parentWidget())
+        return QString();
+    const QList<QLabel*> labels = edit_->parentWidget()->findChildren<QLabel*>();
+    for (const QLabel* label : labels)
+        if (label->buddy() == edit_)
+            return label->text().trimmed();
+    return QString();
+}
+
 LabelField::LabelField(QLabel* label) : label_(label)
 {
     if (label_)
@@ -54,6 +65,11 @@ void LabelField::setText(const QString& text)
 bool LabelField::isModified() const
 {
     return label_ && (modified_ || label_->text() != shown_);
+}
+
+QString LabelField::caption() const
+{
+    return label_ ? label_->accessibleName().trimmed() : QString();
 }
 
 void LabelField::setModified(bool modified)

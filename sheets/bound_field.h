@@ -1,7 +1,8 @@
 // The widgets a sheet binds to its record source's columns.
 //
 // LineEditField: a QLineEdit; "modified" is the line edit's own flag, which
-// typing sets and every setText() clears.
+// typing sets and every setText() clears. Its caption is the text of the
+// label that names it (the label whose buddy it is).
 // LabelField: a display label the user cannot type into; it counts as
 // modified when its text was set by anyone but the record source showing a
 // row (directly on the QLabel or through setModified(true)).
@@ -27,6 +28,8 @@ public:
     void setText(const QString& text) override;
     bool isModified() const override;
     void setModified(bool modified) override;
+    // The text of the label whose buddy the line edit is.
+    QString caption() const override;
 
     QLineEdit* widget() const { return edit_; }
 
@@ -42,6 +45,8 @@ public:
     void setText(const QString& text) override;
     bool isModified() const override;
     void setModified(bool modified) override;
+    // The label's accessible name ("Auteur"): it shows a value, not a caption.
+    QString caption() const override;
 
     QLabel* widget() const { return label_; }
 

@@ -26,6 +26,7 @@ public:
     // source, the whole table `tablep`.
     void load() override;
     bool isLoaded() const override { return loaded_; }
+    QString toolbarCaption() const override { return QStringLiteral("Prêt"); }
     QStringList dateWarnings() const override;
 
     // The record source (caption "velmor pret").

@@ -248,11 +248,15 @@ void RecordSheet::reportOpeningFailure(const QString& path, const QString& reaso
 {
     const QString shown = path.isEmpty() ? QStringLiteral("(aucun fichier choisi)")
                                          : QDir::toNativeSeparators(path);
+    // The way out: choosing the file only stores its path; the sheet's
+    // toolbar button hands it to the sheet, and "Voir" reads the rows.
     dialogs().message(this,
                       QStringLiteral("La feuille « %1 » s'ouvre sans aucun enregistrement : "
                                      "la base de données ne peut pas être ouverte.\n\n"
-                                     "Fichier : %2\nRaison : %3")
-                          .arg(windowTitle(), shown, reason),
+                                     "Fichier : %2\nRaison : %3\n\n"
+                                     "Choisissez la base avec « Fichier / Ouvrir une Base », "
+                                     "cliquez sur « %4 », puis sur « Voir ».")
+                          .arg(windowTitle(), shown, reason, toolbarCaption()),
                       applicationTitle());
 }
 

@@ -32,6 +32,9 @@ public:
     // Replaces the background picture by the one read from `path`; an empty
     // path clears it. Returns false (picture unchanged) if it cannot be read.
     virtual bool loadPicture(const QString& path) = 0;
+    // The caption of the toolbar button that opens this sheet ("Retour",
+    // "Prêt"); the window's title unless the sheet says otherwise.
+    virtual QString toolbarCaption() const { return windowTitle(); }
     // Runs the load step once per life of the window.
     virtual void load() = 0;
     virtual bool isLoaded() const = 0;
@@ -96,7 +99,8 @@ protected:
     // Puts the picture of `path` into `image` (empty path: no picture).
     // False, and `image` unchanged, when the file cannot be read as a picture.
     static bool replacePicture(QLabel* image, const QString& path);
-    // Tells the user that the record source could not open its file.
+    // Tells the user that the record source could not open its file, and
+    // how to choose another one.
     void reportOpeningFailure(const QString& path, const QString& reason);
 
     static QFont fieldLabelFont();

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -184,12 +185,27 @@ struct BaseR::Impl {
             if (!b.field || b.index < 0 || !b.field->isModified())
                 continue;
             const jet::ColumnInfo& column = rs->columns().at(b.index);
-            valuetext::Conversion converted = valuetext::fromText(b.field->text(), column);
+            valuetext::Conversion converted =
+                valuetext::fromText(b.field->text(), column, QLocale(), b.field->caption());
             if (!converted.ok())
                 throw RecordSourceError(Code::BadValue, converted.error);
             values.emplace_back(b.index, *converted.value);
         }
         return values;
+    }
+
+    // `message` with each bound column the user knows by a caption named by
+    // that caption instead: « dateaccord » becomes « Date accord ».
+    QString withCaptions(QString message) const
+    {
+        for (const Binding& b : bindings) {
+            if (!b.field)
+                continue;
+            const QString caption = b.field->caption();
+            if (!caption.isEmpty())
+                message.replace(quoted(b.column), quoted(caption));
+        }
+        return message;
     }
 
     // Writes the modified fields into the current row (edit) or the new row;
@@ -238,7 +254,8 @@ struct BaseR::Impl {
                 } catch (const jet::Error&) {
                 }
             }
-            throw fromEngine(e, doing);
+            const RecordSourceError failure = fromEngine(e, doing);
+            throw RecordSourceError(failure.code(), withCaptions(failure.message()));
         }
         lastModified = rs->lastModified();
     }

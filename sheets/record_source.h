@@ -53,6 +53,9 @@ public:
     virtual void setText(const QString& text) = 0; // shows a row; clears "modified"
     virtual bool isModified() const = 0;           // changed since last shown
     virtual void setModified(bool modified) = 0;
+    // The field's name as the user sees it (the caption of its label), used
+    // in messages instead of the column's name; empty when it has none.
+    virtual QString caption() const { return QString(); }
 };
 
 // Design values of a record source.

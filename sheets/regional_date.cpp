@@ -77,6 +77,136 @@ const QRegularExpression& datePattern()
     return re;
 }
 
+// The literal texts of a date format: the quoted parts ("'г'" gives "г").
+QStringList quotedTexts(const QString& format)
+{
+    QStringList texts;
+    QString current;
+    bool quoted = false;
+    for (int i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c != QLatin1Char('\'')) {
+            if (quoted)
+                current += c;
+            continue;
+        }
+        if (quoted && i + 1 < format.size() && format.at(i + 1) == QLatin1Char('\'')) {
+            current += c; // '' inside quotes: one quote
+            ++i;
+            continue;
+        }
+        if (quoted && !current.trimmed().isEmpty())
+            texts << current.trimmed();
+        current.clear();
+        quoted = !quoted;
+    }
+    return texts;
+}
+
+// Whether the format writes the month as a name (MMM or MMMM, unquoted).
+bool hasMonthName(const QString& format)
+{
+    bool quoted = false;
+    for (int i = 0; i + 2 < format.size(); ++i) {
+        if (format.at(i) == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && format.at(i) == QLatin1Char('M') && format.at(i + 1) == QLatin1Char('M')
+                 && format.at(i + 2) == QLatin1Char('M'))
+            return true;
+    }
+    return false;
+}
+
+// A month name (long or short, as in a date or standing alone, with or
+// without its final dot) of `locale`, read as the month's number.
+std::optional<int> monthOfName(const QString& word, const QLocale& locale)
+{
+    const auto plain = [](QString text) {
+        text = text.trimmed();
+        while (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        return text;
+    };
+    const QString wanted = plain(word);
+    if (wanted.isEmpty())
+        return std::nullopt;
+    for (int month = 1; month <= 12; ++month) {
+        const QString names[] = {
+            locale.monthName(month, QLocale::LongFormat),
+            locale.monthName(month, QLocale::ShortFormat),
+            locale.standaloneMonthName(month, QLocale::LongFormat),
+            locale.standaloneMonthName(month, QLocale::ShortFormat),
+        };
+        for (const QString& name : names)
+            if (!name.isEmpty() && plain(name).compare(wanted, Qt::CaseInsensitive) == 0)
+                return month;
+    }
+    return std::nullopt;
+}
+
+// What the locale's own short format puts around the numbers, taken out so
+// that the text reads as plain digits and separators: the locale's digits
+// become 0-9, invisible direction marks go, quoted words of the format go,
+// a month name becomes its number. Nothing is changed for a locale whose
+// format has none of these (French, for instance). Nothing when a word is
+// not a month name.
+std::optional<QString> plainDigits(const QString& input, const QLocale& locale)
+{
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+
+    // The locale's digits (Arabic-Indic, Devanagari...) as 0-9.
+    const QList<uint> zero = locale.zeroDigit().toUcs4();
+    const uint zeroDigit = zero.size() == 1 ? zero.first() : uint('0');
+    // The invisible marks that the format itself holds (right-to-left marks).
+    QList<uint> marks;
+    for (uint c : format.toUcs4())
+        if (QChar::category(char32_t(c)) == QChar::Other_Format && !marks.contains(c))
+            marks << c;
+    QList<uint> out;
+    for (uint c : input.toUcs4()) {
+        if (marks.contains(c))
+            continue;
+        if (zeroDigit != uint('0') && c >= zeroDigit && c <= zeroDigit + 9)
+            c = uint('0') + (c - zeroDigit);
+        out << c;
+    }
+    QString text = QString::fromUcs4(reinterpret_cast<const char32_t*>(out.constData()), out.size());
+
+    for (const QString& literal : quotedTexts(format))
+        text.replace(literal, QStringLiteral(" "), Qt::CaseInsensitive);
+
+    if (hasMonthName(format)) {
+        static const QRegularExpression word(QStringLiteral("[^\\d\\s/\\-.:]+\\.?"));
+        QString named;
+        int from = 0;
+        for (QRegularExpressionMatchIterator it = word.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const std::optional<int> month = monthOfName(m.captured(), locale);
+            if (!month) {
+                // AM/PM after a time is read later; any other word is no date.
+                if (m.captured().contains(QRegularExpression(QStringLiteral("^[AaPp]\\.?[Mm]\\.?$"))))
+                    continue;
+                return std::nullopt;
+            }
+            named += text.mid(from, m.capturedStart() - from) + QLatin1Char(' ') + QString::number(*month)
+                     + QLatin1Char(' ');
+            from = m.capturedEnd();
+        }
+        text = named + text.mid(from);
+    }
+    return text;
+}
+
+// Whether the format ends with a dot after its last part ("yyyy. MM. dd.").
+bool endsWithDot(const QString& format)
+{
+    QString rest = format;
+    for (const QString& literal : quotedTexts(format))
+        rest.remove(literal);
+    rest.remove(QLatin1Char('\''));
+    return rest.trimmed().endsWith(QLatin1Char('.'));
+}
+
 } // namespace
 
 DateOrder dateOrder(const QLocale& locale)
@@ -91,7 +221,10 @@ DateOrder dateOrder(const QLocale& locale)
 
 std::optional<DateTimeText> parseDateTime(const QString& input, const QLocale& locale)
 {
-    QString text = input.trimmed();
+    const std::optional<QString> plain = plainDigits(input, locale);
+    if (!plain)
+        return std::nullopt;
+    QString text = plain->trimmed();
     if (text.isEmpty())
         return std::nullopt;
 
@@ -119,6 +252,12 @@ std::optional<DateTimeText> parseDateTime(const QString& input, const QLocale& l
         return std::nullopt;
     }
 
+    // "2001. 01. 15." as Hungarian writes it: the final dot ends the date.
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char('.')) && endsWithDot(locale.dateFormat(QLocale::ShortFormat))) {
+        text.chop(1);
+        text = text.trimmed();
+    }
     const QRegularExpressionMatch m = datePattern().match(text);
     if (!m.hasMatch())
         return std::nullopt;

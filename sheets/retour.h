@@ -25,6 +25,7 @@ public:
     // Row source "SELECT * FROM velmor2001 ", then a refresh.
     void load() override;
     bool isLoaded() const override { return loaded_; }
+    QString toolbarCaption() const override { return QStringLiteral("Retour"); }
     QStringList dateWarnings() const override;
 
     // The record source (caption "Velmor Retour").

@@ -245,6 +245,12 @@ void SheetHost::reportCommandFailure(RecordSheet* sheet, const QString& what, co
 
 void SheetHost::setSourceAndRefresh(RecordSheet* target, const QString& rowSource)
 {
+    // The rows are about to be rebuilt: the edit of the row shown is written
+    // first. When it cannot be, the user is told (as by the navigation
+    // buttons), the edit stays in the fields and the command ends here,
+    // rather than leave the old rows up as if it had run.
+    if (!target->writePendingEdit())
+        return;
     tolerate([&] { target->recordSource().setRecordSource(rowSource); });
     tolerate([&] { target->recordSource().Refresh(); });
 }
@@ -282,12 +288,15 @@ void SheetHost::deleteCurrent()
         try {
             target->recordSource().Delete();
         } catch (const RecordSourceError& error) {
-            // No row to delete (an empty result): nothing to tell.
-            if (error.code() != RecordSourceError::Code::NoCurrentRow)
+            if (error.code() != RecordSourceError::Code::NoCurrentRow) {
                 reportCommandFailure(target,
                                      QStringLiteral("L'enregistrement n'a pas été effacé."),
                                      error.message());
-            return;
+                return;
+            }
+            // No row to delete (past the end, an empty result): nothing to
+            // tell, and the command goes on with its next step, which brings
+            // the last row back when there is one.
         } catch (const std::exception& error) {
             reportCommandFailure(target, QStringLiteral("L'enregistrement n'a pas été effacé."),
                                  reasonOf(error));

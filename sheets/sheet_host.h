@@ -57,6 +57,9 @@ private:
     // Runs `returnSteps` or `loanSteps` (or neither) as the marker says.
     template <typename Steps>
     void forMarkedSheet(Steps steps);
+    // "Voir", "Rechercher", "En Cours": writes the pending edit (ends the
+    // command with the sheet's message when it cannot), then sets the row
+    // source and refreshes, each step tolerating its failure.
     void setSourceAndRefresh(RecordSheet* sheet, const QString& rowSource);
     QWidget* dialogParent(RecordSheet* sheet) const;
     void reportCommandFailure(RecordSheet* sheet, const QString& what, const QString& reason);

@@ -13,9 +13,18 @@ namespace velmor::valuetext {
 
 namespace {
 
-QString columnName(const jet::ColumnInfo& column)
+// The field as the user knows it: the caption of its label, or the column's
+// name when it has none.
+struct FieldName {
+    const jet::ColumnInfo& column;
+    QString caption;
+};
+
+QString columnName(const FieldName& field)
 {
-    return QString::fromStdString(column.name);
+    if (!field.caption.isEmpty())
+        return field.caption;
+    return QString::fromStdString(field.column.name);
 }
 
 QString quoted(const QString& text)
@@ -24,9 +33,9 @@ QString quoted(const QString& text)
 }
 
 // "Le champ « x » n'accepte pas « y » : <why>."
-QString refusal(const jet::ColumnInfo& column, const QString& text, const QString& why)
+QString refusal(const FieldName& field, const QString& text, const QString& why)
 {
-    return QStringLiteral("Le champ %1 n'accepte pas %2 : %3.").arg(quoted(columnName(column)), quoted(text), why);
+    return QStringLiteral("Le champ %1 n'accepte pas %2 : %3.").arg(quoted(columnName(field)), quoted(text), why);
 }
 
 bool isFrench(const QLocale& locale)
@@ -149,7 +158,7 @@ QString rangeText(qint64 low, qint64 high, const QLocale& locale)
         .arg(integerText(low, locale), integerText(high, locale));
 }
 
-Conversion integerFrom(const QString& text, const jet::ColumnInfo& column, const QLocale& locale, qint64 low,
+Conversion integerFrom(const QString& text, const FieldName& column, const QLocale& locale, qint64 low,
                        qint64 high)
 {
     auto value = readInteger(text, locale);
@@ -211,22 +220,24 @@ QString toText(const jet::Value& value, const jet::ColumnInfo& column, const QLo
     return QString();
 }
 
-Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QLocale& locale)
+Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QLocale& locale,
+                    const QString& caption)
 {
     using T = jet::ColumnType;
+    const FieldName field{column, caption.trimmed()};
     if (column.autonumber)
         return {std::nullopt, QStringLiteral("Le champ %1 est numéroté automatiquement : il ne peut pas être modifié.")
-                                  .arg(quoted(columnName(column)))};
+                                  .arg(quoted(columnName(field)))};
     if (!isWritable(column))
         return {std::nullopt, QStringLiteral("Le champ %1 (%2) ne peut pas être modifié depuis une fiche.")
-                                  .arg(quoted(columnName(column)), QString::fromUtf8(jet::columnTypeName(column.type)))};
+                                  .arg(quoted(columnName(field)), QString::fromUtf8(jet::columnTypeName(column.type)))};
 
     if (column.type == T::Text || column.type == T::Memo) {
         if (column.type == T::Text) {
             const int limit = column.maxChars > 0 ? column.maxChars : column.size;
             if (limit > 0 && text.size() > limit)
                 return {std::nullopt, QStringLiteral("Le champ %1 accepte au plus %2 caractères (%3 saisis).")
-                                          .arg(quoted(columnName(column)))
+                                          .arg(quoted(columnName(field)))
                                           .arg(limit)
                                           .arg(text.size())};
         }
@@ -244,7 +255,7 @@ Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QL
         auto parsed = regional::parseDateTime(text, locale);
         if (!parsed)
             return {std::nullopt,
-                    refusal(column, text,
+                    refusal(field, text,
                             QStringLiteral("ce n'est pas une date valide (exemple : %1)")
                                 .arg(regional::formatDate(QDate(2001, 10, 12), locale)))};
         const QDate& d = parsed->date;
@@ -261,24 +272,24 @@ Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QL
             return {jet::Value::boolean(true), {}};
         if (no.contains(word))
             return {jet::Value::boolean(false), {}};
-        return {std::nullopt, refusal(column, text, QStringLiteral("répondez Vrai ou Faux"))};
+        return {std::nullopt, refusal(field, text, QStringLiteral("répondez Vrai ou Faux"))};
     }
-    case T::Byte: return integerFrom(text, column, locale, 0, 255);
-    case T::Integer: return integerFrom(text, column, locale, -32768, 32767);
+    case T::Byte: return integerFrom(text, field, locale, 0, 255);
+    case T::Integer: return integerFrom(text, field, locale, -32768, 32767);
     case T::Long:
-        return integerFrom(text, column, locale, std::numeric_limits<qint32>::min(),
+        return integerFrom(text, field, locale, std::numeric_limits<qint32>::min(),
                            std::numeric_limits<qint32>::max());
     case T::BigInt:
-        return integerFrom(text, column, locale, std::numeric_limits<qint64>::min(),
+        return integerFrom(text, field, locale, std::numeric_limits<qint64>::min(),
                            std::numeric_limits<qint64>::max());
     case T::Single:
     case T::Double: {
         auto value = readNumber(text, locale);
         if (!value)
-            return {std::nullopt, refusal(column, text, QStringLiteral("ce n'est pas un nombre"))};
+            return {std::nullopt, refusal(field, text, QStringLiteral("ce n'est pas un nombre"))};
         if (column.type == T::Single) {
             if (std::fabs(*value) > double(std::numeric_limits<float>::max()))
-                return {std::nullopt, refusal(column, text, QStringLiteral("ce nombre est trop grand"))};
+                return {std::nullopt, refusal(field, text, QStringLiteral("ce nombre est trop grand"))};
             return {jet::Value::single(float(*value)), {}};
         }
         return {jet::Value::real(*value), {}};
@@ -286,23 +297,23 @@ Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QL
     case T::Currency: {
         auto value = readNumber(text, locale);
         if (!value)
-            return {std::nullopt, refusal(column, text, QStringLiteral("ce n'est pas un montant"))};
+            return {std::nullopt, refusal(field, text, QStringLiteral("ce n'est pas un montant"))};
         const double scaled = std::round(*value * 10000.0);
         if (std::fabs(scaled) >= 9.2e18)
-            return {std::nullopt, refusal(column, text, QStringLiteral("ce montant est trop grand"))};
+            return {std::nullopt, refusal(field, text, QStringLiteral("ce montant est trop grand"))};
         return {jet::Value::currency(int64_t(scaled)), {}};
     }
     case T::Numeric: {
         auto decimal = decimalText(text, locale);
         if (!decimal)
-            return {std::nullopt, refusal(column, text, QStringLiteral("ce n'est pas un nombre"))};
+            return {std::nullopt, refusal(field, text, QStringLiteral("ce n'est pas un nombre"))};
         return {jet::Value::decimal(decimal->toStdString()), {}};
     }
     case T::Guid: {
         const QUuid uuid = QUuid::fromString(text.trimmed());
         if (uuid.isNull())
             return {std::nullopt,
-                    refusal(column, text, QStringLiteral("ce n'est pas un identifiant {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"))};
+                    refusal(field, text, QStringLiteral("ce n'est pas un identifiant {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"))};
         std::array<uint8_t, 16> bytes{};
         // As the file stores it: the first three groups little-endian.
         for (int i = 0; i < 4; ++i)
@@ -318,7 +329,7 @@ Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QL
     default: break;
     }
     return {std::nullopt, QStringLiteral("Le champ %1 ne peut pas être modifié depuis une fiche.")
-                              .arg(quoted(columnName(column)))};
+                              .arg(quoted(columnName(field)))};
 }
 
 } // namespace velmor::valuetext

@@ -9,7 +9,8 @@
 // Written back: the text converted to the column's type; empty text writes
 // NULL in a date, number or GUID column and the empty string in a text
 // column. A text that cannot be converted gives an error in French that
-// names the column.
+// names the field: by the caption the user sees when one is given, by the
+// column's name otherwise.
 #pragma once
 
 #include "jet/database.h"
@@ -25,11 +26,14 @@ QString toText(const jet::Value& value, const jet::ColumnInfo& column, const QLo
 
 struct Conversion {
     std::optional<jet::Value> value; // set when the text converts
-    QString error;                   // otherwise why not, naming the column
+    QString error;                   // otherwise why not, naming the field
     bool ok() const { return value.has_value(); }
 };
 
-Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QLocale& locale = QLocale());
+// `caption`: the field's name as the sheet shows it ("Date accord"), used in
+// the error instead of the column's name.
+Conversion fromText(const QString& text, const jet::ColumnInfo& column, const QLocale& locale = QLocale(),
+                    const QString& caption = QString());
 
 // Whether fields may write this column at all (not autonumbers, binary,
 // OLE, attachments).

@@ -41,6 +41,9 @@ LoginWindow::LoginWindow(std::function<void(MainWindow&)> setUpMainWindow, QWidg
     okutilisateur->setGeometry((width - buttonWidth) / 2, twips(1920), buttonWidth, twips(495));
     okutilisateur->setDefault(true);
 
+    // The label names the text box (for screen readers as well).
+    nomutilisateur->setBuddy(entreesaisie);
+
     setTabOrder(entreesaisie, okutilisateur);
     entreesaisie->setFocus();
     connect(okutilisateur, &QPushButton::clicked, this, &LoginWindow::confirm);

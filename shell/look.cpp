@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLibraryInfo>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QTranslator>
 
 namespace velmor {
@@ -37,12 +40,64 @@ void installFontSubstitutes() {
     }
 }
 
+QLocale regionalSettings(const QLocale& system) {
+    if (system.language() == QLocale::C || system.language() == QLocale::AnyLanguage)
+        return QLocale(QLocale::French, QLocale::France);
+    return system;
+}
+
+void installRegionalSettings() {
+    QLocale::setDefault(regionalSettings(QLocale::system()));
+}
+
+namespace {
+
+// A loan slip in the colours of the sheets: a dark card with a bright "V"
+// and a green band, at one size.
+QPixmap iconPicture(int size) {
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    const QRectF card(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
+    painter.setPen(QPen(QColor(224, 224, 224), qMax(1.0, s / 32)));
+    painter.setBrush(QColor(8, 14, 30));
+    painter.drawRoundedRect(card, s * 0.14, s * 0.14);
+
+    QPainterPath v;
+    v.moveTo(s * 0.24, s * 0.22);
+    v.lineTo(s * 0.50, s * 0.74);
+    v.lineTo(s * 0.76, s * 0.22);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(255, 255, 0), s * 0.13, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(v);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 255, 0));
+    painter.drawRect(QRectF(s * 0.20, s * 0.80, s * 0.60, s * 0.06));
+    return picture;
+}
+
+} // namespace
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(iconPicture(size));
+    return icon;
+}
+
 void installLook(QCoreApplication& app) {
     installFrenchTranslation(app);
     installFontSubstitutes();
-    // The windows' own default font, for every control that names none.
-    if (qobject_cast<QApplication*>(&app))
+    installRegionalSettings();
+    // The windows' own default font, for every control that names none, and
+    // the icon of every window (the sheets' system menu included).
+    if (qobject_cast<QApplication*>(&app)) {
         QApplication::setFont(defaultWindowFont());
+        QApplication::setWindowIcon(applicationIcon());
+    }
 }
 
 QFont defaultWindowFont() {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
+#include <QLocale>
 #include <QString>
 
 class QCoreApplication;
@@ -21,7 +23,21 @@ void installFontSubstitutes();
 // The font of every control that names none: MS Sans Serif 8.25 pt.
 QFont defaultWindowFont();
 
-// Both of the above, and defaultWindowFont() as the application's font.
+// The regional settings (dates, numbers) the application works with: those
+// of the system, or French (France) when the system names no language (the
+// C or POSIX locale of a fresh install).
+QLocale regionalSettings(const QLocale& system);
+
+// Makes regionalSettings(QLocale::system()) the default QLocale, which the
+// sheets and the status bar use.
+void installRegionalSettings();
+
+// The application's own window icon (a small drawing, made at start-up).
+QIcon applicationIcon();
+
+// All of the above: the translation, the fonts, the regional settings,
+// defaultWindowFont() as the application's font and applicationIcon() as
+// every window's icon.
 void installLook(QCoreApplication& app);
 
 // A font as the windows describe it: family, size in points (8.25 and

@@ -101,7 +101,8 @@ QString StatusBar1::timeFormat(const QLocale& locale) {
 
 void StatusBar1::refresh() {
     const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale = QLocale::system();
+    // The regional settings of the whole application, as in the sheets.
+    const QLocale locale;
     const QString date = locale.toString(now.date(), QLocale::ShortFormat);
     const QString time = locale.toString(now.time(), timeFormat(locale));
     if (datePanel->text() != date)

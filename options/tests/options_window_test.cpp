@@ -95,7 +95,10 @@ private slots:
             QCOMPARE(labels[i]->font().pointSizeF(), 12.0);
             QVERIFY(labels[i]->font().bold());
             QVERIFY(labels[i]->alignment() & Qt::AlignLeft);
-            QVERIFY(labels[i]->buddy() == nullptr);
+            // The label names its box (keyboard, screen readers); clicking
+            // it still leaves the box alone.
+            QVERIFY(labels[i]->buddy() == box);
+            QCOMPARE(box->accessibleName(), texts[i]);
         }
         QCOMPARE(w.changer->text(), QStringLiteral("Changer"));
         QCOMPARE(w.okoption->text(), QStringLiteral("ok"));

@@ -586,7 +586,10 @@ private slots:
         typeInto(sheet->dateretourS1, QStringLiteral("31/02/2001"));
         host->save();
         QCOMPARE(scripted->messages().size(), 1);
-        QVERIFY2(scripted->messages().at(0).contains(QStringLiteral("dateretourclient")),
+        // The field is named as the sheet shows it, not by its column.
+        QVERIFY2(scripted->messages().at(0).contains(QString::fromUtf8("« Date de retour client »")),
+                 qPrintable(scripted->messages().at(0)));
+        QVERIFY2(!scripted->messages().at(0).contains(QStringLiteral("dateretourclient")),
                  qPrintable(scripted->messages().at(0)));
         QCOMPARE(sheet->dateretourS1->text(), QStringLiteral("31/02/2001"));
         QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
@@ -635,6 +638,102 @@ private slots:
             QCOMPARE(sheet->utilp->text(), QStringLiteral("Paul"));
         }
         QCOMPARE(stored("tablep").size(), size_t(4));
+    }
+
+    // "Voir", "Rechercher" and "En Cours" while the row shown holds an edit
+    // that cannot be written: the same message as the navigation buttons,
+    // the edit stays, the rows and the row source stay as they were.
+    void refreshWithUnwritableEdit_data()
+    {
+        QTest::addColumn<Backend>("base");
+        QTest::addColumn<QString>("command");
+        for (const auto& [tag, base] : {std::pair{"memoire", Backend::Memory}, std::pair{"moteur", Backend::Engine}})
+            for (const char* command : {"Voir", "Rechercher", "En Cours"})
+                QTest::addRow("%s %s", tag, command) << base << QString::fromLatin1(command);
+    }
+    void refreshWithUnwritableEdit()
+    {
+        QFETCH(QString, command);
+        MAKE_DATABASE();
+        host->open(Sheet::Return);
+        retour* sheet = returnSheet();
+        sheet->moveforward->click();
+        typeInto(sheet->dateaccordS1, QStringLiteral("32/13/2001"));
+
+        // What a navigation button says about this edit (after the date
+        // warning that the out-of-range agreement date gives).
+        sheet->moveforward->click();
+        QVERIFY(!scripted->messages().isEmpty());
+        const QStringList navigation = {scripted->messages().last()};
+        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        scripted->clear();
+
+        const QString rowSource = sheet->recordSource().RecordSource();
+        if (command == QLatin1String("Voir")) {
+            host->showAll();
+        } else if (command == QLatin1String("Rechercher")) {
+            scripted->queueInput(QStringLiteral("Alpha"));
+            host->search();
+        } else {
+            host->outstanding();
+        }
+        QCOMPARE(scripted->messages(), navigation);
+        QVERIFY2(navigation.at(0).contains(QString::fromUtf8("« Date accord »")), qPrintable(navigation.at(0)));
+        QCOMPARE(sheet->dateaccordS1->text(), QStringLiteral("32/13/2001"));
+        QVERIFY(sheet->dateaccordS1->isModified());
+        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        QCOMPARE(sheet->recordSource().RecordSource(), rowSource);
+        QCOMPARE(column(stored("velmor2001"), "naccord"),
+                 (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
+
+        // Corrected, the same command runs.
+        typeInto(sheet->dateaccordS1, QStringLiteral("13/01/2001"));
+        scripted->clear();
+        if (command == QLatin1String("Rechercher"))
+            scripted->queueInput(QStringLiteral("Alpha"));
+        if (command == QLatin1String("Voir"))
+            host->showAll();
+        else if (command == QLatin1String("Rechercher"))
+            host->search();
+        else
+            host->outstanding();
+        QCOMPARE(scripted->messages(), QStringList());
+        QVERIFY(sheet->recordSource().RecordSource() != rowSource || command == QLatin1String("Voir"));
+        QVERIFY(!sheet->dateaccordS1->isModified());
+    }
+
+    // "Effacer" with no current row deletes nothing, then still moves back:
+    // past the end, the last row becomes current again; on an empty result
+    // nothing happens and nothing is said.
+    void effacerWithoutCurrentRow_data() { backends(); }
+    void effacerWithoutCurrentRow()
+    {
+        MAKE_DATABASE();
+        host->open(Sheet::Return);
+        retour* sheet = returnSheet();
+        sheet->movelast->click();
+        sheet->moveforward->click();
+        QVERIFY(sheet->recordSource().EOF_());
+        QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
+        scripted->clear();
+        scripted->queueYesNo(true);
+        host->deleteCurrent();
+        QCOMPARE(scripted->calls().size(), 1); // the question only
+        QCOMPARE(sheet->recordSource().state(), BaseR::State::CurrentRow);
+        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-5"));
+        QCOMPARE(column(stored("velmor2001"), "naccord"),
+                 (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
+
+        // An empty result.
+        scripted->clear();
+        scripted->queueInput(QStringLiteral("Personne"));
+        host->search();
+        QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
+        scripted->queueYesNo(true);
+        host->deleteCurrent();
+        QCOMPARE(scripted->calls().size(), 2); // the prompt and the question
+        QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
+        QCOMPARE(stored("velmor2001").size(), size_t(5));
     }
 
     // The commands never show, hide or switch sheets.

@@ -153,6 +153,19 @@ private slots:
                  QStringList{receptionBeforeAgreement()});
         QVERIFY(returnWarningsForTexts("10/01/2001", "10/12/2001", "", us).isEmpty());
     }
+
+    // Under the C locale the fields show "2 Oct 2001": the checks compare
+    // the dates, not the texts ("2 Oct" would come after "10 Oct").
+    void cLocaleComparesDates()
+    {
+        const QLocale c = QLocale::c();
+        QVERIFY(returnWarningsForTexts("2 Oct 2001", "10 Oct 2001", "", c).isEmpty());
+        QCOMPARE(returnWarningsForTexts("10 Oct 2001", "2 Oct 2001", "", c),
+                 QStringList{receptionBeforeAgreement()});
+        QVERIFY(loanWarningsForTexts("2 Oct 2001", "10 Oct 2001", "11 Nov 2001", c).isEmpty());
+        QCOMPARE(loanWarningsForTexts("2 Oct 2001", "30 Sep 2001", "", c),
+                 QStringList{sendBeforeAgreement()});
+    }
 };
 
 QTEST_GUILESS_MAIN(DateCheckTest)

@@ -144,6 +144,82 @@ private slots:
         }
     }
 
+    // Whatever the regional settings, a date written by formatDate (or
+    // formatDateTime) reads back as the same date: the C locale of a fresh
+    // system ("15 Jan 2001"), the usual ones, and every locale Qt knows
+    // (other digits, direction marks, final dots, quoted words).
+    void readsBackWhatItWrites_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("fr_FR") << french;
+        QTest::newRow("en_US") << american;
+        QTest::newRow("C") << QLocale::c();
+        QTest::newRow("de_DE") << german;
+        const QList<QLocale> all =
+            QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+        for (const QLocale& locale : all)
+            QTest::addRow("tous %s", qPrintable(locale.name())) << locale;
+    }
+    void readsBackWhatItWrites()
+    {
+        QFETCH(QLocale, locale);
+        const QList<QDate> dates = {QDate(2001, 1, 15), QDate(2001, 10, 12), QDate(1999, 12, 31),
+                                    QDate(2029, 2, 28), QDate(1930, 7, 4),  QDate(2000, 2, 29),
+                                    QDate(1850, 5, 9),  QDate(9999, 12, 31)};
+        for (const QDate& d : dates) {
+            const QString text = formatDate(d, locale);
+            QVERIFY2(parseDate(text, locale) == d, qPrintable(locale.name() + QLatin1String(": ") + text));
+            QCOMPARE(dateKey(text, locale), d.toString(QStringLiteral("yyyyMMdd")));
+            const QString withTime = formatDateTime(d, QTime(17, 5, 9), locale);
+            const auto back = parseDateTime(withTime, locale);
+            QVERIFY2(back.has_value(), qPrintable(locale.name() + QLatin1String(": ") + withTime));
+            QCOMPARE(back->date, d);
+            QCOMPARE(back->time.value_or(QTime()), QTime(17, 5, 9));
+        }
+    }
+
+    // The C locale writes English month names: they read back, in any case,
+    // and digits are still read too.
+    void cLocale()
+    {
+        const QLocale c = QLocale::c();
+        QCOMPARE(formatDate(QDate(2001, 1, 15), c), QStringLiteral("15 Jan 2001"));
+        QCOMPARE(parseDate(QStringLiteral("15 Jan 2001"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDate(QStringLiteral("15 jan 2001"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDate(QStringLiteral("15 January 2001"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDate(QStringLiteral("15-Jan-01"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDate(QStringLiteral("15/01/2001"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDate(QStringLiteral("15 Jan 2001 9:30 PM"), c), QDate(2001, 1, 15));
+        QCOMPARE(parseDateTime(QStringLiteral("15 Jan 2001 9:30 PM"), c)->time, QTime(21, 30));
+        QVERIFY(!parseDate(QStringLiteral("15 Foo 2001"), c));
+        QVERIFY(!parseDate(QStringLiteral("31 Feb 2001"), c));
+        // Keys compare as dates, not as the text shown.
+        QCOMPARE(dateKey(QStringLiteral("2 Oct 2001"), c), QStringLiteral("20011002"));
+        QVERIFY(dateKey(QStringLiteral("2 Oct 2001"), c) < dateKey(QStringLiteral("10 Oct 2001"), c));
+    }
+
+    // Other scripts and punctuation, read in their own locale.
+    void otherWritings()
+    {
+        const QLocale egypt(QLocale::Arabic, QLocale::Egypt);
+        QCOMPARE(parseDate(formatDate(QDate(2001, 10, 12), egypt), egypt), QDate(2001, 10, 12));
+        QCOMPARE(parseDate(QStringLiteral("12/10/2001"), egypt), QDate(2001, 10, 12));
+        const QLocale hungary(QLocale::Hungarian, QLocale::Hungary);
+        QCOMPARE(parseDate(QStringLiteral("2001. 10. 12."), hungary), QDate(2001, 10, 12));
+        const QLocale bulgaria(QLocale::Bulgarian, QLocale::Bulgaria);
+        QCOMPARE(parseDate(formatDate(QDate(2001, 10, 12), bulgaria), bulgaria), QDate(2001, 10, 12));
+    }
+
+    // French settings read exactly as before: numbers only, no month names.
+    void frenchUnchanged()
+    {
+        QVERIFY(!parseDate(QStringLiteral("15 janv. 2001"), french));
+        QVERIFY(!parseDate(QStringLiteral("15 Jan 2001"), french));
+        QVERIFY(!parseDate(QStringLiteral("2001. 10. 12."), french));
+        QCOMPARE(dateKey(QStringLiteral("15 janv. 2001"), french), QStringLiteral("15 janv. 2001"));
+        QCOMPARE(formatDate(QDate(2001, 1, 15), french), QStringLiteral("15/01/2001"));
+    }
+
     void keys()
     {
         QCOMPARE(dateKey("12/10/2001", french), QStringLiteral("20011012"));

@@ -1,6 +1,7 @@
 // "Prêt" and "Retour": the marker, the database path handed over before the
 // load step, the other sheet hidden, the display flags, the picture, and the
 // sheet shown in front.
+#include "memory_db_support.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
@@ -325,6 +326,43 @@ private:
     int usableMessages()
     {
         return copyFixture(QStringLiteral("velmor2001.mdb"), dir->path()).isEmpty() ? 2 : 0;
+    }
+
+    // A sheet that cannot open its file says so once, with the way out; the
+    // way out works: choose the file ("Fichier / Ouvrir une Base" stores its
+    // path), click the sheet's button, then "Voir".
+    void openingFailureShowsTheWayOut_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::newRow("Retour") << int(Sheet::Return);
+        QTest::newRow("Prêt") << int(Sheet::Loan);
+    }
+    void openingFailureShowsTheWayOut()
+    {
+        QFETCH(int, which);
+        const Sheet sheet = Sheet(which);
+        const QString button = sheet == Sheet::Loan ? QString::fromUtf8("Prêt") : QStringLiteral("Retour");
+        testing::MemoryEngine memory;
+        const QString good = QStringLiteral("memoire:bonne-base-%1").arg(which);
+        QVERIFY(!createDatabase(good, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}},
+                                Backend::Memory));
+        setOption("cheminbase", QStringLiteral("memoire:absente"));
+        host->open(sheet);
+        QCOMPARE(scripted->messages().size(), 1);
+        const QString message = scripted->messages().at(0);
+        QVERIFY2(message.endsWith(QString::fromUtf8("Choisissez la base avec « Fichier / Ouvrir une Base », "
+                                                    "cliquez sur « %1 », puis sur « Voir ».")
+                                      .arg(button)),
+                 qPrintable(message));
+
+        setOption("cheminbase", good); // what "Ouvrir une Base" stores
+        host->open(sheet);
+        host->showAll();
+        QCOMPARE(scripted->messages().size(), 1);
+        if (sheet == Sheet::Loan)
+            QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-1"));
+        else
+            QCOMPARE(qobject_cast<retour*>(returnSheet())->accordS1->text(), QStringLiteral("A-1"));
     }
 };
 

@@ -204,6 +204,47 @@ private slots:
         QVERIFY(!refusal("pas un guid", g).isEmpty());
         QCOMPARE(convert("", g), jet::Value::null());
     }
+
+    // A date shown in a field can be typed back exactly as shown and gives
+    // the same value, whatever the regional settings (the C locale of a
+    // fresh system included).
+    void dateShownIsDateAccepted_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("fr_FR") << french;
+        QTest::newRow("en_US") << american;
+        QTest::newRow("C") << QLocale::c();
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
+    }
+    void dateShownIsDateAccepted()
+    {
+        QFETCH(QLocale, locale);
+        for (const jet::Value& value : {jet::Value::dateTime(2001, 1, 15, 0, 0, 0),
+                                        jet::Value::dateTime(2001, 10, 12, 9, 30, 5),
+                                        jet::Value::dateTime(1999, 12, 31, 0, 0, 0)}) {
+            const QString shown = toText(value, date, locale);
+            const Conversion back = fromText(shown, date, locale);
+            QVERIFY2(back.ok(), qPrintable(shown + QLatin1String(" : ") + back.error));
+            QCOMPARE(*back.value, value);
+        }
+    }
+
+    // The error names the field by the caption the sheet shows when there
+    // is one, never by the column.
+    void errorNamesTheCaption()
+    {
+        const QString error = fromText(QStringLiteral("31/02/2001"), date, french, QStringLiteral("Date accord")).error;
+        QVERIFY2(error.contains(QStringLiteral("« Date accord »")), qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("dateaccord")), qPrintable(error));
+        const QString tooLong =
+            fromText(QString(51, QLatin1Char('x')), client, french, QStringLiteral("Client")).error;
+        QVERIFY2(tooLong.contains(QStringLiteral("« Client »")), qPrintable(tooLong));
+        QVERIFY2(!tooLong.contains(QStringLiteral("« client »")), qPrintable(tooLong));
+        const jet::ColumnInfo number = column("quantite", jet::ColumnType::Long);
+        const QString notNumber = fromText(QStringLiteral("abc"), number, french, QStringLiteral("Quantité")).error;
+        QVERIFY2(notNumber.contains(QStringLiteral("« Quantité »")), qPrintable(notNumber));
+        QVERIFY2(!notNumber.contains(QStringLiteral("quantite")), qPrintable(notNumber));
+    }
 };
 
 QTEST_GUILESS_MAIN(ValueTextTest)

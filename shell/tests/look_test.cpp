@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 
 using namespace velmor;
@@ -73,6 +76,53 @@ private slots:
         QCOMPARE(paths::defaultSheetImage(), folder + QStringLiteral("velmor2.jpg"));
         QCOMPARE(paths::defaultOptionsOkImage(), folder + QStringLiteral("velmor.jpeg"));
 #endif
+    }
+
+    // Regional settings: a system locale without a language (C, POSIX,
+    // C.UTF-8, the default of a fresh install) gives French (France); any
+    // other is kept as it is.
+    void regionalSettingsOfTheSystem() {
+        const QLocale france(QLocale::French, QLocale::France);
+        QCOMPARE(regionalSettings(QLocale::c()), france);
+        QCOMPARE(regionalSettings(QLocale(QStringLiteral("C"))), france);
+        QCOMPARE(regionalSettings(QLocale(QStringLiteral("POSIX"))), france);
+        QCOMPARE(regionalSettings(QLocale(QStringLiteral("C.UTF-8"))), france);
+        QCOMPARE(regionalSettings(france), france);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(regionalSettings(us), us);
+        const QLocale germany(QLocale::German, QLocale::Germany);
+        QCOMPARE(regionalSettings(germany), germany);
+        const QLocale belgium(QLocale::French, QLocale::Belgium);
+        QCOMPARE(regionalSettings(belgium), belgium);
+    }
+
+    // installLook makes them the default locale (the tests run under
+    // LC_ALL=C.UTF-8, as scripts/run.sh does on a fresh box).
+    void regionalSettingsInstalled() {
+        QCOMPARE(QLocale(), regionalSettings(QLocale::system()));
+        if (QLocale::system().language() == QLocale::C)
+            QCOMPARE(QLocale().name(), QStringLiteral("fr_FR"));
+    }
+
+    // The application's own icon, on every window (the sheets' system menu
+    // included), drawn rather than Qt's logo.
+    void windowIcon() {
+        const QIcon icon = QApplication::windowIcon();
+        QVERIFY(!icon.isNull());
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+        QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+        const QImage small = icon.pixmap(QSize(32, 32)).toImage();
+        QCOMPARE(small.size(), QSize(32, 32));
+        QVERIFY(small.pixelColor(16, 16).alpha() == 255); // drawn, not empty
+        QVERIFY(small.pixelColor(0, 0).alpha() == 0);     // rounded corners
+
+        QMdiArea area;
+        auto* sheet = new QWidget;
+        QMdiSubWindow* window = area.addSubWindow(sheet);
+        area.show();
+        window->showMaximized();
+        QCOMPARE(window->windowIcon().cacheKey(), icon.cacheKey());
+        QCOMPARE(sheet->windowIcon().cacheKey(), icon.cacheKey());
     }
 };
 

@@ -194,10 +194,10 @@ private slots:
         QVERIFY(bar->textPanel->x() < bar->datePanel->x());
         QVERIFY(bar->datePanel->x() < bar->timePanel->x());
 
-        const QLocale locale = QLocale::system();
+        const QLocale locale; // the application's regional settings
         QCOMPARE(bar->datePanel->text(),
                  locale.toString(QDate::currentDate(), QLocale::ShortFormat));
-        // Hours and minutes only, in the system's short form.
+        // Hours and minutes only, in the regional short form.
         const QString format = StatusBar1::timeFormat(locale);
         QVERIFY2(!format.contains(QLatin1Char('s')), qPrintable(format));
         QVERIFY(format.contains(QLatin1Char('m')));
@@ -205,6 +205,23 @@ private slots:
         QVERIFY2(bar->timePanel->text() == locale.toString(now, format) ||
                      bar->timePanel->text() == locale.toString(now.addSecs(-60), format),
                  qPrintable(bar->timePanel->text()));
+    }
+
+    // The status bar shows the date and time with the same regional
+    // settings as the sheets (the default locale), not the system's.
+    void statusBarUsesTheSheetsLocale() {
+        const QLocale before;
+        const QLocale germany(QLocale::German, QLocale::Germany);
+        QLocale::setDefault(germany);
+        StatusBar1 bar;
+        const QString date = bar.datePanel->text();
+        const QString time = bar.timePanel->text();
+        QLocale::setDefault(before);
+        QCOMPARE(date, germany.toString(QDate::currentDate(), QLocale::ShortFormat));
+        const QString format = StatusBar1::timeFormat(germany);
+        const QTime now = QTime::currentTime();
+        QVERIFY2(time == germany.toString(now, format) || time == germany.toString(now.addSecs(-60), format),
+                 qPrintable(time));
     }
 
     void statusBarKeepsItselfCurrent() {
