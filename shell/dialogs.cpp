@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace velmor {
 
@@ -49,6 +50,21 @@ bool NativeDialogs::askYesNo(QWidget* parent, const QString& text, const QString
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(yesIsDefault ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+int NativeDialogs::choose(QWidget* parent, const QString& text, const QString& caption,
+                          const QStringList& buttons, int defaultButton, int escapeButton) {
+    QMessageBox box(QMessageBox::NoIcon, captionOrTitle(caption), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> added;
+    for (const QString& label : buttons)
+        added.append(box.addButton(label, QMessageBox::ActionRole));
+    if (defaultButton >= 0 && defaultButton < added.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.at(defaultButton)));
+    if (escapeButton >= 0 && escapeButton < added.size())
+        box.setEscapeButton(added.at(escapeButton));
+    box.exec();
+    const int pressed = int(added.indexOf(box.clickedButton()));
+    return pressed >= 0 ? pressed : escapeButton;
 }
 
 std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prompt,
