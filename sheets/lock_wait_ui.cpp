@@ -14,6 +14,8 @@ namespace velmor {
 
 namespace {
 
+thread_local int waitsInProgress = 0;
+
 // The user's input, dropped while a wait lasts.
 bool isUserInput(const QEvent* event)
 {
@@ -64,6 +66,19 @@ LockWaitUi::~LockWaitUi()
     jet::setLockWaitHandler(std::move(previous_));
 }
 
+bool LockWaitUi::inProgress()
+{
+    return waitsInProgress > 0;
+}
+
+void LockWaitUi::dismiss()
+{
+    if (depth_ == 0) {
+        clearLater_->stop();
+        setBusyText(QString());
+    }
+}
+
 QString LockWaitUi::waitingText()
 {
     return QStringLiteral("Base occupée par un autre poste…");
@@ -88,6 +103,7 @@ bool LockWaitUi::onWait(const jet::LockWait& wait)
 {
     switch (wait.phase) {
     case jet::LockWait::Phase::Begin:
+        ++waitsInProgress;
         if (++depth_ > 1)
             return true;
         begin();
@@ -115,6 +131,7 @@ bool LockWaitUi::onWait(const jet::LockWait& wait)
         return again;
     }
     case jet::LockWait::Phase::End:
+        --waitsInProgress;
         if (--depth_ > 0)
             return true;
         end(gaveUp_ && !wait.acquired);

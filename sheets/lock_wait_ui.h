@@ -38,7 +38,12 @@ public:
     // The status text while waiting (empty when no wait is in progress or
     // being reported).
     QString busyText() const { return busyText_; }
-    bool waiting() const { return depth_ > 0; }
+    // A wait is in progress on this thread. The commands check it: what
+    // reaches them meanwhile other than by input events (an assistive tool
+    // pressing a button) is ignored too.
+    static bool inProgress();
+    // Takes away the text left by a wait given up (newer news came).
+    void dismiss();
 
     static QString waitingText();   // "Base occupée par un autre poste…"
     static QString gaveUpText();    // after "Annuler"

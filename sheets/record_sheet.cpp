@@ -2,6 +2,7 @@
 
 #include "sheets/bound_field.h"
 #include "sheets/default_picture.h"
+#include "sheets/lock_wait_ui.h"
 #include "sheets/record_source.h"
 #include "shell/dialogs.h"
 #include "shell/look.h"
@@ -32,6 +33,9 @@ RecordSheet::~RecordSheet()
 
 void RecordSheet::navigate(Move move)
 {
+    if (LockWaitUi::inProgress())
+        return; // pressed during a wait for another desk, not by the user's input
+
     // The warnings come first, built from what the fields show now.
     for (const QString& warning : dateWarnings())
         dialogs().message(this, warning, applicationTitle());

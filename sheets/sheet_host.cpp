@@ -206,8 +206,10 @@ RecordSheet* SheetHost::sheet(Sheet which, bool create)
         }
     });
     connect(created, &RecordSheet::statusChanged, this, [this, created] {
-        if (markedSheet() == created)
-            emit statusChanged();
+        if (markedSheet() != created)
+            return;
+        waits_->dismiss();
+        emit statusChanged();
     });
     // Once per file for the whole run, shown when the command that opened
     // it has shown the sheet.
@@ -223,6 +225,9 @@ RecordSheet* SheetHost::sheet(Sheet which, bool create)
 
 void SheetHost::open(Sheet which)
 {
+    if (LockWaitUi::inProgress())
+        return; // a command that reached us during a wait is not run afterwards
+
     const Sheet other = which == Sheet::Loan ? Sheet::Return : Sheet::Loan;
 
     // 1. The marker, outside the failure tolerance.
@@ -297,6 +302,8 @@ void SheetHost::open(Sheet which)
 template <typename Steps>
 void SheetHost::forMarkedSheet(Steps steps)
 {
+    if (LockWaitUi::inProgress())
+        return;
     const QString text = settings::read(markerApp, markerSection, markerKey);
     const float marker = settings::toNumber(text).value_or(0.0f);
     // Two separate tests on the same number: any other number does nothing.
@@ -457,6 +464,8 @@ std::function<void()> SheetHost::guardQuit(QWidget* frame, std::function<void()>
 {
     QPointer<QuitGuard> guard = new QuitGuard(frame, this);
     return [guard, quit = std::move(quit)] {
+        if (LockWaitUi::inProgress())
+            return;
         if (guard && guard->confirm() && quit)
             quit();
     };

@@ -10,6 +10,7 @@
 #include "shell/scripted_dialogs.h"
 #include "shell/settings.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -124,6 +125,11 @@ private slots:
                 for (int i = 0; i < 3; ++i)
                     postClick(sheet->moveforward);
                 QTest::keyClick(sheet->clientS1, Qt::Key_X);
+                // An assistive tool pressing ">" and "Voir" is no input event.
+                QAccessible::queryAccessibleInterface(sheet->moveforward)
+                    ->actionInterface()
+                    ->doAction(QAccessibleActionInterface::pressAction());
+                host->showAll();
             }
             if (ticks == 10)
                 releaseLock();
