@@ -46,8 +46,8 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Corrupt: code = Code::NoDatabase; break;
     case jet::Code::NotFound:
     case jet::Code::SqlError: code = Code::BadSource; break;
-    case jet::Code::ReadOnly:
-    case jet::Code::Locked: code = Code::ReadOnly; break;
+    case jet::Code::ReadOnly: code = Code::ReadOnly; break;
+    case jet::Code::Locked: code = Code::Busy; break;
     case jet::Code::NoCurrentRow: code = Code::NoCurrentRow; break;
     case jet::Code::InvalidValue: code = Code::BadValue; break;
     case jet::Code::Conflict:
@@ -486,7 +486,7 @@ void BaseR::Refresh()
                               .arg(quoted(databaseName_), engineText(e));
                 break;
             }
-            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::ReadOnly : Code::NoDatabase, message);
+            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::Busy : Code::NoDatabase, message);
         } catch (const std::bad_alloc&) {
             throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
         }
@@ -516,6 +516,7 @@ void BaseR::Refresh()
             d->bindings[i].index = indexes[i];
         d->show();
         emit currentChanged();
+        emit opened();
     });
 }
 
@@ -539,6 +540,14 @@ BaseR::State BaseR::state() const
     if (d->adding())
         return State::Adding;
     return d->onRow() ? State::CurrentRow : State::NoCurrentRow;
+}
+
+QString BaseR::readOnlyReason() const
+{
+    if (!d->db || !d->db->readOnly())
+        return QString();
+    const QString reason = QString::fromUtf8(d->db->readOnlyReason().c_str()).trimmed();
+    return reason.isEmpty() ? QStringLiteral("la base est ouverte en lecture seule") : reason;
 }
 
 bool BaseR::BOF() const
@@ -703,6 +712,23 @@ void BaseR::savePending()
 bool BaseR::hasPendingEdits() const
 {
     return d->adding() || (d->onRow() && d->anyModified());
+}
+
+void BaseR::undoEdits()
+{
+    guarded([&] {
+        if (!d->open())
+            return;
+        if (d->adding()) {
+            try {
+                d->rs->cancelUpdate();
+            } catch (const jet::Error& e) {
+                throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+            }
+        }
+        d->show();
+        emit currentChanged();
+    });
 }
 
 } // namespace velmor

@@ -67,6 +67,16 @@ int NativeDialogs::choose(QWidget* parent, const QString& text, const QString& c
     return pressed >= 0 ? pressed : escapeButton;
 }
 
+bool NativeDialogs::askRetry(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, captionOrTitle(caption), text, QMessageBox::NoButton, parent);
+    QPushButton* retry = box.addButton(QStringLiteral("Réessayer"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == retry;
+}
+
 std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prompt,
                                             const QString& caption, const QString& defaultText) {
     QInputDialog box(parent);

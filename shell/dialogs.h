@@ -30,6 +30,10 @@ public:
     virtual int choose(QWidget* parent, const QString& text, const QString& caption,
                        const QStringList& buttons, int defaultButton, int escapeButton) = 0;
 
+    // A box with the buttons "Réessayer" (the default) and "Annuler"; returns
+    // true for "Réessayer".
+    virtual bool askRetry(QWidget* parent, const QString& text, const QString& caption) = 0;
+
     // An input box; returns the typed text, or nothing when cancelled.
     virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
                                          const QString& caption, const QString& defaultText) = 0;

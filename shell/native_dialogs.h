@@ -12,6 +12,7 @@ public:
                   bool yesIsDefault) override;
     int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& buttons,
                int defaultButton, int escapeButton) override;
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,

@@ -23,6 +23,10 @@ void ScriptedDialogs::queueChoice(int button) {
     choices_.push_back(button);
 }
 
+void ScriptedDialogs::queueRetry(bool retry) {
+    retries_.push_back(retry);
+}
+
 void ScriptedDialogs::queueInput(std::optional<QString> text) {
     inputs_.emplace_back(text.has_value(), text.value_or(QString()));
 }
@@ -57,6 +61,7 @@ void ScriptedDialogs::clear() {
     calls_.clear();
     yesNo_.clear();
     choices_.clear();
+    retries_.clear();
     inputs_.clear();
     files_.clear();
     prints_.clear();
@@ -112,6 +117,22 @@ int ScriptedDialogs::choose(QWidget* parent, const QString& text, const QString&
     }
     const int answer = choices_.front();
     choices_.pop_front();
+    return answer;
+}
+
+bool ScriptedDialogs::askRetry(QWidget* parent, const QString& text, const QString& caption) {
+    Call call;
+    call.kind = Kind::Retry;
+    call.parent = parent;
+    call.text = text;
+    call.caption = caption;
+    record(call);
+    if (retries_.empty()) {
+        ++unanswered_;
+        return false;
+    }
+    const bool answer = retries_.front();
+    retries_.pop_front();
     return answer;
 }
 

@@ -24,7 +24,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Choice, Input, OpenFile, Print };
+    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, Print };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -51,6 +51,7 @@ public:
     void queueYesNo(bool yes);
     // The index of the button pressed in the next choice box.
     void queueChoice(int button);
+    void queueRetry(bool retry); // false: "Annuler"
     void queueInput(std::optional<QString> text);
     void queueOpenFile(std::optional<QString> path);
     // `pdfFile`, when given, makes the printer write a PDF there on OK.
@@ -72,6 +73,7 @@ public:
                   bool yesIsDefault) override;
     int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& buttons,
                int defaultButton, int escapeButton) override;
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
@@ -86,6 +88,7 @@ private:
     QList<Call> calls_;
     std::deque<bool> yesNo_;
     std::deque<int> choices_;
+    std::deque<bool> retries_;
     // (answered with a text, the text); (false, "") stands for Cancel.
     std::deque<std::pair<bool, QString>> inputs_;
     std::deque<std::pair<bool, QString>> files_;
