@@ -141,8 +141,11 @@ std::vector<std::optional<Value>> WritableRecordset::readCurrentRow() const
     for (size_t i = 0; i < row.size(); ++i) {
         try {
             row[i] = RecordsetImpl::value(int(i));
-        } catch (const Error&) {
-            // Unknown: counts as changed by another program if this one changes it.
+        } catch (const Error& e) {
+            // A wait for the file given up, or the file unreadable: no write.
+            if (e.code() == Code::Locked || e.code() == Code::IoError)
+                throw;
+            // Otherwise unknown: changed by another program, if this one changes it.
         }
     }
     return row;

@@ -42,7 +42,9 @@ public:
 private:
     void beforeMove();
     void checkColumn(int column) const;
-    // The current row as value() shows it (unset: a column that cannot be read).
+    // The current row as value() shows it (unset: a column that cannot be
+    // read). Memo and OLE values are read under the file's shared lock, and
+    // a wait for it that is given up ends the write (Locked).
     std::vector<std::optional<Value>> readCurrentRow() const;
     // The row at `b` as stored now; nothing when it is no longer there.
     // Called inside a transaction, under the file's write lock.
