@@ -97,9 +97,13 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     const uint8_t* base = bytes + kIndexEntriesOffset;
     page.entries.reserve(64);
 
+    // Every entry after the first starts with the first `prefixLength` bytes
+    // of the first one, left out. Jet may share bytes of the row pointer too
+    // (equal keys on one data page), so an entry is rebuilt whole before its
+    // key and pointer are told apart.
     size_t start = 0;
-    const uint8_t* firstKey = nullptr;
-    size_t firstKeyLength = 0;
+    const uint8_t* first = nullptr;
+    uint8_t trailerBytes[8];
     for (size_t byte = 0; byte < kIndexBitmapSize; ++byte) {
         uint8_t bits = bytes[kIndexBitmapOffset + byte];
         while (bits) {
@@ -108,24 +112,29 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
             size_t end = byte * 8 + size_t(bit);
             if (end > capacity || end <= start)
                 badPage(number, "bitmap des entrées incohérent");
-            size_t stored = end - start;
-            if (stored < trailer)
-                badPage(number, "entrée trop courte");
+            const size_t stored = end - start;
             const uint8_t* e = base + start;
-            IndexEntry entry;
-            size_t storedKey = stored - trailer;
-            if (!firstKey) {
-                if (prefixLength > storedKey)
+            const size_t shared = first ? prefixLength : 0;
+            if (!first) {
+                if (prefixLength > stored)
                     badPage(number, "préfixe commun plus long que la première entrée");
-                firstKey = e;
-                firstKeyLength = storedKey;
-                entry.key.assign(e, e + storedKey);
-            } else {
-                entry.key.reserve(prefixLength + storedKey);
-                entry.key.assign(firstKey, firstKey + prefixLength);
-                entry.key.insert(entry.key.end(), e, e + storedKey);
+                first = e;
             }
-            const uint8_t* p = e + storedKey;
+            if (shared + stored < trailer)
+                badPage(number, "entrée trop courte");
+            const size_t keyLength = shared + stored - trailer;
+            IndexEntry entry;
+            const uint8_t* p = trailerBytes;
+            if (keyLength >= shared) {
+                p = e + (keyLength - shared);
+                entry.key.reserve(keyLength);
+                entry.key.assign(first, first + shared);
+                entry.key.insert(entry.key.end(), e, p);
+            } else {
+                entry.key.assign(first, first + keyLength);
+                for (size_t i = 0; i < trailer; ++i)
+                    trailerBytes[i] = keyLength + i < shared ? first[keyLength + i] : e[keyLength + i - shared];
+            }
             entry.dataPage = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
             entry.dataRow = p[3];
             if (!page.leaf)
@@ -134,7 +143,6 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
             start = end;
         }
     }
-    (void)firstKeyLength;
     return page;
 }
 

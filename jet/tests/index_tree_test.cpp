@@ -197,6 +197,32 @@ TEST(IndexPage, WorkedExampleLeafDecodes)
     EXPECT_EQ(again, p);
 }
 
+TEST(IndexPage, SharedPrefixMayReachIntoTheRowPointer)
+{
+    // Three entries of key 7f 41 42 on data page 0x000105: the prefix (6)
+    // takes the key and the page, the second and third entries keep only
+    // their row.
+    std::vector<uint8_t> p(4096, 0);
+    const uint8_t head[] = {0x04, 0x01, 0, 0, 0x07, 0, 0, 0};
+    std::memcpy(p.data(), head, sizeof head);
+    p[24] = 6;
+    const uint8_t entries[] = {0x7f, 0x41, 0x42, 0x00, 0x01, 0x05, 0x03, 0x04, 0x07};
+    std::memcpy(p.data() + 480, entries, sizeof entries);
+    p[27] = 1 << 7; // ends at 7, 8 and 9
+    p[28] = 1 << 0 | 1 << 1;
+    IndexPage page = decodeIndexPage(p.data(), 4096, 30);
+    ASSERT_EQ(page.entries.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(keyToHex(page.entries[i].key), "7f4142") << i;
+        EXPECT_EQ(page.entries[i].dataPage, 0x105u) << i;
+    }
+    EXPECT_EQ(page.entries[1].dataRow, 0x04);
+    EXPECT_EQ(page.entries[2].dataRow, 0x07);
+    // A prefix longer than the first entry is refused.
+    p[24] = 8;
+    EXPECT_THROW(decodeIndexPage(p.data(), 4096, 30), Error);
+}
+
 Key ascendingKey(uint32_t i)
 {
     // 24-byte keys that share little, so that three levels come quickly.
