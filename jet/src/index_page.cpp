@@ -41,19 +41,9 @@ void putBe32(uint8_t* p, uint32_t v)
     throw Error(Code::Corrupt, "page " + std::to_string(number) + " : page d'index invalide (" + what + ")");
 }
 
-// Length of the prefix shared by every stored entry (first and last suffice,
-// entries being in order); 0 with fewer than two entries.
-size_t sharedPrefix(const IndexPage& page)
+size_t pagePrefix(const IndexPage& page)
 {
-    if (page.entries.size() < 2)
-        return 0;
-    const std::vector<uint8_t>& a = page.entries.front().key;
-    const std::vector<uint8_t>& b = page.entries.back().key;
-    size_t n = std::min(a.size(), b.size());
-    size_t length = 0;
-    while (length < n && a[length] == b[length])
-        ++length;
-    return length;
+    return page.entries.size() < 2 ? 0 : sharedKeyPrefix(page.entries.front(), page.entries.back());
 }
 
 } // namespace
@@ -146,19 +136,36 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     return page;
 }
 
+size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last)
+{
+    const std::vector<uint8_t>& a = first.key;
+    const std::vector<uint8_t>& b = last.key;
+    const size_t n = std::min(a.size(), b.size());
+    size_t length = 0;
+    while (length < n && a[length] == b[length])
+        ++length;
+    return length;
+}
+
+size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf)
+{
+    if (count == 0)
+        return 0;
+    const size_t prefix = count < 2 ? 0 : sharedKeyPrefix(entries[0], entries[count - 1]);
+    size_t total = count * (leaf ? 4 : 8);
+    for (size_t i = 0; i < count; ++i)
+        total += entries[i].key.size();
+    return total - (count - 1) * prefix;
+}
+
 size_t indexEntriesSize(const IndexPage& page)
 {
-    const size_t prefix = sharedPrefix(page);
-    const size_t trailer = page.leaf ? 4 : 8;
-    size_t total = 0;
-    for (size_t i = 0; i < page.entries.size(); ++i)
-        total += page.entries[i].key.size() - (i == 0 ? 0 : prefix) + trailer;
-    return total;
+    return indexRunSize(page.entries.data(), page.entries.size(), page.leaf);
 }
 
 void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
 {
-    const size_t prefix = sharedPrefix(page);
+    const size_t prefix = pagePrefix(page);
     const size_t used = indexEntriesSize(page);
     if (used > indexEntriesCapacity(pageSize))
         throw Error(Code::Corrupt, "page " + std::to_string(page.number) + " : entrées d'index trop grandes pour la page");

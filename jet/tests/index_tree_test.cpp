@@ -4,6 +4,7 @@
 #include "index_check.h"
 #include "index_page.h"
 #include "index_tree.h"
+#include "memory_index_pages.h"
 
 #include "jet/status.h"
 
@@ -17,63 +18,9 @@
 
 using namespace jet;
 using namespace jet::detail;
+using namespace indextest;
 
 namespace {
-
-constexpr uint32_t kTdef = 7;
-constexpr uint32_t kRoot = 9;
-
-class MemoryPages : public IndexPageStore {
-public:
-    MemoryPages()
-    {
-        IndexPage root;
-        root.number = kRoot;
-        root.tdefPage = kTdef;
-        std::vector<uint8_t> bytes(4096);
-        encodeIndexPage(root, 4096, bytes.data());
-        pages_[kRoot] = bytes;
-    }
-    uint32_t pageSize() const override { return 4096; }
-    const uint8_t* read(uint32_t page) override
-    {
-        auto it = pages_.find(page);
-        if (it == pages_.end())
-            throw Error(Code::Corrupt, "page " + std::to_string(page) + " absente");
-        return it->second.data();
-    }
-    void write(uint32_t page, const uint8_t* bytes) override
-    {
-        ASSERT_TRUE(pages_.count(page)) << page;
-        pages_[page].assign(bytes, bytes + 4096);
-    }
-    uint32_t allocate() override
-    {
-        uint32_t n = next_++;
-        pages_[n] = std::vector<uint8_t>(4096, 0);
-        ++allocated;
-        return n;
-    }
-    void release(uint32_t page) override
-    {
-        ASSERT_TRUE(pages_.count(page)) << page;
-        pages_.erase(page);
-        ++released;
-    }
-    size_t pageCount() const { return pages_.size(); }
-    std::vector<uint32_t> numbers() const
-    {
-        std::vector<uint32_t> out;
-        for (const auto& [n, bytes] : pages_)
-            out.push_back(n);
-        return out;
-    }
-    int allocated = 0, released = 0;
-
-private:
-    std::map<uint32_t, std::vector<uint8_t>> pages_;
-    uint32_t next_ = 100;
-};
 
 struct Key {
     std::vector<uint8_t> key;
