@@ -29,6 +29,18 @@ SheetHost* connectSheets(MainWindow& window)
     QObject::connect(window.Command7, &QPushButton::clicked, host, &SheetHost::search);
     QObject::connect(window.Command8, &QPushButton::clicked, host, &SheetHost::outstanding);
 
+    // The status bar says what concerns the current sheet (a read-only
+    // database, no row shown) and any wait for another desk; the commands
+    // that write are disabled while its database is read-only.
+    auto showStatus = [&window, host] {
+        window.statusBar1->setNote(host->statusNote());
+        for (QPushButton* command : {window.Command1, window.Command5, window.Command6})
+            command->setEnabled(host->writeCommandsEnabled());
+    };
+    QObject::connect(host, &SheetHost::statusChanged, &window, showStatus);
+    QObject::connect(host, &SheetHost::busyTextChanged, window.statusBar1, &StatusBar1::setBusy);
+    showStatus();
+
     // "Quitter" (button and menu) and the close box write the pending edits
     // first.
     const std::function<void()> quit = host->guardQuit(&window, [&window] { window.quitProgram(); });

@@ -5,7 +5,11 @@
 
 namespace velmor {
 
-LineEditField::LineEditField(QLineEdit* edit) : edit_(edit) {}
+LineEditField::LineEditField(QLineEdit* edit) : edit_(edit)
+{
+    if (edit_)
+        shown_ = edit_->text();
+}
 
 QString LineEditField::text() const
 {
@@ -14,22 +18,33 @@ QString LineEditField::text() const
 
 void LineEditField::setText(const QString& text)
 {
+    shown_ = text;
+    modified_ = false;
     if (!edit_)
         return;
-    edit_->setText(text); // clears the modified flag
+    edit_->setText(text);
     edit_->setModified(false);
     edit_->setCursorPosition(0);
 }
 
 bool LineEditField::isModified() const
 {
-    return edit_ && edit_->isModified();
+    return edit_ && (modified_ || edit_->text() != shown_);
 }
 
 void LineEditField::setModified(bool modified)
 {
-    if (edit_)
-        edit_->setModified(modified);
+    modified_ = modified;
+    if (!edit_)
+        return;
+    edit_->setModified(modified);
+    if (!modified)
+        shown_ = edit_->text();
+}
+
+void LineEditField::revert()
+{
+    setText(shown_);
 }
 
 QString LineEditField::caption() const

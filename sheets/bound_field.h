@@ -1,8 +1,10 @@
 // The widgets a sheet binds to its record source's columns.
 //
-// LineEditField: a QLineEdit; "modified" is the line edit's own flag, which
-// typing sets and every setText() clears. Its caption is the text of the
-// label that names it (the label whose buddy it is).
+// LineEditField: a QLineEdit; it counts as modified when its text differs
+// from the one the record source put there last, however it changed (typing,
+// pasting, an input method, an assistive tool or code setting the text), or
+// when setModified(true) says so. Its caption is the text of the label that
+// names it (the label whose buddy it is).
 // LabelField: a display label the user cannot type into; it counts as
 // modified when its text was set by anyone but the record source showing a
 // row (directly on the QLabel or through setModified(true)).
@@ -31,10 +33,15 @@ public:
     // The text of the label whose buddy the line edit is.
     QString caption() const override;
 
+    // Puts back the text the record source put there last.
+    void revert();
+
     QLineEdit* widget() const { return edit_; }
 
 private:
     QPointer<QLineEdit> edit_;
+    QString shown_;
+    bool modified_ = false;
 };
 
 class LabelField : public BoundField {

@@ -121,6 +121,7 @@ Pretmat::Pretmat(QWidget* parent) : RecordSheet(parent)
     connect(movenext, &QPushButton::clicked, this, [this] { navigate(Move::Next); });
     connect(movelastP, &QPushButton::clicked, this, [this] { navigate(Move::Last); });
     connect(Fermerr, &QPushButton::clicked, this, &RecordSheet::hideSheet);
+    followRecordSource();
 }
 
 Pretmat::~Pretmat() = default;

@@ -1,11 +1,14 @@
 #include "sheets/record_sheet.h"
 
+#include "sheets/bound_field.h"
 #include "sheets/default_picture.h"
+#include "sheets/lock_wait_ui.h"
 #include "sheets/record_source.h"
 #include "shell/dialogs.h"
 #include "shell/look.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -30,6 +33,9 @@ RecordSheet::~RecordSheet()
 
 void RecordSheet::navigate(Move move)
 {
+    if (LockWaitUi::inProgress())
+        return; // pressed during a wait for another desk, not by the user's input
+
     // The warnings come first, built from what the fields show now.
     for (const QString& warning : dateWarnings())
         dialogs().message(this, warning, applicationTitle());
@@ -63,6 +69,8 @@ bool RecordSheet::writePendingEdit()
         source.savePending();
         return true;
     } catch (const RecordSourceError& error) {
+        if (error.code() == RecordSourceError::Code::Busy)
+            return false; // the user gave up waiting: the wait's box said the edits stay
         reason = error.message();
     } catch (const std::exception& error) {
         reason = QString::fromUtf8(error.what());
@@ -112,6 +120,100 @@ void RecordSheet::focusOnFirstShowing()
     shownOnce_ = true;
     if (closeButton_)
         closeButton_->setFocus(Qt::OtherFocusReason);
+}
+
+QString RecordSheet::statusNote() const
+{
+    return note_;
+}
+
+bool RecordSheet::writable() const
+{
+    return writable_;
+}
+
+void RecordSheet::followRecordSource()
+{
+    BaseR& source = recordSource();
+    connect(&source, &BaseR::currentChanged, this, &RecordSheet::updateFieldAccess);
+    connect(&source, &BaseR::opened, this, [this] {
+        const QString reason = recordSource().readOnlyReason();
+        if (!reason.isEmpty())
+            emit openedReadOnly(recordSource().DatabaseName(), reason);
+    });
+    for (BoundField* field : fields_)
+        if (auto* line = dynamic_cast<LineEditField*>(field); line && line->widget())
+            line->widget()->installEventFilter(this);
+    updateFieldAccess();
+}
+
+void RecordSheet::updateFieldAccess()
+{
+    const BaseR& source = recordSource();
+    const QString readOnly = source.readOnlyReason();
+    const BaseR::State state = source.state();
+    const bool onRow = state == BaseR::State::CurrentRow || state == BaseR::State::Adding;
+    QString note;
+    if (!readOnly.isEmpty())
+        note = QStringLiteral("Base en lecture seule : %1").arg(readOnly);
+    else if (state == BaseR::State::Closed)
+        note = QStringLiteral("Aucune base de données n'est ouverte dans cette feuille.");
+    else if (!onRow)
+        note = QStringLiteral("Aucune fiche affichée : cliquez sur « Nouveau » pour en saisir une.");
+    const bool editable = readOnly.isEmpty() && onRow;
+
+    for (BoundField* field : fields_) {
+        auto* line = dynamic_cast<LineEditField*>(field);
+        QLineEdit* box = line ? line->widget() : nullptr;
+        if (!box)
+            continue;
+        box->setReadOnly(!editable);
+        box->setPlaceholderText(onRow ? QString() : QStringLiteral("Aucune fiche"));
+        box->setToolTip(note);
+        QPalette look = palette();
+        look.setColor(QPalette::Base, editable ? QColor(Qt::white) : QColor(224, 224, 224));
+        look.setColor(QPalette::Text, QColor(Qt::black));
+        look.setColor(QPalette::PlaceholderText, QColor(96, 96, 96));
+        box->setPalette(look);
+    }
+
+    const bool writable = readOnly.isEmpty();
+    if (note != note_ || writable != writable_) {
+        note_ = note;
+        writable_ = writable;
+        emit statusChanged();
+    }
+}
+
+LineEditField* RecordSheet::fieldOf(QObject* box) const
+{
+    for (BoundField* field : fields_)
+        if (auto* line = dynamic_cast<LineEditField*>(field); line && line->widget() == box)
+            return line;
+    return nullptr;
+}
+
+bool RecordSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        LineEditField* field = key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier
+                                   ? fieldOf(watched)
+                                   : nullptr;
+        if (field) {
+            if (field->isModified()) {
+                field->revert(); // first the field
+            } else {
+                try {
+                    if (recordSource().hasPendingEdits())
+                        recordSource().undoEdits(); // then the whole row
+                } catch (const std::exception&) {
+                }
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void RecordSheet::recordSourceIfAlive(BoundField* field)

@@ -15,6 +15,7 @@ namespace velmor {
 
 class BaseR;
 class BoundField;
+class LineEditField;
 
 class RecordSheet : public QWidget {
     Q_OBJECT
@@ -66,12 +67,31 @@ public:
     // without trying to write its pending edit again.
     void setQuitting(bool quitting) { quitting_ = quitting; }
 
+    // The text boxes accept typing only on a row of a database that can be
+    // written. Otherwise they say why, and so does this note, which the
+    // status bar shows while the sheet is current (empty when all is well).
+    QString statusNote() const;
+    // False while the database is open read-only: "Nouveau", "Effacer" and
+    // "Enregistrer" cannot act on this sheet.
+    bool writable() const;
+
 signals:
     // The close box discarded the sheet; it is deleted soon after.
     void discarded();
+    // statusNote() or writable() may have changed.
+    void statusChanged();
+    // The record source opened the rows of a database it cannot write;
+    // `reason` is the engine's, in French.
+    void openedReadOnly(const QString& path, const QString& reason);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // "Échap" in a text box undoes the edit of that box, or, when it has
+    // none, the edits of the whole row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Called once the record source and its fields exist: from then on the
+    // text boxes follow the record source's state.
+    void followRecordSource();
 
 
     // Building blocks shared by both sheets.
@@ -109,11 +129,15 @@ protected:
 
 private:
     void recordSourceIfAlive(BoundField* field);
+    void updateFieldAccess();
+    LineEditField* fieldOf(QObject* box) const;
 
     bool quitting_ = false;
     bool shownOnce_ = false;
     QPushButton* closeButton_ = nullptr;
     std::vector<BoundField*> fields_;
+    QString note_;
+    bool writable_ = true;
 };
 
 } // namespace velmor

@@ -44,8 +44,8 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Corrupt: code = Code::NoDatabase; break;
     case jet::Code::NotFound:
     case jet::Code::SqlError: code = Code::BadSource; break;
-    case jet::Code::ReadOnly:
-    case jet::Code::Locked: code = Code::ReadOnly; break;
+    case jet::Code::ReadOnly: code = Code::ReadOnly; break;
+    case jet::Code::Locked: code = Code::Busy; break;
     case jet::Code::NoCurrentRow: code = Code::NoCurrentRow; break;
     case jet::Code::InvalidValue: code = Code::BadValue; break;
     case jet::Code::Unsupported:
@@ -412,7 +412,7 @@ void BaseR::Refresh()
                               .arg(quoted(databaseName_), engineText(e));
                 break;
             }
-            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::ReadOnly : Code::NoDatabase, message);
+            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::Busy : Code::NoDatabase, message);
         } catch (const std::bad_alloc&) {
             throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
         }
@@ -442,6 +442,7 @@ void BaseR::Refresh()
             d->bindings[i].index = indexes[i];
         d->show();
         emit currentChanged();
+        emit opened();
     });
 }
 
@@ -465,6 +466,14 @@ BaseR::State BaseR::state() const
     if (d->adding())
         return State::Adding;
     return d->onRow() ? State::CurrentRow : State::NoCurrentRow;
+}
+
+QString BaseR::readOnlyReason() const
+{
+    if (!d->db || !d->db->readOnly())
+        return QString();
+    const QString reason = QString::fromUtf8(d->db->readOnlyReason().c_str()).trimmed();
+    return reason.isEmpty() ? QStringLiteral("la base est ouverte en lecture seule") : reason;
 }
 
 bool BaseR::BOF() const
@@ -612,6 +621,23 @@ void BaseR::savePending()
 bool BaseR::hasPendingEdits() const
 {
     return d->adding() || (d->onRow() && d->anyModified());
+}
+
+void BaseR::undoEdits()
+{
+    guarded([&] {
+        if (!d->open())
+            return;
+        if (d->adding()) {
+            try {
+                d->rs->cancelUpdate();
+            } catch (const jet::Error& e) {
+                throw fromEngine(e, QStringLiteral("Impossible d'abandonner la nouvelle fiche"));
+            }
+        }
+        d->show();
+        emit currentChanged();
+    });
 }
 
 } // namespace velmor

@@ -31,7 +31,8 @@ public:
         NotOpen,      // the record source is closed
         NoCurrentRow, // no current row, or a move that is not allowed
         BadValue,     // a field's text cannot be stored (names the field)
-        ReadOnly,     // read-only or locked file
+        ReadOnly,     // read-only file
+        Busy,         // another program holds the file and the wait for it was given up
         Engine,       // any other engine failure
     };
     RecordSourceError(Code code, const QString& message)
@@ -126,6 +127,9 @@ public:
 
     State state() const;
     bool isOpen() const { return state() != State::Closed; }
+    // Why the open database cannot be written, in French ("" when it can,
+    // or when the record source is closed).
+    QString readOnlyReason() const;
     bool BOF() const;
     bool EOF_() const;
     long RecordCount() const;
@@ -153,9 +157,14 @@ public:
     void savePending();
     // A pending new row (even untouched), or a changed field on the current row.
     bool hasPendingEdits() const;
+    // Drops the edits of the row shown: the fields show the stored row
+    // again; a pending new row is dropped and the row shown before it
+    // comes back.
+    void undoEdits();
 
 signals:
     void currentChanged(); // fields were refilled
+    void opened();         // a Refresh opened a new row set
 
 private:
     // Implementation details belong to record_source.cpp.

@@ -119,6 +119,7 @@ retour::retour(QWidget* parent) : RecordSheet(parent)
     connect(moveforward, &QPushButton::clicked, this, [this] { navigate(Move::Next); });
     connect(movelast, &QPushButton::clicked, this, [this] { navigate(Move::Last); });
     connect(Fermer, &QPushButton::clicked, this, &RecordSheet::hideSheet);
+    followRecordSource();
 }
 
 retour::~retour() = default;

@@ -1,5 +1,6 @@
 #include "sheets/sheet_host.h"
 
+#include "sheets/lock_wait_ui.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
@@ -7,7 +8,9 @@
 #include "shell/paths.h"
 #include "shell/settings.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -47,6 +50,14 @@ void tolerate(Step step)
         step();
     } catch (const std::exception&) {
     }
+}
+
+// The user gave up waiting for another program: the wait's box said what
+// became of the edits, nothing more is said.
+bool gaveUpWaiting(const std::exception& error)
+{
+    const auto* failure = dynamic_cast<const RecordSourceError*>(&error);
+    return failure && failure->code() == RecordSourceError::Code::Busy;
 }
 
 QString reasonOf(const std::exception& error)
@@ -89,7 +100,69 @@ private:
 
 } // namespace
 
-SheetHost::SheetHost(QMdiArea* area, QObject* parent) : QObject(parent), area_(area) {}
+SheetHost::SheetHost(QMdiArea* area, QObject* parent) : QObject(parent), area_(area)
+{
+    waits_ = new LockWaitUi([this] { return area_ ? area_->window() : nullptr; }, this);
+    connect(waits_, &LockWaitUi::busyTextChanged, this, &SheetHost::busyTextChanged);
+}
+
+QString SheetHost::busyText() const
+{
+    return waits_->busyText();
+}
+
+QString SheetHost::readOnlyNotice(const QString& path, const QString& reason)
+{
+    // The file is named once: by the reason when it names it already.
+    const QString shown = QDir::toNativeSeparators(path);
+    const bool named = reason.contains(path) || reason.contains(shown)
+                       || reason.contains(QFileInfo(path).fileName());
+    return QStringLiteral("Cette base de données est ouverte en lecture seule : vous pouvez consulter "
+                          "les fiches, mais pas les modifier.\n\n%1Raison : %2\n\n"
+                          "Les champs n'acceptent pas la saisie, et « Nouveau », « Effacer » et "
+                          "« Enregistrer » sont désactivés pour cette base.")
+        .arg(named ? QString() : QStringLiteral("Fichier : %1\n").arg(shown), reason);
+}
+
+RecordSheet* SheetHost::markedSheet() const
+{
+    const float marker =
+        settings::toNumber(settings::read(markerApp, markerSection, markerKey)).value_or(0.0f);
+    if (marker == 0.0f)
+        return sheets_[0];
+    if (marker == 1.0f)
+        return sheets_[1];
+    return nullptr;
+}
+
+QString SheetHost::statusNote() const
+{
+    RecordSheet* current = markedSheet();
+    return current ? current->statusNote() : QString();
+}
+
+bool SheetHost::writeCommandsEnabled() const
+{
+    RecordSheet* current = markedSheet();
+    return !current || current->writable();
+}
+
+void SheetHost::showReadOnlyNotices(RecordSheet* sheet)
+{
+    const auto due = std::exchange(dueNotices_, {});
+    for (const auto& [path, reason] : due)
+        dialogs().message(dialogParent(sheet), readOnlyNotice(path, reason), applicationTitle());
+}
+
+bool SheetHost::refuseReadOnly(RecordSheet* sheet, const QString& command)
+{
+    if (sheet->writable())
+        return false;
+    reportCommandFailure(sheet, QStringLiteral("« %1 » est impossible : la base de données est ouverte en lecture seule.")
+                                    .arg(command),
+                         sheet->recordSource().readOnlyReason());
+    return true;
+}
 
 QString SheetHost::deleteQuestion()
 {
@@ -129,13 +202,32 @@ RecordSheet* SheetHost::sheet(Sheet which, bool create)
         if (sheets_[i] == created) {
             sheets_[i] = nullptr;
             windows_[i] = nullptr;
+            emit statusChanged();
         }
+    });
+    connect(created, &RecordSheet::statusChanged, this, [this, created] {
+        if (markedSheet() != created)
+            return;
+        waits_->dismiss();
+        emit statusChanged();
+    });
+    // Once per file for the whole run, shown when the command that opened
+    // it has shown the sheet.
+    connect(created, &RecordSheet::openedReadOnly, this, [this](const QString& path, const QString& reason) {
+        const QString key = QFileInfo(path).absoluteFilePath();
+        if (noticedFiles_.contains(key))
+            return;
+        noticedFiles_.insert(key);
+        dueNotices_.emplace_back(path, reason);
     });
     return created;
 }
 
 void SheetHost::open(Sheet which)
 {
+    if (LockWaitUi::inProgress())
+        return; // a command that reached us during a wait is not run afterwards
+
     const Sheet other = which == Sheet::Loan ? Sheet::Return : Sheet::Loan;
 
     // 1. The marker, outside the failure tolerance.
@@ -202,11 +294,16 @@ void SheetHost::open(Sheet which)
         area_->setActiveSubWindow(window);
         target->focusOnFirstShowing();
     });
+
+    showReadOnlyNotices(target);
+    emit statusChanged();
 }
 
 template <typename Steps>
 void SheetHost::forMarkedSheet(Steps steps)
 {
+    if (LockWaitUi::inProgress())
+        return;
     const QString text = settings::read(markerApp, markerSection, markerKey);
     const float marker = settings::toNumber(text).value_or(0.0f);
     // Two separate tests on the same number: any other number does nothing.
@@ -253,6 +350,7 @@ void SheetHost::setSourceAndRefresh(RecordSheet* target, const QString& rowSourc
         return;
     tolerate([&] { target->recordSource().setRecordSource(rowSource); });
     tolerate([&] { target->recordSource().Refresh(); });
+    showReadOnlyNotices(target);
 }
 
 void SheetHost::showAll()
@@ -267,10 +365,14 @@ void SheetHost::showAll()
 void SheetHost::addNew()
 {
     forMarkedSheet([this](RecordSheet* target) {
+        if (refuseReadOnly(target, QStringLiteral("Nouveau")))
+            return;
         try {
             target->recordSource().AddNew();
         } catch (const std::exception& error) {
             // The row shown keeps what the user typed, and its author stays.
+            if (gaveUpWaiting(error))
+                return;
             reportCommandFailure(target,
                                  QStringLiteral("Impossible de commencer un nouvel enregistrement."),
                                  reasonOf(error));
@@ -283,11 +385,15 @@ void SheetHost::addNew()
 void SheetHost::deleteCurrent()
 {
     forMarkedSheet([this](RecordSheet* target) {
+        if (refuseReadOnly(target, QStringLiteral("Effacer")))
+            return;
         if (!dialogs().askYesNo(dialogParent(target), deleteQuestion(), deleteTitle(), true))
             return;
         try {
             target->recordSource().Delete();
         } catch (const RecordSourceError& error) {
+            if (error.code() == RecordSourceError::Code::Busy)
+                return;
             if (error.code() != RecordSourceError::Code::NoCurrentRow) {
                 reportCommandFailure(target,
                                      QStringLiteral("L'enregistrement n'a pas été effacé."),
@@ -309,11 +415,15 @@ void SheetHost::deleteCurrent()
 void SheetHost::save()
 {
     forMarkedSheet([this](RecordSheet* target) {
+        if (refuseReadOnly(target, QStringLiteral("Enregistrer")))
+            return;
         BaseR& source = target->recordSource();
         try {
             source.UpdateRecord();
         } catch (const std::exception& error) {
             // The fields keep what was typed: no move to another row.
+            if (gaveUpWaiting(error))
+                return;
             reportCommandFailure(target,
                                  QStringLiteral("L'enregistrement n'a pas été écrit dans la base ; "
                                                 "vos saisies restent dans la feuille."),
@@ -354,6 +464,8 @@ std::function<void()> SheetHost::guardQuit(QWidget* frame, std::function<void()>
 {
     QPointer<QuitGuard> guard = new QuitGuard(frame, this);
     return [guard, quit = std::move(quit)] {
+        if (LockWaitUi::inProgress())
+            return;
         if (guard && guard->confirm() && quit)
             quit();
     };

@@ -5,8 +5,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <vector>
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -14,6 +17,7 @@ class QWidget;
 
 namespace velmor {
 
+class LockWaitUi;
 class RecordSheet;
 
 class SheetHost : public QObject {
@@ -52,6 +56,25 @@ public:
     static QString deleteQuestion();
     static QString deleteTitle();
     static QString searchPrompt();
+    // The notice shown once per file that opens read-only.
+    static QString readOnlyNotice(const QString& path, const QString& reason);
+
+    // What the status bar says about the sheet the marker names (empty when
+    // there is nothing to say), and whether "Nouveau", "Effacer" and
+    // "Enregistrer" can act on it.
+    QString statusNote() const;
+    bool writeCommandsEnabled() const;
+
+    // Waits for another program's lock on the database file (busy cursor,
+    // status text, "Réessayer" / "Annuler" box).
+    LockWaitUi& lockWaits() { return *waits_; }
+    QString busyText() const;
+
+signals:
+    // statusNote() or writeCommandsEnabled() may have changed.
+    void statusChanged();
+    // The status text of a wait in progress (empty when there is none).
+    void busyTextChanged(const QString& text);
 
 private:
     // Runs `returnSteps` or `loanSteps` (or neither) as the marker says.
@@ -63,10 +86,19 @@ private:
     void setSourceAndRefresh(RecordSheet* sheet, const QString& rowSource);
     QWidget* dialogParent(RecordSheet* sheet) const;
     void reportCommandFailure(RecordSheet* sheet, const QString& what, const QString& reason);
+    // "Nouveau", "Effacer", "Enregistrer" on a sheet whose database is
+    // read-only: says so and returns true.
+    bool refuseReadOnly(RecordSheet* sheet, const QString& command);
+    RecordSheet* markedSheet() const;
+    // The read-only notices due since the last call, once per file.
+    void showReadOnlyNotices(RecordSheet* sheet);
 
     QMdiArea* area_ = nullptr;
     QPointer<RecordSheet> sheets_[2];
     QPointer<QMdiSubWindow> windows_[2];
+    LockWaitUi* waits_ = nullptr;
+    QSet<QString> noticedFiles_;
+    std::vector<std::pair<QString, QString>> dueNotices_; // path, reason
 };
 
 } // namespace velmor

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace velmor {
 
@@ -49,6 +50,16 @@ bool NativeDialogs::askYesNo(QWidget* parent, const QString& text, const QString
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(yesIsDefault ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool NativeDialogs::askRetry(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, captionOrTitle(caption), text, QMessageBox::NoButton, parent);
+    QPushButton* retry = box.addButton(QStringLiteral("Réessayer"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == retry;
 }
 
 std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prompt,

@@ -22,6 +22,10 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                           bool yesIsDefault) = 0;
 
+    // A box with the buttons "Réessayer" (the default) and "Annuler"; returns
+    // true for "Réessayer".
+    virtual bool askRetry(QWidget* parent, const QString& text, const QString& caption) = 0;
+
     // An input box; returns the typed text, or nothing when cancelled.
     virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
                                          const QString& caption, const QString& defaultText) = 0;

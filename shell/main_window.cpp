@@ -81,7 +81,12 @@ StatusBar1::StatusBar1(QWidget* parent) : QStatusBar(parent) {
     timePanel->setFixedWidth(twips(1440));
     timePanel->setAlignment(Qt::AlignCenter);
 
+    notePanel = makePanel("Panel4");
+    notePanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    notePanel->hide();
+
     addWidget(textPanel, 1);
+    addWidget(notePanel, 4);
     addPermanentWidget(datePanel);
     addPermanentWidget(timePanel);
 
@@ -90,6 +95,23 @@ StatusBar1::StatusBar1(QWidget* parent) : QStatusBar(parent) {
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &StatusBar1::refresh);
     clock_->start();
+}
+
+void StatusBar1::setNote(const QString& text) {
+    note_ = text;
+    showNote();
+}
+
+void StatusBar1::setBusy(const QString& text) {
+    busy_ = text;
+    showNote();
+}
+
+void StatusBar1::showNote() {
+    const QString text = busy_.isEmpty() ? note_ : busy_;
+    notePanel->setText(text);
+    notePanel->setToolTip(text);
+    notePanel->setVisible(!text.isEmpty());
 }
 
 QString StatusBar1::timeFormat(const QLocale& locale) {

@@ -29,7 +29,10 @@ constexpr int twips(int value) {
 }
 
 // The status bar `StatusBar1`: the text "Velmor v2.00", the date and the
-// time, both kept current by the bar itself.
+// time, both kept current by the bar itself. Between the text and the date,
+// a note panel appears while there is something to say about the current
+// sheet (a read-only database, no row shown) or a wait in progress; the
+// wait's text takes the place of the note while it lasts.
 class StatusBar1 : public QStatusBar {
     Q_OBJECT
 public:
@@ -38,6 +41,12 @@ public:
     QLabel* textPanel = nullptr;
     QLabel* datePanel = nullptr;
     QLabel* timePanel = nullptr;
+    QLabel* notePanel = nullptr;
+
+    // The note about the current sheet, and the text of a wait in progress;
+    // empty texts say nothing.
+    void setNote(const QString& text);
+    void setBusy(const QString& text);
 
     // Puts the current date and time into their panels.
     void refresh();
@@ -46,7 +55,11 @@ public:
     static QString timeFormat(const QLocale& locale);
 
 private:
+    void showNote();
+
     QTimer* clock_ = nullptr;
+    QString note_;
+    QString busy_;
 };
 
 class MainWindow : public QMainWindow {

@@ -10,6 +10,7 @@ public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                   bool yesIsDefault) override;
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,

@@ -19,6 +19,10 @@ void ScriptedDialogs::queueYesNo(bool yes) {
     yesNo_.push_back(yes);
 }
 
+void ScriptedDialogs::queueRetry(bool retry) {
+    retries_.push_back(retry);
+}
+
 void ScriptedDialogs::queueInput(std::optional<QString> text) {
     inputs_.emplace_back(text.has_value(), text.value_or(QString()));
 }
@@ -52,6 +56,7 @@ QStringList ScriptedDialogs::messages() const {
 void ScriptedDialogs::clear() {
     calls_.clear();
     yesNo_.clear();
+    retries_.clear();
     inputs_.clear();
     files_.clear();
     prints_.clear();
@@ -88,6 +93,22 @@ bool ScriptedDialogs::askYesNo(QWidget* parent, const QString& text, const QStri
     }
     const bool answer = yesNo_.front();
     yesNo_.pop_front();
+    return answer;
+}
+
+bool ScriptedDialogs::askRetry(QWidget* parent, const QString& text, const QString& caption) {
+    Call call;
+    call.kind = Kind::Retry;
+    call.parent = parent;
+    call.text = text;
+    call.caption = caption;
+    record(call);
+    if (retries_.empty()) {
+        ++unanswered_;
+        return false;
+    }
+    const bool answer = retries_.front();
+    retries_.pop_front();
     return answer;
 }
 

@@ -24,7 +24,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Input, OpenFile, Print };
+    enum class Kind { Message, YesNo, Retry, Input, OpenFile, Print };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -47,6 +47,7 @@ public:
 
     // Answers, used in the order queued.
     void queueYesNo(bool yes);
+    void queueRetry(bool retry); // false: "Annuler"
     void queueInput(std::optional<QString> text);
     void queueOpenFile(std::optional<QString> path);
     // `pdfFile`, when given, makes the printer write a PDF there on OK.
@@ -66,6 +67,7 @@ public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                   bool yesIsDefault) override;
+    bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
@@ -79,6 +81,7 @@ private:
     Dialogs* previous_ = nullptr;
     QList<Call> calls_;
     std::deque<bool> yesNo_;
+    std::deque<bool> retries_;
     // (answered with a text, the text); (false, "") stands for Cancel.
     std::deque<std::pair<bool, QString>> inputs_;
     std::deque<std::pair<bool, QString>> files_;

@@ -5,6 +5,7 @@
 
 #include "jet/check.h"
 #include "jet/database.h"
+#include "jet/lock_wait.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
 
@@ -31,7 +32,41 @@ const char* kUsage =
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
+    "Quand un autre programme écrit dans la base, velmor-db attend qu'il ait fini (30 s au plus)\n"
+    "et le dit sur la sortie d'erreur.\n"
     "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n";
+
+// While another program holds the file: says on stderr what the tool waits
+// for, again every few seconds, and gives up after kPatienceMs.
+constexpr long kPatienceMs = 30000;
+constexpr long kRemindEveryMs = 5000;
+
+bool reportWait(const jet::LockWait& wait)
+{
+    static long reminded = 0;
+    switch (wait.phase) {
+    case jet::LockWait::Phase::Begin:
+        reminded = 0;
+        std::cerr << "velmor-db : la base " << wait.path << " est occupée par un autre programme "
+                  << "(écriture en cours) ; attente pour " << (wait.write ? "écrire" : "lire") << "…\n";
+        return true;
+    case jet::LockWait::Phase::Waiting:
+        if (wait.waitedMs >= kPatienceMs)
+            return false;
+        if (wait.waitedMs / kRemindEveryMs > reminded) {
+            reminded = wait.waitedMs / kRemindEveryMs;
+            std::cerr << "velmor-db : toujours en attente (" << wait.waitedMs / 1000 << " s)…\n";
+        }
+        return true;
+    case jet::LockWait::Phase::End:
+        if (wait.acquired)
+            std::cerr << "velmor-db : la base est libre, reprise.\n";
+        else if (wait.waitedMs >= kPatienceMs)
+            std::cerr << "velmor-db : abandon après " << kPatienceMs / 1000 << " s d'attente.\n";
+        return true;
+    }
+    return true;
+}
 
 int usageError(const std::string& message)
 {
@@ -181,6 +216,7 @@ int main(int argc, char** argv)
         std::cout << kUsage << "\nCommandes d'écriture :\n" << velmor::kWriteUsage;
         return 0;
     }
+    jet::setLockWaitHandler(reportWait);
     try {
         return run(args);
     } catch (const jet::Error& e) {

@@ -1,6 +1,7 @@
 #include "file_lock.h"
 
 #include "system_error.h"
+#include "jet/lock_wait.h"
 #include "jet/status.h"
 
 #include <atomic>
@@ -26,7 +27,22 @@ constexpr uint64_t kLockOffset = 0x7FFFFFF0ull + 0x100000000ull;
 
 namespace {
 std::atomic<int> defaultTimeoutMs{30000};
-}
+thread_local LockWaitHandler waitHandler;
+
+// Calls the handler at the end of a wait, whatever ends it.
+struct WaitEnd {
+    const LockWaitHandler& handler;
+    LockWait& wait;
+    ~WaitEnd()
+    {
+        wait.phase = LockWait::Phase::End;
+        try {
+            handler(wait);
+        } catch (...) {
+        }
+    }
+};
+} // namespace
 
 void FileLock::setDefaultTimeout(int milliseconds) { defaultTimeoutMs = milliseconds; }
 int FileLock::defaultTimeout() { return defaultTimeoutMs; }
@@ -88,8 +104,21 @@ void FileLock::acquire(bool exclusive, int timeoutMs)
         depth_ = 1;
         unlock();
     }
-    if (timeoutMs < 0)
-        timeoutMs = defaultTimeoutMs;
+    if (!attempt(exclusive)) {
+        // Only waits with the default limit are the handler's to decide.
+        const LockWaitHandler handler = timeoutMs < 0 ? waitHandler : LockWaitHandler();
+        if (handler)
+            waitWithHandler(exclusive, handler);
+        else
+            waitUntil(exclusive, timeoutMs < 0 ? defaultTimeoutMs.load() : timeoutMs);
+    }
+    held_ = true;
+    exclusive_ = exclusive;
+    depth_ = 1;
+}
+
+void FileLock::waitUntil(bool exclusive, int timeoutMs)
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int pause = 50; // microseconds
     while (!attempt(exclusive)) {
@@ -98,9 +127,35 @@ void FileLock::acquire(bool exclusive, int timeoutMs)
         std::this_thread::sleep_for(std::chrono::microseconds(pause));
         pause = std::min(pause * 2, 2000);
     }
-    held_ = true;
-    exclusive_ = exclusive;
-    depth_ = 1;
+}
+
+void FileLock::waitWithHandler(bool exclusive, const LockWaitHandler& handler)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    LockWait wait;
+    wait.write = exclusive;
+    wait.path = path_;
+    WaitEnd end{handler, wait};
+    auto nextCall = start;
+    int pause = 50; // microseconds
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= nextCall) {
+            wait.waitedMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count());
+            if (!handler(wait))
+                throw Error(Code::Locked, "attente abandonnée : fichier occupé par un autre programme : " + path_);
+            wait.phase = LockWait::Phase::Waiting;
+            nextCall = Clock::now() + std::chrono::milliseconds(kLockWaitSliceMs);
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(pause));
+            pause = std::min(pause * 2, 2000);
+        }
+        if (attempt(exclusive)) {
+            wait.acquired = true;
+            return;
+        }
+    }
 }
 
 void FileLock::lockExclusive(int timeoutMs) { acquire(true, timeoutMs); }
@@ -135,3 +190,14 @@ void FileLock::unlock()
 }
 
 } // namespace jet::writer
+
+namespace jet {
+
+LockWaitHandler setLockWaitHandler(LockWaitHandler handler)
+{
+    LockWaitHandler previous = std::move(writer::waitHandler);
+    writer::waitHandler = std::move(handler);
+    return previous;
+}
+
+} // namespace jet

@@ -7,6 +7,8 @@
 // can take it shared for the time it reads.
 #pragma once
 
+#include "jet/lock_wait.h"
+
 #include <cstdint>
 #include <string>
 
@@ -25,7 +27,9 @@ public:
     static int defaultTimeout();
 
     // Nested calls by the same holder count: the lock is released by the
-    // last unlock(). Wait up to timeoutMs for the lock; throws Error(Locked) after that.
+    // last unlock(). Wait up to timeoutMs for the lock; throws Error(Locked)
+    // after that. With the default timeout, the calling thread's lock-wait
+    // handler, if any, decides how long instead (jet/lock_wait.h).
     void lockExclusive(int timeoutMs = -1); // -1: the default timeout
     void lockShared(int timeoutMs = -1);
     void unlock();
@@ -34,6 +38,8 @@ public:
 private:
     bool attempt(bool exclusive);
     void acquire(bool exclusive, int timeoutMs);
+    void waitUntil(bool exclusive, int timeoutMs);
+    void waitWithHandler(bool exclusive, const LockWaitHandler& handler);
 
     int fd_;
     std::string path_;

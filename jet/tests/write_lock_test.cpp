@@ -1,51 +1,87 @@
 // A file whose write lock another process holds: writes wait for it, fail
 // with Error(Locked) after the timeout without writing anything, and go
-// through once the other process is done.
+// through once the other process is done. A lock-wait handler sees the wait
+// from its start, in short slices, can give it up, and sees its end.
 #include "file_lock.h"
 #include "page_store.h"
 #include "write_support.h"
 
 #include "jet/database.h"
+#include "jet/lock_wait.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace jet;
 
+namespace {
+
+// Another process holding the file's write lock until release().
+class OtherProcessLock {
+public:
+    explicit OtherProcessLock(const std::string& file)
+    {
+        if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0)
+            throw std::runtime_error("pipe");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            writer::PageStore store(file);
+            store.lock().lockExclusive();
+            char c = 'x';
+            if (::write(toParent_[1], &c, 1) != 1 || ::read(toChild_[0], &c, 1) != 1)
+                _exit(1);
+            store.lock().unlock();
+            _exit(0);
+        }
+        char c;
+        if (::read(toParent_[0], &c, 1) != 1)
+            throw std::runtime_error("le processus qui tient le verrou n'a pas démarré");
+    }
+    ~OtherProcessLock() { release(); }
+    void release()
+    {
+        if (pid_ <= 0)
+            return;
+        EXPECT_EQ(::write(toChild_[1], "y", 1), 1);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        pid_ = 0;
+    }
+
+private:
+    int toChild_[2] = {-1, -1}, toParent_[2] = {-1, -1};
+    pid_t pid_ = 0;
+};
+
+std::string smallDatabase(const std::filesystem::path& dir)
+{
+    std::string file = (dir / "verrou.mdb").string();
+    auto db = Database::create(file);
+    db->createTable("tablep", {{"clientp", ColumnType::Text, 255}});
+    return file;
+}
+
+struct HandlerScope {
+    explicit HandlerScope(LockWaitHandler h) { previous = setLockWaitHandler(std::move(h)); }
+    ~HandlerScope() { setLockWaitHandler(std::move(previous)); }
+    LockWaitHandler previous;
+};
+
+} // namespace
+
 TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
 {
-    auto dir = writetest::scratchDir();
-    std::string file = (dir / "verrou.mdb").string();
-    {
-        auto db = Database::create(file);
-        db->createTable("tablep", {{"clientp", ColumnType::Text, 255}});
-    }
+    std::string file = smallDatabase(writetest::scratchDir());
     auto db = Database::open(file, OpenMode::ReadWrite);
     auto rs = db->openRecordset("tablep");
     rs->addNew();
     rs->setValue(0, Value::text("en attente"));
-    int toChild[2], toParent[2];
-    ASSERT_EQ(::pipe(toChild), 0);
-    ASSERT_EQ(::pipe(toParent), 0);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        // Holds the write lock until told to let go.
-        writer::PageStore store(file);
-        store.lock().lockExclusive();
-        char c = 'x';
-        if (::write(toParent[1], &c, 1) != 1 || ::read(toChild[0], &c, 1) != 1)
-            _exit(1);
-        store.lock().unlock();
-        _exit(0);
-    }
-    char c;
-    ASSERT_EQ(::read(toParent[0], &c, 1), 1);
+    OtherProcessLock other(file);
     const std::string before = writetest::fileBytes(file);
     writer::FileLock::setDefaultTimeout(300);
     try {
@@ -55,12 +91,86 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
         EXPECT_EQ(e.code(), Code::Locked);
         EXPECT_NE(std::string(e.what()).find("verrouillé"), std::string::npos);
     }
+    writer::FileLock::setDefaultTimeout(30000);
     EXPECT_EQ(writetest::fileBytes(file), before);
-    ASSERT_EQ(::write(toChild[1], "y", 1), 1);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    other.release();
     rs->update(); // still pending: goes through now
     EXPECT_EQ(db->table("tablep").rowCount, 1u);
-    writer::FileLock::setDefaultTimeout(30000);
+}
+
+// The handler, for a write and for a read, either waiting until the other
+// process lets go (released after `releaseAfter` calls) or giving up after
+// `giveUpAfter` calls.
+TEST(WriteLock, HandlerSeesTheWaitInSlicesAndMayGiveUp)
+{
+    struct Case {
+        const char* name;
+        bool write;
+        int releaseAfter; // 0: never
+        int giveUpAfter;  // 0: never
+    };
+    const Case cases[] = {
+        {"écriture attendue", true, 4, 0},
+        {"écriture abandonnée", true, 0, 3},
+        {"lecture attendue", false, 4, 0},
+        {"lecture abandonnée", false, 0, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string file = smallDatabase(writetest::scratchDir());
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("tablep");
+        rs->addNew();
+        rs->setValue(0, Value::text("en attente"));
+        auto other = std::make_unique<OtherProcessLock>(file);
+        const std::string before = writetest::fileBytes(file);
+
+        std::vector<LockWait> calls;
+        HandlerScope scope([&](const LockWait& w) {
+            calls.push_back(w);
+            if (w.phase == LockWait::Phase::End)
+                return true;
+            const int waits = int(calls.size());
+            if (c.releaseAfter && waits == c.releaseAfter)
+                other->release();
+            return !(c.giveUpAfter && waits == c.giveUpAfter);
+        });
+        bool refused = false;
+        try {
+            if (c.write)
+                rs->update();
+            else
+                db->table("tablep");
+        } catch (const Error& e) {
+            refused = true;
+            EXPECT_EQ(e.code(), Code::Locked);
+            EXPECT_NE(std::string(e.what()).find("attente abandonnée"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(refused, c.giveUpAfter != 0);
+        const size_t expected = size_t(c.releaseAfter ? c.releaseAfter : c.giveUpAfter) + 1;
+        ASSERT_EQ(calls.size(), expected);
+        EXPECT_EQ(calls.front().phase, LockWait::Phase::Begin);
+        EXPECT_LT(calls.front().waitedMs, 10);
+        for (size_t i = 1; i + 1 < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].phase, LockWait::Phase::Waiting);
+            // Slices, not one long sleep (generous bounds for a loaded machine).
+            EXPECT_GE(calls[i].waitedMs - calls[i - 1].waitedMs, kLockWaitSliceMs - 5);
+        }
+        for (const LockWait& w : calls) {
+            EXPECT_EQ(w.write, c.write);
+            EXPECT_EQ(w.path, file);
+        }
+        EXPECT_EQ(calls.back().phase, LockWait::Phase::End);
+        EXPECT_EQ(calls.back().acquired, !refused);
+        other.reset();
+        if (c.write && refused)
+            EXPECT_EQ(writetest::fileBytes(file), before);
+
+        // A free lock is taken without a word to the handler.
+        calls.clear();
+        if (rs->editMode() != Recordset::EditMode::None)
+            rs->update();
+        EXPECT_EQ(db->table("tablep").rowCount, 1u);
+        EXPECT_TRUE(calls.empty());
+    }
 }

@@ -606,40 +606,6 @@ private slots:
         QCOMPARE(stored("velmor2001").size(), size_t(5));
     }
 
-    // Mended: a file that cannot be written: "Nouveau" + "Enregistrer" and
-    // "Effacer" say so and keep what was typed.
-    void readOnlyFile()
-    {
-        memory = std::make_unique<testing::MemoryEngine>();
-        backend = Backend::Memory;
-        dbPath = QStringLiteral("memoire:lecture-seule");
-        QVERIFY(!createDatabase(dbPath, returnRows(), loanRows(), backend));
-        testing::memoryFile(dbPath).readOnly = true;
-        settings::save("option", "option", "cheminbase", dbPath);
-        settings::save("option", "option", "util", QStringLiteral("Paul"));
-        host->open(Sheet::Loan);
-        Pretmat* sheet = loanSheet();
-
-        scripted->queueYesNo(true);
-        host->deleteCurrent();
-        QCOMPARE(scripted->messages().size(), 1);
-        QCOMPARE(stored("tablep").size(), size_t(4));
-        QCOMPARE(sheet->numaccordS2->text(), QStringLiteral("P-1"));
-
-        scripted->clear();
-        host->addNew();
-        const int afterNew = scripted->messages().size();
-        QVERIFY(afterNew <= 1);
-        if (afterNew == 0) {
-            typeInto(sheet->clientS2, QStringLiteral("Gamma"));
-            host->save();
-            QCOMPARE(scripted->messages().size(), 1);
-            QCOMPARE(sheet->clientS2->text(), QStringLiteral("Gamma"));
-            QCOMPARE(sheet->utilp->text(), QStringLiteral("Paul"));
-        }
-        QCOMPARE(stored("tablep").size(), size_t(4));
-    }
-
     // "Voir", "Rechercher" and "En Cours" while the row shown holds an edit
     // that cannot be written: the same message as the navigation buttons,
     // the edit stays, the rows and the row source stay as they were.

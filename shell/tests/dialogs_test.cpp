@@ -192,6 +192,25 @@ private slots:
         QVERIFY(!nativeDialogs().askYesNo(nullptr, QStringLiteral("Effacer ?"), QString(), false));
     }
 
+    // "Réessayer" is the default; Escape answers "Annuler".
+    void nativeRetry() {
+        for (const bool retry : {true, false}) {
+            QStringList buttons;
+            whenModal([&](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                buttons = buttonTexts(box);
+                QCOMPARE(box->windowTitle(), QStringLiteral("velmor2"));
+                if (retry)
+                    box->defaultButton()->click();
+                else
+                    QTest::keyClick(box, Qt::Key_Escape);
+            });
+            QCOMPARE(nativeDialogs().askRetry(nullptr, QStringLiteral("Base occupée"), QString()), retry);
+            QCOMPARE(buttons, (QStringList{QStringLiteral("Annuler"), QStringLiteral("Réessayer")}));
+        }
+    }
+
     void nativeInputBox() {
         whenModal([](QWidget* w) {
             auto* box = qobject_cast<QInputDialog*>(w);
