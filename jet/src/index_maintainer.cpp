@@ -346,11 +346,18 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
     }
     if (index.ignoreNulls && allNull)
         return std::nullopt;
+    std::vector<uint8_t> key;
     try {
-        return detail::encodeKey(index.keyColumns, values);
+        key = detail::encodeKey(index.keyColumns, values);
     } catch (const Error& e) {
         throw Error(e.code(), "index « " + index.name + " » : " + e.what());
     }
+    if (key.size() > detail::maxIndexKeyLength(txn_.pageSize()))
+        throw Error(Code::InvalidValue, "index « " + index.name + " » : clé de " + std::to_string(key.size()) +
+                                            " octets, trop longue pour une page d'index (au plus " +
+                                            std::to_string(detail::maxIndexKeyLength(txn_.pageSize())) +
+                                            ") ; rien n'a été écrit");
+    return key;
 }
 
 void IndexMaintainer::checkKey(Index& index, const std::vector<Field>& row, uint32_t exceptPage, uint16_t exceptRow)

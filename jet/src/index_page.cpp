@@ -41,19 +41,9 @@ void putBe32(uint8_t* p, uint32_t v)
     throw Error(Code::Corrupt, "page " + std::to_string(number) + " : page d'index invalide (" + what + ")");
 }
 
-// Length of the prefix shared by every stored entry (first and last suffice,
-// entries being in order); 0 with fewer than two entries.
-size_t sharedPrefix(const IndexPage& page)
+size_t pagePrefix(const IndexPage& page)
 {
-    if (page.entries.size() < 2)
-        return 0;
-    const std::vector<uint8_t>& a = page.entries.front().key;
-    const std::vector<uint8_t>& b = page.entries.back().key;
-    size_t n = std::min(a.size(), b.size());
-    size_t length = 0;
-    while (length < n && a[length] == b[length])
-        ++length;
-    return length;
+    return page.entries.size() < 2 ? 0 : sharedKeyPrefix(page.entries.front(), page.entries.back());
 }
 
 } // namespace
@@ -97,9 +87,13 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     const uint8_t* base = bytes + kIndexEntriesOffset;
     page.entries.reserve(64);
 
+    // Every entry after the first starts with the first `prefixLength` bytes
+    // of the first one, left out. Jet may share bytes of the row pointer too
+    // (equal keys on one data page), so an entry is rebuilt whole before its
+    // key and pointer are told apart.
     size_t start = 0;
-    const uint8_t* firstKey = nullptr;
-    size_t firstKeyLength = 0;
+    const uint8_t* first = nullptr;
+    uint8_t trailerBytes[8];
     for (size_t byte = 0; byte < kIndexBitmapSize; ++byte) {
         uint8_t bits = bytes[kIndexBitmapOffset + byte];
         while (bits) {
@@ -108,24 +102,29 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
             size_t end = byte * 8 + size_t(bit);
             if (end > capacity || end <= start)
                 badPage(number, "bitmap des entrées incohérent");
-            size_t stored = end - start;
-            if (stored < trailer)
-                badPage(number, "entrée trop courte");
+            const size_t stored = end - start;
             const uint8_t* e = base + start;
-            IndexEntry entry;
-            size_t storedKey = stored - trailer;
-            if (!firstKey) {
-                if (prefixLength > storedKey)
+            const size_t shared = first ? prefixLength : 0;
+            if (!first) {
+                if (prefixLength > stored)
                     badPage(number, "préfixe commun plus long que la première entrée");
-                firstKey = e;
-                firstKeyLength = storedKey;
-                entry.key.assign(e, e + storedKey);
-            } else {
-                entry.key.reserve(prefixLength + storedKey);
-                entry.key.assign(firstKey, firstKey + prefixLength);
-                entry.key.insert(entry.key.end(), e, e + storedKey);
+                first = e;
             }
-            const uint8_t* p = e + storedKey;
+            if (shared + stored < trailer)
+                badPage(number, "entrée trop courte");
+            const size_t keyLength = shared + stored - trailer;
+            IndexEntry entry;
+            const uint8_t* p = trailerBytes;
+            if (keyLength >= shared) {
+                p = e + (keyLength - shared);
+                entry.key.reserve(keyLength);
+                entry.key.assign(first, first + shared);
+                entry.key.insert(entry.key.end(), e, p);
+            } else {
+                entry.key.assign(first, first + keyLength);
+                for (size_t i = 0; i < trailer; ++i)
+                    trailerBytes[i] = keyLength + i < shared ? first[keyLength + i] : e[keyLength + i - shared];
+            }
             entry.dataPage = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
             entry.dataRow = p[3];
             if (!page.leaf)
@@ -134,23 +133,39 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
             start = end;
         }
     }
-    (void)firstKeyLength;
     return page;
+}
+
+size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last)
+{
+    const std::vector<uint8_t>& a = first.key;
+    const std::vector<uint8_t>& b = last.key;
+    const size_t n = std::min(a.size(), b.size());
+    size_t length = 0;
+    while (length < n && a[length] == b[length])
+        ++length;
+    return length;
+}
+
+size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf)
+{
+    if (count == 0)
+        return 0;
+    const size_t prefix = count < 2 ? 0 : sharedKeyPrefix(entries[0], entries[count - 1]);
+    size_t total = count * (leaf ? 4 : 8);
+    for (size_t i = 0; i < count; ++i)
+        total += entries[i].key.size();
+    return total - (count - 1) * prefix;
 }
 
 size_t indexEntriesSize(const IndexPage& page)
 {
-    const size_t prefix = sharedPrefix(page);
-    const size_t trailer = page.leaf ? 4 : 8;
-    size_t total = 0;
-    for (size_t i = 0; i < page.entries.size(); ++i)
-        total += page.entries[i].key.size() - (i == 0 ? 0 : prefix) + trailer;
-    return total;
+    return indexRunSize(page.entries.data(), page.entries.size(), page.leaf);
 }
 
 void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
 {
-    const size_t prefix = sharedPrefix(page);
+    const size_t prefix = pagePrefix(page);
     const size_t used = indexEntriesSize(page);
     if (used > indexEntriesCapacity(pageSize))
         throw Error(Code::Corrupt, "page " + std::to_string(page.number) + " : entrées d'index trop grandes pour la page");

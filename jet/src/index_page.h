@@ -62,10 +62,21 @@ bool isIndexPage(const uint8_t* bytes);
 // the prefix do not fit.
 IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t number);
 
-// Bytes the entries take once the shared prefix is removed.
+// Length of the key bytes that two entries share from the start. A page's
+// shared prefix is that of its first and last stored entries, as Jet computes
+// it (a node page's tail has no entry and takes no part; a page of one entry
+// has none).
+size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last);
+
+// Bytes that `count` consecutive entries take when stored together on one
+// page: the first in full, each other one without the shared prefix.
+size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf);
+// Bytes the page's entries take (indexRunSize of them all).
 size_t indexEntriesSize(const IndexPage& page);
 // Room for entries on a page.
 inline size_t indexEntriesCapacity(uint32_t pageSize) { return pageSize - kIndexEntriesOffset; }
+// The longest key an entry may have: a node entry with it fits a page alone.
+inline size_t maxIndexKeyLength(uint32_t pageSize) { return indexEntriesCapacity(pageSize) - 8; }
 inline bool indexPageFits(const IndexPage& page, uint32_t pageSize)
 {
     return indexEntriesSize(page) <= indexEntriesCapacity(pageSize);

@@ -1,6 +1,7 @@
 #include "index_tree.h"
 
 #include "index_key.h"
+#include "index_split.h"
 
 #include "jet/status.h"
 
@@ -296,53 +297,79 @@ void IndexTree::unlinkPeers(const IndexPage& page)
     }
 }
 
-IndexEntry IndexTree::split(IndexPage& page)
+std::vector<IndexEntry> IndexTree::split(IndexPage& page)
 {
-    const size_t n = page.entries.size();
-    if (n < 2)
-        corrupt(page.number, "entrée d'index trop grande pour une page");
-    const size_t headCount = (n + 1) / 2;
-    IndexPage head;
-    head.number = store_.allocate();
-    head.leaf = page.leaf;
-    head.tdefPage = tdefPage_;
-    head.entries.assign(std::make_move_iterator(page.entries.begin()),
-                        std::make_move_iterator(page.entries.begin() + long(headCount)));
-    page.entries.erase(page.entries.begin(), page.entries.begin() + long(headCount));
-    head.prev = page.prev;
-    head.next = page.number;
-    if (page.prev) {
+    // The items to share out: the entries, and for a node page the tail with
+    // the largest entry below it.
+    std::vector<IndexEntry> items = std::move(page.entries);
+    page.entries.clear();
+    if (!page.leaf && page.tail) {
+        IndexEntry tail = subtreeMax(page.tail);
+        tail.child = page.tail;
+        items.push_back(std::move(tail));
+        page.tail = 0;
+    }
+    const std::vector<size_t> starts = planIndexSplit(items, page.leaf, indexEntriesCapacity(store_.pageSize()));
+
+    // Every piece but the last goes to a new page; the new pages come before
+    // the page in the chain of its level, in order.
+    std::vector<uint32_t> numbers;
+    for (size_t i = 0; i < starts.size(); ++i)
+        numbers.push_back(store_.allocate());
+    if (page.prev && !numbers.empty()) {
         IndexPage prev = load(page.prev);
-        prev.next = head.number;
+        prev.next = numbers.front();
         store(std::move(prev));
     }
-    page.prev = head.number;
-    IndexEntry headMax = head.entries.back();
-    headMax.child = head.number;
-    if (!head.leaf) {
-        // The children of the new page now have another parent than those
-        // of the page: node pages are chained only under one parent.
-        IndexPage lastChild = load(head.entries.back().child);
-        if (!lastChild.leaf && lastChild.next) {
-            IndexPage following = load(lastChild.next);
-            following.prev = 0;
-            store(std::move(following));
-            lastChild.next = 0;
-            store(std::move(lastChild));
+    auto piece = [&](IndexPage& target, size_t from, size_t to) {
+        target.entries.assign(std::make_move_iterator(items.begin() + long(from)),
+                              std::make_move_iterator(items.begin() + long(to)));
+        if (!target.leaf && target.entries.size() >= 2) {
+            target.tail = target.entries.back().child;
+            target.entries.pop_back();
         }
-        normalize(head);
-        normalize(page);
+        if (!indexPageFits(target, store_.pageSize()))
+            corrupt(target.number, "entrées d'index trop grandes pour la page après partage");
+    };
+    std::vector<IndexEntry> heads;
+    size_t from = 0;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t to = starts[i];
+        IndexEntry max = items[to - 1];
+        max.child = numbers[i];
+        if (!page.leaf) {
+            // Node pages are chained only among the children of one parent:
+            // the last child of this piece no longer leads to the next one.
+            IndexPage lastChild = load(items[to - 1].child);
+            if (!lastChild.leaf && lastChild.next) {
+                IndexPage following = load(lastChild.next);
+                following.prev = 0;
+                store(std::move(following));
+                lastChild.next = 0;
+                store(std::move(lastChild));
+            }
+        }
+        IndexPage head;
+        head.number = numbers[i];
+        head.leaf = page.leaf;
+        head.tdefPage = tdefPage_;
+        head.prev = i == 0 ? page.prev : numbers[i - 1];
+        head.next = i + 1 < numbers.size() ? numbers[i + 1] : page.number;
+        piece(head, from, to);
+        store(std::move(head));
+        heads.push_back(std::move(max));
+        from = to;
     }
-    if (!indexPageFits(head, store_.pageSize()) || !indexPageFits(page, store_.pageSize()))
-        corrupt(page.number, "entrées d'index trop grandes pour être réparties sur deux pages");
-    store(std::move(head));
-    return headMax;
+    if (!numbers.empty())
+        page.prev = numbers.back();
+    piece(page, from, items.size());
+    return heads;
 }
 
 void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool removed, std::optional<IndexEntry> newMax)
 {
     for (int guard = 0; guard <= 2 * kMaxDepth + 2; ++guard) {
-        std::optional<IndexEntry> headEntry;
+        std::vector<IndexEntry> heads;
         if (!removed && !indexPageFits(current, store_.pageSize())) {
             if (current.number == root_) {
                 // A new level: the root's entries go to a new page below it.
@@ -368,7 +395,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
                 current = std::move(lower);
                 newMax.reset();
             }
-            headEntry = split(current);
+            heads = split(current);
         }
         if (removed) {
             unlinkPeers(current);
@@ -382,7 +409,7 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
         Step step = std::move(path.back());
         path.pop_back();
         const size_t c = step.child;
-        if (!removed && !headEntry && !newMax) {
+        if (!removed && heads.empty() && !newMax) {
             // Nothing to change above unless the parent breaks the tail rules.
             const IndexPage& kept = *step.page;
             if (kept.leaf || !((!kept.tail && kept.entries.size() >= 2) || (kept.tail && kept.entries.empty())))
@@ -404,8 +431,9 @@ void IndexTree::propagate(std::vector<Step>& path, IndexPage current, bool remov
             e.dataRow = newMax->dataRow;
             changed = true;
         }
-        if (headEntry) {
-            parent.entries.insert(parent.entries.begin() + long(std::min(c, parent.entries.size())), *headEntry);
+        if (!heads.empty()) {
+            parent.entries.insert(parent.entries.begin() + long(std::min(c, parent.entries.size())),
+                                  std::make_move_iterator(heads.begin()), std::make_move_iterator(heads.end()));
             changed = true;
         }
         if (parent.childCount() == 0) {
@@ -473,12 +501,30 @@ std::optional<bool> IndexTree::keyBeside(const IndexPage& leaf, size_t at, const
 
 void IndexTree::insert(const IndexEntry& entry, bool* keyWasThere)
 {
+    if (entry.key.size() > maxIndexKeyLength(store_.pageSize()))
+        throw Error(Code::InvalidValue, "clé d'index de " + std::to_string(entry.key.size()) +
+                                            " octets : trop longue pour une page d'index (au plus " +
+                                            std::to_string(maxIndexKeyLength(store_.pageSize())) + ")");
     std::vector<Step> path;
     SharedIndexPage found = descend(entry.key, entry.dataPage, entry.dataRow, &path);
     size_t at = lowerBoundIn(*found, entry.key, entry.dataPage, entry.dataRow);
     if (at < found->entries.size() && compareIndexEntries(entry, found->entries[at]) == 0)
         corrupt(found->number, "entrée d'index déjà présente (page " + std::to_string(entry.dataPage) + ", ligne " +
                                    std::to_string(entry.dataRow) + ")");
+    if (at == 0 && found->prev) {
+        // The end of the leaf before, when its last key is this one.
+        SharedIndexPage before = loadShared(found->prev);
+        if (!before->entries.empty() && before->entries.back().key == entry.key) {
+            const IndexEntry last = before->entries.back();
+            std::vector<Step> beforePath;
+            SharedIndexPage there = descend(last.key, last.dataPage, last.dataRow, &beforePath);
+            if (there->number == before->number) {
+                path = std::move(beforePath);
+                found = std::move(there);
+                at = found->entries.size();
+            }
+        }
+    }
     if (keyWasThere) {
         std::optional<bool> beside = keyBeside(*found, at, entry.key);
         *keyWasThere = beside ? *beside : containsKey(entry.key);

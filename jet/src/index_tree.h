@@ -3,12 +3,19 @@
 // become empty).
 //
 // The root page never moves: when it overflows, its entries go to a new page
-// below it and that page is split instead. Splitting moves the first half of
-// a page's entries to a new page placed before it in the chain of its level,
-// so the page's largest entry, and thus its parent's entry, stays the same.
-// Leaf pages are chained from the first to the last; node pages are chained
-// only among the children of one parent. An emptied page leaves its parent
-// and its chain and is handed back; an emptied root becomes an empty leaf.
+// below it and that page is split instead. Splitting cuts a page by bytes
+// (index_split.h) and moves the first pieces to new pages placed before it in
+// the chain of its level, so the page's largest entry, and thus its parent's
+// entry, stays the same; the parent takes the new pages' entries and splits
+// in turn when it overflows, up to the root. Leaf pages are chained from the
+// first to the last; node pages are chained only among the children of one
+// parent. An emptied page leaves its parent and its chain and is handed back;
+// an emptied root becomes an empty leaf.
+//
+// An entry whose key is the last key of the leaf before the one it would
+// start goes at the end of that leaf instead: rows with one key (many loans
+// of one client) then fill pages whose entries share the whole key, instead
+// of landing on the page of the next key, where they share little.
 #pragma once
 
 #include "index_page.h"
@@ -88,7 +95,8 @@ public:
     std::vector<IndexEntry> entries();
 
     // Adds an entry (key and row pointer). Throws Error(Corrupt) if this
-    // exact entry is already there.
+    // exact entry is already there, Error(InvalidValue) if its key is longer
+    // than maxIndexKeyLength() (nothing changed then).
     // *keyWasThere (when given) tells whether some entry already had the
     // key; found on the leaf when the neighbours there settle it.
     void insert(const IndexEntry& entry, bool* keyWasThere = nullptr);
@@ -113,9 +121,11 @@ private:
     void unlinkPeers(const IndexPage& page);
     // Tail rules of node pages: two children or more, the last is the tail.
     void normalize(IndexPage& node);
-    // Moves the first half of `page` to a new page before it; returns the
-    // new page's entry for the parent.
-    IndexEntry split(IndexPage& page);
+    // Shares out the entries of a page that has outgrown its room: the first
+    // pieces go to new pages before it (see planIndexSplit); returns their
+    // entries for the parent, in order. The page keeps the last piece, so
+    // its largest entry, and its parent's entry for it, stay the same.
+    std::vector<IndexEntry> split(IndexPage& page);
     // Walks up the path applying a child's change.
     void propagate(std::vector<Step>& path, IndexPage current, bool removed, std::optional<IndexEntry> newMax);
 

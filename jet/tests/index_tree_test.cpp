@@ -4,6 +4,7 @@
 #include "index_check.h"
 #include "index_page.h"
 #include "index_tree.h"
+#include "memory_index_pages.h"
 
 #include "jet/status.h"
 
@@ -17,63 +18,9 @@
 
 using namespace jet;
 using namespace jet::detail;
+using namespace indextest;
 
 namespace {
-
-constexpr uint32_t kTdef = 7;
-constexpr uint32_t kRoot = 9;
-
-class MemoryPages : public IndexPageStore {
-public:
-    MemoryPages()
-    {
-        IndexPage root;
-        root.number = kRoot;
-        root.tdefPage = kTdef;
-        std::vector<uint8_t> bytes(4096);
-        encodeIndexPage(root, 4096, bytes.data());
-        pages_[kRoot] = bytes;
-    }
-    uint32_t pageSize() const override { return 4096; }
-    const uint8_t* read(uint32_t page) override
-    {
-        auto it = pages_.find(page);
-        if (it == pages_.end())
-            throw Error(Code::Corrupt, "page " + std::to_string(page) + " absente");
-        return it->second.data();
-    }
-    void write(uint32_t page, const uint8_t* bytes) override
-    {
-        ASSERT_TRUE(pages_.count(page)) << page;
-        pages_[page].assign(bytes, bytes + 4096);
-    }
-    uint32_t allocate() override
-    {
-        uint32_t n = next_++;
-        pages_[n] = std::vector<uint8_t>(4096, 0);
-        ++allocated;
-        return n;
-    }
-    void release(uint32_t page) override
-    {
-        ASSERT_TRUE(pages_.count(page)) << page;
-        pages_.erase(page);
-        ++released;
-    }
-    size_t pageCount() const { return pages_.size(); }
-    std::vector<uint32_t> numbers() const
-    {
-        std::vector<uint32_t> out;
-        for (const auto& [n, bytes] : pages_)
-            out.push_back(n);
-        return out;
-    }
-    int allocated = 0, released = 0;
-
-private:
-    std::map<uint32_t, std::vector<uint8_t>> pages_;
-    uint32_t next_ = 100;
-};
 
 struct Key {
     std::vector<uint8_t> key;
@@ -195,6 +142,32 @@ TEST(IndexPage, WorkedExampleLeafDecodes)
     std::vector<uint8_t> again(4096);
     encodeIndexPage(page, 4096, again.data());
     EXPECT_EQ(again, p);
+}
+
+TEST(IndexPage, SharedPrefixMayReachIntoTheRowPointer)
+{
+    // Three entries of key 7f 41 42 on data page 0x000105: the prefix (6)
+    // takes the key and the page, the second and third entries keep only
+    // their row.
+    std::vector<uint8_t> p(4096, 0);
+    const uint8_t head[] = {0x04, 0x01, 0, 0, 0x07, 0, 0, 0};
+    std::memcpy(p.data(), head, sizeof head);
+    p[24] = 6;
+    const uint8_t entries[] = {0x7f, 0x41, 0x42, 0x00, 0x01, 0x05, 0x03, 0x04, 0x07};
+    std::memcpy(p.data() + 480, entries, sizeof entries);
+    p[27] = 1 << 7; // ends at 7, 8 and 9
+    p[28] = 1 << 0 | 1 << 1;
+    IndexPage page = decodeIndexPage(p.data(), 4096, 30);
+    ASSERT_EQ(page.entries.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(keyToHex(page.entries[i].key), "7f4142") << i;
+        EXPECT_EQ(page.entries[i].dataPage, 0x105u) << i;
+    }
+    EXPECT_EQ(page.entries[1].dataRow, 0x04);
+    EXPECT_EQ(page.entries[2].dataRow, 0x07);
+    // A prefix longer than the first entry is refused.
+    p[24] = 8;
+    EXPECT_THROW(decodeIndexPage(p.data(), 4096, 30), Error);
 }
 
 Key ascendingKey(uint32_t i)

@@ -1,0 +1,73 @@
+// Index pages held in memory for the B-tree tests: an empty root leaf at
+// page 9 of the table whose definition is page 7; new pages from 100 on.
+#pragma once
+
+#include "index_page.h"
+#include "index_tree.h"
+
+#include "jet/status.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace indextest {
+
+constexpr uint32_t kTdef = 7;
+constexpr uint32_t kRoot = 9;
+
+class MemoryPages : public jet::detail::IndexPageStore {
+public:
+    MemoryPages()
+    {
+        jet::detail::IndexPage root;
+        root.number = kRoot;
+        root.tdefPage = kTdef;
+        std::vector<uint8_t> bytes(4096);
+        jet::detail::encodeIndexPage(root, 4096, bytes.data());
+        pages_[kRoot] = bytes;
+    }
+    uint32_t pageSize() const override { return 4096; }
+    const uint8_t* read(uint32_t page) override
+    {
+        auto it = pages_.find(page);
+        if (it == pages_.end())
+            throw jet::Error(jet::Code::Corrupt, "page " + std::to_string(page) + " absente");
+        return it->second.data();
+    }
+    void write(uint32_t page, const uint8_t* bytes) override
+    {
+        ASSERT_TRUE(pages_.count(page)) << page;
+        pages_[page].assign(bytes, bytes + 4096);
+    }
+    uint32_t allocate() override
+    {
+        uint32_t n = next_++;
+        pages_[n] = std::vector<uint8_t>(4096, 0);
+        ++allocated;
+        return n;
+    }
+    void release(uint32_t page) override
+    {
+        ASSERT_TRUE(pages_.count(page)) << page;
+        pages_.erase(page);
+        ++released;
+    }
+    size_t pageCount() const { return pages_.size(); }
+    std::vector<uint32_t> numbers() const
+    {
+        std::vector<uint32_t> out;
+        for (const auto& [n, bytes] : pages_)
+            out.push_back(n);
+        return out;
+    }
+    int allocated = 0, released = 0;
+
+private:
+    std::map<uint32_t, std::vector<uint8_t>> pages_;
+    uint32_t next_ = 100;
+};
+
+} // namespace indextest
