@@ -4,10 +4,12 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 #include "sheets/value_text.h"
+#include "sheets/write_conflict.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -48,6 +50,8 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Locked: code = Code::Busy; break;
     case jet::Code::NoCurrentRow: code = Code::NoCurrentRow; break;
     case jet::Code::InvalidValue: code = Code::BadValue; break;
+    case jet::Code::Conflict:
+    case jet::Code::RowDeleted: code = Code::Conflict; break;
     case jet::Code::Unsupported:
     case jet::Code::Constraint:
     case jet::Code::InvalidState: code = Code::Engine; break;
@@ -208,6 +212,66 @@ struct BaseR::Impl {
         return message;
     }
 
+    // The columns of a conflict as the user knows them: a field's caption,
+    // the other desk's value, and this desk's one (typed, or as read).
+    std::vector<ConflictField> conflictFields(const jet::RowConflict& found) const
+    {
+        std::vector<ConflictField> fields;
+        for (const jet::RowConflict::Column& c : found.columns) {
+            const jet::ColumnInfo& column = rs->columns().at(size_t(c.column));
+            ConflictField f;
+            f.name = QString::fromStdString(column.name);
+            for (const Binding& b : bindings)
+                if (b.field && b.index == c.column && !b.field->caption().isEmpty())
+                    f.name = b.field->caption();
+            f.theirs = valuetext::toText(c.stored, column);
+            f.yours = valuetext::toText(c.changedHere ? c.pending : c.read, column);
+            f.changedHere = c.changedHere;
+            fields.push_back(f);
+        }
+        return fields;
+    }
+
+    QWidget* dialogParent() const { return qobject_cast<QWidget*>(q->parent()); }
+
+    // The row being written was changed or deleted by another desk: the
+    // user chooses, and is asked again when writing over meets a newer
+    // change. Choosing neither leaves the edits pending in the fields.
+    void settleConflict()
+    {
+        for (;;) {
+            const jet::RowConflict found = *rs->conflict();
+            const ConflictAnswer answer = found.kind == jet::RowConflict::Kind::Deleted
+                                              ? askAboutDeletedRow(dialogParent())
+                                              : askAboutChangedRow(dialogParent(), conflictFields(found));
+            if (answer == ConflictAnswer::Cancel) {
+                rs->cancelUpdate();
+                throw RecordSourceError(Code::Conflict,
+                                        found.kind == jet::RowConflict::Kind::Deleted
+                                            ? QStringLiteral("Cette fiche a été effacée sur un autre poste ; rien "
+                                                             "n'a été enregistré.")
+                                            : QStringLiteral("Cette fiche a été modifiée sur un autre poste ; rien "
+                                                             "n'a été enregistré."));
+            }
+            try {
+                rs->resolveConflict(answer == ConflictAnswer::WriteOver    ? jet::ConflictChoice::WriteOver
+                                    : answer == ConflictAnswer::StoreAsNew ? jet::ConflictChoice::StoreAsNew
+                                                                           : jet::ConflictChoice::TakeTheirs);
+            } catch (const jet::Error& e) {
+                if (e.code() == jet::Code::Conflict && rs->conflict())
+                    continue; // changed again meanwhile: ask about the newer values
+                throw;
+            }
+            // "Enregistrer" then shows the row settled: the one written, or
+            // the other desk's one (none when it was deleted).
+            if (answer != ConflictAnswer::TakeTheirs)
+                lastModified = rs->lastModified();
+            else
+                lastModified = found.kind == jet::RowConflict::Kind::Deleted ? jet::Bookmark{} : rs->bookmark();
+            return;
+        }
+    }
+
     // Writes the modified fields into the current row (edit) or the new row;
     // `always` stores the row even when no field changed.
     void write(bool always)
@@ -245,6 +309,16 @@ struct BaseR::Impl {
                 rs->setValue(index, value);
             rs->update();
         } catch (const jet::Error& e) {
+            if (!isNew && rs->conflict()) {
+                try {
+                    settleConflict();
+                    return;
+                } catch (const jet::Error& failure) {
+                    rs->cancelUpdate();
+                    const RecordSourceError error = fromEngine(failure, doing);
+                    throw RecordSourceError(error.code(), withCaptions(error.message()));
+                }
+            }
             // An existing row goes back to what it was; a new row keeps what
             // was set so far and stays pending, as the fields do.
             if (!isNew) {
@@ -528,7 +602,24 @@ void BaseR::Delete()
         try {
             d->rs->deleteCurrent();
         } catch (const jet::Error& e) {
-            throw fromEngine(e, QStringLiteral("Impossible d'effacer la fiche"));
+            if (!d->rs->conflict())
+                throw fromEngine(e, QStringLiteral("Impossible d'effacer la fiche"));
+            // Another desk changed the row since it was shown.
+            const auto fields = d->conflictFields(*d->rs->conflict());
+            const bool anyway = askAboutDeletingChangedRow(d->dialogParent(), fields) == ConflictAnswer::WriteOver;
+            try {
+                d->rs->resolveConflict(anyway ? jet::ConflictChoice::WriteOver : jet::ConflictChoice::TakeTheirs);
+            } catch (const jet::Error& again) {
+                d->show();
+                emit currentChanged();
+                throw fromEngine(again, QStringLiteral("Impossible d'effacer la fiche"));
+            }
+            if (!anyway) {
+                d->show(); // the row as the other desk left it
+                emit currentChanged();
+                throw RecordSourceError(Code::Conflict, QStringLiteral("La fiche modifiée sur l'autre poste a été "
+                                                                       "gardée telle qu'il l'a enregistrée."));
+            }
         }
         d->show(); // no row is current until the next move
         emit currentChanged();

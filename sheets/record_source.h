@@ -1,6 +1,7 @@
 // BaseR: the record source behind a record sheet. A dynaset over one table or
 // SELECT of an Access file, a current row, and the text fields bound to its
-// columns. QtCore only; the widgets reach it through BoundField adapters.
+// columns. QtCore only, but for the boxes it shows through shell/dialogs.h;
+// the widgets reach it through BoundField adapters.
 //
 // Every operation that cannot be done throws RecordSourceError, whose message
 // is French and fit to show to the user.
@@ -33,6 +34,7 @@ public:
         BadValue,     // a field's text cannot be stored (names the field)
         ReadOnly,     // read-only file
         Busy,         // another program holds the file and the wait for it was given up
+        Conflict,     // another desk changed or deleted the row; the user left it for later
         Engine,       // any other engine failure
     };
     RecordSourceError(Code code, const QString& message)
@@ -120,6 +122,11 @@ public:
     void Refresh();
     // Writes every bound field into the current or the new row, no checks
     // beyond converting the texts (a field left as shown is not rewritten).
+    // When another desk changed or deleted the row since it was shown, the
+    // user is asked (shell/dialogs.h) whether to keep this desk's values,
+    // take the other desk's row or, for a deleted row, store it anew; every
+    // write that leaves a row asks the same way. Choosing neither throws
+    // Conflict and leaves the fields as typed.
     // A new row is stored even when nothing was typed. Afterwards
     // LastModified() names the row; a new row is not current until
     // setBookmark(LastModified()).

@@ -52,6 +52,21 @@ bool NativeDialogs::askYesNo(QWidget* parent, const QString& text, const QString
     return box.exec() == QMessageBox::Yes;
 }
 
+int NativeDialogs::choose(QWidget* parent, const QString& text, const QString& caption,
+                          const QStringList& buttons, int defaultButton, int escapeButton) {
+    QMessageBox box(QMessageBox::NoIcon, captionOrTitle(caption), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> added;
+    for (const QString& label : buttons)
+        added.append(box.addButton(label, QMessageBox::ActionRole));
+    if (defaultButton >= 0 && defaultButton < added.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.at(defaultButton)));
+    if (escapeButton >= 0 && escapeButton < added.size())
+        box.setEscapeButton(added.at(escapeButton));
+    box.exec();
+    const int pressed = int(added.indexOf(box.clickedButton()));
+    return pressed >= 0 ? pressed : escapeButton;
+}
+
 bool NativeDialogs::askRetry(QWidget* parent, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Warning, captionOrTitle(caption), text, QMessageBox::NoButton, parent);
     QPushButton* retry = box.addButton(QStringLiteral("Réessayer"), QMessageBox::AcceptRole);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QPrinter;
@@ -21,6 +22,13 @@ public:
     // A Yes/No message box without icon; returns true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                           bool yesIsDefault) = 0;
+
+    // A message box without icon with buttons of the given captions, left
+    // to right; returns the index of the button pressed. `defaultButton` is
+    // the one Enter presses; closing the box (Escape, its close button)
+    // answers `escapeButton`.
+    virtual int choose(QWidget* parent, const QString& text, const QString& caption,
+                       const QStringList& buttons, int defaultButton, int escapeButton) = 0;
 
     // A box with the buttons "Réessayer" (the default) and "Annuler"; returns
     // true for "Réessayer".

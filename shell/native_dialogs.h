@@ -10,6 +10,8 @@ public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                   bool yesIsDefault) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& buttons,
+               int defaultButton, int escapeButton) override;
     bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;

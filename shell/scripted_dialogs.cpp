@@ -19,6 +19,10 @@ void ScriptedDialogs::queueYesNo(bool yes) {
     yesNo_.push_back(yes);
 }
 
+void ScriptedDialogs::queueChoice(int button) {
+    choices_.push_back(button);
+}
+
 void ScriptedDialogs::queueRetry(bool retry) {
     retries_.push_back(retry);
 }
@@ -56,6 +60,7 @@ QStringList ScriptedDialogs::messages() const {
 void ScriptedDialogs::clear() {
     calls_.clear();
     yesNo_.clear();
+    choices_.clear();
     retries_.clear();
     inputs_.clear();
     files_.clear();
@@ -93,6 +98,25 @@ bool ScriptedDialogs::askYesNo(QWidget* parent, const QString& text, const QStri
     }
     const bool answer = yesNo_.front();
     yesNo_.pop_front();
+    return answer;
+}
+
+int ScriptedDialogs::choose(QWidget* parent, const QString& text, const QString& caption,
+                            const QStringList& buttons, int defaultButton, int escapeButton) {
+    Call call;
+    call.kind = Kind::Choice;
+    call.parent = parent;
+    call.text = text;
+    call.caption = caption;
+    call.buttons = buttons;
+    call.defaultButton = defaultButton;
+    record(call);
+    if (choices_.empty()) {
+        ++unanswered_;
+        return escapeButton;
+    }
+    const int answer = choices_.front();
+    choices_.pop_front();
     return answer;
 }
 

@@ -6,9 +6,9 @@
 //   window.ouvrir->trigger();
 //   QCOMPARE(dialogs.calls().size(), 1);
 //
-// A call that finds its queue empty gets the "Cancel" answer (No, nothing,
-// false) and is counted in unansweredCalls(), so a test can check that no
-// dialog came up unexpectedly.
+// A call that finds its queue empty gets the "Cancel" answer (No, the escape
+// button, nothing, false) and is counted in unansweredCalls(), so a test can
+// check that no dialog came up unexpectedly.
 #pragma once
 
 #include "shell/dialogs.h"
@@ -24,7 +24,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Retry, Input, OpenFile, Print };
+    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, Print };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -32,6 +32,8 @@ public:
         QString text;    // message / question / input prompt
         QString caption; // caption as passed (may be empty)
         bool yesIsDefault = false;
+        QStringList buttons;    // choice: the buttons' captions
+        int defaultButton = -1; // choice
         QString defaultText;    // input box
         QString filter;         // open dialog, Qt's form
         QString selectedFilter; // open dialog
@@ -47,6 +49,8 @@ public:
 
     // Answers, used in the order queued.
     void queueYesNo(bool yes);
+    // The index of the button pressed in the next choice box.
+    void queueChoice(int button);
     void queueRetry(bool retry); // false: "Annuler"
     void queueInput(std::optional<QString> text);
     void queueOpenFile(std::optional<QString> path);
@@ -67,6 +71,8 @@ public:
     void message(QWidget* parent, const QString& text, const QString& caption) override;
     bool askYesNo(QWidget* parent, const QString& text, const QString& caption,
                   bool yesIsDefault) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, const QStringList& buttons,
+               int defaultButton, int escapeButton) override;
     bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
@@ -81,6 +87,7 @@ private:
     Dialogs* previous_ = nullptr;
     QList<Call> calls_;
     std::deque<bool> yesNo_;
+    std::deque<int> choices_;
     std::deque<bool> retries_;
     // (answered with a text, the text); (false, "") stands for Cancel.
     std::deque<std::pair<bool, QString>> inputs_;

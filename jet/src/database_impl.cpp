@@ -133,6 +133,25 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
         readOnly_ = true;
         writer_.reset(); // its handle stays, for the read lock
     }
+    if (!readOnly_)
+        takeLockFileSlot(mode);
+}
+
+void DatabaseImpl::takeLockFileSlot(OpenMode mode)
+{
+    const Format format = storage_->format().format;
+    const bool ace = format != Format::Jet3 && format != Format::Jet4;
+    auto slot = std::make_unique<writer::LockFileSlot>(writer::LockFileSlot::lockFilePath(path_, ace));
+    if (const std::optional<writer::LockFileUser>& other = slot->foreignUserAtOpening()) {
+        // That program does not honour this engine's write lock.
+        readOnlyReason_ = writer::openedElsewhere(path_, *other) + " : lecture seule tant qu'elle y est ouverte";
+        if (mode == OpenMode::ReadWrite)
+            throw Error(Code::ReadOnly, readOnlyReason_);
+        readOnly_ = true;
+        writer_.reset();
+        return;
+    }
+    writer_->holdSlot(std::move(slot));
 }
 
 std::vector<std::string> DatabaseImpl::tableNames(bool includeSystem) const

@@ -86,6 +86,10 @@ public:
     void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) override;
 
 private:
+    // Takes a slot in the lock file that Access and other Jet programs keep
+    // beside the database, or opens read-only when one of them has it open.
+    void takeLockFileSlot(OpenMode mode);
+
     std::string path_;
     std::shared_ptr<Storage> storage_;
     bool readOnly_ = true;

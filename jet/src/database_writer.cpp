@@ -30,6 +30,11 @@ uint32_t DatabaseWriter::definitionPage(Transaction& txn, const std::string& tab
 
 void DatabaseWriter::transact(const std::function<void(Transaction&)>& work)
 {
+    if (slot_) {
+        if (std::optional<LockFileUser> other = slot_->foreignUser())
+            throw Error(Code::ReadOnly, openedElsewhere(path(), *other) +
+                                            " : rien n'a été écrit ; recommencez quand il l'aura fermée");
+    }
     Transaction txn(store_);
     work(txn);
     txn.commit();

@@ -3,6 +3,7 @@
 // as one journaled transaction under the file's write lock.
 #pragma once
 
+#include "lock_file.h"
 #include "page_store.h"
 #include "table_writer.h"
 #include "jet/database.h"
@@ -24,8 +25,12 @@ public:
     PageStore& store() { return store_; }
 
     // Runs `work` in one transaction and commits it; nothing is written
-    // when `work` throws.
+    // when `work` throws. Refused (Error(ReadOnly)) while another Jet
+    // program has the file open, as the held lock-file slot shows.
     void transact(const std::function<void(Transaction&)>& work);
+
+    // The slot this writer holds in the lock file, for as long as it lives.
+    void holdSlot(std::unique_ptr<LockFileSlot> slot) { slot_ = std::move(slot); }
 
     // Single-row operations on table `table` (values in column-number order).
     RowId insert(const std::string& table, const std::vector<Value>& values, int64_t* autonumber = nullptr);
@@ -38,6 +43,7 @@ public:
 private:
     PageStore store_;
     std::vector<std::pair<std::string, uint32_t>> definitions_;
+    std::unique_ptr<LockFileSlot> slot_; // freed first, before the file closes
 };
 
 // Restores the file from a journal a crashed writer left, when there is one

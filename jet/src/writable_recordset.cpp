@@ -1,6 +1,10 @@
 #include "writable_recordset.h"
 
+#include "data_page.h"
 #include "row_encoder.h"
+#include "row_merge.h"
+
+#include <algorithm>
 
 namespace jet::detail {
 
@@ -42,6 +46,7 @@ void WritableRecordset::beforeMove()
 {
     if (mode_ != EditMode::None)
         throw Error(Code::InvalidState, "modification en cours : enregistrez ou annulez avant de changer d'enregistrement");
+    conflict_.reset();
     if (deleted_) {
         // The deleted row leaves the set; the position now names the row after it.
         rows_.erase(rows_.begin() + position_);
@@ -114,6 +119,7 @@ void WritableRecordset::addNew()
     if (mode_ != EditMode::None)
         throw Error(Code::InvalidState, "modification en cours : enregistrez ou annulez d'abord");
     pending_.assign(table_->columns.size(), std::nullopt);
+    conflict_.reset();
     mode_ = EditMode::Adding;
 }
 
@@ -124,7 +130,51 @@ void WritableRecordset::edit()
     if (deleted_ || !hasCurrent())
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours à modifier");
     pending_.assign(table_->columns.size(), std::nullopt);
+    read_ = readCurrentRow();
+    conflict_.reset();
     mode_ = EditMode::Editing;
+}
+
+std::vector<std::optional<Value>> WritableRecordset::readCurrentRow() const
+{
+    std::vector<std::optional<Value>> row(table_->columns.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+        try {
+            row[i] = RecordsetImpl::value(int(i));
+        } catch (const Error& e) {
+            // A wait for the file given up, or the file unreadable: no write.
+            if (e.code() == Code::Locked || e.code() == Code::IoError)
+                throw;
+            // Otherwise unknown: changed by another program, if this one changes it.
+        }
+    }
+    return row;
+}
+
+std::optional<std::vector<Value>> WritableRecordset::storedRow(Bookmark b)
+{
+    Storage::ReadScope scope(*storage_);
+    PageFile& file = storage_->file();
+    file.refresh(); // another process may have made the file longer
+    const FormatInfo& f = storage_->format();
+    if (b.page >= file.pageCount())
+        return std::nullopt;
+    const uint8_t* page = file.page(b.page);
+    // A page given back and used for something else, a slot beyond the
+    // page's rows or marked deleted: the row is no longer there.
+    if (page[0] != kDataPage || le32(page + f.dataOwner) != table_->page ||
+        b.row >= dataPageRowCount(file, f, b.page, page))
+        return std::nullopt;
+    ByteRange bytes(file, b.page, nullptr, 0);
+    if (!rowData(file, f, RowPointer{b.page, b.row}, bytes))
+        return std::nullopt;
+    RowReader reader(file, f, *table_);
+    reader.load(bytes);
+    std::vector<Value> values;
+    values.reserve(table_->columns.size());
+    for (const ColumnDef& c : table_->columns)
+        values.push_back(reader.value(c));
+    return values;
 }
 
 void WritableRecordset::setValue(int column, const Value& v)
@@ -165,35 +215,70 @@ void WritableRecordset::update()
 {
     if (mode_ == EditMode::None)
         throw Error(Code::InvalidState, "aucune modification en cours : rien à enregistrer");
-    if (mode_ == EditMode::Adding) {
-        std::vector<Value> values(table_->columns.size());
-        for (size_t i = 0; i < values.size(); ++i)
-            if (pending_[i])
-                values[i] = *pending_[i];
-        writer::RowId id = writer_->insert(table_->name, values);
-        storage_->refresh();
-        Bookmark b{id.page, uint16_t(id.row)};
-        const bool atEnd = position_ >= long(rows_.size());
-        rows_.push_back(b);
-        if (atEnd)
-            position_ = long(rows_.size());
-        positions_.clear();
-        lastModified_ = b;
-    } else {
-        Bookmark b = rows_[size_t(position_)];
-        writer_->update(table_->name, writer::RowId{b.page, b.row}, pending_);
-        storage_->refresh();
-        lastModified_ = b;
+    conflict_.reset();
+    if (mode_ == EditMode::Editing) {
+        updateEdited();
+        return;
     }
-    loaded_ = -1;
+    std::vector<Value> values(table_->columns.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        if (pending_[i])
+            values[i] = *pending_[i];
+    writer::RowId id = writer_->insert(table_->name, values);
+    storage_->refresh();
+    Bookmark b{id.page, uint16_t(id.row)};
+    const bool atEnd = position_ >= long(rows_.size());
+    rows_.push_back(b);
+    if (atEnd)
+        position_ = long(rows_.size());
+    positions_.clear();
+    lastModified_ = b;
+    forgetCopies();
     mode_ = EditMode::None;
     pending_.clear();
+}
+
+void WritableRecordset::updateEdited()
+{
+    // A value set to what was read is no change: it must not write over
+    // what another program stored meanwhile.
+    for (size_t i = 0; i < pending_.size() && i < read_.size(); ++i)
+        if (pending_[i] && read_[i] && *pending_[i] == *read_[i])
+            pending_[i].reset();
+    const Bookmark b = rows_[size_t(position_)];
+    writer_->transact([&](writer::Transaction& txn) {
+        std::optional<std::vector<Value>> stored = storedRow(b);
+        if (!stored) {
+            conflict_ = RowConflict{RowConflict::Kind::Deleted, false, {}};
+            throw Error(Code::RowDeleted, "enregistrement de " + table_->name +
+                                              " supprimé par un autre programme depuis sa lecture : rien n'a été "
+                                              "enregistré");
+        }
+        RowMerge merge = mergeRow(read_, pending_, *stored);
+        if (merge.conflicting) {
+            conflict_ = std::move(merge.found);
+            throw Error(Code::Conflict, conflictMessage(table_->name, columns_, *conflict_));
+        }
+        if (std::none_of(merge.changes.begin(), merge.changes.end(), [](const auto& v) { return v.has_value(); }))
+            return;
+        writer::TableWriter t(txn, writer_->definitionPage(txn, table_->name));
+        t.update(writer::RowId{b.page, b.row}, merge.changes);
+        t.finish();
+    });
+    storage_->refresh();
+    lastModified_ = b;
+    forgetCopies();
+    mode_ = EditMode::None;
+    pending_.clear();
+    read_.clear();
 }
 
 void WritableRecordset::cancelUpdate()
 {
     mode_ = EditMode::None;
     pending_.clear();
+    read_.clear();
+    conflict_.reset();
 }
 
 void WritableRecordset::deleteCurrent()
@@ -202,11 +287,88 @@ void WritableRecordset::deleteCurrent()
         throw Error(Code::InvalidState, "modification en cours : enregistrez ou annulez avant de supprimer");
     if (deleted_ || !hasCurrent())
         throw Error(Code::NoCurrentRow, "aucun enregistrement en cours à supprimer");
-    Bookmark b = rows_[size_t(position_)];
-    writer_->remove(table_->name, writer::RowId{b.page, b.row});
+    conflict_.reset();
+    read_ = readCurrentRow();
+    deleteRead();
+}
+
+void WritableRecordset::deleteRead()
+{
+    const Bookmark b = rows_[size_t(position_)];
+    writer_->transact([&](writer::Transaction& txn) {
+        std::optional<std::vector<Value>> stored = storedRow(b);
+        if (!stored)
+            return; // another program deleted it already
+        RowMerge merge = mergeRow(read_, {}, *stored);
+        if (!merge.found.columns.empty()) {
+            conflict_ = std::move(merge.found);
+            conflict_->duringDelete = true;
+            throw Error(Code::Conflict, conflictMessage(table_->name, columns_, *conflict_));
+        }
+        writer::TableWriter t(txn, writer_->definitionPage(txn, table_->name));
+        t.remove(writer::RowId{b.page, b.row});
+        t.finish();
+    });
     storage_->refresh();
-    loaded_ = -1;
+    forgetCopies();
+    read_.clear();
     deleted_ = true;
+}
+
+void WritableRecordset::storeAsNew()
+{
+    std::vector<Value> values(table_->columns.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::optional<Value>& v = pending_[i] ? pending_[i] : read_[i];
+        if (v && !table_->columns[i].info.autonumber && v->kind() != Value::Kind::Unsupported)
+            values[i] = *v;
+    }
+    writer::RowId id = writer_->insert(table_->name, values);
+    storage_->refresh();
+    const Bookmark b{id.page, uint16_t(id.row)};
+    rows_[size_t(position_)] = b; // the new row takes the deleted one's place
+    positions_.clear();
+    lastModified_ = b;
+    forgetCopies();
+    mode_ = EditMode::None;
+    pending_.clear();
+    read_.clear();
+}
+
+void WritableRecordset::resolveConflict(ConflictChoice choice)
+{
+    if (!conflict_)
+        throw Error(Code::InvalidState, "aucun conflit d'écriture en attente");
+    const RowConflict found = *conflict_;
+    const bool gone = found.kind == RowConflict::Kind::Deleted;
+    if ((choice == ConflictChoice::WriteOver && gone) || (choice == ConflictChoice::StoreAsNew && !gone))
+        throw Error(Code::InvalidState, gone ? "l'enregistrement a été supprimé par un autre programme : il ne peut "
+                                               "qu'être enregistré de nouveau ou abandonné"
+                                             : "l'enregistrement existe toujours : il ne peut qu'être écrasé ou "
+                                               "repris tel qu'il est enregistré");
+    conflict_.reset();
+    switch (choice) {
+    case ConflictChoice::WriteOver:
+        // What the other program stored becomes the row as read: the edits
+        // (or the delete) go on top of it.
+        for (const RowConflict::Column& c : found.columns)
+            read_[size_t(c.column)] = c.stored;
+        if (found.duringDelete)
+            deleteRead();
+        else
+            updateEdited();
+        return;
+    case ConflictChoice::TakeTheirs:
+        mode_ = EditMode::None;
+        pending_.clear();
+        read_.clear();
+        forgetCopies();
+        deleted_ = deleted_ || gone;
+        return;
+    case ConflictChoice::StoreAsNew:
+        storeAsNew();
+        return;
+    }
 }
 
 } // namespace jet::detail

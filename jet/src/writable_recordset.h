@@ -1,7 +1,8 @@
 // A dynaset that can be edited: addNew / edit / setValue / update /
 // cancelUpdate / deleteCurrent on top of the read-only dynaset, each write
 // going through the database's writer (one journaled transaction per
-// update or delete).
+// update or delete). Changes of other programs since the row was read are
+// checked in that transaction (see recordset.h).
 #pragma once
 
 #include "database_writer.h"
@@ -35,13 +36,30 @@ public:
     void cancelUpdate() override;
     void deleteCurrent() override;
 
+    const RowConflict* conflict() const override { return conflict_ ? &*conflict_ : nullptr; }
+    void resolveConflict(ConflictChoice choice) override;
+
 private:
     void beforeMove();
     void checkColumn(int column) const;
+    // The current row as value() shows it (unset: a column that cannot be
+    // read). Memo and OLE values are read under the file's shared lock, and
+    // a wait for it that is given up ends the write (Locked).
+    std::vector<std::optional<Value>> readCurrentRow() const;
+    // The row at `b` as stored now; nothing when it is no longer there.
+    // Called inside a transaction, under the file's write lock.
+    std::optional<std::vector<Value>> storedRow(Bookmark b);
+    void updateEdited();
+    void deleteRead();
+    void storeAsNew();
+    // The row must be read afresh (after a write, or to take another's).
+    void forgetCopies() { loaded_ = -1; }
 
     std::shared_ptr<writer::DatabaseWriter> writer_;
     EditMode mode_ = EditMode::None;
     std::vector<std::optional<Value>> pending_;
+    std::vector<std::optional<Value>> read_; // the row as edit() / deleteCurrent() found it
+    std::optional<RowConflict> conflict_;
     bool deleted_ = false;
 };
 

@@ -192,6 +192,37 @@ private slots:
         QVERIFY(!nativeDialogs().askYesNo(nullptr, QStringLiteral("Effacer ?"), QString(), false));
     }
 
+    void choiceBoxes() {
+        const QStringList choices{QStringLiteral("Garder"), QStringLiteral("Reprendre"),
+                                  QStringLiteral("Annuler")};
+        {
+            ScriptedDialogs scripted;
+            scripted.queueChoice(1);
+            QCOMPARE(dialogs().choose(nullptr, QStringLiteral("Conflit"), QString(), choices, 0, 2), 1);
+            QCOMPARE(dialogs().choose(nullptr, QStringLiteral("Encore"), QString(), choices, 0, 2),
+                     2); // nothing queued: the escape button
+            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::Choice).at(0).buttons, choices);
+            QCOMPARE(scripted.unansweredCalls(), 1);
+        }
+        // On screen: the buttons in order, the default one, Escape answers the escape button.
+        QStringList shown;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->windowTitle(), QStringLiteral("velmor2"));
+            shown = buttonTexts(box);
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Reprendre"));
+            box->buttons().at(box->buttons().indexOf(box->defaultButton()))->click();
+        });
+        QCOMPARE(nativeDialogs().choose(nullptr, QStringLiteral("Conflit"), QString(), choices, 1, 2), 1);
+        QStringList sorted = choices;
+        sorted.sort();
+        QCOMPARE(shown, sorted);
+        whenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        QCOMPARE(nativeDialogs().choose(nullptr, QStringLiteral("Conflit"), QString(), choices, 1, 2), 2);
+    }
+
     // "Réessayer" is the default; Escape answers "Annuler".
     void nativeRetry() {
         for (const bool retry : {true, false}) {

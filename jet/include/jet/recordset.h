@@ -20,6 +20,27 @@
 // them. deleteCurrent() removes the current row: it stays current but reads
 // as deleted (isDeleted()) until the next move. Moves while editing throw
 // Error(InvalidState); callers save or cancel first.
+//
+// Other programs. The recordset remembers the current row as it read it
+// (the values value() showed) when edit() or deleteCurrent() is called.
+// update() and deleteCurrent() compare that row, under the file's write
+// lock, with the row as stored at that moment:
+// - A column this recordset changes (a setValue() to a value other than the
+//   one read) that another program also changed to something else is a
+//   conflict: nothing is written, Error(Conflict) is thrown and the
+//   recordset stays in Editing mode with its pending values.
+// - Columns only the other program changed are kept: update() writes the
+//   changed columns on top of the row as stored now, so that edits of
+//   different columns by two programs merge. A setValue() to the value read
+//   is no change and does not write over another program's value.
+// - deleteCurrent() of a row another program changed throws Error(Conflict)
+//   and deletes nothing; of a row another program already deleted, it
+//   succeeds (the row reads as deleted).
+// - update() of a row another program deleted throws Error(RowDeleted); the
+//   recordset stays in Editing mode.
+// After either error conflict() describes what was found and
+// resolveConflict() settles it; any other call (cancelUpdate(), a move)
+// drops the conflict.
 #pragma once
 
 #include "jet/database.h"
@@ -39,6 +60,36 @@ struct Bookmark {
     bool valid() const { return page != 0; }
     friend bool operator==(const Bookmark&, const Bookmark&) = default;
     friend auto operator<=>(const Bookmark&, const Bookmark&) = default;
+};
+
+// What update() or deleteCurrent() found another program had done to the row.
+struct RowConflict {
+    enum class Kind { Changed, Deleted };
+    Kind kind = Kind::Changed;
+    bool duringDelete = false; // raised by deleteCurrent() rather than update()
+    struct Column {
+        int column = -1;
+        Value read;    // as this recordset read it (null when it could not be read)
+        Value stored;  // as stored now
+        Value pending; // this recordset's value, when changedHere
+        bool changedHere = false; // changed by this recordset too: the conflict itself
+    };
+    // Changed: every column stored otherwise than read, in column order.
+    std::vector<Column> columns;
+};
+
+enum class ConflictChoice {
+    // update(): writes this recordset's values over the other program's ones
+    // (other columns are kept as stored; a further change made meanwhile is
+    // a new conflict). deleteCurrent(): deletes the row all the same.
+    WriteOver,
+    // Drops this recordset's edits (or its delete): the row reads as stored
+    // now; a row deleted meanwhile reads as deleted until the next move.
+    TakeTheirs,
+    // A row deleted meanwhile (update()): stores it as this recordset had it
+    // (the values read, with its edits) as a new row, which takes the
+    // deleted row's place in the set and becomes lastModified().
+    StoreAsNew,
 };
 
 class Recordset {
@@ -78,6 +129,16 @@ public:
     virtual void update() = 0;
     virtual void cancelUpdate() = 0;
     virtual void deleteCurrent() = 0;
+
+    // The conflict the last update() or deleteCurrent() reported, or null.
+    virtual const RowConflict* conflict() const { return nullptr; }
+    // Settles it (see ConflictChoice); throws Error(InvalidState) when there
+    // is none or the choice does not fit it, and whatever update() or
+    // deleteCurrent() throw (a new Conflict included).
+    virtual void resolveConflict(ConflictChoice)
+    {
+        throw Error(Code::InvalidState, "aucun conflit d'écriture en attente");
+    }
 };
 
 } // namespace jet

@@ -24,6 +24,9 @@ enum class Code {
     InvalidValue,   // a value of the wrong type, text too long, out of range
     Constraint,     // a unique or primary-key violation
     InvalidState,   // an operation not allowed in the recordset's current state
+    Conflict,       // update() / deleteCurrent(): another program changed the row since it was read
+                    // (nothing written; Recordset::conflict() says which columns)
+    RowDeleted,     // update(): another program deleted the row since it was read (nothing written)
 };
 
 class Error : public std::runtime_error {

@@ -1,0 +1,279 @@
+// The lock file that Access and other Jet programs keep beside a database
+// (NAME.ldb): a database open for writing holds a slot there (its names,
+// and a byte-range lock that marks it live) and frees it on closing, the
+// last user deleting the file; another program's live slot makes the
+// database read-only, naming its user; stale slots are no obstacle.
+#include "lock_file.h"
+#include "write_support.h"
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/status.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace jet;
+using namespace writetest;
+
+namespace {
+
+constexpr off_t kUserLock = 0x10000001; // slot k: kUserLock + k
+
+std::string makeDatabase(const std::filesystem::path& dir)
+{
+    std::string file = (dir / "base.mdb").string();
+    auto db = Database::create(file);
+    db->createTable("tablep", {{"clientp", ColumnType::Text, 50}});
+    return file;
+}
+
+std::string entry(const std::string& computer, const std::string& user)
+{
+    std::string e(64, '\0');
+    e.replace(0, computer.size(), computer);
+    e.replace(32, user.size(), user);
+    return e;
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Whether another open file holds a lock on byte `offset` of `path`.
+bool lockedAt(const std::string& path, off_t offset)
+{
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = offset;
+    fl.l_len = 1;
+    ::fcntl(fd, F_OFD_GETLK, &fl);
+    ::close(fd);
+    return fl.l_type != F_UNLCK;
+}
+
+// Another process that does something with the files, then waits until
+// told to end (or the test ends) and runs `finish`.
+class OtherProcess {
+public:
+    explicit OtherProcess(const std::function<void()>& work, const std::function<void()>& finish = {})
+    {
+        int up[2], down[2];
+        EXPECT_EQ(::pipe(up), 0);
+        EXPECT_EQ(::pipe(down), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(up[0]);
+            ::close(down[1]);
+            char c = 'x';
+            try {
+                work();
+            } catch (...) {
+                c = 'e';
+            }
+            if (::write(up[1], &c, 1) != 1 || ::read(down[0], &c, 1) < 0)
+                _exit(1);
+            if (finish)
+                finish();
+            _exit(0);
+        }
+        ::close(up[1]);
+        ::close(down[0]);
+        release_ = down[1];
+        char c = 0;
+        EXPECT_EQ(::read(up[0], &c, 1), 1);
+        EXPECT_EQ(c, 'x') << "l'autre processus a échoué";
+        ::close(up[0]);
+    }
+    ~OtherProcess() { end(); }
+    void end()
+    {
+        if (pid_ <= 0)
+            return;
+        ::close(release_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = 0;
+    }
+
+private:
+    pid_t pid_ = 0;
+    int release_ = -1;
+};
+
+// Another Jet program: its names in slot `slot` and its lock on the slot's
+// byte, a plain record lock as Samba takes for a Windows client.
+std::function<void()> jetProgramIn(const std::string& ldb, int slot, off_t lockAt = -1)
+{
+    return [=] {
+        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd < 0)
+            throw 1;
+        std::string e = entry("PC-COMPTA", "Admin");
+        if (::pwrite(fd, e.data(), e.size(), off_t(slot) * 64) != 64)
+            throw 1;
+        struct flock fl;
+        std::memset(&fl, 0, sizeof fl);
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = lockAt >= 0 ? lockAt : kUserLock + slot;
+        fl.l_len = 1;
+        if (::fcntl(fd, F_SETLK, &fl) != 0)
+            throw 1;
+    };
+}
+
+} // namespace
+
+TEST(LockFile, NamedAfterTheDatabase)
+{
+    using writer::LockFileSlot;
+    EXPECT_EQ(LockFileSlot::lockFilePath("/srv/velmor2001.mdb", false), "/srv/velmor2001.ldb");
+    EXPECT_EQ(LockFileSlot::lockFilePath("/srv/velmor2001.accdb", true), "/srv/velmor2001.laccdb");
+    EXPECT_EQ(LockFileSlot::lockFilePath("/srv/v.1/base", false), "/srv/v.1/base.ldb");
+}
+
+TEST(LockFile, OwnSlotTakenFreedAndTheFileRemovedByTheLastUser)
+{
+    auto dir = scratchDir();
+    const std::string file = makeDatabase(dir);
+    const std::string ldb = (dir / "base.ldb").string();
+    ASSERT_FALSE(std::filesystem::exists(ldb));
+    {
+        auto reader = Database::open(file, OpenMode::ReadOnly);
+        EXPECT_FALSE(std::filesystem::exists(ldb)) << "une lecture seule ne prend pas de place";
+    }
+    const writer::LockFileUser me = writer::LockFileSlot::thisUser();
+    const std::string mine = entry(me.computer.substr(0, 31), me.user.substr(0, 31));
+    auto first = Database::open(file, OpenMode::ReadWrite);
+    EXPECT_EQ(fileBytes(ldb), mine);
+    EXPECT_TRUE(lockedAt(ldb, kUserLock));
+    {
+        auto second = Database::open(file, OpenMode::ReadWrite);
+        EXPECT_FALSE(second->readOnly()) << second->readOnlyReason();
+        EXPECT_EQ(fileBytes(ldb), mine + mine);
+        EXPECT_TRUE(lockedAt(ldb, kUserLock + 1));
+    }
+    EXPECT_FALSE(lockedAt(ldb, kUserLock + 1));
+    EXPECT_TRUE(std::filesystem::exists(ldb)) << "un autre utilisateur l'a encore ouverte";
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(ldb));
+}
+
+TEST(LockFile, TwoProcessesShareIt)
+{
+    auto dir = scratchDir();
+    const std::string file = makeDatabase(dir);
+    const std::string ldb = (dir / "base.ldb").string();
+    std::unique_ptr<Database> theirs;
+    OtherProcess other([&] { theirs = Database::open(file, OpenMode::ReadWrite); }, [&] { theirs.reset(); });
+    EXPECT_TRUE(lockedAt(ldb, kUserLock));
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        EXPECT_FALSE(db->readOnly()) << db->readOnlyReason();
+        EXPECT_TRUE(lockedAt(ldb, kUserLock + 1));
+        auto rs = db->openRecordset("tablep");
+        rs->addNew();
+        rs->setValue(0, Value::text("écrit à deux"));
+        rs->update();
+    }
+    EXPECT_TRUE(std::filesystem::exists(ldb));
+    other.end();
+    EXPECT_FALSE(std::filesystem::exists(ldb));
+}
+
+TEST(LockFile, AnotherProgramsLiveUserMakesItReadOnly)
+{
+    struct Case {
+        const char* name;
+        int slot;
+        off_t lockAt; // -1: the slot's own byte
+        const char* names;
+    };
+    const Case cases[] = {
+        {"place occupée", 1, -1, " par « Admin » sur le poste « PC-COMPTA »"},
+        {"autre verrou de Jet", 0, 0x10000100 + 3 * 512, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto dir = scratchDir();
+        const std::string file = makeDatabase(dir);
+        const std::string ldb = (dir / "base.ldb").string();
+        writeFile(ldb, entry("PC-ANCIEN", "parti"));
+        OtherProcess access(jetProgramIn(ldb, c.slot, c.lockAt));
+        const std::string before = fileBytes(ldb);
+        {
+            auto db = Database::open(file);
+            EXPECT_TRUE(db->readOnly());
+            const std::string why = db->readOnlyReason();
+            EXPECT_EQ(why.find(file), 0u) << why;
+            EXPECT_NE(why.find(std::string("(Access, par exemple)") + c.names + " : lecture seule"),
+                      std::string::npos)
+                << why;
+            EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 0);
+            try {
+                Database::open(file, OpenMode::ReadWrite);
+                ADD_FAILURE() << "ouverte en écriture malgré l'autre programme";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.code(), Code::ReadOnly);
+            }
+        }
+        EXPECT_EQ(fileBytes(ldb), before) << "le fichier de l'autre programme reste tel quel";
+    }
+}
+
+TEST(LockFile, WritesRefusedWhileAnotherProgramJoinedAfterwards)
+{
+    auto dir = scratchDir();
+    const std::string file = makeDatabase(dir);
+    const std::string ldb = (dir / "base.ldb").string();
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    auto rs = db->openRecordset("tablep");
+    rs->addNew();
+    rs->setValue(0, Value::text("en attente"));
+    OtherProcess access(jetProgramIn(ldb, 1));
+    const std::string before = fileBytes(file);
+    for (const auto& write : std::vector<std::function<void()>>{
+             [&] { rs->update(); }, [&] { db->execute("INSERT INTO tablep (clientp) VALUES ('x')"); }}) {
+        try {
+            write();
+            ADD_FAILURE() << "écriture acceptée pendant que l'autre programme a la base ouverte";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Code::ReadOnly);
+            EXPECT_NE(std::string(e.what()).find("« PC-COMPTA »"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(fileBytes(file), before);
+    access.end();
+    rs->update(); // still pending: goes through now
+    EXPECT_EQ(db->table("tablep").rowCount, 1u);
+}
+
+TEST(LockFile, StaleSlotsAreNoObstacle)
+{
+    auto dir = scratchDir();
+    const std::string file = makeDatabase(dir);
+    const std::string ldb = (dir / "base.ldb").string();
+    const std::string stale = entry("PC-COMPTA", "Admin") + entry("PC-ACCUEIL", "Admin");
+    writeFile(ldb, stale);
+    {
+        auto db = Database::open(file);
+        EXPECT_FALSE(db->readOnly()) << db->readOnlyReason();
+        EXPECT_TRUE(lockedAt(ldb, kUserLock));
+        const writer::LockFileUser me = writer::LockFileSlot::thisUser();
+        EXPECT_EQ(fileBytes(ldb).substr(0, 64), entry(me.computer.substr(0, 31), me.user.substr(0, 31)));
+        EXPECT_EQ(fileBytes(ldb).substr(64), stale.substr(64));
+    }
+    EXPECT_FALSE(std::filesystem::exists(ldb));
+}
