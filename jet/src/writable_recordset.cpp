@@ -56,6 +56,12 @@ void WritableRecordset::beforeMove()
     }
 }
 
+void WritableRecordset::fetchAll()
+{
+    beforeMove();
+    RecordsetImpl::fetchAll();
+}
+
 void WritableRecordset::moveFirst()
 {
     beforeMove();

@@ -17,6 +17,7 @@ public:
     WritableRecordset(std::shared_ptr<Storage> storage, std::shared_ptr<const TableDef> table, sql::Select* select,
                       std::shared_ptr<writer::DatabaseWriter> writer);
 
+    void fetchAll() override; // like a move: not while editing
     void moveFirst() override;
     void moveLast() override;
     void moveNext() override;

@@ -181,6 +181,33 @@ TEST(ReadConsistency, ShownRowStaysRightWhenTheFileGrows)
     EXPECT_EQ(shown->value(1).asText(), memo);
 }
 
+TEST(ReadConsistency, RowsReadAfterAnotherProcessRewroteTheirMemosShowTheNewMemos)
+{
+    auto dir = writetest::scratchDir();
+    const std::string file = makeDatabase(dir);
+    auto readOnly = Database::open(file, OpenMode::ReadOnly);
+    auto shown = readOnly->openRecordset("tablep");
+    const std::string first = shown->value(1).asText(); // the first run of rows is copied
+    {
+        // Another process gives rows 100 to 109 memos on pages appended
+        // past the end the reader has seen so far.
+        auto other = Database::open(file, OpenMode::ReadWrite);
+        other->execute("UPDATE tablep SET rdzvp = '" + std::string(6000, 'z') +
+                       "' WHERE clientp >= 'Client n° 100' AND clientp < 'Client n° 11'");
+    }
+    int expected = 0;
+    for (const auto& row : readRows(*Database::open(file, OpenMode::ReadOnly)))
+        expected += row.second == std::string(6000, 'z');
+    ASSERT_EQ(expected, 10); // rows 100 to 109, none of them in the first run
+    EXPECT_EQ(shown->value(1).asText(), first); // the copy, with its memo
+    int rewritten = 0;
+    for (shown->moveNext(); !shown->eof(); shown->moveNext()) {
+        const std::string memo = shown->value(1).asText();
+        rewritten += memo == std::string(6000, 'z');
+    }
+    EXPECT_EQ(rewritten, expected);
+}
+
 namespace {
 
 // The memo of every row of transaction `tag` after its `generation`-th
