@@ -1,6 +1,7 @@
 # velmor_qt_layer(NAME <lib> LINKS <libs...>)
 # Builds every *.cpp of the calling folder (except main.cpp and tests/) into a
-# static library, and every tests/*_test.cpp into a Qt Test program that CTest
+# static library, and every tests/*_test.cpp into a Qt Test program (linked
+# with the test-only library velmor_testkit) that CTest
 # runs offscreen, each with a settings folder of its own in the build tree (so
 # that no test reads or writes the user's real settings).
 function(velmor_qt_layer)
@@ -21,7 +22,7 @@ function(velmor_qt_layer)
     get_filename_component(test_name ${test_source} NAME_WE)
     set(target ${L_NAME}_${test_name})
     add_executable(${target} ${test_source} ${test_helpers})
-    target_link_libraries(${target} PRIVATE ${L_NAME} Qt6::Test)
+    target_link_libraries(${target} PRIVATE ${L_NAME} velmor_testkit)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     target_compile_definitions(${target} PRIVATE
       VELMOR_FIXTURES_DIR="${VELMOR_FIXTURES_DIR}"

@@ -1,16 +1,15 @@
 // "Prêt" and "Retour": the marker, the database path handed over before the
 // load step, the other sheet hidden, the display flags, the picture, and the
 // sheet shown in front.
-#include "memory_db_support.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
 #include "shell/paths.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
+#include "testkit/settings_sandbox.h"
 
 #include <QImage>
 #include <QLabel>
@@ -20,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "testkit/fixtures.h"
 
 using namespace velmor;
 using namespace sheetstest;
@@ -33,14 +34,11 @@ class SwitchingTest : public QObject, public SheetDesk {
     void setOption(const char* key, const QString& value) { settings::save("option", "option", key, value); }
     QString option(const char* key) { return settings::read("option", "option", key); }
 
-    // A database path that opens (a fixture copy) when the fixtures are
-    // there, otherwise a missing file (the sheet then opens empty with one
-    // message, which these tests do not look at).
+    // A database path that opens, with one row in each table.
     QString usableDatabase()
     {
-        QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            path = dir->path() + QStringLiteral("/absente.mdb");
+        const QString path = dir->filePath(QStringLiteral("postes.mdb"));
+        createDatabase(path, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
         setOption("cheminbase", path);
         return path;
     }
@@ -112,19 +110,18 @@ private slots:
     // The path goes to the record source before the load step reads it.
     void databasePathBeforeTheLoadStep()
     {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
         setOption("cheminbase", path);
         host->open(Sheet::Return);
         QCOMPARE(returnSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
         QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::CurrentRow);
-        QCOMPARE(qobject_cast<retour*>(returnSheet())->clientS1->text(), QString::fromUtf8("L'Oréal"));
+        QCOMPARE(box(returnSheet(), "clientS1")->text(), QString::fromUtf8("L'Oréal"));
         host->open(Sheet::Loan);
         QCOMPARE(loanSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(loanSheet()->recordSource().RecordSource(), QStringLiteral("tablep"));
-        QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-2001-001"));
+        QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-2001-001"));
         QCOMPARE(scripted->calls().size(), 0);
     }
 
@@ -183,19 +180,18 @@ private slots:
     // "Prêt", "Retour", "Prêt": the loan sheet comes back on its row.
     void backOnTheSameRow()
     {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
         setOption("cheminbase", path);
         host->open(Sheet::Loan);
         auto* loan = qobject_cast<Pretmat*>(loanSheet());
-        loan->movenext->click();
-        loan->movenext->click();
-        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        button(loan, "movenext")->click();
+        button(loan, "movenext")->click();
+        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
         host->open(Sheet::Return);
         host->open(Sheet::Loan);
         QCOMPARE(loanSheet(), loan);
-        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
         QCOMPARE(marker(), QStringLiteral("1"));
     }
 
@@ -318,14 +314,7 @@ private slots:
         host->open(Sheet::Loan);
         QVERIFY(loanSheet()->backgroundImage()->isHidden());
         QCOMPARE(loanSheet()->backgroundImage()->pixmap().size(), QSize(20, 10));
-        QCOMPARE(scripted->calls().size(), usableMessages());
-    }
-
-private:
-    // The opening messages of a fixture-less run (missing database).
-    int usableMessages()
-    {
-        return copyFixture(QStringLiteral("velmor2001.mdb"), dir->path()).isEmpty() ? 2 : 0;
+        QCOMPARE(scripted->calls().size(), 0);
     }
 
     // A sheet that cannot open its file says so once, with the way out; the
@@ -342,11 +331,9 @@ private:
         QFETCH(int, which);
         const Sheet sheet = Sheet(which);
         const QString button = sheet == Sheet::Loan ? QString::fromUtf8("Prêt") : QStringLiteral("Retour");
-        testing::MemoryEngine memory;
-        const QString good = QStringLiteral("memoire:bonne-base-%1").arg(which);
-        QVERIFY(!createDatabase(good, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}},
-                                Backend::Memory));
-        setOption("cheminbase", QStringLiteral("memoire:absente"));
+        const QString good = dir->filePath(QStringLiteral("bonne-base.mdb"));
+        createDatabase(good, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
+        setOption("cheminbase", dir->filePath(QStringLiteral("absente.mdb")));
         host->open(sheet);
         QCOMPARE(scripted->messages().size(), 1);
         const QString message = scripted->messages().at(0);
@@ -360,9 +347,9 @@ private:
         host->showAll();
         QCOMPARE(scripted->messages().size(), 1);
         if (sheet == Sheet::Loan)
-            QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-1"));
+            QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-1"));
         else
-            QCOMPARE(qobject_cast<retour*>(returnSheet())->accordS1->text(), QStringLiteral("A-1"));
+            QCOMPARE(box(returnSheet(), "accordS1")->text(), QStringLiteral("A-1"));
     }
 };
 
