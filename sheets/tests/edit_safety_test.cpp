@@ -298,23 +298,23 @@ private slots:
         QFETCH(QString, means);
         useDatabase();
         retour* sheet = openReturn();
-        QLineEdit* box = box(sheet, "clientS1");
+        QLineEdit* client = box(sheet, "clientS1");
         const QString wanted = QStringLiteral("Zoé");
-        box->setFocus();
-        box->selectAll();
+        client->setFocus();
+        client->selectAll();
         if (means == QStringLiteral("code")) {
-            box->setText(wanted);
+            client->setText(wanted);
         } else if (means == QStringLiteral("collage")) {
             QGuiApplication::clipboard()->setText(wanted);
-            box->paste();
+            client->paste();
         } else if (means == QStringLiteral("méthode de saisie")) {
             QInputMethodEvent commit;
             commit.setCommitString(wanted);
-            QCoreApplication::sendEvent(box, &commit);
+            QCoreApplication::sendEvent(client, &commit);
         } else {
-            QAccessible::queryAccessibleInterface(box)->setText(QAccessible::Value, wanted);
+            QAccessible::queryAccessibleInterface(client)->setText(QAccessible::Value, wanted);
         }
-        QCOMPARE(box->text(), wanted);
+        QCOMPARE(client->text(), wanted);
         button(sheet, "moveforward")->click();
         QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCOMPARE(storedClients().front(), wanted.toStdString());

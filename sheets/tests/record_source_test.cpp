@@ -5,7 +5,9 @@
 // Every test works on a copy of the shared fixture file, read and written by
 // the Jet engine.
 #include "sheets/bound_field.h"
+#include "sheets/pretmat.h"
 #include "sheets/record_source.h"
+#include "sheets/retour.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -30,7 +32,6 @@ namespace {
 
 const QLocale french(QLocale::French, QLocale::France);
 const QLocale american(QLocale::English, QLocale::UnitedStates);
-const QString fixtures = QStringLiteral(VELMOR_FIXTURES_DIR);
 
 const char* const returnColumns[] = {"emetteur", "naccord",          "dateaccord",   "client",
                                      "materiel", "motif",            "daterecp",     "parquirecep",
@@ -108,7 +109,7 @@ private:
     {
         const QString target = dir_->filePath(name);
         QFile::remove(target);
-        if (!QFile::copy(QDir(fixtures).filePath(name), target))
+        if (!QFile::copy(QString::fromStdString(velmor::fixtures::path(name.toStdString())), target))
             return QString();
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
         return target;
@@ -225,36 +226,6 @@ private slots:
         source.MoveNext();
         QVERIFY(!source.openOnLoad());
         QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-002"));
-    }
-
-    void textShown()
-    {
-        BaseR source(returnSheetDesign().source);
-        ReturnFields f(source);
-        openReturn(source);
-        source.MoveNext(); // 002
-        QCOMPARE(f["materiel"].text(), QStringLiteral("Écran 17\" Iiyama"));
-        QCOMPARE(f["client"].text(), QStringLiteral("Société Générale d'Équipement"));
-        QCOMPARE(f["daterecp"].text(), QStringLiteral("01/02/2001"));
-        QCOMPARE(f["dateretourclient"].text(), QString()); // NULL
-        source.MoveNext(); // 003
-        QCOMPARE(f["intervention"].text(), QStringLiteral("Batterie changée.\r\nCalibration effectuée."));
-        source.MoveNext(); // 004
-        QVERIFY(f["motif"].text().contains(QStringLiteral("—")));
-        QCOMPARE(f["parquiinterv"].text(), QString());
-        source.MoveNext(); // 005
-        QCOMPARE(f["dateaccord"].text(), QString());
-        QCOMPARE(f["client"].text(), QString()); // the empty string
-        source.MoveNext(); // 006
-        QCOMPARE(f["client"].text(), QString()); // NULL
-        QCOMPARE(f["daterecp"].text(), QString());
-        source.MoveNext(); // 007: a time of day
-        QCOMPARE(f["dateaccord"].text(), QStringLiteral("18/04/2001 09:30:00"));
-        QCOMPARE(f["daterecp"].text(), QStringLiteral("20/04/2001"));
-        source.MoveNext(); // 008
-        QCOMPARE(f["dateaccord"].text(), QStringLiteral("31/12/2001"));
-        QCOMPARE(f["daterecp"].text(), QStringLiteral("03/01/2002"));
-        QCOMPARE(f["client"].text(), QStringLiteral("Boulangerie Dupré & Fils"));
     }
 
     void monthFirstLocale()
@@ -586,45 +557,6 @@ private slots:
         }
     }
 
-    void boundWidgets()
-    {
-        // The adapters the sheets use, on real widgets.
-        BaseR source(returnSheetDesign().source);
-        QLineEdit clientBox, dateBox;
-        QLabel authorLabel;
-        LineEditField client(&clientBox), date(&dateBox);
-        LabelField author(&authorLabel);
-        source.bind(QStringLiteral("client"), &client);
-        source.bind(QStringLiteral("dateaccord"), &date);
-        source.bind(QStringLiteral("nomauteur"), &author);
-        openReturn(source);
-        QCOMPARE(clientBox.text(), QStringLiteral("L'Oréal"));
-        QCOMPARE(dateBox.text(), QStringLiteral("15/01/2001"));
-        QVERIFY(!client.isModified() && !date.isModified() && !author.isModified());
-        QTest::keyClicks(&clientBox, QStringLiteral("x"));
-        QVERIFY(client.isModified());
-        clientBox.setText(QStringLiteral("L'Oréal")); // set from code: not a typed change
-        QVERIFY(!client.isModified());
-        author.setText(QStringLiteral("Martine"));
-        QVERIFY(!author.isModified());
-        author.setModified(true);
-        QVERIFY(author.isModified());
-        source.savePending();
-        QVERIFY(!source.hasPendingEdits());
-        {
-            QLineEdit* gone = new QLineEdit;
-            LineEditField weak(gone);
-            delete gone;
-            QCOMPARE(weak.text(), QString());
-            QVERIFY(!weak.isModified());
-            weak.setText(QStringLiteral("x"));
-        }
-        source.unbind(&client);
-        source.unbind(&date);
-        source.unbind(&author);
-        source.MoveNext();
-        QCOMPARE(clientBox.text(), QStringLiteral("L'Oréal"));
-    }
 };
 
 int main(int argc, char** argv)
