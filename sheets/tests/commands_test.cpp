@@ -327,6 +327,19 @@ private slots:
         }
     }
 
+    // "Effacer" on a row just started by "Nouveau" drops it: nothing is stored.
+    void effacerNewRow()
+    {
+        MAKE_DATABASE();
+        host->open(Sheet::Return);
+        host->addNew();
+        typeInto(box(returnSheet(), "clientS1"), QStringLiteral("abandonné"));
+        scripted->queueYesNo(true);
+        host->deleteCurrent();
+        QCOMPARE(column(stored("velmor2001"), "client").size(), size_t(5));
+        QCOMPARE(scripted->calls().size(), 1); // the question only
+    }
+
     // "Nouveau", typing, "Enregistrer": the row is stored with the author's
     // name and becomes the current row.
     void nouveauThenEnregistrer()
