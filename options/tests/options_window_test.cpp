@@ -254,36 +254,30 @@ private slots:
         QVERIFY(!next.retour->isHidden());
     }
 
-    void okLoadsThePictureIntoTheReturnSheet() {
-        SettingsSandbox sandbox;
-        QTemporaryDir folder;
-        SheetsOnDemand sheets;
-        const QString red = writePicture(folder.path(), QStringLiteral("rouge.jpg"), Qt::red);
-        settings::save(kOption, kOption, QStringLiteral("cheminimage"), red);
-        saveMarker(QStringLiteral("0"));
-        sheets.lookup()(SheetHost::Sheet::Return, true);
-        sheets.lookup()(SheetHost::Sheet::Loan, true);
-        Optionvelmor w(nullptr, nullptr, sheets.lookup());
-        w.open();
-        w.okoption_Click();
-        QVERIFY(showsColour(sheets.returnSheet(), Qt::red));
-        QVERIFY(showsBuiltPicture(sheets.loanSheet()));
+    // "ok" loads the stored picture into the sheet the marker names only.
+    void okLoadsThePictureIntoTheMarkedSheet_data() {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("retour") << QStringLiteral("0") << QStringLiteral("rouge.jpg");
+        QTest::newRow("prêt") << QStringLiteral("1") << QStringLiteral("rouge.bmp");
     }
-
-    void okLoadsThePictureIntoTheLoanSheet() {
+    void okLoadsThePictureIntoTheMarkedSheet() {
+        QFETCH(QString, marker);
+        QFETCH(QString, file);
         SettingsSandbox sandbox;
         QTemporaryDir folder;
         SheetsOnDemand sheets;
-        const QString green = writePicture(folder.path(), QStringLiteral("vert.bmp"), Qt::green);
-        settings::save(kOption, kOption, QStringLiteral("cheminimage"), green);
-        saveMarker(QStringLiteral("1"));
+        settings::save(kOption, kOption, QStringLiteral("cheminimage"),
+                       writePicture(folder.path(), file, Qt::red));
+        saveMarker(marker);
         sheets.lookup()(SheetHost::Sheet::Return, true);
         sheets.lookup()(SheetHost::Sheet::Loan, true);
         Optionvelmor w(nullptr, nullptr, sheets.lookup());
         w.open();
         w.okoption_Click();
-        QVERIFY(showsColour(sheets.loanSheet(), Qt::green));
-        QVERIFY(showsBuiltPicture(sheets.returnSheet()));
+        const bool loan = marker == QStringLiteral("1");
+        QVERIFY(showsColour(loan ? sheets.loanSheet() : sheets.returnSheet(), Qt::red));
+        QVERIFY(showsBuiltPicture(loan ? sheets.returnSheet() : sheets.loanSheet()));
     }
 
     void okWithTheImageBoxClearedHidesTheCurrentSheetsImageOnly() {

@@ -195,76 +195,48 @@ private slots:
         QCOMPARE(marker(), QStringLiteral("1"));
     }
 
-    // optionimage: 1 shows, 0 hides, 2 leaves as is, empty or letters hide.
-    void pictureFlag()
+    // The picture flag (both sheets) and each sheet's own title flag: 1
+    // shows, 0 hides, 2 leaves as it was, empty or letters hide; a missing
+    // flag reads as 1. Each button reads only its own title flag.
+    void displayFlags_data()
     {
-        usableDatabase();
-        auto visible = [this] { return !returnSheet()->backgroundImage()->isHidden(); };
-        host->open(Sheet::Return);
-        QVERIFY(visible()); // missing key reads as 1
-        setOption("optionimage", "0");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "2");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "1");
-        host->open(Sheet::Return);
-        QVERIFY(visible());
-        setOption("optionimage", "2");
-        host->open(Sheet::Return);
-        QVERIFY(visible());
-        setOption("optionimage", "");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "1");
-        host->open(Sheet::Return);
-        setOption("optionimage", "oui");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", " 1 ");
-        host->open(Sheet::Return);
-        const std::optional<float> spaced = settings::toNumber(QStringLiteral(" 1 "));
-        QCOMPARE(visible(), spaced.has_value() && *spaced == 1.0f);
-
-        // The loan sheet follows the same flag.
-        setOption("optionimage", "0");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->backgroundImage()->isHidden());
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QStringList>("values"); // value=shown afterwards
+        const QStringList cases = {"=1", "0=0", "2=0", "1=1", "2=1", "=0", "1=1", "oui=0", "x=0"};
+        QTest::newRow("optionimage Retour") << "optionimage" << int(Sheet::Return) << cases;
+        QTest::newRow("optionimage Prêt") << "optionimage" << int(Sheet::Loan) << cases;
+        QTest::newRow("nomfeuilleretour") << "nomfeuilleretour" << int(Sheet::Return) << cases;
+        QTest::newRow("nomfeuillepret") << "nomfeuillepret" << int(Sheet::Loan) << cases;
     }
-
-    // The title flags: each button reads only its own.
-    void titleFlags()
+    void displayFlags()
     {
+        QFETCH(QString, key);
+        QFETCH(int, which);
+        QFETCH(QStringList, values);
         usableDatabase();
-        setOption("nomfeuillepret", "0");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->titleLabel()->isHidden());
-        QCOMPARE(loanSheet()->titleLabel()->text(), QStringLiteral("PRET MATERIEL"));
-        host->open(Sheet::Return);
-        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // nomfeuilleretour missing: 1
-
-        setOption("nomfeuilleretour", "0");
-        setOption("nomfeuillepret", "1");
-        host->open(Sheet::Loan);
-        QVERIFY(!loanSheet()->titleLabel()->isHidden());
-        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // not read by "Prêt"
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-
-        setOption("nomfeuilleretour", "2");
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "1");
-        host->open(Sheet::Return);
-        QVERIFY(!returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "x");
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "");
-        setOption("nomfeuillepret", "");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->titleLabel()->isHidden());
+        const Sheet sheet = Sheet(which);
+        const Sheet other = sheet == Sheet::Loan ? Sheet::Return : Sheet::Loan;
+        const bool picture = key == QStringLiteral("optionimage");
+        const auto shown = [&](Sheet s) {
+            RecordSheet* target = host->sheet(s, false);
+            return !(picture ? target->backgroundImage() : target->titleLabel())->isHidden();
+        };
+        host->open(other);
+        for (int i = 0; i < values.size(); ++i) {
+            const QString value = values[i].section(QLatin1Char('='), 0, 0);
+            if (i > 0) // the first round reads the flag missing
+                setOption(key.toLatin1().constData(), value);
+            host->open(sheet);
+            QVERIFY2(shown(sheet) == (values[i].section(QLatin1Char('='), 1) == QStringLiteral("1")),
+                     qPrintable(values[i]));
+        }
+        // The other button leaves this sheet's title alone and reads its own.
+        if (!picture) {
+            host->open(other);
+            QVERIFY(shown(other));
+            QVERIFY(!shown(sheet));
+        }
     }
 
     void pictureCases()
