@@ -1,67 +1,58 @@
 #include "page_file.h"
 
+#include "os_file.h"
 #include "system_error.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace jet::detail {
 
 PageFile::PageFile(const std::string& path) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = os::openFile(path, os::Access::Read);
     if (fd_ < 0) {
         int err = errno;
         if (err == ENOENT)
             throw Error(Code::IoError, "fichier introuvable : " + path);
         throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + systemErrorText(err));
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
+    if (!os::sizeOf(fd_, size_)) {
+        os::closeFile(fd_);
         throw Error(Code::IoError, path + " : ce n'est pas un fichier ordinaire");
     }
-    size_ = uint64_t(st.st_size);
     if (size_ == 0) {
-        ::close(fd_);
+        os::closeFile(fd_);
         throw Error(Code::NotADatabase, path + " : fichier vide, ce n'est pas une base Access");
     }
-    void* mapping = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapping == MAP_FAILED) {
+    data_ = os::mapView(fd_, size_);
+    if (!data_) {
         int err = errno;
-        ::close(fd_);
+        os::closeFile(fd_);
         throw Error(Code::IoError, "impossible de lire le fichier " + path + " : " + systemErrorText(err));
     }
-    data_ = static_cast<const uint8_t*>(mapping);
 }
 
 PageFile::~PageFile()
 {
-    if (data_)
-        ::munmap(const_cast<uint8_t*>(data_), size_);
+    os::unmapView(data_, size_);
     if (fd_ >= 0)
-        ::close(fd_);
+        os::closeFile(fd_);
 }
 
 bool PageFile::refresh()
 {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    uint64_t size = 0;
+    if (!os::sizeOf(fd_, size))
         throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-    const uint64_t size = uint64_t(st.st_size);
     if (size == size_)
         return false;
-    void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapping == MAP_FAILED)
+    const uint8_t* mapping = os::mapView(fd_, size);
+    if (!mapping)
         throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-    if (data_)
-        ::munmap(const_cast<uint8_t*>(data_), size_);
-    data_ = static_cast<const uint8_t*>(mapping);
+    os::unmapView(data_, size_);
+    data_ = mapping;
     size_ = size;
     countPages();
     return true;
