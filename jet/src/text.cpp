@@ -372,6 +372,11 @@ bool decodeWithSystem(const uint8_t* data, size_t size, uint16_t codePage, std::
         return false;
     std::wstring utf16(size_t(wide), L'\0');
     MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in, int(size), utf16.data(), wide);
+    // Windows maps the bytes a page leaves undefined to the C1 controls
+    // where iconv refuses them: read those as 1252 on both.
+    for (wchar_t c : utf16)
+        if (c >= 0x80 && c <= 0x9F)
+            return false;
     const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
     out.assign(size_t(n > 0 ? n : 0), '\0');
     return n > 0 && WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, out.data(), n, nullptr, nullptr) == n;
