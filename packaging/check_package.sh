@@ -51,9 +51,9 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/fr.velmor.Velm
     fail "version de la metainfo"
 for size in 16 32 48 256; do
     png="$root/usr/share/icons/hicolor/${size}x${size}/apps/velmor.png"
-    # A PNG's width and height: big-endian, bytes 16 to 23.
-    dims=$(od -An -tu1 -j16 -N8 "$png" 2> /dev/null | tr -s ' ')
-    [ "$dims" = " 0 0 0 $size 0 0 0 $size" ] || fail "icône ${size}x$size : $dims"
+    # A PNG's width and height: big-endian 32-bit numbers at bytes 16 to 23.
+    dims=$(od -An -tu4 --endian=big -j16 -N8 "$png" 2> /dev/null | tr -s ' ')
+    [ "$dims" = " $size $size" ] || fail "icône ${size}x$size : $dims"
 done
 for page in velmor velmor-db; do
     gzip -dc "$root/usr/share/man/man1/$page.1.gz" 2> /dev/null | grep -q "^\.SH NOM" || fail "page de manuel $page(1)"
