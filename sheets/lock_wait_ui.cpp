@@ -1,11 +1,11 @@
 #include "sheets/lock_wait_ui.h"
 
+#include "sheets/engine_path.h"
 #include "shell/dialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTimer>
@@ -121,7 +121,7 @@ bool LockWaitUi::onWait(const jet::LockWait& wait)
         swallowInput(false);
         QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
         const bool again = dialogs().askRetry(dialogParent_ ? dialogParent_() : nullptr,
-                                              question(QFile::decodeName(wait.path.c_str()), wait.waitedMs / 1000),
+                                              question(fromEnginePath(wait.path), wait.waitedMs / 1000),
                                               applicationTitle());
         QGuiApplication::restoreOverrideCursor();
         swallowInput(true);

@@ -3,6 +3,7 @@
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
+#include "sheets/engine_path.h"
 #include "sheets/value_text.h"
 #include "sheets/write_conflict.h"
 
@@ -89,7 +90,7 @@ std::unique_ptr<jet::Database> openWithEngine(const QString& path)
     if (info.isDir())
         throw RecordSourceError(Code::NoDatabase,
                                 QStringLiteral("%1 est un dossier, pas une base de données.").arg(quoted(path)));
-    return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadWriteIfPossible);
+    return jet::Database::open(toEnginePath(path), jet::OpenMode::ReadWriteIfPossible);
 }
 
 } // namespace

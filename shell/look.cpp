@@ -50,11 +50,7 @@ void installRegionalSettings() {
     QLocale::setDefault(regionalSettings(QLocale::system()));
 }
 
-namespace {
-
-// A loan slip in the colours of the sheets: a dark card with a bright "V"
-// and a green band, at one size.
-QPixmap iconPicture(int size) {
+QPixmap applicationIconPicture(int size) {
     QPixmap picture(size, size);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -79,12 +75,10 @@ QPixmap iconPicture(int size) {
     return picture;
 }
 
-} // namespace
-
 QIcon applicationIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64})
-        icon.addPixmap(iconPicture(size));
+        icon.addPixmap(applicationIconPicture(size));
     return icon;
 }
 

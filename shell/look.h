@@ -35,6 +35,11 @@ void installRegionalSettings();
 // The application's own window icon (a small drawing, made at start-up).
 QIcon applicationIcon();
 
+// That drawing at one size: a loan slip in the colours of the sheets, a dark
+// card with a bright "V" and a green band. The installed menu icons are
+// rendered from it too.
+QPixmap applicationIconPicture(int size);
+
 // All of the above: the translation, the fonts, the regional settings,
 // defaultWindowFont() as the application's font and applicationIcon() as
 // every window's icon.

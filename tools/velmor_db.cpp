@@ -1,5 +1,6 @@
 // velmor-db: lists, describes, exports and queries the tables of an Access
 // file with Velmor's own engine.
+#include "command_line.h"
 #include "csv_export.h"
 #include "velmor_db_write.h"
 
@@ -8,6 +9,7 @@
 #include "jet/lock_wait.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
+#include "velmor/version.h"
 
 #include <cstring>
 #include <iostream>
@@ -35,7 +37,8 @@ const char* kUsage =
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
     "Quand un autre programme écrit dans la base, velmor-db attend qu'il ait fini (30 s au plus)\n"
     "et le dit sur la sortie d'erreur.\n"
-    "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n";
+    "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n"
+    "velmor-db --version affiche la version.\n";
 
 // While another program holds the file: says on stderr what the tool waits
 // for, again every few seconds, and gives up after kPatienceMs.
@@ -223,11 +226,16 @@ int run(const std::vector<std::string>& args)
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = velmor::utf8Arguments(argc, argv);
+    velmor::useBinaryOutput();
     if (args.empty())
         return usageError("commande manquante");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "aide") {
         std::cout << kUsage << "\nCommandes d'écriture :\n" << velmor::kWriteUsage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "velmor-db " VELMOR_VERSION "\n";
         return 0;
     }
     jet::setLockWaitHandler(reportWait);

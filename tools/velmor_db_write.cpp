@@ -1,5 +1,7 @@
 #include "velmor_db_write.h"
 
+#include "command_line.h"
+
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -292,7 +294,7 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
 
 int importCsv(const std::string& file, const std::string& table, const std::string& csvPath)
 {
-    std::ifstream in(csvPath, std::ios::binary);
+    std::ifstream in(pathFromUtf8(csvPath), std::ios::binary);
     if (!in)
         throw jet::Error(jet::Code::IoError, "fichier CSV introuvable : " + csvPath);
     auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
@@ -399,7 +401,7 @@ int importCsv(const std::string& file, const std::string& table, const std::stri
 void createVelmorDatabase(const std::string& path)
 {
     // A first run's default location (~/velmor) may not exist yet.
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::filesystem::path parent = pathFromUtf8(path).parent_path();
     std::error_code ignored;
     if (!parent.empty() && !std::filesystem::exists(parent))
         std::filesystem::create_directories(parent, ignored);

@@ -8,6 +8,7 @@
 #include "database_writer.h"
 #include "header.h"
 #include "index_rebuild.h"
+#include "os_file.h"
 #include "system_error.h"
 #include "table_writer.h"
 #include "usage_map_writer.h"
@@ -16,8 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <unistd.h> // write(): the C runtime's on Windows, in binary mode there (os_file.h)
 
 namespace jet::writer {
 
@@ -649,7 +649,7 @@ std::unique_ptr<Database> Database::create(const std::string& path, Format forma
 {
     if (format != Format::Jet4)
         throw Error(Code::Unsupported, "création de base : seul le format Access 2000 (Jet 4) est pris en charge");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = detail::os::openFile(path, detail::os::Access::Write, detail::os::Creation::New);
     if (fd < 0) {
         if (errno == EEXIST)
             throw Error(Code::IoError, "le fichier existe déjà, il n'est pas remplacé : " + path);
@@ -657,15 +657,15 @@ std::unique_ptr<Database> Database::create(const std::string& path, Format forma
     }
     try {
         writer::writeSkeleton(path, fd);
-        if (::fsync(fd) != 0)
+        if (!detail::os::syncAll(fd))
             throw Error(Code::IoError, "écriture impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
-        ::close(fd);
+        detail::os::closeFile(fd);
         fd = -1;
         writer::fillCatalog(path);
     } catch (...) {
         if (fd >= 0)
-            ::close(fd);
-        ::unlink(path.c_str());
+            detail::os::closeFile(fd);
+        detail::os::removeFile(path);
         throw;
     }
     return Database::open(path, OpenMode::ReadWrite);

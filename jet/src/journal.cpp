@@ -1,5 +1,6 @@
 #include "journal.h"
 
+#include "os_file.h"
 #include "system_error.h"
 #include "jet/status.h"
 
@@ -10,9 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace jet::writer {
 
@@ -84,7 +82,7 @@ uint64_t newSalt()
         return uint64_t(device()) << 32 ^ device();
     }();
     uint64_t now = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    return mix(base ^ uint64_t(::getpid()), now + counter.fetch_add(1));
+    return mix(base ^ uint64_t(detail::os::processId()), now + counter.fetch_add(1));
 }
 
 size_t sectorHashesSize(uint32_t pageSize)
@@ -110,35 +108,16 @@ uint64_t sectorHash(const uint8_t* sector, uint32_t number, uint32_t index)
     throw Error(Code::IoError, what + " : " + path + " (" + detail::systemErrorText(errno) + ")");
 }
 
-std::string directoryOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-void syncDirectory(const std::string& path)
-{
-    int dfd = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-}
-
 // The hash of the file's first page as it is on the disk (what there is of
 // it, for a file shorter than a page).
 uint64_t headerPageHash(const std::string& databasePath, uint32_t pageSize)
 {
     std::vector<uint8_t> page(pageSize);
-    int fd = ::open(databasePath.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = detail::os::openFile(databasePath, detail::os::Access::Read);
     if (fd < 0)
         ioFailure("lecture impossible", databasePath);
-    ssize_t n = ::pread(fd, page.data(), pageSize, 0);
-    ::close(fd);
+    long long n = detail::os::readAt(fd, page.data(), pageSize, 0);
+    detail::os::closeFile(fd);
     if (n < 0)
         ioFailure("lecture impossible", databasePath);
     return hashBytes(page.data(), size_t(n), 0);
@@ -186,48 +165,46 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
     // The file is rewritten in place when it is there already: then only its
     // content needs the flush. A new file also needs its folder flushed.
     bool created = true;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = detail::os::openFile(path, detail::os::Access::Write, detail::os::Creation::New);
     if (fd < 0 && errno == EEXIST) {
         created = false;
-        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        fd = detail::os::openFile(path, detail::os::Access::Write);
     }
     if (fd < 0)
         ioFailure("création du journal impossible", path);
     try {
         size_t done = 0;
         while (done < buffer.size()) {
-            ssize_t n = ::pwrite(fd, buffer.data() + done, buffer.size() - done, off_t(done));
-            if (n < 0 && errno == EINTR)
-                continue;
+            long long n = detail::os::writeAt(fd, buffer.data() + done, buffer.size() - done, done);
             if (n < 0)
                 ioFailure("écriture du journal impossible", path);
             done += size_t(n);
         }
-        if (::fdatasync(fd) != 0)
+        if (!detail::os::syncData(fd))
             ioFailure("écriture du journal impossible", path);
     } catch (...) {
         // Nothing of the database was touched: the journal only needs to
         // stop looking unfinished.
         static const uint8_t zeros[8] = {};
-        (void)::pwrite(fd, zeros, sizeof zeros, 0);
-        ::close(fd);
+        (void)detail::os::writeAt(fd, zeros, sizeof zeros, 0);
+        detail::os::closeFile(fd);
         throw;
     }
-    ::close(fd);
+    detail::os::closeFile(fd);
     if (created)
-        syncDirectory(path);
+        detail::os::syncFolderOf(path);
 }
 
 void finishJournal(const std::string& databasePath)
 {
     const std::string path = journalPath(databasePath);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = detail::os::openFile(path, detail::os::Access::Write);
     if (fd < 0)
         ioFailure("mise à jour du journal impossible", path);
     static const uint8_t zeros[8] = {};
-    ssize_t n = ::pwrite(fd, zeros, sizeof zeros, 0);
-    ::close(fd);
-    if (n != ssize_t(sizeof zeros))
+    long long n = detail::os::writeAt(fd, zeros, sizeof zeros, 0);
+    detail::os::closeFile(fd);
+    if (n != (long long)sizeof zeros)
         ioFailure("mise à jour du journal impossible", path);
 }
 
@@ -235,28 +212,26 @@ namespace {
 
 bool readFile(const std::string& path, std::vector<uint8_t>& data, size_t limit)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = detail::os::openFile(path, detail::os::Access::Read);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return false; // no journal (a bad path is the database's open to report)
         ioFailure("lecture du journal impossible", path);
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
+    uint64_t size = 0;
+    if (!detail::os::sizeOf(fd, size)) {
+        detail::os::closeFile(fd);
         ioFailure("lecture du journal impossible", path);
     }
-    data.resize(std::min<size_t>(size_t(st.st_size), limit));
+    data.resize(std::min<uint64_t>(size, limit));
     size_t got = 0;
     while (got < data.size()) {
-        ssize_t n = ::pread(fd, data.data() + got, data.size() - got, off_t(got));
-        if (n < 0 && errno == EINTR)
-            continue;
+        long long n = detail::os::readAt(fd, data.data() + got, data.size() - got, got);
         if (n <= 0)
             break;
         got += size_t(n);
     }
-    ::close(fd);
+    detail::os::closeFile(fd);
     data.resize(got);
     return true;
 }
@@ -301,8 +276,8 @@ bool readRecords(const std::vector<uint8_t>& data, uint32_t pageSize, std::vecto
 bool pageHolds(int fd, uint32_t number, uint32_t pageSize, uint64_t hash, std::vector<uint8_t>& scratch)
 {
     scratch.resize(pageSize);
-    ssize_t n = ::pread(fd, scratch.data(), pageSize, off_t(uint64_t(number) * pageSize));
-    return n == ssize_t(pageSize) && hashBytes(scratch.data(), pageSize, number) == hash;
+    long long n = detail::os::readAt(fd, scratch.data(), pageSize, uint64_t(number) * pageSize);
+    return n == (long long)pageSize && hashBytes(scratch.data(), pageSize, number) == hash;
 }
 
 // Whether the file is the one the journal was made for, in one of the states
@@ -318,10 +293,9 @@ bool belongsTo(int fd, const std::vector<uint8_t>& header, const std::vector<Rec
                uint32_t pageSize)
 {
     const uint64_t before = get64(header.data() + 16), after = get64(header.data() + 24);
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
+    uint64_t size = 0;
+    if (!detail::os::sizeOf(fd, size))
         return false;
-    const uint64_t size = uint64_t(st.st_size);
     if (size < before || size > std::max(before, after))
         return false;
     bool headerJournaled = false;
@@ -333,7 +307,7 @@ bool belongsTo(int fd, const std::vector<uint8_t>& header, const std::vector<Rec
         const size_t present = start >= size ? 0 : size_t(std::min<uint64_t>(pageSize, size - start));
         if (r.original && present < pageSize)
             return false; // a page the file had before the write
-        if (present && ::pread(fd, page.data(), present, off_t(start)) != ssize_t(present))
+        if (present && detail::os::readAt(fd, page.data(), present, start) != (long long)present)
             return false;
         for (uint32_t i = 0; i < pageSize / kSector; ++i) {
             const uint8_t* sector = page.data() + size_t(i) * kSector;
@@ -347,7 +321,7 @@ bool belongsTo(int fd, const std::vector<uint8_t>& header, const std::vector<Rec
     }
     if (!headerJournaled) {
         const size_t present = size_t(std::min<uint64_t>(pageSize, size));
-        if (::pread(fd, page.data(), present, 0) != ssize_t(present) ||
+        if (detail::os::readAt(fd, page.data(), present, 0) != (long long)present ||
             hashBytes(page.data(), present, 0) != get64(header.data() + 40))
             return false;
     }
@@ -383,10 +357,10 @@ Rollback pendingRollback(int fd, const std::string& databasePath)
     }
     // The journal is whole, so the writer may have begun on the file. It
     // finished when every page holds its new bytes.
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
+    uint64_t size = 0;
+    if (!detail::os::sizeOf(fd, size))
         ioFailure("lecture impossible", databasePath);
-    bool whole = uint64_t(st.st_size) >= newSize;
+    bool whole = size >= newSize;
     std::vector<uint8_t> scratch;
     for (size_t i = 0; whole && i < records.size(); ++i)
         whole = pageHolds(fd, records[i].number, pageSize, records[i].newHash, scratch);
@@ -412,15 +386,15 @@ bool recoverFromJournal(int fd, const std::string& databasePath)
     if (restore) {
         const uint32_t pageSize = rollback.pageSize;
         for (const auto& [number, original] : rollback.originals) {
-            if (::pwrite(fd, original.data(), pageSize, off_t(uint64_t(number) * pageSize)) != ssize_t(pageSize))
+            if (detail::os::writeAt(fd, original.data(), pageSize, uint64_t(number) * pageSize) != (long long)pageSize)
                 ioFailure("restauration depuis le journal impossible", databasePath);
         }
-        struct stat st;
-        if (::fstat(fd, &st) != 0)
+        uint64_t size = 0;
+        if (!detail::os::sizeOf(fd, size))
             ioFailure("restauration depuis le journal impossible", databasePath);
-        if (uint64_t(st.st_size) > rollback.originalSize && ::ftruncate(fd, off_t(rollback.originalSize)) != 0)
+        if (size > rollback.originalSize && !detail::os::resize(fd, rollback.originalSize))
             ioFailure("restauration depuis le journal impossible", databasePath);
-        if (::fsync(fd) != 0)
+        if (!detail::os::syncAll(fd))
             ioFailure("restauration depuis le journal impossible", databasePath);
     }
     finishJournal(databasePath);
@@ -440,17 +414,17 @@ bool journalOrphaned(const std::string& databasePath)
 {
     if (!journalPending(databasePath))
         return false;
-    int fd = ::open(databasePath.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = detail::os::openFile(databasePath, detail::os::Access::Read);
     if (fd < 0)
         return false; // the database's open reports it
     bool foreign = false;
     try {
         foreign = pendingRollback(fd, databasePath).foreign;
     } catch (...) {
-        ::close(fd);
+        detail::os::closeFile(fd);
         throw;
     }
-    ::close(fd);
+    detail::os::closeFile(fd);
     return foreign;
 }
 
@@ -459,7 +433,7 @@ void removeFinishedJournal(const std::string& databasePath)
     if (journalPending(databasePath))
         return;
     const std::string path = journalPath(databasePath);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    if (!detail::os::removeFile(path) && errno != ENOENT)
         ioFailure("suppression du journal impossible", path);
 }
 

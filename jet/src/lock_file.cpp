@@ -1,5 +1,6 @@
 #include "lock_file.h"
 
+#include "os_file.h"
 #include "text.h"
 
 #include <algorithm>
@@ -12,14 +13,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -31,6 +29,7 @@ constexpr uint64_t kUserLocks = 0x10000001;   // slot k: one byte at kUserLocks 
 constexpr uint64_t kSlots = 255;
 constexpr uint64_t kJetRangeEnd = 0x70000000; // Jet's locks all lie below
 constexpr uint64_t kMarks = 0x7F000001;       // this engine's mark of slot k
+[[maybe_unused]] constexpr uint64_t kProbeTurn = 0x7F000000; // Windows: see ProbeTurn
 constexpr size_t kEntrySize = 64;
 constexpr size_t kNameSize = 32;
 
@@ -79,7 +78,37 @@ std::optional<uint64_t> nextHeld(int fd, uint64_t from, uint64_t to)
     return std::nullopt;
 }
 
+// Such a probe is a lock for the moment it lasts, and another process of
+// this engine probing or taking the same bytes then would take it for a
+// user (another program, or a slot without its mark). So they look and take
+// one at a time: each holds this byte (beside the marks, outside Jet's
+// range) while it does.
+class ProbeTurn {
+public:
+    explicit ProbeTurn(int fd) : fd_(fd)
+    {
+        OVERLAPPED ov = at(kProbeTurn);
+        taken_ = LockFileEx(handleOf(fd), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov) != 0; // waits for its turn
+    }
+    ~ProbeTurn()
+    {
+        if (taken_)
+            unlock(fd_, kProbeTurn, 1);
+    }
+    ProbeTurn(const ProbeTurn&) = delete;
+    ProbeTurn& operator=(const ProbeTurn&) = delete;
+
+private:
+    int fd_;
+    bool taken_ = false;
+};
+
 #else
+
+// A lock query takes no lock: processes may look at the same time.
+struct ProbeTurn {
+    explicit ProbeTurn(int) {}
+};
 
 #ifdef F_OFD_SETLK
 constexpr int kSetLock = F_OFD_SETLK;
@@ -128,24 +157,12 @@ std::optional<uint64_t> nextHeld(int fd, uint64_t from, uint64_t to)
 
 bool writeAt(int fd, const void* bytes, size_t size, uint64_t offset)
 {
-#ifdef _WIN32
-    if (_lseeki64(fd, int64_t(offset), SEEK_SET) < 0)
-        return false;
-    return _write(fd, bytes, unsigned(size)) == int(size);
-#else
-    return ::pwrite(fd, bytes, size, off_t(offset)) == ssize_t(size);
-#endif
+    return detail::os::writeAt(fd, bytes, size, offset) == (long long)size;
 }
 
 size_t readAt(int fd, void* bytes, size_t size, uint64_t offset)
 {
-#ifdef _WIN32
-    if (_lseeki64(fd, int64_t(offset), SEEK_SET) < 0)
-        return 0;
-    int n = _read(fd, bytes, unsigned(size));
-#else
-    ssize_t n = ::pread(fd, bytes, size, off_t(offset));
-#endif
+    const long long n = detail::os::readAt(fd, bytes, size, offset);
     return n > 0 ? size_t(n) : 0;
 }
 
@@ -184,10 +201,18 @@ LockFileUser LockFileSlot::thisUser()
 {
     LockFileUser me;
 #ifdef _WIN32
-    if (const char* c = std::getenv("COMPUTERNAME"))
-        me.computer = c;
-    if (const char* u = std::getenv("USERNAME"))
-        me.user = u;
+    // The wide names, in UTF-8 (the narrow ones are in the ANSI code page).
+    auto utf8 = [](const wchar_t* wide) {
+        const int n = wide ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr) : 0;
+        if (n <= 1)
+            return std::string();
+        std::string out(size_t(n), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
+        out.pop_back(); // the terminating NUL
+        return out;
+    };
+    me.computer = utf8(_wgetenv(L"COMPUTERNAME"));
+    me.user = utf8(_wgetenv(L"USERNAME"));
 #else
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) == 0)
@@ -230,17 +255,10 @@ LockFileSlot::~LockFileSlot()
 
 bool LockFileSlot::openFile()
 {
-#ifdef _WIN32
-    fd_ = _open(path_.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    fd_ = detail::os::openFile(path_, detail::os::Access::ReadWrite, detail::os::Creation::OrCreate);
     writable_ = fd_ >= 0;
     if (fd_ < 0)
-        fd_ = _open(path_.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-#else
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    writable_ = fd_ >= 0;
-    if (fd_ < 0)
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-#endif
+        fd_ = detail::os::openFile(path_, detail::os::Access::Read);
     return fd_ >= 0;
 }
 
@@ -248,6 +266,7 @@ std::optional<LockFileUser> LockFileSlot::foreignUser() const
 {
     if (fd_ < 0)
         return std::nullopt;
+    ProbeTurn turn(fd_);
     for (std::optional<uint64_t> b = nextHeld(fd_, kUserLocks, kUserLocks + kSlots); b;
          b = *b + 1 < kUserLocks + kSlots ? nextHeld(fd_, *b + 1, kUserLocks + kSlots) : std::nullopt) {
         const uint64_t k = *b - kUserLocks;
@@ -265,6 +284,7 @@ std::optional<LockFileUser> LockFileSlot::foreignUser() const
 
 bool LockFileSlot::takeSlot()
 {
+    ProbeTurn turn(fd_);
     for (uint64_t k = 0; k < kSlots; ++k) {
         if (nextHeld(fd_, kUserLocks + k, kUserLocks + k + 1))
             continue;
@@ -275,18 +295,14 @@ bool LockFileSlot::takeSlot()
             continue;
         }
         slot_ = int(k);
-#ifndef _WIN32
         // The file may have been taken away by the last user between our
         // opening and our locking: then this slot is in nobody's file.
-        struct stat mine, named;
-        if (::fstat(fd_, &mine) != 0 || ::stat(path_.c_str(), &named) != 0 || mine.st_ino != named.st_ino ||
-            mine.st_dev != named.st_dev) {
+        if (!detail::os::isStillNamed(fd_, path_)) {
             unlock(fd_, kUserLocks + k, 1);
             unlock(fd_, kMarks + k, 1);
             slot_ = -1;
             return false;
         }
-#endif
         const LockFileUser me = thisUser();
         uint8_t entry[kEntrySize] = {};
         putName(entry, me.computer);
@@ -301,26 +317,20 @@ void LockFileSlot::closeFile(bool mayDelete)
 {
     if (fd_ < 0)
         return;
-    bool last = false;
     if (slot_ >= 0) {
+        ProbeTurn turn(fd_);
         unlock(fd_, kUserLocks + uint64_t(slot_), 1);
         unlock(fd_, kMarks + uint64_t(slot_), 1);
         // The last user takes the file away, holding every slot meanwhile so
         // that nobody joins in between.
-        last = mayDelete && tryLock(fd_, kMarks, kSlots) && tryLock(fd_, kUserLocks, kSlots) &&
-               !nextHeld(fd_, kUserLocks + kSlots, kJetRangeEnd);
+        const bool last = mayDelete && tryLock(fd_, kMarks, kSlots) && tryLock(fd_, kUserLocks, kSlots) &&
+                          !nextHeld(fd_, kUserLocks + kSlots, kJetRangeEnd);
+        // Removed while its locks are still held (on Windows too: the file is
+        // shared for deleting, os_file.h), so that nobody takes a slot in it.
+        if (last && detail::os::isStillNamed(fd_, path_))
+            detail::os::removeFile(path_);
     }
-#ifdef _WIN32
-    _close(fd_);
-    if (last)
-        DeleteFileA(path_.c_str()); // refused while another program has it open
-#else
-    struct stat mine, named;
-    if (last && ::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &named) == 0 && mine.st_ino == named.st_ino &&
-        mine.st_dev == named.st_dev)
-        ::unlink(path_.c_str());
-    ::close(fd_);
-#endif
+    detail::os::closeFile(fd_);
     fd_ = -1;
     slot_ = -1;
 }

@@ -1,50 +1,44 @@
 #include "page_file.h"
 
+#include "os_file.h"
 #include "system_error.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace jet::detail {
 
 PageFile::PageFile(const std::string& path) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = os::openFile(path, os::Access::Read);
     if (fd_ < 0) {
         int err = errno;
         if (err == ENOENT)
             throw Error(Code::IoError, "fichier introuvable : " + path);
         throw Error(Code::IoError, "impossible d'ouvrir le fichier " + path + " : " + systemErrorText(err));
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
+    if (!os::sizeOf(fd_, size_)) {
+        os::closeFile(fd_);
         throw Error(Code::IoError, path + " : ce n'est pas un fichier ordinaire");
     }
-    size_ = uint64_t(st.st_size);
     if (size_ == 0) {
-        ::close(fd_);
+        os::closeFile(fd_);
         throw Error(Code::NotADatabase, path + " : fichier vide, ce n'est pas une base Access");
     }
     try {
         data_ = mapAnew(size_);
     } catch (...) {
-        ::close(fd_);
+        os::closeFile(fd_);
         throw;
     }
 }
 
 PageFile::~PageFile()
 {
-    if (data_)
-        ::munmap(const_cast<uint8_t*>(data_), reserved_);
+    os::releaseView(data_, reserved_);
     if (fd_ >= 0)
-        ::close(fd_);
+        os::closeFile(fd_);
 }
 
 namespace {
@@ -56,42 +50,27 @@ constexpr uint64_t kReserve = (uint64_t(2) << 30) + (uint64_t(1) << 20);
 const uint8_t* PageFile::mapAnew(uint64_t size)
 {
     const uint64_t reserve = std::max(kReserve, size);
-    void* base = ::mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (base == MAP_FAILED)
+    const uint8_t* base = os::reserveView(fd_, size, reserve);
+    if (!base)
         throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-    if (::mmap(base, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd_, 0) == MAP_FAILED) {
-        const int err = errno;
-        ::munmap(base, reserve);
-        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(err));
-    }
     reserved_ = reserve;
-    return static_cast<const uint8_t*>(base);
+    return base;
 }
 
 bool PageFile::refresh()
 {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    uint64_t size = 0;
+    if (!os::sizeOf(fd_, size))
         throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-    const uint64_t size = uint64_t(st.st_size);
     if (size == size_)
         return false;
-    if (size > reserved_) {
-        // Beyond any Jet file: mapped elsewhere, pointers obtained before are lost.
+    if (!os::extendView(data_, fd_, size_, size, reserved_)) {
+        // Mapped elsewhere: pointers obtained before are lost.
         const uint64_t previous = reserved_;
+        const uint8_t* old = data_;
         const uint8_t* mapping = mapAnew(size);
-        ::munmap(const_cast<uint8_t*>(data_), previous);
+        os::releaseView(old, previous);
         data_ = mapping;
-    } else {
-        // In place: the pages mapped before stay where they are.
-        uint8_t* base = const_cast<uint8_t*>(data_);
-        if (size > 0 && ::mmap(base, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd_, 0) == MAP_FAILED)
-            throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-        const uint64_t unit = uint64_t(::sysconf(_SC_PAGESIZE));
-        const uint64_t kept = (size + unit - 1) / unit * unit;
-        if (kept < size_) // the part past the new end goes back to reserved space
-            ::mmap(base + kept, size_ - kept, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1,
-                   0);
     }
     size_ = size;
     countPages();

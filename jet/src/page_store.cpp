@@ -2,13 +2,11 @@
 
 #include "system_error.h"
 #include "journal.h"
+#include "os_file.h"
 #include "jet/status.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace jet::writer {
 
@@ -23,9 +21,7 @@ void readExactly(int fd, uint8_t* data, size_t size, uint64_t offset, const std:
 {
     size_t got = 0;
     while (got < size) {
-        ssize_t n = ::pread(fd, data + got, size - got, off_t(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
+        long long n = detail::os::readAt(fd, data + got, size - got, offset + got);
         if (n < 0)
             ioFailure("lecture impossible", path);
         if (n == 0)
@@ -38,9 +34,7 @@ void writeExactly(int fd, const uint8_t* data, size_t size, uint64_t offset, con
 {
     size_t done = 0;
     while (done < size) {
-        ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        long long n = detail::os::writeAt(fd, data + done, size - done, offset + done);
         if (n < 0)
             ioFailure("écriture impossible", path);
         done += size_t(n);
@@ -51,9 +45,9 @@ void writeExactly(int fd, const uint8_t* data, size_t size, uint64_t offset, con
 
 std::string PageStore::whyNotWritable(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = detail::os::openFile(path, detail::os::Access::ReadWrite);
     if (fd >= 0) {
-        ::close(fd);
+        detail::os::closeFile(fd);
         return {};
     }
     if (errno == EACCES || errno == EPERM)
@@ -67,7 +61,7 @@ std::string PageStore::whyNotWritable(const std::string& path)
 
 PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
 {
-    fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    fd_ = detail::os::openFile(path, readOnly ? detail::os::Access::Read : detail::os::Access::ReadWrite);
     if (fd_ < 0 && readOnly) {
         if (errno == ENOENT)
             throw Error(Code::IoError, "fichier introuvable : " + path);
@@ -100,7 +94,7 @@ PageStore::~PageStore()
     }
     lock_.reset();
     if (fd_ >= 0)
-        ::close(fd_);
+        detail::os::closeFile(fd_);
 }
 
 bool PageStore::recover()
@@ -128,16 +122,16 @@ Transaction::Transaction(PageStore& store) : store_(store)
     try {
         if (!store_.readOnly())
             recoverFromJournal(store_.fd(), store_.path());
-        struct stat st;
-        if (::fstat(store_.fd(), &st) != 0)
+        uint64_t size = 0;
+        if (!detail::os::sizeOf(store_.fd(), size))
             ioFailure("lecture impossible", store_.path());
         uint8_t header[0x18];
-        if (st.st_size < 0x18)
+        if (size < 0x18)
             throw Error(Code::NotADatabase, "fichier vide ou trop court : " + store_.path());
         readExactly(store_.fd(), header, sizeof header, 0, store_.path());
         version_ = header[0x14];
         pageSize_ = version_ == 0 ? 2048 : 4096;
-        originalSize_ = uint64_t(st.st_size);
+        originalSize_ = size;
         pageCount_ = uint32_t(originalSize_ / pageSize_);
     } catch (...) {
         store_.lock().unlock();
@@ -209,7 +203,7 @@ void Transaction::commit()
     writeJournal(store_.path(), pageSize_, originalSize_, newSize, changed);
     for (const JournalPage& page : changed)
         writeExactly(store_.fd(), page.current, pageSize_, uint64_t(page.number) * pageSize_, store_.path());
-    if (::fdatasync(store_.fd()) != 0)
+    if (!detail::os::syncData(store_.fd()))
         ioFailure("écriture impossible", store_.path());
     finishJournal(store_.path());
     committed_ = true;

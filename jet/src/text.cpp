@@ -1,6 +1,10 @@
 #include "text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cstring>
 #include <vector>
@@ -358,7 +362,27 @@ bool isWindowsCodePage(uint16_t codePage)
 // Text in a code page other than 1252, through the C library's converters
 // ("CP1251", "CP932", ...). False when the page is unknown to them or the
 // bytes are not valid in it.
-bool decodeWithIconv(const uint8_t* data, size_t size, uint16_t codePage, std::string& out)
+// The system's converter of a Windows code page: iconv, or Windows itself.
+#ifdef _WIN32
+bool decodeWithSystem(const uint8_t* data, size_t size, uint16_t codePage, std::string& out)
+{
+    const char* in = reinterpret_cast<const char*>(data);
+    const int wide = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in, int(size), nullptr, 0);
+    if (wide <= 0)
+        return false;
+    std::wstring utf16(size_t(wide), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in, int(size), utf16.data(), wide);
+    // Windows maps the bytes a page leaves undefined to the C1 controls
+    // where iconv refuses them: read those as 1252 on both.
+    for (wchar_t c : utf16)
+        if (c >= 0x80 && c <= 0x9F)
+            return false;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    out.assign(size_t(n > 0 ? n : 0), '\0');
+    return n > 0 && WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, out.data(), n, nullptr, nullptr) == n;
+}
+#else
+bool decodeWithSystem(const uint8_t* data, size_t size, uint16_t codePage, std::string& out)
 {
     const std::string name = "CP" + std::to_string(codePage);
     iconv_t cd = ::iconv_open("UTF-8", name.c_str());
@@ -377,6 +401,7 @@ bool decodeWithIconv(const uint8_t* data, size_t size, uint16_t codePage, std::s
     out = std::move(result);
     return true;
 }
+#endif
 
 } // namespace
 
@@ -392,7 +417,7 @@ std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePa
     if (high == 0)
         return std::string(reinterpret_cast<const char*>(data), size);
     std::string out;
-    if (isWindowsCodePage(codePage) && codePage != 1252 && decodeWithIconv(data, size, codePage, out))
+    if (isWindowsCodePage(codePage) && codePage != 1252 && decodeWithSystem(data, size, codePage, out))
         return out;
     out.reserve(size + size / 4 + 8);
     for (i = 0; i < size; ++i) {

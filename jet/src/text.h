@@ -23,8 +23,9 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* r
                               const uint8_t* readableEnd);
 
 // A Jet3 text value in the database's Windows code page (0 means 1252).
-// Pages other than 1252 go through the C library's converters; a page they
-// do not know, or bytes not valid in it, are read as 1252.
+// Pages other than 1252 go through the system's converters (iconv, or
+// Windows's own); a page they do not know, or bytes not valid in it, are
+// read as 1252.
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage);
 
 // Next code point of UTF-8 text at i (advances i); invalid bytes read as

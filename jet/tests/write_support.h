@@ -54,10 +54,11 @@ inline std::string fileBytes(const std::string& path)
 // Overwrites bytes of a file in place, as a writer (or a disk) would.
 inline void writeAt(const std::string& path, const std::string& bytes, off_t offset)
 {
-    int fd = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
-    ::close(fd);
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    ASSERT_TRUE(file.is_open());
+    file.seekp(offset);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    ASSERT_TRUE(file.good());
 }
 
 inline std::string copyFixture(const std::string& name, const std::filesystem::path& dir)

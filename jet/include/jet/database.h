@@ -82,6 +82,9 @@ class Database {
 public:
     virtual ~Database() = default;
 
+    // Paths are UTF-8 on Windows (files are opened by their UTF-16 names),
+    // bytes in the file system's encoding elsewhere; messages quote them so.
+    //
     // Opens an existing file. Throws Error (IoError, NotADatabase, Corrupt,
     // Unsupported for encrypted or password-protected files).
     //
