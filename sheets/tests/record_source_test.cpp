@@ -1014,6 +1014,39 @@ private slots:
         }
     }
 
+    // A field bound to an autonumber column takes no typing into the file:
+    // the save is refused with a message naming the field, the text typed
+    // stays to be corrected, and the file is left as it was.
+    void autonumberFieldIsNeverWritten()
+    {
+        if (memory_)
+            QSKIP("fichiers du moteur uniquement");
+        const QString copy = copyFixture(QStringLiteral("velmor2001-indexed.mdb"));
+        QVERIFY(!copy.isEmpty());
+        auto bytes = [&] {
+            QFile file(copy);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        {
+            BaseR source(RecordSourceDesign::loanSheet());
+            TestField id, key;
+            source.bind(QStringLiteral("id"), &id);
+            source.bind(QStringLiteral("naccordp"), &key);
+            source.setDatabaseName(copy);
+            QVERIFY(!source.openOnLoad());
+            QCOMPARE(id.text(), QStringLiteral("1"));
+            id.type(QStringLiteral("5"));
+            QString message;
+            QCOMPARE(codeOf([&] { source.UpdateRecord(); }, &message), RecordSourceError::Code::BadValue);
+            QVERIFY2(message.contains(QStringLiteral("numéroté automatiquement")), qPrintable(message));
+            QCOMPARE(codeOf([&] { source.MoveNext(); }), RecordSourceError::Code::BadValue);
+            QCOMPARE(id.text(), QStringLiteral("5"));
+            QCOMPARE(key.text(), QStringLiteral("P-2001-001"));
+        }
+        QCOMPARE(bytes(), before);
+    }
+
     void bigFile()
     {
         if (memory_)
