@@ -21,8 +21,7 @@ struct CsvRecord {
 
 // Reads one record; false at the end of the input. `line` counts the lines
 // read so far (a quoted field may span several).
-bool readRecord(std::istream& in, long& line, CsvRecord& record)
-{
+bool readRecord(std::istream& in, long& line, CsvRecord& record) {
     record.fields.clear();
     record.quoted.clear();
     std::string field;
@@ -70,8 +69,7 @@ bool readRecord(std::istream& in, long& line, CsvRecord& record)
 }
 
 // Reads 1 to `maxDigits` digits at text[at]; false when there are none.
-bool digits(const std::string& text, size_t& at, size_t maxDigits, int& value)
-{
+bool digits(const std::string& text, size_t& at, size_t maxDigits, int& value) {
     size_t start = at;
     value = 0;
     while (at < text.size() && at - start < maxDigits && text[at] >= '0' && text[at] <= '9')
@@ -79,16 +77,14 @@ bool digits(const std::string& text, size_t& at, size_t maxDigits, int& value)
     return at > start;
 }
 
-bool expect(const std::string& text, size_t& at, char c)
-{
+bool expect(const std::string& text, size_t& at, char c) {
     if (at >= text.size() || text[at] != c)
         return false;
     ++at;
     return true;
 }
 
-int daysInMonth(int year, int month)
-{
+int daysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
@@ -97,22 +93,23 @@ int daysInMonth(int year, int month)
 enum class DateCheck { Ok, Unreadable, Impossible };
 
 // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS]", as velmor-db export writes them.
-DateCheck parseDate(const std::string& text, jet::Value& out)
-{
+DateCheck parseDate(const std::string& text, jet::Value& out) {
     int y, mo, d, h = 0, mi = 0, s = 0;
     size_t at = 0;
-    if (!digits(text, at, 4, y) || !expect(text, at, '-') || !digits(text, at, 2, mo) || !expect(text, at, '-') ||
-        !digits(text, at, 2, d))
+    if (!digits(text, at, 4, y) || !expect(text, at, '-') || !digits(text, at, 2, mo) ||
+        !expect(text, at, '-') || !digits(text, at, 2, d))
         return DateCheck::Unreadable;
     if (at < text.size()) {
-        if (!expect(text, at, ' ') || !digits(text, at, 2, h) || !expect(text, at, ':') || !digits(text, at, 2, mi))
+        if (!expect(text, at, ' ') || !digits(text, at, 2, h) || !expect(text, at, ':') ||
+            !digits(text, at, 2, mi))
             return DateCheck::Unreadable;
         if (at < text.size() && (!expect(text, at, ':') || !digits(text, at, 2, s)))
             return DateCheck::Unreadable;
         if (at != text.size())
             return DateCheck::Unreadable;
     }
-    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h > 23 || mi > 59 || s > 59)
+    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h > 23 || mi > 59 ||
+        s > 59)
         return DateCheck::Impossible;
     out = jet::Value::dateTime(y, mo, d, h, mi, s);
     return DateCheck::Ok;
@@ -120,8 +117,7 @@ DateCheck parseDate(const std::string& text, jet::Value& out)
 
 // Offset of the first byte that is not well-formed UTF-8 (overlong forms,
 // surrogates and code points above U+10FFFF are not), or npos.
-size_t firstInvalidUtf8(const std::string& text)
-{
+size_t firstInvalidUtf8(const std::string& text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     for (size_t i = 0; i < n;) {
@@ -155,37 +151,39 @@ size_t firstInvalidUtf8(const std::string& text)
     return std::string::npos;
 }
 
-std::string hexByte(unsigned char b)
-{
+std::string hexByte(unsigned char b) {
     char text[8];
     std::snprintf(text, sizeof text, "%02X", b);
     return text;
 }
 
 // The value of one CSV field for column `c`; throws Error with the reason.
-jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
-{
+jet::Value convert(const jet::ColumnInfo& c, const std::string& text) {
     using T = jet::ColumnType;
     auto bad = [&]() -> jet::Value {
         throw jet::Error(jet::Code::InvalidValue,
                          "valeur « " + text + " » invalide (" + jet::columnTypeName(c.type) + ")");
     };
     if (size_t at = firstInvalidUtf8(text); at != std::string::npos)
-        throw jet::Error(jet::Code::InvalidValue, "texte qui n'est pas de l'UTF-8 valide (octet " +
-                                                      hexByte(static_cast<unsigned char>(text[at])) +
-                                                      " en position " + std::to_string(at + 1) + ")");
+        throw jet::Error(jet::Code::InvalidValue,
+                         "texte qui n'est pas de l'UTF-8 valide (octet " +
+                             hexByte(static_cast<unsigned char>(text[at])) + " en position " +
+                             std::to_string(at + 1) + ")");
     switch (c.type) {
     case T::Text:
-    case T::Memo: return jet::Value::text(text);
+    case T::Memo:
+        return jet::Value::text(text);
     case T::DateTime: {
         jet::Value v;
         switch (parseDate(text, v)) {
-        case DateCheck::Ok: return v;
+        case DateCheck::Ok:
+            return v;
         case DateCheck::Impossible:
             throw jet::Error(jet::Code::InvalidValue, "date impossible : « " + text + " »");
         case DateCheck::Unreadable:
             throw jet::Error(jet::Code::InvalidValue,
-                             "date illisible : « " + text + " » (attendu AAAA-MM-JJ ou AAAA-MM-JJ HH:MM:SS)");
+                             "date illisible : « " + text +
+                                 " » (attendu AAAA-MM-JJ ou AAAA-MM-JJ HH:MM:SS)");
         }
         return bad();
     }
@@ -214,7 +212,8 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
             return bad();
         return jet::Value::real(v);
     }
-    case T::Numeric: return jet::Value::decimal(text); // checked against the column by the engine
+    case T::Numeric:
+        return jet::Value::decimal(text); // checked against the column by the engine
     case T::Binary:
     case T::OLE: {
         if (text.rfind("0x", 0) != 0 || text.size() % 2 ||
@@ -225,32 +224,37 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
             bytes.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
         return jet::Value::binary(bytes);
     }
-    default: return bad();
+    default:
+        return bad();
     }
 }
 
 // The data rows of the CSV file, one at a time, as values for the table.
 class RowSource {
 public:
-    RowSource(std::istream& in, const std::string& csvPath, const jet::TableInfo& info) : in_(in), info_(info)
-    {
+    RowSource(std::istream& in, const std::string& csvPath, const jet::TableInfo& info)
+        : in_(in), info_(info) {
         CsvRecord header;
         if (in_.peek() == 0xEF) { // a byte order mark is no part of the first name
             char bom[3];
             in_.read(bom, 3);
-            if (std::string(bom, 3) != "\xEF\xBB\xBF")
+            if (std::string(bom, 3) != "\xEF\xBB\xBF") {
+                in_.clear();
                 in_.seekg(0);
+            }
         }
         if (!readRecord(in_, line_, header))
-            throw jet::Error(jet::Code::InvalidValue, csvPath + " : fichier vide, une ligne d'en-tête est attendue");
+            throw jet::Error(jet::Code::InvalidValue,
+                             csvPath + " : fichier vide, une ligne d'en-tête est attendue");
         for (const std::string& name : header.fields) {
             int found = -1;
             for (size_t i = 0; i < info.columns.size(); ++i)
                 if (strcasecmp(info.columns[i].name.c_str(), name.c_str()) == 0)
                     found = int(i);
             if (found < 0)
-                throw jet::Error(jet::Code::NotFound,
-                                 csvPath + " : ligne 1 : colonne inconnue dans " + info.name + " : " + name);
+                throw jet::Error(jet::Code::NotFound, csvPath +
+                                                          " : ligne 1 : colonne inconnue dans " +
+                                                          info.name + " : " + name);
             target_.push_back(found);
         }
     }
@@ -259,8 +263,7 @@ public:
     long rowLine() const { return rowLine_; }
 
     // Fills `values` with the next row; false at the end of the file.
-    bool next(std::vector<jet::Value>& values)
-    {
+    bool next(std::vector<jet::Value>& values) {
         for (;;) {
             rowLine_ = line_ + 1;
             try {
@@ -274,8 +277,9 @@ public:
             break;
         }
         if (record_.fields.size() != target_.size())
-            throw jet::Error(jet::Code::InvalidValue, at() + std::to_string(record_.fields.size()) + " valeurs pour " +
-                                                          std::to_string(target_.size()) + " colonnes");
+            throw jet::Error(jet::Code::InvalidValue,
+                             at() + std::to_string(record_.fields.size()) + " valeurs pour " +
+                                 std::to_string(target_.size()) + " colonnes");
         for (size_t k = 0; k < target_.size(); ++k) {
             const jet::ColumnInfo& c = info_.columns[size_t(target_[k])];
             const std::string& text = record_.fields[k];
@@ -283,9 +287,10 @@ public:
                 continue; // NULL
             const std::string where = at() + "colonne « " + c.name + " » : ";
             if (c.autonumber)
-                throw jet::Error(jet::Code::InvalidValue,
-                                 where + "numérotée automatiquement, sa valeur ne peut pas être choisie "
-                                         "(laissez le champ vide ou retirez la colonne du fichier)");
+                throw jet::Error(
+                    jet::Code::InvalidValue,
+                    where + "numérotée automatiquement, sa valeur ne peut pas être choisie "
+                            "(laissez le champ vide ou retirez la colonne du fichier)");
             try {
                 values[size_t(target_[k])] = convert(c, text);
             } catch (const jet::Error& e) {
@@ -306,15 +311,14 @@ private:
     long rowLine_ = 0;
 };
 
-std::string rowsText(long n)
-{
+std::string rowsText(long n) {
     return std::to_string(n) + (n > 1 ? " lignes importées" : " ligne importée");
 }
 
 } // namespace
 
-int importCsv(const std::string& file, const std::string& table, const std::string& csvPath, long lotSize)
-{
+int importCsv(const std::string& file, const std::string& table, const std::string& csvPath,
+              long lotSize) {
     std::ifstream in(csvPath, std::ios::binary);
     if (!in)
         throw jet::Error(jet::Code::IoError, "fichier CSV introuvable : " + csvPath);
@@ -324,7 +328,8 @@ int importCsv(const std::string& file, const std::string& table, const std::stri
     long imported = 0;
     for (;;) {
         long inLot = 0;
-        bool ended = false, rowPending = false; // rowPending: the engine is placing the row last supplied
+        bool ended = false,
+             rowPending = false; // rowPending: the engine is placing the row last supplied
         try {
             imported += db->insertRows(info.name, [&](std::vector<jet::Value>& values) {
                 rowPending = false;

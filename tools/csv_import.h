@@ -16,6 +16,7 @@ namespace velmor {
 // Prints the outcome ("N lignes importées") on stdout and the refused row on
 // stderr; returns the exit code (0 when every row was added, 1 otherwise).
 // lotSize 0: one write for the whole file.
-int importCsv(const std::string& file, const std::string& table, const std::string& csvPath, long lotSize);
+int importCsv(const std::string& file, const std::string& table, const std::string& csvPath,
+              long lotSize);
 
 } // namespace velmor

@@ -5,8 +5,8 @@
 // free. Part of `velmor-db check` (see jet/check.h).
 #pragma once
 
-#include "page_store.h"
 #include "jet/check.h"
+#include "page_store.h"
 
 namespace jet {
 

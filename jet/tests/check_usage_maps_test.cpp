@@ -4,17 +4,15 @@
 // page with rows that its table's map lost. A freed page that kept its old
 // bytes (marked free in the global map) is no problem.
 #include "catalog_writer.h"
+#include "jet/check.h"
 #include "page_store.h"
 #include "row_encoder.h"
 #include "usage_map_writer.h"
 #include "write_support.h"
 
-#include "jet/check.h"
-
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace jet;
 using namespace jet::writer;
@@ -30,8 +28,8 @@ struct Tables {
 
 // Copies the indexed fixture, runs `damage` on it as one write and returns
 // what check reports.
-std::vector<std::string> problemsAfter(const std::function<void(Transaction&, const Tables&)>& damage)
-{
+std::vector<std::string>
+problemsAfter(const std::function<void(Transaction&, const Tables&)>& damage) {
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     {
@@ -49,8 +47,7 @@ std::vector<std::string> problemsAfter(const std::function<void(Transaction&, co
 }
 
 // Whether one problem contains every one of `parts`.
-bool reported(const std::vector<std::string>& problems, const std::vector<std::string>& parts)
-{
+bool reported(const std::vector<std::string>& problems, const std::vector<std::string>& parts) {
     for (const std::string& p : problems) {
         bool all = true;
         for (const std::string& part : parts)
@@ -61,23 +58,20 @@ bool reported(const std::vector<std::string>& problems, const std::vector<std::s
     return false;
 }
 
-std::string listed(const std::vector<std::string>& problems)
-{
+std::string listed(const std::vector<std::string>& problems) {
     std::string out;
     for (const std::string& p : problems)
         out += "\n  " + p;
     return out.empty() ? " (aucun)" : out;
 }
 
-void claim(Transaction& txn, uint32_t map, uint32_t page)
-{
+void claim(Transaction& txn, uint32_t map, uint32_t page) {
     PageAllocator allocator(txn);
     UsageMap(txn, map).add(page, allocator);
 }
 
 // A new page holding a copy of `page`, as a freed page that kept its bytes.
-uint32_t copyOf(Transaction& txn, uint32_t page, bool markedFree)
-{
+uint32_t copyOf(Transaction& txn, uint32_t page, bool markedFree) {
     PageAllocator allocator(txn);
     uint32_t copy = allocator.allocate();
     std::memcpy(txn.modify(copy), txn.page(page), txn.pageSize());
@@ -88,12 +82,12 @@ uint32_t copyOf(Transaction& txn, uint32_t page, bool markedFree)
 
 } // namespace
 
-TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound)
-{
+TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound) {
     SKIP_WITHOUT_FIXTURES();
     struct Case {
         const char* what;
-        std::function<std::vector<std::string>(Transaction&, const Tables&)> damage; // returns the parts expected
+        std::function<std::vector<std::string>(Transaction&, const Tables&)>
+            damage; // returns the parts expected
     };
     const std::vector<Case> cases = {
         {"carte qui compte la page de définition",
@@ -105,7 +99,8 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound)
         {"type de page changé",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
              txn.modify(t.returnPage)[0] = 0x04;
-             return {"page " + std::to_string(t.returnPage), "pas une page de données (page d'index feuille, type 4)"};
+             return {"page " + std::to_string(t.returnPage),
+                     "pas une page de données (page d'index feuille, type 4)"};
          }},
         {"page d'une autre table",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
@@ -126,7 +121,8 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound)
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
              PageAllocator allocator(txn);
              UsageMap(txn, t.loans.ownedMap).remove(t.loanPage, allocator);
-             return {"table tablep : la page " + std::to_string(t.loanPage) + " contient des lignes"};
+             return {"table tablep : la page " + std::to_string(t.loanPage) +
+                     " contient des lignes"};
          }},
         {"copie d'une page de lignes ni comptée ni libre",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
@@ -138,12 +134,12 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound)
         std::vector<std::string> expected;
         std::vector<std::string> problems =
             problemsAfter([&](Transaction& txn, const Tables& t) { expected = c.damage(txn, t); });
-        EXPECT_TRUE(reported(problems, expected)) << c.what << " : non signalé ; problèmes :" << listed(problems);
+        EXPECT_TRUE(reported(problems, expected))
+            << c.what << " : non signalé ; problèmes :" << listed(problems);
     }
 }
 
-TEST(CheckUsageMaps, AFreedPageThatKeptItsBytesIsNoProblem)
-{
+TEST(CheckUsageMaps, AFreedPageThatKeptItsBytesIsNoProblem) {
     SKIP_WITHOUT_FIXTURES();
     std::vector<std::string> problems =
         problemsAfter([](Transaction& txn, const Tables& t) { copyOf(txn, t.returnPage, true); });
