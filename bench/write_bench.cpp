@@ -1,7 +1,8 @@
 // velmor-bench-write: write timings of the Jet engine on an unindexed copy of
 // the big fixture (a new database made like `velmor-db init`, filled with the
-// fixture's 2 x 100,000 rows in batches of 1,000 rows per commit), then rows
-// added one commit per row (as the application saves), updates and deletes.
+// fixture's 2 x 100,000 rows in batches of 1,000 rows per commit), 100,000
+// rows imported as one write (time and peak memory), then rows added one
+// commit per row (as the application saves), updates and deletes.
 // Not a test; run it by hand: velmor-bench-write [DIR] [N].
 #include "jet/check.h"
 #include "jet/database.h"
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -41,6 +43,55 @@ std::vector<jet::ColumnSpec> columnsLike(const jet::TableInfo& t)
         out.push_back(s);
     }
     return out;
+}
+
+// Peak resident memory since the last reset (VmHWM), in KiB; resets it when
+// asked (Linux: writing 5 to clear_refs).
+long peakKiB(bool reset = false)
+{
+    if (reset) {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        return 0;
+    }
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+// The big fixture's velmor2001 rows into a new file as one write
+// (Database::insertRows, as `velmor-db import` does): time and memory.
+void oneWriteImport(jet::Database& source, const std::string& dir)
+{
+    const std::string file = dir + "/velmor-bench-import.mdb";
+    std::filesystem::remove(file);
+    {
+        auto db = jet::Database::create(file);
+        db->createTable("velmor2001", columnsLike(source.table("velmor2001")));
+    }
+    auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+    auto rows = source.openRecordset("velmor2001");
+    std::vector<int> from;
+    for (const auto& c : db->table("velmor2001").columns)
+        from.push_back(rows->columnIndex(c.name));
+    rows->moveFirst();
+    peakKiB(true);
+    const long before = peakKiB();
+    auto t0 = Clock::now();
+    long added = db->insertRows("velmor2001", [&](std::vector<jet::Value>& values) {
+        if (rows->eof())
+            return false;
+        for (size_t i = 0; i < from.size(); ++i)
+            values[i] = rows->value(from[i]);
+        rows->moveNext();
+        return true;
+    });
+    std::printf("import en une écriture : %ld lignes en %.2f s, mémoire de pointe +%ld Mio (fichier de %ld Mio)\n",
+                added, seconds(t0), (peakKiB() - before) / 1024,
+                long(std::filesystem::file_size(file) / (1024 * 1024)));
+    std::filesystem::remove(file);
 }
 
 } // namespace
@@ -99,6 +150,8 @@ int main(int argc, char** argv)
         }
         std::printf("ajouts par lots de 1 000 lignes : %ld lignes en %.2f s, %.0f lignes/s\n", total, batchSeconds,
                     total / batchSeconds);
+
+        oneWriteImport(*source, dir);
 
         printFlushCost(dir);
         auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);

@@ -4,8 +4,11 @@
 #    overwrite it;
 #  - import of the fixtures' CSV dumps into it gives back exactly those dumps
 #    with velmor-db export, and the same rows with mdb-export;
-#  - a bad CSV line stops the import, naming the line, with the lines before
-#    it kept; exec changes rows; demo makes about 50 rows per table;
+#  - a bad CSV row (impossible date, text that is not UTF-8, text too long)
+#    stops the import, naming its line and column, and nothing is written;
+#    with --par-lots the lots before it stay; exec changes rows; an
+#    autonumber column is never set (exec UPDATE / INSERT, import); demo
+#    makes about 50 rows per table;
 #  - check passes after each step.
 # Usage: VELMOR_DB=path/to/velmor-db check_write_commands.sh FIXTURES_DIR
 fixtures="$1"
@@ -45,10 +48,28 @@ for table in velmor2001 tablep; do
 done
 checked "$base"
 
-printf 'client,dateaccord,intervention\n"A","2001-01-01",\n"B","2001-13-01","x"\n"C",,\n' > "$tmp/bad.csv"
-if "$db" import "$base" velmor2001 "$tmp/bad.csv" > "$tmp/out" 2> "$tmp/err"; then fail "import d'une ligne invalide accepté"; fi
-grep -q "ligne 3" "$tmp/err" || fail "numéro de ligne absent : $(cat "$tmp/err")"
-[ "$("$db" count "$base" velmor2001)" = 9 ] || fail "lignes après import interrompu : $("$db" count "$base" velmor2001)"
+# An import is all or nothing: the first refused row is named by its line and
+# column, and nothing is written (an impossible date, bytes that are not UTF-8).
+refused() { # CSV-file expected-message
+    cp "$base" "$tmp/before.mdb"
+    if "$db" import "$base" velmor2001 "$1" > "$tmp/out" 2> "$tmp/err"; then fail "$1 : import accepté"; fi
+    grep -qF "$2" "$tmp/err" || fail "$1 : « $2 » attendu, reçu : $(cat "$tmp/err")"
+    grep -q "aucune ligne importée" "$tmp/out" || fail "$1 : $(cat "$tmp/out")"
+    cmp -s "$base" "$tmp/before.mdb" || fail "$1 : la base a changé"
+}
+printf 'client,dateaccord,intervention\n"A","2001-01-01",\n"B","2001-02-31","x"\n"C",,\n' > "$tmp/date.csv"
+refused "$tmp/date.csv" "ligne 3 : colonne « dateaccord » : date impossible : « 2001-02-31 »"
+printf 'client,motif\n"A","x"\n"B","\377\376\351"\n' > "$tmp/utf8.csv"
+refused "$tmp/utf8.csv" "ligne 3 : colonne « motif » : texte qui n'est pas de l'UTF-8 valide (octet FF en position 1)"
+printf 'client\n"A"\n"%s"\n' "$(printf '%0256d' 0)" > "$tmp/long.csv"
+refused "$tmp/long.csv" "ligne 3 : texte trop long pour la colonne « client »"
+# With --par-lots, each lot is written on its own: the lots before the refused row stay.
+printf 'client,dateaccord\n"A","2001-01-01"\n"B","2000-02-29 10:30"\n"C","1900-02-29"\n' > "$tmp/lots.csv"
+if "$db" import "$base" velmor2001 "$tmp/lots.csv" --par-lots 2 > "$tmp/out" 2> "$tmp/err"; then fail "import par lots accepté"; fi
+grep -q "ligne 4 : colonne « dateaccord »" "$tmp/err" || fail "import par lots : $(cat "$tmp/err")"
+[ "$("$db" count "$base" velmor2001)" = 10 ] || fail "lignes après import par lots : $("$db" count "$base" velmor2001)"
+[ "$("$db" count "$base" "SELECT * FROM velmor2001 WHERE dateaccord = #2000-02-29 10:30#")" = 1 ] || fail "date du 29 février"
+"$db" exec "$base" "DELETE FROM velmor2001 WHERE client = 'B'" > /dev/null || fail "exec DELETE de la ligne B"
 
 [ "$("$db" exec "$base" "UPDATE velmor2001 SET parquiinterv = 'Zoé' WHERE dateretourclient IS NULL")" = "4 lignes modifiées" ] ||
     fail "exec UPDATE"
@@ -58,6 +79,21 @@ grep -q "ligne 3" "$tmp/err" || fail "numéro de ligne absent : $(cat "$tmp/err"
 checked "$base"
 same_as_mdbtools "$base" velmor2001
 same_as_mdbtools "$base" tablep
+
+# An autonumber column is never set, through SQL or an import; nothing changes.
+indexed="$tmp/indexed.mdb"
+cp "$fixtures/velmor2001-indexed.mdb" "$indexed"
+cp "$indexed" "$tmp/before.mdb"
+printf 'id,client\n,A\n"3",B\n' > "$tmp/id.csv"
+for command in "exec|UPDATE velmor2001 SET id = 1" "exec|INSERT INTO velmor2001 (id, client) VALUES (3, 'X')" \
+               "import|$tmp/id.csv"; do
+    verb=${command%%|*}
+    if [ "$verb" = exec ]; then set -- exec "$indexed" "${command#*|}"; else set -- import "$indexed" velmor2001 "${command#*|}"; fi
+    if "$db" "$@" > "$tmp/out" 2> "$tmp/err"; then fail "$* : accepté"; fi
+    grep -q "colonne « id » .*numérotée automatiquement" "$tmp/err" || fail "$* : $(cat "$tmp/err")"
+    cmp -s "$indexed" "$tmp/before.mdb" || fail "$* : la base a changé"
+done
+grep -q "ligne 3" "$tmp/err" || fail "import d'un numéro automatique : ligne absente : $(cat "$tmp/err")"
 
 demo="$tmp/demo.mdb"
 "$db" demo "$demo" > /dev/null || fail "demo"

@@ -214,7 +214,7 @@ int run(const std::vector<std::string>& args)
                   << " entrées vérifiées";
         if (report.unverifiedKeys > 0)
             std::cout << " (dont " << report.unverifiedKeys << " par ligne seulement, clé non calculable)";
-        std::cout << " : " << (report.ok() ? "aucun problème" : "index incorrects") << "\n";
+        std::cout << " : " << (report.ok() ? "aucun problème" : "problèmes trouvés") << "\n";
         return report.ok() ? 0 : 1;
     }
     if (int code = 0; velmor::runWriteCommand(args, code))

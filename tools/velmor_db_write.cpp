@@ -6,23 +6,23 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 
-#include "database_writer.h"
-#include "table_writer.h"
+#include "csv_import.h"
 
-#include <cmath>
-#include <filesystem>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
-#include <sstream>
-#include <strings.h>
 
 namespace velmor {
 
 const char* kWriteUsage =
     "  init FICHIER                 crée une base Velmor vide (tables velmor2001 et tablep)\n"
     "  demo FICHIER                 crée une base Velmor avec une cinquantaine de lignes par table\n"
-    "  import FICHIER TABLE CSV     ajoute à TABLE les lignes d'un fichier CSV (en-tête = colonnes)\n"
+    "  import FICHIER TABLE CSV [--par-lots N]\n"
+    "                               ajoute à TABLE les lignes d'un fichier CSV (en-tête = colonnes),\n"
+    "                               toutes ou aucune : la première ligne refusée est nommée et rien\n"
+    "                               n'est écrit ; avec --par-lots N, une écriture par lot de N lignes\n"
+    "                               (les lots écrits avant la ligne refusée restent)\n"
     "  exec FICHIER \"SQL\"           exécute INSERT, UPDATE ou DELETE et affiche le nombre de lignes\n";
 
 const std::vector<VelmorColumn>& returnTableColumns()
@@ -167,235 +167,6 @@ void addDemoRows(jet::Database& db)
     }
 }
 
-// ---- import ------------------------------------------------------------
-
-struct CsvRecord {
-    long line = 0;
-    std::vector<std::string> fields;
-    std::vector<bool> quoted;
-};
-
-// Reads one record; false at the end of the input.
-bool readRecord(std::istream& in, long& line, CsvRecord& record)
-{
-    record.fields.clear();
-    record.quoted.clear();
-    record.line = line + 1;
-    std::string field;
-    bool inQuotes = false, wasQuoted = false, any = false;
-    int c;
-    while ((c = in.get()) != EOF) {
-        any = true;
-        if (inQuotes) {
-            if (c == '"') {
-                if (in.peek() == '"') {
-                    in.get();
-                    field += '"';
-                } else {
-                    inQuotes = false;
-                }
-            } else {
-                if (c == '\n')
-                    ++line;
-                field += char(c);
-            }
-            continue;
-        }
-        if (c == '"') {
-            inQuotes = true;
-            wasQuoted = true;
-        } else if (c == ',') {
-            record.fields.push_back(field);
-            record.quoted.push_back(wasQuoted);
-            field.clear();
-            wasQuoted = false;
-        } else if (c == '\n') {
-            ++line;
-            break;
-        } else if (c != '\r') {
-            field += char(c);
-        }
-    }
-    if (!any)
-        return false;
-    if (inQuotes)
-        throw jet::Error(jet::Code::InvalidValue, "guillemet non fermé");
-    record.fields.push_back(field);
-    record.quoted.push_back(wasQuoted);
-    return true;
-}
-
-bool parseDate(const std::string& s, jet::Value& out)
-{
-    int y, mo, d, h = 0, mi = 0, se = 0;
-    char tail;
-    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) == 6 ||
-        std::sscanf(s.c_str(), "%d-%d-%d%c", &y, &mo, &d, &tail) == 3) {
-        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || se > 59)
-            return false;
-        out = jet::Value::dateTime(y, mo, d, h, mi, se);
-        return true;
-    }
-    return false;
-}
-
-jet::Value convert(const jet::ColumnInfo& c, const std::string& text)
-{
-    using T = jet::ColumnType;
-    auto bad = [&]() -> jet::Value {
-        throw jet::Error(jet::Code::InvalidValue, "valeur « " + text + " » invalide pour la colonne « " + c.name +
-                                                      " » (" + jet::columnTypeName(c.type) + ")");
-    };
-    switch (c.type) {
-    case T::Text:
-    case T::Memo: return jet::Value::text(text);
-    case T::DateTime: {
-        jet::Value v;
-        return parseDate(text, v) ? v : bad();
-    }
-    case T::Boolean:
-        if (text == "true" || text == "1" || text == "-1" || text == "Oui" || text == "oui")
-            return jet::Value::boolean(true);
-        if (text == "false" || text == "0" || text == "Non" || text == "non")
-            return jet::Value::boolean(false);
-        return bad();
-    case T::Byte:
-    case T::Integer:
-    case T::Long:
-    case T::BigInt: {
-        char* end = nullptr;
-        long long v = std::strtoll(text.c_str(), &end, 10);
-        if (text.empty() || *end)
-            return bad();
-        return jet::Value::integer(v);
-    }
-    case T::Single:
-    case T::Double:
-    case T::Currency: {
-        char* end = nullptr;
-        double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end)
-            return bad();
-        return jet::Value::real(v);
-    }
-    case T::Numeric: return jet::Value::decimal(text); // checked against the column by the writer
-    case T::Binary:
-    case T::OLE: {
-        if (text.rfind("0x", 0) != 0 || text.size() % 2)
-            return bad();
-        std::vector<uint8_t> bytes;
-        for (size_t i = 2; i < text.size(); i += 2)
-            bytes.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
-        return jet::Value::binary(bytes);
-    }
-    default: return bad();
-    }
-}
-
-int importCsv(const std::string& file, const std::string& table, const std::string& csvPath)
-{
-    std::ifstream in(pathFromUtf8(csvPath), std::ios::binary);
-    if (!in)
-        throw jet::Error(jet::Code::IoError, "fichier CSV introuvable : " + csvPath);
-    auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
-    jet::TableInfo info = db->table(table);
-    long line = 0;
-    CsvRecord header;
-    if (!readRecord(in, line, header))
-        throw jet::Error(jet::Code::InvalidValue, csvPath + " : fichier vide, une ligne d'en-tête est attendue");
-    std::vector<int> target;
-    for (const std::string& name : header.fields) {
-        int found = -1;
-        for (size_t i = 0; i < info.columns.size(); ++i)
-            if (strcasecmp(info.columns[i].name.c_str(), name.c_str()) == 0)
-                found = int(i);
-        if (found < 0)
-            throw jet::Error(jet::Code::NotFound, csvPath + " : ligne 1 : colonne inconnue dans " + info.name + " : " + name);
-        target.push_back(found);
-    }
-    jet::writer::DatabaseWriter writer(file);
-    long imported = 0;
-    std::vector<std::vector<jet::Value>> batch;
-    auto flush = [&]() {
-        if (batch.empty())
-            return;
-        writer.transact([&](jet::writer::Transaction& txn) {
-            jet::writer::TableWriter t(txn, writer.definitionPage(txn, info.name));
-            for (const auto& values : batch)
-                t.insert(values);
-            t.finish();
-        });
-        imported += long(batch.size());
-        batch.clear();
-    };
-    CsvRecord record;
-    for (;;) {
-        std::vector<jet::Value> values(info.columns.size());
-        long startLine = line + 1;
-        try {
-            if (!readRecord(in, line, record))
-                break;
-            if (record.fields.size() == 1 && record.fields[0].empty() && !record.quoted[0])
-                continue; // blank line
-            if (record.fields.size() != target.size())
-                throw jet::Error(jet::Code::InvalidValue, std::to_string(record.fields.size()) + " valeurs pour " +
-                                                              std::to_string(target.size()) + " colonnes");
-            for (size_t k = 0; k < target.size(); ++k) {
-                const jet::ColumnInfo& c = info.columns[size_t(target[k])];
-                if (c.autonumber)
-                    continue;
-                if (!record.quoted[k] && record.fields[k].empty())
-                    continue; // NULL
-                values[size_t(target[k])] = convert(c, record.fields[k]);
-            }
-            batch.push_back(values);
-            if (batch.size() >= 1000)
-                flush();
-        } catch (const jet::Error& e) {
-            // The rows before this line are kept; nothing of this line is written.
-            std::vector<std::vector<jet::Value>> good = std::move(batch);
-            batch.clear();
-            try {
-                batch = std::move(good);
-                // A row of the pending batch may itself be refused by the
-                // writer: find it by writing the rows one by one.
-                flush();
-            } catch (const jet::Error&) {
-                auto rows = std::move(batch);
-                batch.clear();
-                for (size_t i = 0; i < rows.size(); ++i) {
-                    batch.push_back(rows[i]);
-                    flush();
-                }
-            }
-            std::cerr << "velmor-db : " << csvPath << " : ligne " << startLine << " : " << e.what() << "\n";
-            std::cout << imported << " lignes importées\n";
-            return 1;
-        }
-    }
-    // A row refused by the writer stops the import at that row.
-    auto rows = std::move(batch);
-    batch.clear();
-    try {
-        batch = rows;
-        flush();
-    } catch (const jet::Error&) {
-        batch.clear();
-        for (size_t i = 0; i < rows.size(); ++i) {
-            batch.push_back(rows[i]);
-            try {
-                flush();
-            } catch (const jet::Error& e) {
-                std::cerr << "velmor-db : " << csvPath << " : ligne de données " << imported + 1 << " : " << e.what() << "\n";
-                std::cout << imported << " lignes importées\n";
-                return 1;
-            }
-        }
-    }
-    std::cout << imported << " lignes importées\n";
-    return 0;
-}
-
 } // namespace
 
 void createVelmorDatabase(const std::string& path)
@@ -436,9 +207,16 @@ bool runWriteCommand(const std::vector<std::string>& args, int& exitCode)
         return true;
     }
     if (command == "import") {
-        if (args.size() != 4)
-            return usage("usage : velmor-db import FICHIER TABLE CSV");
-        exitCode = importCsv(file, args[2], args[3]);
+        long lotSize = 0;
+        if (args.size() == 6 && args[4] == "--par-lots") {
+            char* end = nullptr;
+            lotSize = std::strtol(args[5].c_str(), &end, 10);
+            if (args[5].empty() || *end || lotSize < 1)
+                return usage("taille de lot invalide : " + args[5]);
+        } else if (args.size() != 4) {
+            return usage("usage : velmor-db import FICHIER TABLE CSV [--par-lots N]");
+        }
+        exitCode = importCsv(file, args[2], args[3], lotSize);
         return true;
     }
     if (args.size() != 3)

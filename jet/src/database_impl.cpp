@@ -15,6 +15,11 @@ std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
     return std::make_unique<detail::DatabaseImpl>(path, mode);
 }
 
+long Database::insertRows(const std::string&, const std::function<bool(std::vector<Value>&)>&)
+{
+    throw Error(Code::Unsupported, "ajout de lignes en une seule écriture non pris en charge");
+}
+
 } // namespace jet
 
 namespace jet::detail {
@@ -218,6 +223,29 @@ long DatabaseImpl::execute(const std::string& sql)
     long changed = writer::executeSql(*this, *writer_, sql);
     storage_->refresh();
     return changed;
+}
+
+long DatabaseImpl::insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next)
+{
+    if (readOnly_)
+        throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
+    storage_->refresh();
+    const TableInfo info = this->table(table);
+    long added = 0;
+    writer_->transact([&](writer::Transaction& txn) {
+        writer::TableWriter t(txn, writer_->definitionPage(txn, info.name));
+        std::vector<Value> values;
+        for (;;) {
+            values.assign(info.columns.size(), Value());
+            if (!next(values))
+                break;
+            t.insert(values);
+            ++added;
+        }
+        t.finish();
+    });
+    storage_->refresh();
+    return added;
 }
 
 void DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnSpec>& columns)

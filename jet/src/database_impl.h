@@ -86,6 +86,7 @@ public:
     TableInfo table(const std::string& name) const override;
     std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) override;
     long execute(const std::string& sql) override;
+    long insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next) override;
     void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) override;
 
 private:

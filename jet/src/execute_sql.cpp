@@ -289,7 +289,10 @@ long executeSql(Database& db, DatabaseWriter& writer, const std::string& text)
             Literal v = p.literal();
             if (n >= targets.size())
                 sqlError("plus de valeurs que de colonnes", at);
-            values[size_t(targets[n])] = adapt(info.columns[size_t(targets[n])], v);
+            const ColumnInfo& c = info.columns[size_t(targets[n])];
+            if (c.autonumber && !v.value.isNull())
+                throw Error(Code::InvalidValue, TableWriter::autonumberRefusal(c.name));
+            values[size_t(targets[n])] = adapt(c, v);
             ++n;
         } while (p.acceptSymbol(','));
         p.expectSymbol(')');
@@ -309,6 +312,8 @@ long executeSql(Database& db, DatabaseWriter& writer, const std::string& text)
         do {
             size_t at = p.peek().position;
             int column = columnOf(info, p.name(), at);
+            if (info.columns[size_t(column)].autonumber)
+                throw Error(Code::InvalidValue, TableWriter::autonumberRefusal(info.columns[size_t(column)].name));
             p.expectSymbol('=');
             changes[size_t(column)] = adapt(info.columns[size_t(column)], p.literal());
         } while (p.acceptSymbol(','));

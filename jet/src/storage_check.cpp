@@ -1,9 +1,11 @@
 // The storage half of `velmor-db check`: for every table, its usage maps
 // (owned pages, pages with free space), each data page's row table and free
 // space, the row count of the definition, every row (moved rows, fields) and
-// its long values (inline, single row, chains), and the global page map.
+// its long values (inline, single row, chains), and the global page map;
+// then every usage map against the pages it claims (page_owner_check.h).
 #include "catalog_writer.h"
 #include "data_page_writer.h"
+#include "page_owner_check.h"
 #include "page_store.h"
 #include "row_encoder.h"
 #include "usage_map_writer.h"
@@ -269,6 +271,7 @@ void checkStorage(const std::string& path, CheckReport& report)
         if ((row.type & 0x7FFF) == 1 && (row.id & 0x00FFFFFF) != 0)
             c.checkTable(row);
     c.checkGlobalMap();
+    checkPageOwners(txn, report);
 }
 
 } // namespace jet

@@ -31,6 +31,11 @@ const char* TableWriter::indexedRefusal()
     return "table indexée : écriture non prise en charge";
 }
 
+std::string TableWriter::autonumberRefusal(const std::string& column)
+{
+    return "la colonne « " + column + " » est numérotée automatiquement : sa valeur ne peut être ni choisie ni modifiée";
+}
+
 TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed)
     : txn_(txn), alloc_(txn), layout_(readLayout(txn, tdefPage))
 {
@@ -279,6 +284,8 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
         const ColumnLayout& c = layout_.columns[i];
         if (c.autonumber() && c.type == ColumnType::Long) {
+            if (i < values.size() && !values[i].isNull())
+                throw Error(Code::InvalidValue, autonumberRefusal(c.name));
             uint32_t next = ++layout_.lastAutonumber;
             autonumberChanged_ = true;
             if (autonumber)
@@ -321,7 +328,9 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     std::vector<Field> now = old;
     std::vector<bool> replaced(layout_.columns.size(), false);
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
-        if (!changes[i] || layout_.columns[i].autonumber() || layout_.columns[i].longValue())
+        if (changes[i] && layout_.columns[i].autonumber())
+            throw Error(Code::InvalidValue, autonumberRefusal(layout_.columns[i].name));
+        if (!changes[i] || layout_.columns[i].longValue())
             continue;
         now[i] = encodeColumn(i, *changes[i]);
     }

@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace jet::writer {
@@ -34,8 +35,9 @@ public:
     const TableLayout& layout() const { return layout_; }
 
     // Adds a row; values are in layout order (missing trailing values and
-    // nulls are stored as NULL). Autonumber columns get the next number.
-    // Returns where the row lives; *autonumber receives the number given.
+    // nulls are stored as NULL). Autonumber columns get the next number; a
+    // value given for one is refused (InvalidValue), as is a change of one by
+    // update(). Returns where the row lives; *autonumber receives the number given.
     RowId insert(const std::vector<Value>& values, int64_t* autonumber = nullptr);
     // Changes the columns that have a value in `changes` (layout order).
     void update(RowId id, const std::vector<std::optional<Value>>& changes);
@@ -48,6 +50,8 @@ public:
 
     // Refusal message for tables with indexes.
     static const char* indexedRefusal();
+    // Refusal message for a value given to an autonumber column.
+    static std::string autonumberRefusal(const std::string& column);
 
 private:
     struct Located {

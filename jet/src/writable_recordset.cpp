@@ -190,7 +190,7 @@ void WritableRecordset::setValue(int column, const Value& v)
         throw Error(Code::InvalidState, "aucune modification en cours : appelez AddNew ou Edit d'abord");
     const ColumnInfo& c = table_->columns[size_t(column)].info;
     if (c.autonumber)
-        throw Error(Code::InvalidValue, "la colonne « " + c.name + " » est numérotée automatiquement");
+        throw Error(Code::InvalidValue, writer::TableWriter::autonumberRefusal(c.name));
     if (!v.isNull()) {
         if (!compatible(c.type, v.kind()))
             throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +

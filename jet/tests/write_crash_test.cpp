@@ -3,7 +3,10 @@
 //    random moments; after every kill the file opens, the check passes and
 //    every row whose update() had returned is there;
 //  - two children add 1,000 rows each to the same file at the same time;
-//    afterwards there are exactly 2,000 new rows and the check passes.
+//    afterwards there are exactly 2,000 new rows and the check passes;
+//  - a child imports 20,000 rows in one write and is killed while it places
+//    them or while it commits: the file is byte for byte as before (or, when
+//    the commit had reached the disk whole, holds every row).
 #include "journal.h"
 #include "write_support.h"
 
@@ -17,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <random>
 #include <set>
 #include <sys/wait.h>
@@ -191,4 +195,142 @@ TEST(WriteCrash, TwoProcessesAddAThousandRowsEach)
     expectHealthy(file);
     auto rows = writetest::mdbExport(file, "velmor2001");
     EXPECT_EQ(rows.size(), 2001u);
+}
+
+namespace {
+
+// The child of an import: adds `rows` rows in one insertRows call; writes 'C'
+// on `fd` when the last row is placed (the commit begins) and 'D' once
+// insertRows returned.
+[[noreturn]] void importLoop(const std::string& file, int rows, int fd)
+{
+    try {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        int n = 0;
+        db->insertRows("velmor2001", [&](std::vector<Value>& values) {
+            if (n == rows) {
+                if (::write(fd, "C", 1) != 1)
+                    _exit(2);
+                return false;
+            }
+            ++n;
+            values[0] = Value::text("I-" + std::to_string(n));
+            values[1] = Value::text("Import n°" + std::to_string(n % 97));
+            values[2] = Value::dateTime(2002, 1 + n % 12, 1 + n % 28);
+            if (n % 25 == 0)
+                values[3] = Value::text(memoOf(n));
+            return true;
+        });
+        if (::write(fd, "D", 1) != 1)
+            _exit(2);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "import : %s\n", e.what());
+        _exit(3);
+    }
+    _exit(0);
+}
+
+using Clock = std::chrono::steady_clock;
+
+struct Child {
+    pid_t pid;
+    int fd; // reads what importLoop writes
+};
+
+Child startImport(const std::string& file, int rows)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        throw std::runtime_error("pipe");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        importLoop(file, rows, fds[1]);
+    }
+    ::close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Kills the child (unless `kill` is false), waits for it and returns
+// whether a signal ended it.
+bool endChild(const Child& child, bool kill = true)
+{
+    if (kill)
+        ::kill(child.pid, SIGKILL);
+    int status = 0;
+    ::waitpid(child.pid, &status, 0);
+    ::close(child.fd);
+    return WIFSIGNALED(status);
+}
+
+char nextByte(const Child& child)
+{
+    char c = 0;
+    return ::read(child.fd, &c, 1) == 1 ? c : 0;
+}
+
+} // namespace
+
+// The rows are placed in memory under the write lock and written at the
+// commit: a kill while they are placed, or anywhere in the commit, leaves
+// the file byte for byte as it was (or, once the commit reached the disk
+// whole, with every row).
+TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
+{
+    auto dir = writetest::scratchDir();
+    std::string file = freshDatabase(dir);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        for (int n = 1; n <= 20; ++n) {
+            rs->addNew();
+            rs->setValue(0, Value::text("K-" + std::to_string(n)));
+            rs->setValue(3, Value::text(memoOf(n)));
+            rs->update();
+        }
+    }
+    const std::string before = writetest::fileBytes(file);
+    const int rows = 20000;
+
+    // One import to its end: how long placing the rows and the commit take.
+    const auto start = Clock::now();
+    Child child = startImport(file, rows);
+    ASSERT_EQ(nextByte(child), 'C');
+    const auto placing = Clock::now() - start;
+    ASSERT_EQ(nextByte(child), 'D');
+    const auto committing = Clock::now() - start - placing;
+    ASSERT_FALSE(endChild(child, false));
+    EXPECT_EQ(keysOf(file).size(), size_t(20 + rows));
+
+    std::mt19937 rng(2024);
+    int identical = 0, whole = 0, journals = 0;
+    for (int round = 0; round < 10; ++round) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << before;
+        child = startImport(file, rows);
+        if (round % 2 == 0) {
+            std::this_thread::sleep_for(placing * int(10 + rng() % 85) / 100);
+        } else {
+            ASSERT_EQ(nextByte(child), 'C');
+            std::this_thread::sleep_for(committing * int(rng() % 100) / 100);
+        }
+        endChild(child);
+        if (writer::journalPending(file))
+            ++journals;
+        { auto db = Database::open(file, OpenMode::ReadWrite); } // restores the file from the journal
+        EXPECT_FALSE(std::filesystem::exists(file + "-journal"));
+        if (writetest::fileBytes(file) == before) {
+            ++identical;
+        } else {
+            EXPECT_EQ(keysOf(file).size(), size_t(20 + rows)) << "tour " << round << " : import en partie écrit";
+            ++whole;
+        }
+        expectHealthy(file);
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GE(identical, 5); // every kill while rows were placed
+    std::cout << "import de " << rows << " lignes : " << std::chrono::duration<double>(placing).count()
+              << " s pour les lignes, " << std::chrono::duration<double>(committing).count()
+              << " s pour la validation ; " << identical << " fichiers intacts, " << whole << " imports entiers, "
+              << journals << " arrêts pendant l'écriture journalisée\n";
 }

@@ -1,6 +1,6 @@
 // Writes through Database and Recordset: AddNew / Edit / Update / Delete,
 // LastModified and bookmarks, memos moving between their three storage
-// forms, rows that outgrow their page, refusals (indexed table, wrong type,
+// forms, rows that outgrow their page, refusals (autonumber columns, wrong type,
 // text too long, read-only file), and execute().
 #include "write_support.h"
 
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,6 +170,31 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
         EXPECT_EQ(db->table("velmor2001").rowCount, 9u);
     }
     expectSameAsMdbtools(file, "velmor2001");
+
+    // An autonumber column is the database's to set: every way of setting it
+    // is refused, naming it, and nothing is written.
+    const std::string indexedBefore = writetest::fileBytes(file);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        auto refusesId = [](const std::function<void()>& write, const char* what) {
+            try {
+                write();
+                ADD_FAILURE() << what << " : accepté";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.code(), Code::InvalidValue) << what;
+                EXPECT_NE(std::string(e.what()).find("« id » est numérotée automatiquement"), std::string::npos)
+                    << what << " : " << e.what();
+            }
+        };
+        rs->edit();
+        refusesId([&] { rs->setValue(rs->columnIndex("id"), Value::integer(1)); }, "Edit puis SetValue");
+        rs->cancelUpdate();
+        refusesId([&] { db->execute("UPDATE velmor2001 SET id = 1"); }, "UPDATE");
+        refusesId([&] { db->execute("UPDATE velmor2001 SET client = 'x', id = 100 WHERE id = 200"); }, "UPDATE sans ligne");
+        refusesId([&] { db->execute("INSERT INTO velmor2001 (id, client) VALUES (3, 'x')"); }, "INSERT");
+    }
+    EXPECT_EQ(writetest::fileBytes(file), indexedBefore);
 
     std::string plain = copyFixture("velmor2001.mdb", dir);
     const std::string plainOriginal = writetest::fileBytes(plain);

@@ -588,6 +588,37 @@ private slots:
         QCOMPARE(bytesOf(path_), fileBefore);
         QCOMPARE(bytesOf(journal), journalBefore);
     }
+
+    // A field bound to an autonumber column takes no typing into the file:
+    // the save is refused with a message naming the field, the text typed
+    // stays to be corrected, and the file is left as it was.
+    void autonumberFieldIsNeverWritten()
+    {
+        const QString copy = copyFixture(QStringLiteral("velmor2001-indexed.mdb"));
+        QVERIFY(!copy.isEmpty());
+        auto bytes = [&] {
+            QFile file(copy);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        {
+            BaseR source(loanSheetDesign().source);
+            TestField id, key;
+            source.bind(QStringLiteral("id"), &id);
+            source.bind(QStringLiteral("naccordp"), &key);
+            source.setDatabaseName(copy);
+            QVERIFY(!source.openOnLoad());
+            QCOMPARE(id.text(), QStringLiteral("1"));
+            id.type(QStringLiteral("5"));
+            QString message;
+            QCOMPARE(codeOf([&] { source.UpdateRecord(); }, &message), RecordSourceError::Code::BadValue);
+            QVERIFY2(message.contains(QStringLiteral("numéroté automatiquement")), qPrintable(message));
+            QCOMPARE(codeOf([&] { source.MoveNext(); }), RecordSourceError::Code::BadValue);
+            QCOMPARE(id.text(), QStringLiteral("5"));
+            QCOMPARE(key.text(), QStringLiteral("P-2001-001"));
+        }
+        QCOMPARE(bytes(), before);
+    }
 };
 
 int main(int argc, char** argv)

@@ -35,7 +35,13 @@ CheckReport checkDatabase(const std::string& path);
 
 // The storage of every table: owned-pages and free-space maps, the row table
 // and free space of each data page, the row count of the definition, moved
-// rows, long values (inline, one row, chains), and the global page map.
+// rows, long values (inline, one row, chains), and the global page map. Every
+// usage map (each table's pages, its indexes' and long values') is checked
+// against the pages it claims, both ways: a claimed page must be of the kind
+// the map lists (data, index, long value) and belong to the map's table (the
+// definition page a data or index page names), no page may be claimed by two
+// maps, and a data page holding rows of a table must be claimed by that
+// table's map unless the global map marks it free.
 // Adds what it finds to report.problems. Takes the file's lock shared.
 void checkStorage(const std::string& path, CheckReport& report);
 

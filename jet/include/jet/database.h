@@ -10,6 +10,7 @@
 #include "jet/status.h"
 #include "jet/value.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,7 +123,21 @@ public:
     virtual std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) = 0;
 
     // Runs INSERT / UPDATE / DELETE; returns the number of rows changed.
+    // Setting an autonumber column is refused (Error(InvalidValue)).
     virtual long execute(const std::string& sql) = 0;
+
+    // Adds rows to a table as one write: every row or none. Before each call
+    // `next` finds `values` holding one null per column of table(name).columns,
+    // in that order; it fills them and returns true, or returns false when
+    // there is no row left. Null values are stored as NULL; autonumber columns
+    // must stay null (they take the next numbers, a value there is refused).
+    // Each row is checked and placed before `next` is called again, so an
+    // Error thrown here (by the engine or by `next` itself) concerns the last
+    // row `next` supplied, and the file is then left exactly as it was. The
+    // file's write lock is held from the first row to the commit: other
+    // programs wait meanwhile, their reads included. The pages the rows fill
+    // are kept in memory until the commit. Returns the number of rows added.
+    virtual long insertRows(const std::string& table, const std::function<bool(std::vector<Value>& values)>& next);
 
     virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) = 0;
 };

@@ -135,7 +135,9 @@ public:
     virtual EditMode editMode() const = 0;
     virtual void addNew() = 0;
     virtual void edit() = 0;
-    virtual void setValue(int column, const Value& v) = 0; // InvalidValue on type/size errors
+    // Throws InvalidValue on type/size errors and for an autonumber column
+    // (its value is the database's to give, whatever the mode).
+    virtual void setValue(int column, const Value& v) = 0;
     virtual void update() = 0;
     virtual void cancelUpdate() = 0;
     virtual void deleteCurrent() = 0;
