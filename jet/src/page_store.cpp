@@ -67,6 +67,29 @@ std::string PageStore::whyNotWritable(const std::string& path)
 
 PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
 {
+    // The file is opened again when it was replaced (compacted) while this
+    // waited for the mark of an open file.
+    for (int attempt = 0;; ++attempt) {
+        openFile();
+        openMark_ = std::make_unique<FileLock>(fd_, path_, kOpenMarkOffset);
+        openMark_->lockShared();
+        struct stat opened, named;
+        if (::fstat(fd_, &opened) != 0)
+            ioFailure("lecture impossible", path_);
+        if (attempt >= 5 || (::stat(path_.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                             named.st_ino == opened.st_ino))
+            break;
+        openMark_.reset();
+        ::close(fd_);
+        fd_ = -1;
+    }
+    lock_ = std::make_unique<FileLock>(fd_, path_);
+}
+
+void PageStore::openFile()
+{
+    const std::string& path = path_;
+    const bool readOnly = readOnly_;
     fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (fd_ < 0 && readOnly) {
         if (errno == ENOENT)
@@ -81,7 +104,6 @@ PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), read
             throw Error(Code::IoError, "fichier introuvable : " + path);
         throw Error(Code::ReadOnly, why.empty() ? "fichier en lecture seule : " + path : why);
     }
-    lock_ = std::make_unique<FileLock>(fd_, path_);
 }
 
 PageStore::~PageStore()
@@ -99,6 +121,7 @@ PageStore::~PageStore()
         lock_->unlock();
     }
     lock_.reset();
+    openMark_.reset();
     if (fd_ >= 0)
         ::close(fd_);
 }

@@ -161,13 +161,15 @@ private slots:
             return result;
         };
         QCOMPARE(entries(window.Fichier), (QStringList{QStringLiteral("ouvrir=Ouvrir une Base"),
+                                                       QStringLiteral("compacter=Compacter la base"),
                                                        QStringLiteral("Imprimer=Imprimer"),
                                                        QStringLiteral("quittersur=Quitter")}));
         QCOMPARE(entries(window.option2), QStringList{QStringLiteral("option=option")});
         QCOMPARE(entries(window.apropos), QStringList{QStringLiteral("commentaire=à propos de")});
         QCOMPARE(window.Fichier->actions().at(0), window.ouvrir);
-        QCOMPARE(window.Fichier->actions().at(1), window.Imprimer);
-        QCOMPARE(window.Fichier->actions().at(2), window.quittersur);
+        QCOMPARE(window.Fichier->actions().at(1), window.compacter);
+        QCOMPARE(window.Fichier->actions().at(2), window.Imprimer);
+        QCOMPARE(window.Fichier->actions().at(3), window.quittersur);
         QCOMPARE(window.option2->actions().at(0), window.option);
         QCOMPARE(window.apropos->actions().at(0), window.commentaire);
     }
