@@ -21,14 +21,166 @@
 
 namespace velmor {
 
+namespace {
+
+QFont fieldLabelFont()
+{
+    return windowFont(QStringLiteral("MS Sans Serif"), 8.25, true);
+}
+
+QFont titleFont()
+{
+    return windowFont(QStringLiteral("Arial Black"), 15.75, true);
+}
+
+QFont authorFont()
+{
+    return windowFont(QStringLiteral("MS Sans Serif"), 9.75, true);
+}
+
+} // namespace
+
+RecordSheet::RecordSheet(const SheetDesign& design, QWidget* parent) : QWidget(parent), design_(design)
+{
+    setObjectName(QString::fromLatin1(design.objectName));
+    setWindowTitle(design.windowTitle);
+    // Around the picture (a maximized sheet is larger than it) the sheet is
+    // as dark as the picture, so that the labels stay readable.
+    setAutoFillBackground(true);
+    QPalette backdrop = palette();
+    backdrop.setColor(QPalette::Window, QColor(8, 14, 30));
+    setPalette(backdrop);
+
+    source_ = new BaseR(design.source, this);
+    source_->setObjectName(QStringLiteral("BaseR"));
+    source_->setRecordSource(design.source.recordSource);
+
+    image_ = new QLabel(this);
+    image_->setObjectName(QStringLiteral("Image1"));
+    image_->setGeometry(0, 0, 800, 600); // 12000 by 9000 twips
+    image_->setScaledContents(true);
+    image_->setPixmap(defaultSheetPicture());
+    image_->setAccessibleName(QStringLiteral("Image de fond"));
+    image_->lower();
+
+    title_ = makeLabel(design.titleName, design.titleText, titleFont(), design.titleColour,
+                       Qt::AlignCenter);
+    author_ = makeLabel(design.authorName, QString(), authorFont(), QColor(224, 224, 224),
+                        design.authorAlignment);
+    author_->setAccessibleName(QStringLiteral("Auteur"));
+    author_->setMinimumWidth(160);
+
+    const QFont font = fieldLabelFont();
+    std::vector<QLabel*> labels;
+    for (const FieldDesign& field : design.fields) {
+        labels.push_back(makeLabel(field.label, field.caption, font,
+                                   field.colour.isValid() ? field.colour : design.labelColour,
+                                   design.labelAlignment));
+        labels.back()->setWordWrap(field.twoLines);
+    }
+    for (size_t i = 0; i < design.fields.size(); ++i) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromLatin1(design.fields[i].box));
+        labels[i]->setBuddy(box);
+        auto* bound = new LineEditField(box);
+        boxFields_.push_back(bound);
+        source_->bind(QString::fromLatin1(design.fields[i].column), bound);
+        box->installEventFilter(this);
+    }
+    authorField_ = new LabelField(author_);
+    source_->bind(QString::fromLatin1(design.authorColumn), authorField_);
+
+    const QString moveNames[] = {QStringLiteral("Premier enregistrement"),
+                                 QStringLiteral("Enregistrement précédent"),
+                                 QStringLiteral("Enregistrement suivant"),
+                                 QStringLiteral("Dernier enregistrement")};
+    const QString moveCaptions[] = {QStringLiteral("<<"), QStringLiteral("<"), QStringLiteral(">"),
+                                    QStringLiteral(">>")};
+    const Move moves[] = {Move::First, Move::Previous, Move::Next, Move::Last};
+    std::vector<QPushButton*> navigation;
+    for (int i = 0; i < 4; ++i) {
+        QPushButton* button = makeButton(design.navigation[i], moveCaptions[i], moveNames[i]);
+        connect(button, &QPushButton::clicked, this, [this, move = moves[i]] { navigate(move); });
+        navigation.push_back(button);
+    }
+    closeButton_ = makeButton(design.close, QStringLiteral("Fermer"), QString());
+    connect(closeButton_, &QPushButton::clicked, this, &RecordSheet::hideSheet);
+
+    arrange(navigation);
+    setTabOrderByNames();
+    closeButton_->setFocus();
+
+    connect(source_, &BaseR::currentChanged, this, &RecordSheet::updateFieldAccess);
+    connect(source_, &BaseR::opened, this, [this] {
+        const QString reason = source_->readOnlyReason();
+        if (!reason.isEmpty())
+            emit openedReadOnly(source_->DatabaseName(), reason);
+    });
+    updateFieldAccess();
+}
+
 RecordSheet::~RecordSheet()
 {
     // The record source (a child object) goes after the fields; unbind them
     // first so that it never sees a field that is gone.
-    for (BoundField* field : fields_) {
-        recordSourceIfAlive(field);
+    for (LineEditField* field : boxFields_) {
+        source_->unbind(field);
         delete field;
     }
+    source_->unbind(authorField_);
+    delete authorField_;
+}
+
+void RecordSheet::setAuthor(const QString& name)
+{
+    authorField_->setText(name);
+    authorField_->setModified(true);
+}
+
+bool RecordSheet::loadPicture(const QString& path)
+{
+    if (path.isEmpty()) {
+        image_->setPixmap(QPixmap());
+        return true;
+    }
+    QPixmap picture;
+    if (!picture.load(path))
+        return false;
+    image_->setPixmap(picture);
+    return true;
+}
+
+void RecordSheet::load()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    if (!design_.loadShowsAllRows) {
+        // The record source opens by itself on its design row source.
+        if (std::optional<RecordSourceError> failure = source_->openOnLoad())
+            reportOpeningFailure(source_->DatabaseName(), failure->message());
+        return;
+    }
+    source_->setRecordSource(design_.allRows());
+    try {
+        source_->Refresh();
+    } catch (const RecordSourceError& error) {
+        reportOpeningFailure(source_->DatabaseName(), error.message());
+    } catch (const std::exception& error) {
+        reportOpeningFailure(source_->DatabaseName(), QString::fromUtf8(error.what()));
+    }
+}
+
+QString RecordSheet::boxText(const char* name) const
+{
+    const auto* box = findChild<QLineEdit*>(QString::fromLatin1(name));
+    return box ? box->text() : QString();
+}
+
+QStringList RecordSheet::dateWarnings() const
+{
+    return design_.dateCheck(boxText(design_.dateBoxes[0]), boxText(design_.dateBoxes[1]),
+                             boxText(design_.dateBoxes[2]), QLocale());
 }
 
 void RecordSheet::navigate(Move move)
@@ -132,21 +284,6 @@ bool RecordSheet::writable() const
     return writable_;
 }
 
-void RecordSheet::followRecordSource()
-{
-    BaseR& source = recordSource();
-    connect(&source, &BaseR::currentChanged, this, &RecordSheet::updateFieldAccess);
-    connect(&source, &BaseR::opened, this, [this] {
-        const QString reason = recordSource().readOnlyReason();
-        if (!reason.isEmpty())
-            emit openedReadOnly(recordSource().DatabaseName(), reason);
-    });
-    for (BoundField* field : fields_)
-        if (auto* line = dynamic_cast<LineEditField*>(field); line && line->widget())
-            line->widget()->installEventFilter(this);
-    updateFieldAccess();
-}
-
 void RecordSheet::updateFieldAccess()
 {
     const BaseR& source = recordSource();
@@ -162,9 +299,8 @@ void RecordSheet::updateFieldAccess()
         note = QStringLiteral("Aucune fiche affichée : cliquez sur « Nouveau » pour en saisir une.");
     const bool editable = readOnly.isEmpty() && onRow;
 
-    for (BoundField* field : fields_) {
-        auto* line = dynamic_cast<LineEditField*>(field);
-        QLineEdit* box = line ? line->widget() : nullptr;
+    for (LineEditField* field : boxFields_) {
+        QLineEdit* box = field->widget();
         if (!box)
             continue;
         box->setReadOnly(!editable);
@@ -187,9 +323,9 @@ void RecordSheet::updateFieldAccess()
 
 LineEditField* RecordSheet::fieldOf(QObject* box) const
 {
-    for (BoundField* field : fields_)
-        if (auto* line = dynamic_cast<LineEditField*>(field); line && line->widget() == box)
-            return line;
+    for (LineEditField* field : boxFields_)
+        if (field->widget() == box)
+            return field;
     return nullptr;
 }
 
@@ -216,26 +352,6 @@ bool RecordSheet::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void RecordSheet::recordSourceIfAlive(BoundField* field)
-{
-    // Called from the destructor: the derived part is gone, but the record
-    // source is still a live child object, found by its object name.
-    if (auto* source = findChild<BaseR*>(QString(), Qt::FindDirectChildrenOnly))
-        source->unbind(field);
-}
-
-QLabel* RecordSheet::makePictureControl()
-{
-    auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
-    image->setGeometry(0, 0, 800, 600); // 12000 by 9000 twips
-    image->setScaledContents(true);
-    image->setPixmap(defaultSheetPicture());
-    image->setAccessibleName(QStringLiteral("Image de fond"));
-    image->lower();
-    return image;
-}
-
 QLabel* RecordSheet::makeLabel(const char* name, const QString& caption, const QFont& font,
                                const QColor& colour, Qt::Alignment alignment)
 {
@@ -252,13 +368,6 @@ QLabel* RecordSheet::makeLabel(const char* name, const QString& caption, const Q
     return label;
 }
 
-QLineEdit* RecordSheet::makeTextBox(const char* name)
-{
-    auto* box = new QLineEdit(this);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 QPushButton* RecordSheet::makeButton(const char* name, const QString& caption,
                                      const QString& accessibleName)
 {
@@ -270,15 +379,11 @@ QPushButton* RecordSheet::makeButton(const char* name, const QString& caption,
     return button;
 }
 
-void RecordSheet::arrange(QLabel* title, QLabel* author,
-                          const std::vector<std::vector<Field>>& rows,
-                          const std::vector<QPushButton*>& navigation, QPushButton* close,
-                          QSize designSize)
+void RecordSheet::arrange(const std::vector<QPushButton*>& navigation)
 {
-    closeButton_ = close;
     auto* form = new QWidget(this);
     form->setObjectName(QStringLiteral("zonefeuille"));
-    form->setGeometry(QRect(QPoint(0, 0), designSize));
+    form->setGeometry(QRect(QPoint(0, 0), design_.designSize));
     form->setAutoFillBackground(false);
 
     auto* column = new QVBoxLayout(form);
@@ -286,26 +391,29 @@ void RecordSheet::arrange(QLabel* title, QLabel* author,
     column->setSpacing(0);
 
     auto* top = new QGridLayout;
-    top->addWidget(title, 0, 0, 1, 3, Qt::AlignHCenter | Qt::AlignVCenter);
-    top->addWidget(author, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+    top->addWidget(title_, 0, 0, 1, 3, Qt::AlignHCenter | Qt::AlignVCenter);
+    top->addWidget(author_, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
     top->setColumnStretch(0, 1);
     top->setColumnStretch(1, 2);
     top->setColumnStretch(2, 1);
     column->addLayout(top);
     column->addStretch(2);
 
-    for (const std::vector<Field>& row : rows) {
+    for (int row = 0; row < 3; ++row) {
         auto* line = new QHBoxLayout;
         line->setSpacing(12);
-        for (const Field& field : row) {
+        for (const FieldDesign& field : design_.fields) {
+            if (field.row != row)
+                continue;
+            auto* label = findChild<QLabel*>(QString::fromLatin1(field.label));
+            auto* box = findChild<QLineEdit*>(QString::fromLatin1(field.box));
             auto* cell = new QVBoxLayout;
             cell->setSpacing(3);
-            field.label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-            field.box->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-            field.label->setAlignment((field.label->alignment() & Qt::AlignHorizontal_Mask)
-                                      | Qt::AlignBottom);
-            cell->addWidget(field.label, 1);
-            cell->addWidget(field.box, 0);
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            box->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+            label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignBottom);
+            cell->addWidget(label, 1);
+            cell->addWidget(box, 0);
             line->addLayout(cell, field.stretch);
         }
         column->addLayout(line);
@@ -321,29 +429,21 @@ void RecordSheet::arrange(QLabel* title, QLabel* author,
         bottom->addWidget(button);
     }
     bottom->addStretch(1);
-    close->setMinimumWidth(90);
-    bottom->addWidget(close);
+    closeButton_->setMinimumWidth(90);
+    bottom->addWidget(closeButton_);
     column->addLayout(bottom);
 
     form->raise();
 }
 
-void RecordSheet::keepField(BoundField* field)
+void RecordSheet::setTabOrderByNames()
 {
-    fields_.push_back(field);
-}
-
-bool RecordSheet::replacePicture(QLabel* image, const QString& path)
-{
-    if (path.isEmpty()) {
-        image->setPixmap(QPixmap());
-        return true;
+    QWidget* previous = closeButton_;
+    for (const char* name : design_.tabOrder) {
+        auto* next = findChild<QWidget*>(QString::fromLatin1(name));
+        setTabOrder(previous, next);
+        previous = next;
     }
-    QPixmap picture;
-    if (!picture.load(path))
-        return false;
-    image->setPixmap(picture);
-    return true;
 }
 
 void RecordSheet::reportOpeningFailure(const QString& path, const QString& reason)
@@ -360,21 +460,6 @@ void RecordSheet::reportOpeningFailure(const QString& path, const QString& reaso
                                      "cliquez sur « %4 », puis sur « Voir ».")
                           .arg(windowTitle(), shown, reason, toolbarCaption()),
                       applicationTitle());
-}
-
-QFont RecordSheet::fieldLabelFont()
-{
-    return windowFont(QStringLiteral("MS Sans Serif"), 8.25, true);
-}
-
-QFont RecordSheet::titleFont()
-{
-    return windowFont(QStringLiteral("Arial Black"), 15.75, true);
-}
-
-QFont RecordSheet::authorFont()
-{
-    return windowFont(QStringLiteral("MS Sans Serif"), 9.75, true);
 }
 
 } // namespace velmor

@@ -1,6 +1,8 @@
-// What the two record sheets (return sheet `retour`, loan sheet `Pretmat`)
-// have in common, as the rest of the application sees them.
+// A record sheet: the window a SheetDesign describes (the return sheet
+// `retour`, the loan sheet `Pretmat`), bound to its record source.
 #pragma once
+
+#include "sheets/sheet_design.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -13,32 +15,33 @@ class QMdiSubWindow;
 
 namespace velmor {
 
-class BaseR;
-class BoundField;
+class LabelField;
 class LineEditField;
 
 class RecordSheet : public QWidget {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
+    // Builds the window `design` describes; the design must outlive it.
+    explicit RecordSheet(const SheetDesign& design, QWidget* parent = nullptr);
     ~RecordSheet() override;
 
-    virtual BaseR& recordSource() = 0;
+    const SheetDesign& design() const { return design_; }
+    BaseR& recordSource() { return *source_; }
+    const BaseR& recordSource() const { return *source_; }
     // The background picture control `Image1`.
-    virtual QLabel* backgroundImage() = 0;
+    QLabel* backgroundImage() const { return image_; }
     // The title label ("RETOUR MATERIEL" / "PRET MATERIEL").
-    virtual QLabel* titleLabel() = 0;
+    QLabel* titleLabel() const { return title_; }
     // The author label (`utilisateur` / `utilp`); setting its text is a change of the row.
-    virtual void setAuthor(const QString& name) = 0;
+    void setAuthor(const QString& name);
     // Replaces the background picture by the one read from `path`; an empty
     // path clears it. Returns false (picture unchanged) if it cannot be read.
-    virtual bool loadPicture(const QString& path) = 0;
-    // The caption of the toolbar button that opens this sheet ("Retour",
-    // "Prêt"); the window's title unless the sheet says otherwise.
-    virtual QString toolbarCaption() const { return windowTitle(); }
+    bool loadPicture(const QString& path);
+    // The caption of the toolbar button that opens this sheet ("Retour", "Prêt").
+    QString toolbarCaption() const { return design_.toolbarCaption; }
     // Runs the load step once per life of the window.
-    virtual void load() = 0;
-    virtual bool isLoaded() const = 0;
+    void load();
+    bool isLoaded() const { return loaded_; }
 
     // The four navigation buttons: the date-order check of the row shown,
     // then the move.
@@ -46,7 +49,7 @@ public:
     void navigate(Move move);
 
     // The date-order warnings for what the date fields show right now.
-    virtual QStringList dateWarnings() const = 0;
+    QStringList dateWarnings() const;
 
     // Writes the edits of the row shown, as leaving it would. When they
     // cannot be written the user is told which field and why, the typed text
@@ -89,53 +92,35 @@ protected:
     // "Échap" in a text box undoes the edit of that box, or, when it has
     // none, the edits of the whole row.
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Called once the record source and its fields exist: from then on the
-    // text boxes follow the record source's state.
-    void followRecordSource();
 
-
-    // Building blocks shared by both sheets.
-    QLabel* makePictureControl();
+private:
     QLabel* makeLabel(const char* name, const QString& caption, const QFont& font,
                       const QColor& colour, Qt::Alignment alignment);
-    QLineEdit* makeTextBox(const char* name);
-    QPushButton* makeButton(const char* name, const QString& caption,
-                            const QString& accessibleName);
-    void keepField(BoundField* field); // owned by the sheet from now on
-
-    // One labelled text box of a row; `stretch` gives its relative width.
-    struct Field {
-        QLabel* label = nullptr;
-        QLineEdit* box = nullptr;
-        int stretch = 1;
-    };
-    // Lays the controls out in the design area (`designSize`, anchored at
-    // the top-left corner like the picture): the title centred at the top
-    // with the author at the top right, the rows of fields, and the bottom
-    // row with the navigation buttons in the centre and "Fermer" at the right.
-    void arrange(QLabel* title, QLabel* author, const std::vector<std::vector<Field>>& rows,
-                 const std::vector<QPushButton*>& navigation, QPushButton* close,
-                 QSize designSize);
-    // Puts the picture of `path` into `image` (empty path: no picture).
-    // False, and `image` unchanged, when the file cannot be read as a picture.
-    static bool replacePicture(QLabel* image, const QString& path);
+    QPushButton* makeButton(const char* name, const QString& caption, const QString& accessibleName);
+    // Lays the controls out in the design area, anchored at the top-left
+    // corner like the picture: the title centred at the top with the author
+    // at the top right, the rows of fields, and the bottom row with the
+    // navigation buttons in the centre and "Fermer" at the right.
+    void arrange(const std::vector<QPushButton*>& navigation);
+    void setTabOrderByNames();
     // Tells the user that the record source could not open its file, and
     // how to choose another one.
     void reportOpeningFailure(const QString& path, const QString& reason);
-
-    static QFont fieldLabelFont();
-    static QFont titleFont();
-    static QFont authorFont();
-
-private:
-    void recordSourceIfAlive(BoundField* field);
+    QString boxText(const char* name) const;
     void updateFieldAccess();
     LineEditField* fieldOf(QObject* box) const;
 
+    const SheetDesign& design_;
+    BaseR* source_ = nullptr;
+    QLabel* image_ = nullptr;
+    QLabel* title_ = nullptr;
+    QLabel* author_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    LabelField* authorField_ = nullptr;
+    std::vector<LineEditField*> boxFields_;
+    bool loaded_ = false;
     bool quitting_ = false;
     bool shownOnce_ = false;
-    QPushButton* closeButton_ = nullptr;
-    std::vector<BoundField*> fields_;
     QString note_;
     bool writable_ = true;
 };

@@ -93,28 +93,6 @@ std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 
 } // namespace
 
-RecordSourceDesign RecordSourceDesign::returnSheet()
-{
-    RecordSourceDesign d;
-    d.connect = QStringLiteral("Access");
-    d.recordSource = QStringLiteral("velmor2001");
-    d.caption = QStringLiteral("Velmor Retour");
-    d.toolTip = QStringLiteral("Base de donnée en cours");
-    d.visible = false;
-    return d;
-}
-
-RecordSourceDesign RecordSourceDesign::loanSheet()
-{
-    RecordSourceDesign d;
-    d.connect = QStringLiteral("Access");
-    d.recordSource = QStringLiteral("tablep");
-    d.caption = QStringLiteral("velmor pret");
-    d.toolTip = QString();
-    d.visible = false;
-    return d;
-}
-
 struct BaseR::Impl {
     struct Binding {
         QString column;

@@ -68,9 +68,6 @@ struct RecordSourceDesign {
     QString caption;      // "Velmor Retour" / "velmor pret"
     QString toolTip;      // "Base de donnée en cours" / ""
     bool visible = false;
-
-    static RecordSourceDesign returnSheet();
-    static RecordSourceDesign loanSheet();
 };
 
 class BaseR : public QObject {
@@ -84,8 +81,8 @@ public:
     ~BaseR() override;
 
     // How every record source opens its file: by default the Jet engine
-    // (ReadWriteIfPossible). Tests install an in-memory database here; an
-    // empty function restores the engine. The opener may throw jet::Error or
+    // (ReadWriteIfPossible). Tests open files read-only through it; an empty
+    // function restores the default. The opener may throw jet::Error or
     // RecordSourceError.
     using DatabaseOpener = std::function<std::unique_ptr<jet::Database>(const QString& path)>;
     static void setDatabaseOpener(DatabaseOpener opener);

@@ -271,8 +271,7 @@ void SheetHost::open(Sheet which)
 
     // 8. The title label's visibility.
     tolerate([&] {
-        const float flag = readFlag(which == Sheet::Loan ? QStringLiteral("nomfeuillepret")
-                                                         : QStringLiteral("nomfeuilleretour"));
+        const float flag = readFlag(QString::fromLatin1(target->design().titleFlag));
         if (flag == 1.0f)
             target->titleLabel()->setVisible(true);
         if (flag == 0.0f)
@@ -334,8 +333,7 @@ void SheetHost::reportCommandFailure(RecordSheet* sheet, const QString& what, co
     if (!sheet->recordSource().isOpen()) {
         text += QStringLiteral("\n\nAucune base de données n'est ouverte dans cette feuille : "
                                "ouvrez-la d'abord avec le bouton « %1 ».")
-                    .arg(qobject_cast<Pretmat*>(sheet) ? QStringLiteral("Prêt")
-                                                       : QStringLiteral("Retour"));
+                    .arg(sheet->toolbarCaption());
     }
     dialogs().message(dialogParent(sheet), text, applicationTitle());
 }
@@ -356,9 +354,7 @@ void SheetHost::setSourceAndRefresh(RecordSheet* target, const QString& rowSourc
 void SheetHost::showAll()
 {
     forMarkedSheet([this](RecordSheet* target) {
-        setSourceAndRefresh(target, qobject_cast<Pretmat*>(target)
-                                        ? QStringLiteral("SELECT * FROM tablep ")
-                                        : QStringLiteral("SELECT * FROM velmor2001 "));
+        setSourceAndRefresh(target, target->design().allRows());
     });
 }
 
@@ -441,22 +437,14 @@ void SheetHost::search()
             dialogs().input(dialogParent(target), searchPrompt(), applicationTitle(), QString());
         if (!typed)
             return; // Cancel: the row source stays as it was
-        QString name = *typed;
-        name.replace(QLatin1Char('\''), QStringLiteral("''"));
-        const QString prefix = qobject_cast<Pretmat*>(target)
-                                   ? QStringLiteral("SELECT * FROM tablep WHERE clientp=")
-                                   : QStringLiteral("SELECT * FROM velmor2001 WHERE client=");
-        setSourceAndRefresh(target, prefix + QLatin1Char('\'') + name + QLatin1Char('\''));
+        setSourceAndRefresh(target, target->design().rowsOfClient(*typed));
     });
 }
 
 void SheetHost::outstanding()
 {
     forMarkedSheet([this](RecordSheet* target) {
-        setSourceAndRefresh(target,
-                            qobject_cast<Pretmat*>(target)
-                                ? QStringLiteral("SELECT * FROM tablep WHERE dateenvoip IS NULL ")
-                                : QStringLiteral("SELECT * FROM velmor2001 WHERE dateretourclient IS NULL "));
+        setSourceAndRefresh(target, target->design().outstandingRows());
     });
 }
 

@@ -3,8 +3,8 @@
 #include "options/options_wiring.h"
 #include "shell/common_dialog.h"
 #include "shell/look.h"
-#include "shell/settings_sandbox.h"
-#include "standin_support.h"
+#include "testkit/settings_sandbox.h"
+#include "sheets_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,7 +100,7 @@ private slots:
 
     void openedTwiceGivesOneWindow() {
         SettingsSandbox sandbox;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         QWidget mainWindow;
         CommonDialog commonDialog;
         QAction commentaire(QStringLiteral("à propos de"));

@@ -3,10 +3,10 @@
 #include "options/options_wiring.h"
 #include "shell/look.h"
 #include "shell/main_window.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
-#include "standin_support.h"
+#include "testkit/settings_sandbox.h"
+#include "sheets_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +22,7 @@ using namespace velmor::testing;
 
 namespace {
 
-OptionsMenus* wire(MainWindow& window, StandInSheets& sheets) {
+OptionsMenus* wire(MainWindow& window, SheetsOnDemand& sheets) {
     return installOptions(&window, window.CommonDialog1, window.option, window.Imprimer,
                           window.commentaire, window.Command2, window.Command3, sheets.lookup());
 }
@@ -36,7 +36,7 @@ private slots:
 
     void okHidesPretAtOnceAndANewMainWindowShowsItAgain() {
         SettingsSandbox sandbox;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         {
             MainWindow window;
             OptionsMenus* menus = wire(window, sheets);
@@ -77,7 +77,7 @@ private slots:
 
     void windowsGoAwayWithTheMainWindow() {
         SettingsSandbox sandbox;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         QPointer<Optionvelmor> options;
         QPointer<aproposv2> about;
         {
@@ -98,7 +98,7 @@ private slots:
     void imprimerUsesTheMainWindowsDialog() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         QTemporaryDir folder;
         MainWindow window;
         wire(window, sheets);

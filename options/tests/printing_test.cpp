@@ -4,10 +4,10 @@
 #include "options/printing.h"
 #include "shell/common_dialog.h"
 #include "shell/look.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
-#include "standin_support.h"
+#include "testkit/settings_sandbox.h"
+#include "sheets_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,64 +29,6 @@ class PrintingTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { installLook(*qApp); }
-
-    void returnSheetPrintsOnOnePage() {
-        if (!havePoppler())
-            QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        StandInSheets sheets;
-        saveMarker(QStringLiteral("0"));
-        auto* sheet = static_cast<StandInSheet*>(sheets.lookup()(SheetHost::Sheet::Return, true));
-        sheet->show();
-        QVERIFY(QTest::qWaitForWindowExposed(sheet));
-        sheet->fields[3]->setText(QStringLiteral("Écran 19 pouces"));
-        const QImage shown = sheet->grab().toImage().convertToFormat(QImage::Format_RGB32);
-
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("retour.pdf"));
-        dialogs.queuePrint(true, pdf);
-        QWidget mainWindow;
-        CommonDialog commonDialog;
-        QPrinter printer(QPrinter::HighResolution);
-        QVERIFY(printCurrentSheet(&mainWindow, commonDialog, printer, sheets.lookup()));
-        QCOMPARE(dialogs.calls(ScriptedDialogs::Kind::Print).size(), 1);
-        QCOMPARE(dialogs.calls(ScriptedDialogs::Kind::Print).at(0).parent, &mainWindow);
-        QVERIFY(commonDialog.cancelError());
-        QVERIFY(QFile::exists(pdf));
-        QCOMPARE(pageCount(pdf), 1);
-        // A wide sheet goes on a landscape page.
-        QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
-
-        const QImage page = renderPage(pdf, folder.path(), 60);
-        QVERIFY(!page.isNull());
-        QVERIFY(page.width() > page.height());
-        const QRect ink = inkBox(page);
-        QVERIFY(!ink.isEmpty());
-        // The sheet fills the page's width or height, with its own proportions.
-        const double sheetRatio = double(shown.width()) / shown.height();
-        QVERIFY(qAbs(double(ink.width()) / ink.height() - sheetRatio) < 0.03);
-        QVERIFY(ink.width() > page.width() * 0.8 || ink.height() > page.height() * 0.8);
-        // What is on the page is the sheet as shown: its picture, labels and
-        // fields.
-        const QImage printed = page.copy(ink);
-        const QImage expected =
-            shown.scaled(printed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const double difference = meanDifference(printed, expected);
-        QVERIFY2(difference < 12, qPrintable(QString::number(difference)));
-        // The field boxes are white on the dark picture.
-        const QImage small = shown.scaled(printed.size());
-        const QPoint field = sheet->fields[1]->geometry().center();
-        const QPoint onPage(field.x() * printed.width() / shown.width(),
-                            field.y() * printed.height() / shown.height());
-        Q_UNUSED(small);
-        QVERIFY(qGray(printed.pixel(onPage)) > 150);
-        QVERIFY(qGray(printed.pixel(QPoint(4, printed.height() - 5))) < 100);
-
-        QDir().mkpath(QStringLiteral(VELMOR_BINARY_DIR "/options-shots"));
-        renderPage(pdf, folder.path(), 40)
-            .save(QStringLiteral(VELMOR_BINARY_DIR "/options-shots/printed-page-standin.png"));
-    }
 
     void tallImagesGoOnAPortraitPage() {
         if (!havePoppler())
@@ -116,7 +58,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         saveMarker(QStringLiteral("1"));
         sheets.lookup()(SheetHost::Sheet::Return, true)->show();
         const QString pdf = QDir(folder.path()).filePath(QStringLiteral("pret.pdf"));
@@ -144,7 +86,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         if (store)
             saveMarker(marker);
         const QString pdf = QDir(folder.path()).filePath(QStringLiteral("rien.pdf"));
@@ -163,7 +105,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         saveMarker(QStringLiteral("0"));
         // The dialog is answered before the marker is read: a marker
         // written while it is open counts.
@@ -183,7 +125,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         const QString pdf = QDir(folder.path()).filePath(QStringLiteral("apres.pdf"));
         dialogs.queuePrint(true, pdf);
         dialogs.setOnCall([](const ScriptedDialogs::Call&) { saveMarker(QStringLiteral("1")); });
@@ -198,7 +140,7 @@ private slots:
     void aFailingPrinterEndsSilently() {
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         saveMarker(QStringLiteral("0"));
         dialogs.queuePrint(true, QStringLiteral("/nonexistent-folder/sous/dossier/page.pdf"));
         CommonDialog commonDialog;
@@ -213,7 +155,7 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
-        StandInSheets sheets;
+        SheetsOnDemand sheets;
         saveMarker(QStringLiteral("0"));
         QWidget mainWindow;
         CommonDialog commonDialog;

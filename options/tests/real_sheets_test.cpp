@@ -7,10 +7,10 @@
 #include "sheets/sheet_host.h"
 #include "shell/look.h"
 #include "shell/main_window.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
-#include "standin_support.h"
+#include "testkit/settings_sandbox.h"
+#include "sheets_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +26,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "testkit/fixtures.h"
 
 using namespace velmor;
 using namespace velmor::testing;
@@ -68,9 +70,8 @@ private slots:
     void initTestCase() { installLook(*qApp); }
 
     void printsTheReturnSheetAsShown() {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        if (database.isEmpty())
-            QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
         if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         SettingsSandbox sandbox;
@@ -112,9 +113,8 @@ private slots:
     void okOnASheetNotOpenedInThisRun() {
         // The marker says "loan sheet" from an earlier run; nothing was
         // opened yet and no database path was handed to any sheet.
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        if (database.isEmpty())
-            QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
@@ -142,9 +142,8 @@ private slots:
     }
 
     void imageBoxClearedHidesTheCurrentSheetsImage() {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        if (database.isEmpty())
-            QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
@@ -165,9 +164,8 @@ private slots:
     }
 
     void printingAClosedSheetCreatesItAgain() {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        if (database.isEmpty())
-            QSKIP("the test fixtures folder is missing (VELMOR_FIXTURES_DIR)");
         if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
         SettingsSandbox sandbox;

@@ -3,13 +3,13 @@
 // fields and the writing commands refused; with no row shown the fields are
 // locked and say why; "Échap" undoes the field, then the row; an edit made by
 // any means (code, paste, input method, assistive tool) is saved.
-#include "memory_db_support.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
-#include "shell/scripted_dialogs.h"
+#include "jet/database.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
 
 #include <QAccessible>
@@ -93,28 +93,19 @@ const std::vector<Row>& loanRows()
 class EditSafetyTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    std::unique_ptr<testing::MemoryEngine> memory;
-    Backend backend = Backend::Memory;
     QString dbPath;
 
-    void useDatabase(Backend base, const std::vector<Row>& returns = returnRows())
+    void useDatabase(const std::vector<Row>& returns = returnRows())
     {
-        backend = base;
-        if (base == Backend::Memory) {
-            memory = std::make_unique<testing::MemoryEngine>();
-            dbPath = QStringLiteral("memoire:") + QString::fromLatin1(QTest::currentTestFunction());
-        } else {
-            dbPath = dir->path() + QStringLiteral("/fiches.mdb");
-        }
-        if (std::optional<QString> why = createDatabase(dbPath, returns, loanRows(), base))
-            QFAIL(qPrintable(*why));
+        dbPath = dir->path() + QStringLiteral("/fiches.mdb");
+        createDatabase(dbPath, returns, loanRows());
         settings::save("option", "option", "cheminbase", dbPath);
     }
 
     std::vector<std::string> storedClients()
     {
         std::vector<std::string> clients;
-        for (const StoredRow& row : readTable(dbPath, "velmor2001", backend))
+        for (const StoredRow& row : readTable(dbPath, "velmor2001"))
             clients.push_back(row.at("client").value_or("<NULL>"));
         return clients;
     }
@@ -137,7 +128,7 @@ private slots:
     void cleanup()
     {
         closeDesk();
-        memory.reset();
+        BaseR::setDatabaseOpener({});
     }
 
     // A file the user may not write (permissions), or that the engine opens
@@ -153,14 +144,16 @@ private slots:
         QFETCH(bool, permissions);
         std::unique_ptr<PermissionsBindRoot> bind;
         if (permissions) {
-            useDatabase(Backend::Engine);
+            useDatabase();
             QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
             bind = std::make_unique<PermissionsBindRoot>();
             if (QFile probe(dbPath); probe.open(QIODevice::ReadWrite))
                 QSKIP("file permissions do not stop writes here (root without a way to drop CAP_DAC_OVERRIDE)");
         } else {
-            useDatabase(Backend::Memory);
-            testing::memoryFile(dbPath).readOnly = true;
+            useDatabase();
+            BaseR::setDatabaseOpener([](const QString& path) {
+                return jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+            });
         }
         host->open(Sheet::Loan);
         auto* sheet = qobject_cast<Pretmat*>(host->sheet(Sheet::Loan, false));
@@ -179,13 +172,13 @@ private slots:
         checkLocked(sheet, true);
         QVERIFY2(host->statusNote().contains(reason), qPrintable(host->statusNote()));
         QVERIFY(!host->writeCommandsEnabled());
-        typeInto(sheet->clientS2, QStringLiteral("Gamma"));
-        QCOMPARE(sheet->clientS2->text(), QStringLiteral("Alpha"));
+        typeInto(box(sheet, "clientS2"), QStringLiteral("Gamma"));
+        QCOMPARE(box(sheet, "clientS2")->text(), QStringLiteral("Alpha"));
 
         // Moving still shows the rows; neither "Voir" nor the other sheet on
         // the same file brings the notice again.
-        sheet->movenext->click();
-        QCOMPARE(sheet->numaccordS2->text(), QStringLiteral("P-2"));
+        button(sheet, "movenext")->click();
+        QCOMPARE(box(sheet, "numaccordS2")->text(), QStringLiteral("P-2"));
         host->showAll();
         retour* other = openReturn();
         QCOMPARE(scripted->messages().size(), 1);
@@ -214,13 +207,13 @@ private slots:
     void fieldsLockedWithoutRow()
     {
         QFETCH(QString, how);
-        useDatabase(Backend::Memory, how == QStringLiteral("table vide") ? std::vector<Row>{} : returnRows());
+        useDatabase(how == QStringLiteral("table vide") ? std::vector<Row>{} : returnRows());
         retour* sheet = openReturn();
         if (how == QStringLiteral("après la dernière")) {
-            sheet->movelast->click();
-            sheet->moveforward->click();
+            button(sheet, "movelast")->click();
+            button(sheet, "moveforward")->click();
         } else if (how == QStringLiteral("avant la première")) {
-            sheet->moveback->click();
+            button(sheet, "moveback")->click();
         } else if (how.startsWith(QStringLiteral("Effacer"))) {
             scripted->queueYesNo(true);
             host->deleteCurrent();
@@ -230,18 +223,18 @@ private slots:
         }
         QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
         checkLocked(sheet, true);
-        QCOMPARE(sheet->clientS1->placeholderText(), QStringLiteral("Aucune fiche"));
+        QCOMPARE(box(sheet, "clientS1")->placeholderText(), QStringLiteral("Aucune fiche"));
         QVERIFY2(host->statusNote().contains(QStringLiteral("« Nouveau »")), qPrintable(host->statusNote()));
-        QVERIFY(sheet->clientS1->toolTip().contains(QStringLiteral("« Nouveau »")));
-        typeInto(sheet->clientS1, QStringLiteral("perdu"));
-        QCOMPARE(sheet->clientS1->text(), QString());
+        QVERIFY(box(sheet, "clientS1")->toolTip().contains(QStringLiteral("« Nouveau »")));
+        typeInto(box(sheet, "clientS1"), QStringLiteral("perdu"));
+        QCOMPARE(box(sheet, "clientS1")->text(), QString());
         QVERIFY(!sheet->recordSource().hasPendingEdits());
 
         host->addNew();
         checkLocked(sheet, false);
         QVERIFY(host->statusNote().isEmpty());
         QVERIFY(host->writeCommandsEnabled());
-        typeInto(sheet->clientS1, QStringLiteral("Delta"));
+        typeInto(box(sheet, "clientS1"), QStringLiteral("Delta"));
         host->save();
         QVERIFY(scripted->messages().isEmpty());
         const std::vector<std::string> clients = storedClients();
@@ -252,44 +245,44 @@ private slots:
     // cannot be written never holds the user.
     void escapeUndoesTheFieldThenTheRow()
     {
-        useDatabase(Backend::Memory);
+        useDatabase();
         retour* sheet = openReturn();
         auto escape = [](QLineEdit* box) { QTest::keyClick(box, Qt::Key_Escape); };
-        typeInto(sheet->clientS1, QStringLiteral("Bêta"));
-        typeInto(sheet->materielS1, QStringLiteral("Écran"));
-        escape(sheet->materielS1);
-        QCOMPARE(sheet->materielS1->text(), QString());
-        QCOMPARE(sheet->clientS1->text(), QStringLiteral("Bêta"));
-        escape(sheet->materielS1);
-        QCOMPARE(sheet->clientS1->text(), QStringLiteral("Alpha"));
+        typeInto(box(sheet, "clientS1"), QStringLiteral("Bêta"));
+        typeInto(box(sheet, "materielS1"), QStringLiteral("Écran"));
+        escape(box(sheet, "materielS1"));
+        QCOMPARE(box(sheet, "materielS1")->text(), QString());
+        QCOMPARE(box(sheet, "clientS1")->text(), QStringLiteral("Bêta"));
+        escape(box(sheet, "materielS1"));
+        QCOMPARE(box(sheet, "clientS1")->text(), QStringLiteral("Alpha"));
         QVERIFY(!sheet->recordSource().hasPendingEdits());
 
         // A row that cannot be written: ">" refuses to leave it; "Échap"
         // twice gives it back as stored, and ">" goes on.
-        typeInto(sheet->clientS1, QStringLiteral("Bêta"));
-        typeInto(sheet->dateaccordS1, QStringLiteral("32/13/2001"));
-        sheet->moveforward->click();
+        typeInto(box(sheet, "clientS1"), QStringLiteral("Bêta"));
+        typeInto(box(sheet, "dateaccordS1"), QStringLiteral("32/13/2001"));
+        button(sheet, "moveforward")->click();
         QVERIFY(!scripted->messages().isEmpty());
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-1"));
-        escape(sheet->dateaccordS1);
-        escape(sheet->dateaccordS1);
-        QCOMPARE(sheet->clientS1->text(), QStringLiteral("Alpha"));
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-1"));
+        escape(box(sheet, "dateaccordS1"));
+        escape(box(sheet, "dateaccordS1"));
+        QCOMPARE(box(sheet, "clientS1")->text(), QStringLiteral("Alpha"));
         scripted->clear();
-        sheet->moveforward->click();
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        button(sheet, "moveforward")->click();
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QVERIFY(scripted->messages().isEmpty());
 
         // A new row: its field, then the row itself, which is dropped; the
         // row shown before comes back.
         host->addNew();
-        typeInto(sheet->clientS1, QStringLiteral("Nouveau client"));
-        escape(sheet->clientS1);
+        typeInto(box(sheet, "clientS1"), QStringLiteral("Nouveau client"));
+        escape(box(sheet, "clientS1"));
         QCOMPARE(sheet->recordSource().state(), BaseR::State::Adding);
-        QCOMPARE(sheet->clientS1->text(), QString());
-        escape(sheet->clientS1);
+        QCOMPARE(box(sheet, "clientS1")->text(), QString());
+        escape(box(sheet, "clientS1"));
         QCOMPARE(sheet->recordSource().state(), BaseR::State::CurrentRow);
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
-        sheet->moveforward->click();
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
+        button(sheet, "moveforward")->click();
         QCOMPARE(storedClients(), (std::vector<std::string>{"Alpha", "Bravo", "Charlie"}));
     }
 
@@ -303,27 +296,27 @@ private slots:
     void editsByAnyMeansAreSaved()
     {
         QFETCH(QString, means);
-        useDatabase(Backend::Memory);
+        useDatabase();
         retour* sheet = openReturn();
-        QLineEdit* box = sheet->clientS1;
+        QLineEdit* client = box(sheet, "clientS1");
         const QString wanted = QStringLiteral("Zoé");
-        box->setFocus();
-        box->selectAll();
+        client->setFocus();
+        client->selectAll();
         if (means == QStringLiteral("code")) {
-            box->setText(wanted);
+            client->setText(wanted);
         } else if (means == QStringLiteral("collage")) {
             QGuiApplication::clipboard()->setText(wanted);
-            box->paste();
+            client->paste();
         } else if (means == QStringLiteral("méthode de saisie")) {
             QInputMethodEvent commit;
             commit.setCommitString(wanted);
-            QCoreApplication::sendEvent(box, &commit);
+            QCoreApplication::sendEvent(client, &commit);
         } else {
-            QAccessible::queryAccessibleInterface(box)->setText(QAccessible::Value, wanted);
+            QAccessible::queryAccessibleInterface(client)->setText(QAccessible::Value, wanted);
         }
-        QCOMPARE(box->text(), wanted);
-        sheet->moveforward->click();
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        QCOMPARE(client->text(), wanted);
+        button(sheet, "moveforward")->click();
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCOMPARE(storedClients().front(), wanted.toStdString());
     }
 };

@@ -7,7 +7,7 @@
 #include "sheets/retour.h"
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
 
 #include <QAccessible>
@@ -85,12 +85,11 @@ class LockWaitTest : public QObject, public SheetDesk {
         const std::vector<Row> rows = {returnRow("A-1", "Alpha"), returnRow("A-2", "Bravo"),
                                        returnRow("A-3", "Charlie"), returnRow("A-4", "Delta"),
                                        returnRow("A-5", "Echo")};
-        if (std::optional<QString> why = createDatabase(dbPath, rows, {}))
-            qFatal("%s", qPrintable(*why));
+        createDatabase(dbPath, rows, {});
         settings::save("option", "option", "cheminbase", dbPath);
         host->open(Sheet::Return);
         auto* sheet = qobject_cast<retour*>(host->sheet(Sheet::Return, false));
-        typeInto(sheet->clientS1, QStringLiteral("Pendant l'attente"));
+        typeInto(box(sheet, "clientS1"), QStringLiteral("Pendant l'attente"));
         return sheet;
     }
 
@@ -123,10 +122,10 @@ private slots:
                 if (const QCursor* shown = QGuiApplication::overrideCursor())
                     cursor = shown->shape();
                 for (int i = 0; i < 3; ++i)
-                    postClick(sheet->moveforward);
-                QTest::keyClick(sheet->clientS1, Qt::Key_X);
+                    postClick(button(sheet, "moveforward"));
+                QTest::keyClick(box(sheet, "clientS1"), Qt::Key_X);
                 // An assistive tool pressing ">" and "Voir" is no input event.
-                QAccessible::queryAccessibleInterface(sheet->moveforward)
+                QAccessible::queryAccessibleInterface(button(sheet, "moveforward"))
                     ->actionInterface()
                     ->doAction(QAccessibleActionInterface::pressAction());
                 host->showAll();
@@ -135,25 +134,25 @@ private slots:
                 releaseLock();
         });
         timer.start();
-        sheet->moveforward->click(); // saves the row: waits for the other process
+        button(sheet, "moveforward")->click(); // saves the row: waits for the other process
         timer.stop();
 
         QVERIFY2(ticks >= 10, "the event loop did not run during the wait");
         QCOMPARE(busyText, LockWaitUi::waitingText());
         QCOMPARE(cursor, Qt::WaitCursor);
         // One move, the click made before the wait; nothing replayed later.
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCoreApplication::processEvents();
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-2"));
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCOMPARE(storedClients().front(), std::string("Pendant l'attente"));
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(host->busyText().isEmpty());
         QVERIFY(scripted->calls().isEmpty());
 
         // The same posted click with nothing to wait for does move.
-        postClick(sheet->moveforward);
+        postClick(button(sheet, "moveforward"));
         QCoreApplication::processEvents();
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-3"));
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-3"));
     }
 
     // "Réessayer" waits on; "Annuler" gives up: no move, nothing written,
@@ -165,14 +164,14 @@ private slots:
         host->lockWaits().setAskAfter(150);
         scripted->queueRetry(true);
         scripted->queueRetry(false);
-        sheet->moveforward->click();
+        button(sheet, "moveforward")->click();
 
         const auto boxes = scripted->calls(ScriptedDialogs::Kind::Retry);
         QCOMPARE(boxes.size(), 2);
         QVERIFY2(boxes.first().text.contains(dbPath), qPrintable(boxes.first().text));
         QCOMPARE(scripted->calls().size(), 2);
-        QCOMPARE(sheet->accordS1->text(), QStringLiteral("A-1"));
-        QCOMPARE(sheet->clientS1->text(), QStringLiteral("Pendant l'attente"));
+        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-1"));
+        QCOMPARE(box(sheet, "clientS1")->text(), QStringLiteral("Pendant l'attente"));
         QCOMPARE(host->busyText(), LockWaitUi::gaveUpText());
         QVERIFY(!QGuiApplication::overrideCursor());
 

@@ -1,10 +1,8 @@
 #include "sheets_support.h"
 
 #include "sheets/sheet_host.h"
-#include "shell/scripted_dialogs.h"
-#include "shell/settings_sandbox.h"
-
-#include "memory_db_support.h"
+#include "testkit/scripted_dialogs.h"
+#include "testkit/settings_sandbox.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -101,61 +99,20 @@ void insert(jet::Database& db, const std::string& table, const std::vector<Row>&
 
 } // namespace
 
-std::optional<QString> createDatabase(const QString& path, const std::vector<Row>& returnRows,
-                                      const std::vector<Row>& loanRows, Backend backend)
+void createDatabase(const QString& path, const std::vector<Row>& returnRows,
+                    const std::vector<Row>& loanRows)
 {
-    if (backend == Backend::Memory) {
-        velmor::testing::forgetMemoryFile(path);
-        velmor::testing::makeVelmorFile(path, true);
-        std::unique_ptr<jet::Database> db = velmor::testing::openMemoryDatabase(path);
-        insert(*db, "velmor2001", returnRows);
-        insert(*db, "tablep", loanRows);
-        return std::nullopt;
-    }
-    try {
-        QFile::remove(path);
-        std::unique_ptr<jet::Database> db = jet::Database::create(path.toStdString());
-        db->createTable("velmor2001", returnColumns());
-        db->createTable("tablep", loanColumns());
-        insert(*db, "velmor2001", returnRows);
-        insert(*db, "tablep", loanRows);
-        return std::nullopt;
-    } catch (const std::exception& error) {
-        return QStringLiteral("the storage engine cannot create and fill a database yet "
-                              "(Database::create / createTable / Recordset::update): ")
-               + QString::fromUtf8(error.what());
-    }
+    QFile::remove(path);
+    std::unique_ptr<jet::Database> db = jet::Database::create(path.toStdString());
+    db->createTable("velmor2001", returnColumns());
+    db->createTable("tablep", loanColumns());
+    insert(*db, "velmor2001", returnRows);
+    insert(*db, "tablep", loanRows);
 }
 
-bool engineUpdatesRows(const QString& scratchDir)
+std::vector<StoredRow> readTable(const QString& path, const std::string& table)
 {
-    static std::optional<bool> known;
-    if (known)
-        return *known;
-    const QString probeDir = scratchDir + QStringLiteral("/sonde");
-    QDir().mkpath(probeDir);
-    const QString copy = copyFixture(QStringLiteral("velmor2001.mdb"), probeDir);
-    if (copy.isEmpty())
-        return false;
-    try {
-        std::unique_ptr<jet::Database> db = jet::Database::open(copy.toStdString(), jet::OpenMode::ReadWrite);
-        std::unique_ptr<jet::Recordset> set = db->openRecordset("velmor2001");
-        set->edit();
-        set->setValue(set->columnIndex("parquirecep"), jet::Value::text("essai"));
-        set->update();
-        known = true;
-    } catch (const std::exception&) {
-        known = false;
-    }
-    QFile::remove(copy);
-    return *known;
-}
-
-std::vector<StoredRow> readTable(const QString& path, const std::string& table, Backend backend)
-{
-    std::unique_ptr<jet::Database> db =
-        backend == Backend::Memory ? velmor::testing::openMemoryDatabase(path)
-                                   : jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+    std::unique_ptr<jet::Database> db = jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
     std::unique_ptr<jet::Recordset> set = db->openRecordset(table);
     std::vector<StoredRow> rows;
     if (set->recordCount() == 0 && !set->hasCurrent())
@@ -170,6 +127,14 @@ std::vector<StoredRow> readTable(const QString& path, const std::string& table, 
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+QObject* namedChild(const QObject* parent, const char* name, const QMetaObject& type)
+{
+    for (QObject* found : parent->findChildren<QObject*>(QString::fromLatin1(name)))
+        if (type.cast(found))
+            return found;
+    qFatal("no %s named %s", type.className(), name);
 }
 
 void typeInto(QLineEdit* box, const QString& text)

@@ -5,16 +5,20 @@
 
 #include "jet/value.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
-class QLineEdit;
+
 class QMdiArea;
 class QTemporaryDir;
 
@@ -41,25 +45,35 @@ using Row = std::vector<std::pair<std::string, jet::Value>>;
 jet::Value text(const char* utf8);
 jet::Value date(int year, int month, int day);
 
-// Where a test's database lives: a real file written by the storage engine,
-// or the in-memory stand-in of memory_db_support.h (installed by the test).
-enum class Backend { Engine, Memory };
-
-// Creates a database at `path` holding the return table `velmor2001` and
-// the loan table `tablep` with their twelve columns, and the given rows.
-// Returns why it could not (the engine cannot create or write yet), or
-// nothing on success.
-std::optional<QString> createDatabase(const QString& path, const std::vector<Row>& returnRows,
-                                      const std::vector<Row>& loanRows, Backend backend = Backend::Engine);
-
-// Whether the storage engine can change a row of a copy of the fixture
-// (false too when the fixtures are absent).
-bool engineUpdatesRows(const QString& scratchDir);
+// Creates a database at `path` with the engine, holding the return table
+// `velmor2001` and the loan table `tablep` with their twelve columns, and
+// the given rows. Throws what the engine throws.
+void createDatabase(const QString& path, const std::vector<Row>& returnRows,
+                    const std::vector<Row>& loanRows);
 
 // Every row of `table`, read with the engine: column -> text (nothing for NULL).
 using StoredRow = std::map<std::string, std::optional<std::string>>;
-std::vector<StoredRow> readTable(const QString& path, const std::string& table,
-                                 Backend backend = Backend::Engine);
+std::vector<StoredRow> readTable(const QString& path, const std::string& table);
+
+// The control named `name` inside `parent` (a widget, or a pointer to one);
+// fails the test program when there is none.
+QObject* namedChild(const QObject* parent, const char* name, const QMetaObject& type);
+template <typename Widget, typename Parent>
+Widget* child(const Parent& parent, const char* name)
+{
+    const QObject* owner = nullptr;
+    if constexpr (std::is_base_of_v<QObject, Parent>)
+        owner = &parent;
+    else
+        owner = &*parent;
+    return static_cast<Widget*>(namedChild(owner, name, Widget::staticMetaObject));
+}
+template <typename Parent>
+QLineEdit* box(const Parent& parent, const char* name) { return child<QLineEdit>(parent, name); }
+template <typename Parent>
+QPushButton* button(const Parent& parent, const char* name) { return child<QPushButton>(parent, name); }
+template <typename Parent>
+QLabel* label(const Parent& parent, const char* name) { return child<QLabel>(parent, name); }
 
 // Replaces the text of `box` by typing, as the user would.
 void typeInto(QLineEdit* box, const QString& text);

@@ -1,16 +1,15 @@
 // "Prêt" and "Retour": the marker, the database path handed over before the
 // load step, the other sheet hidden, the display flags, the picture, and the
 // sheet shown in front.
-#include "memory_db_support.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
 #include "shell/paths.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
+#include "testkit/settings_sandbox.h"
 
 #include <QImage>
 #include <QLabel>
@@ -20,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "testkit/fixtures.h"
 
 using namespace velmor;
 using namespace sheetstest;
@@ -33,14 +34,11 @@ class SwitchingTest : public QObject, public SheetDesk {
     void setOption(const char* key, const QString& value) { settings::save("option", "option", key, value); }
     QString option(const char* key) { return settings::read("option", "option", key); }
 
-    // A database path that opens (a fixture copy) when the fixtures are
-    // there, otherwise a missing file (the sheet then opens empty with one
-    // message, which these tests do not look at).
+    // A database path that opens, with one row in each table.
     QString usableDatabase()
     {
-        QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            path = dir->path() + QStringLiteral("/absente.mdb");
+        const QString path = dir->filePath(QStringLiteral("postes.mdb"));
+        createDatabase(path, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
         setOption("cheminbase", path);
         return path;
     }
@@ -112,19 +110,18 @@ private slots:
     // The path goes to the record source before the load step reads it.
     void databasePathBeforeTheLoadStep()
     {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
         setOption("cheminbase", path);
         host->open(Sheet::Return);
         QCOMPARE(returnSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
         QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::CurrentRow);
-        QCOMPARE(qobject_cast<retour*>(returnSheet())->clientS1->text(), QString::fromUtf8("L'Oréal"));
+        QCOMPARE(box(returnSheet(), "clientS1")->text(), QString::fromUtf8("L'Oréal"));
         host->open(Sheet::Loan);
         QCOMPARE(loanSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(loanSheet()->recordSource().RecordSource(), QStringLiteral("tablep"));
-        QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-2001-001"));
+        QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-2001-001"));
         QCOMPARE(scripted->calls().size(), 0);
     }
 
@@ -183,92 +180,63 @@ private slots:
     // "Prêt", "Retour", "Prêt": the loan sheet comes back on its row.
     void backOnTheSameRow()
     {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        if (path.isEmpty())
-            QSKIP("the test fixtures folder (VELMOR_FIXTURES_DIR) is not there");
         setOption("cheminbase", path);
         host->open(Sheet::Loan);
         auto* loan = qobject_cast<Pretmat*>(loanSheet());
-        loan->movenext->click();
-        loan->movenext->click();
-        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        button(loan, "movenext")->click();
+        button(loan, "movenext")->click();
+        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
         host->open(Sheet::Return);
         host->open(Sheet::Loan);
         QCOMPARE(loanSheet(), loan);
-        QCOMPARE(loan->numaccordS2->text(), QStringLiteral("P-2001-003"));
+        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
         QCOMPARE(marker(), QStringLiteral("1"));
     }
 
-    // optionimage: 1 shows, 0 hides, 2 leaves as is, empty or letters hide.
-    void pictureFlag()
+    // The picture flag (both sheets) and each sheet's own title flag: 1
+    // shows, 0 hides, 2 leaves as it was, empty or letters hide; a missing
+    // flag reads as 1. Each button reads only its own title flag.
+    void displayFlags_data()
     {
-        usableDatabase();
-        auto visible = [this] { return !returnSheet()->backgroundImage()->isHidden(); };
-        host->open(Sheet::Return);
-        QVERIFY(visible()); // missing key reads as 1
-        setOption("optionimage", "0");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "2");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "1");
-        host->open(Sheet::Return);
-        QVERIFY(visible());
-        setOption("optionimage", "2");
-        host->open(Sheet::Return);
-        QVERIFY(visible());
-        setOption("optionimage", "");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", "1");
-        host->open(Sheet::Return);
-        setOption("optionimage", "oui");
-        host->open(Sheet::Return);
-        QVERIFY(!visible());
-        setOption("optionimage", " 1 ");
-        host->open(Sheet::Return);
-        const std::optional<float> spaced = settings::toNumber(QStringLiteral(" 1 "));
-        QCOMPARE(visible(), spaced.has_value() && *spaced == 1.0f);
-
-        // The loan sheet follows the same flag.
-        setOption("optionimage", "0");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->backgroundImage()->isHidden());
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QStringList>("values"); // value=shown afterwards
+        const QStringList cases = {"=1", "0=0", "2=0", "1=1", "2=1", "=0", "1=1", "oui=0", "x=0"};
+        QTest::newRow("optionimage Retour") << "optionimage" << int(Sheet::Return) << cases;
+        QTest::newRow("optionimage Prêt") << "optionimage" << int(Sheet::Loan) << cases;
+        QTest::newRow("nomfeuilleretour") << "nomfeuilleretour" << int(Sheet::Return) << cases;
+        QTest::newRow("nomfeuillepret") << "nomfeuillepret" << int(Sheet::Loan) << cases;
     }
-
-    // The title flags: each button reads only its own.
-    void titleFlags()
+    void displayFlags()
     {
+        QFETCH(QString, key);
+        QFETCH(int, which);
+        QFETCH(QStringList, values);
         usableDatabase();
-        setOption("nomfeuillepret", "0");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->titleLabel()->isHidden());
-        QCOMPARE(loanSheet()->titleLabel()->text(), QStringLiteral("PRET MATERIEL"));
-        host->open(Sheet::Return);
-        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // nomfeuilleretour missing: 1
-
-        setOption("nomfeuilleretour", "0");
-        setOption("nomfeuillepret", "1");
-        host->open(Sheet::Loan);
-        QVERIFY(!loanSheet()->titleLabel()->isHidden());
-        QVERIFY(!returnSheet()->titleLabel()->isHidden()); // not read by "Prêt"
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-
-        setOption("nomfeuilleretour", "2");
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "1");
-        host->open(Sheet::Return);
-        QVERIFY(!returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "x");
-        host->open(Sheet::Return);
-        QVERIFY(returnSheet()->titleLabel()->isHidden());
-        setOption("nomfeuilleretour", "");
-        setOption("nomfeuillepret", "");
-        host->open(Sheet::Loan);
-        QVERIFY(loanSheet()->titleLabel()->isHidden());
+        const Sheet sheet = Sheet(which);
+        const Sheet other = sheet == Sheet::Loan ? Sheet::Return : Sheet::Loan;
+        const bool picture = key == QStringLiteral("optionimage");
+        const auto shown = [&](Sheet s) {
+            RecordSheet* target = host->sheet(s, false);
+            return !(picture ? target->backgroundImage() : target->titleLabel())->isHidden();
+        };
+        host->open(other);
+        for (int i = 0; i < values.size(); ++i) {
+            const QString value = values[i].section(QLatin1Char('='), 0, 0);
+            if (i > 0) // the first round reads the flag missing
+                setOption(key.toLatin1().constData(), value);
+            host->open(sheet);
+            QVERIFY2(shown(sheet) == (values[i].section(QLatin1Char('='), 1) == QStringLiteral("1")),
+                     qPrintable(values[i]));
+        }
+        // The other button leaves this sheet's title alone and reads its own.
+        if (!picture) {
+            host->open(other);
+            QVERIFY(shown(other));
+            QVERIFY(!shown(sheet));
+        }
     }
 
     void pictureCases()
@@ -318,14 +286,7 @@ private slots:
         host->open(Sheet::Loan);
         QVERIFY(loanSheet()->backgroundImage()->isHidden());
         QCOMPARE(loanSheet()->backgroundImage()->pixmap().size(), QSize(20, 10));
-        QCOMPARE(scripted->calls().size(), usableMessages());
-    }
-
-private:
-    // The opening messages of a fixture-less run (missing database).
-    int usableMessages()
-    {
-        return copyFixture(QStringLiteral("velmor2001.mdb"), dir->path()).isEmpty() ? 2 : 0;
+        QCOMPARE(scripted->calls().size(), 0);
     }
 
     // A sheet that cannot open its file says so once, with the way out; the
@@ -342,11 +303,9 @@ private:
         QFETCH(int, which);
         const Sheet sheet = Sheet(which);
         const QString button = sheet == Sheet::Loan ? QString::fromUtf8("Prêt") : QStringLiteral("Retour");
-        testing::MemoryEngine memory;
-        const QString good = QStringLiteral("memoire:bonne-base-%1").arg(which);
-        QVERIFY(!createDatabase(good, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}},
-                                Backend::Memory));
-        setOption("cheminbase", QStringLiteral("memoire:absente"));
+        const QString good = dir->filePath(QStringLiteral("bonne-base.mdb"));
+        createDatabase(good, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
+        setOption("cheminbase", dir->filePath(QStringLiteral("absente.mdb")));
         host->open(sheet);
         QCOMPARE(scripted->messages().size(), 1);
         const QString message = scripted->messages().at(0);
@@ -360,9 +319,9 @@ private:
         host->showAll();
         QCOMPARE(scripted->messages().size(), 1);
         if (sheet == Sheet::Loan)
-            QCOMPARE(qobject_cast<Pretmat*>(loanSheet())->numaccordS2->text(), QStringLiteral("P-1"));
+            QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-1"));
         else
-            QCOMPARE(qobject_cast<retour*>(returnSheet())->accordS1->text(), QStringLiteral("A-1"));
+            QCOMPARE(box(returnSheet(), "accordS1")->text(), QStringLiteral("A-1"));
     }
 };
 

@@ -1,8 +1,7 @@
-// The dialog seam: the scripted stand-in that tests use, and the on-screen
-// dialogs themselves (answered here by a timer, so nothing blocks).
+// The on-screen dialogs behind the dialog seam (answered here by a timer, so
+// nothing blocks).
 #include "shell/look.h"
 #include "shell/native_dialogs.h"
-#include "shell/scripted_dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -77,71 +76,6 @@ private slots:
         QCOMPARE(applicationTitle(), QStringLiteral("velmor2"));
     }
 
-    void scriptedDialogsRecordAndAnswer() {
-        {
-            ScriptedDialogs scripted;
-            QCOMPARE(&dialogs(), static_cast<Dialogs*>(&scripted));
-            scripted.queueYesNo(true);
-            scripted.queueInput(QStringLiteral("L'Oréal"));
-            scripted.queueInput(std::nullopt);
-            scripted.queueOpenFile(QStringLiteral("/a/b.mdb"));
-
-            QWidget parent;
-            dialogs().message(&parent, QStringLiteral("bonjour"), QString());
-            QCOMPARE(
-                dialogs().askYesNo(nullptr, QStringLiteral("Sûr ?"), QStringLiteral("t"), true),
-                true);
-            QCOMPARE(dialogs().askYesNo(nullptr, QStringLiteral("Encore ?"), QString(), false),
-                     false); // nothing queued: No
-            QCOMPARE(
-                dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QStringLiteral("x")),
-                std::optional<QString>(QStringLiteral("L'Oréal")));
-            QCOMPARE(dialogs().input(nullptr, QStringLiteral("Nom ?"), QString(), QString()),
-                     std::optional<QString>());
-            QCOMPARE(dialogs().openFile(nullptr, QString(), QStringLiteral("Tout (*)"),
-                                        QStringLiteral("Tout (*)"), QString()),
-                     std::optional<QString>(QStringLiteral("/a/b.mdb")));
-            QPrinter printer;
-            QCOMPARE(dialogs().print(nullptr, printer), false); // nothing queued: Cancel
-
-            QCOMPARE(scripted.calls().size(), 7);
-            QCOMPARE(scripted.calls().at(0).parent, &parent);
-            QCOMPARE(scripted.messages(), QStringList{QStringLiteral("bonjour")});
-            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::YesNo).size(), 2);
-            QVERIFY(scripted.calls(ScriptedDialogs::Kind::YesNo).at(0).yesIsDefault);
-            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::Input).at(0).defaultText,
-                     QStringLiteral("x"));
-            QCOMPARE(scripted.unansweredCalls(), 2);
-
-            {
-                ScriptedDialogs inner;
-                QCOMPARE(&dialogs(), static_cast<Dialogs*>(&inner));
-            }
-            QCOMPARE(&dialogs(), static_cast<Dialogs*>(&scripted));
-        }
-        QCOMPARE(&dialogs(), static_cast<Dialogs*>(&nativeDialogs()));
-    }
-
-    void scriptedPrintCanWriteAPdf() {
-        QTemporaryDir dir;
-        ScriptedDialogs scripted;
-        const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
-        scripted.queuePrint(true, pdf);
-        QPrinter printer;
-        QVERIFY(dialogs().print(nullptr, printer));
-        QCOMPARE(printer.outputFormat(), QPrinter::PdfFormat);
-        QCOMPARE(printer.outputFileName(), pdf);
-    }
-
-    void scriptedHookSeesEveryCall() {
-        ScriptedDialogs scripted;
-        QStringList seen;
-        scripted.setOnCall([&](const ScriptedDialogs::Call& call) { seen.append(call.text); });
-        dialogs().message(nullptr, QStringLiteral("un"), QString());
-        dialogs().askYesNo(nullptr, QStringLiteral("deux"), QString(), true);
-        QCOMPARE(seen, (QStringList{QStringLiteral("un"), QStringLiteral("deux")}));
-    }
-
     void nativeMessageBox() {
         QString title, text;
         QStringList buttons;
@@ -195,15 +129,6 @@ private slots:
     void choiceBoxes() {
         const QStringList choices{QStringLiteral("Garder"), QStringLiteral("Reprendre"),
                                   QStringLiteral("Annuler")};
-        {
-            ScriptedDialogs scripted;
-            scripted.queueChoice(1);
-            QCOMPARE(dialogs().choose(nullptr, QStringLiteral("Conflit"), QString(), choices, 0, 2), 1);
-            QCOMPARE(dialogs().choose(nullptr, QStringLiteral("Encore"), QString(), choices, 0, 2),
-                     2); // nothing queued: the escape button
-            QCOMPARE(scripted.calls(ScriptedDialogs::Kind::Choice).at(0).buttons, choices);
-            QCOMPARE(scripted.unansweredCalls(), 1);
-        }
         // On screen: the buttons in order, the default one, Escape answers the escape button.
         QStringList shown;
         whenModal([&](QWidget* w) {

@@ -2,12 +2,11 @@
 // the ways out of the program.
 #include "shell/look.h"
 #include "shell/main_window.h"
-#include "shell/scripted_dialogs.h"
-#include "shell/settings_sandbox.h"
+#include "testkit/scripted_dialogs.h"
+#include "testkit/settings_sandbox.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiArea>
@@ -48,7 +47,6 @@ private slots:
         QVERIFY(window.windowState() & Qt::WindowMaximized);
         QVERIFY(window.mdiArea != nullptr);
         QVERIFY(window.mdiArea->subWindowList().isEmpty());
-        QCOMPARE(window.mdiArea->background().color(), QColor(180, 180, 180));
         // The document area lies between the toolbar and the status bar.
         QVERIFY(window.mdiArea->width() > 0 && window.mdiArea->height() > 0);
         const QPoint areaTop = window.mdiArea->mapTo(&window, QPoint(0, 0));
@@ -64,24 +62,22 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.Toolbar1->objectName(), QStringLiteral("Toolbar1"));
-        QCOMPARE(window.Toolbar1->height(), 42); // 630 twips
 
         struct Expected {
             const char* name;
             const char* caption;
             const char* toolTip;
-            int width;
         };
         const Expected expected[] = {
-            {"quitter", "Quitter", "Quitter le programme", 41},
-            {"Command2", "Prêt", "accès à la feuille de prêt", 49},
-            {"Command3", "Retour", "accès à la feuille de retour", 49},
-            {"Command4", "Voir", "Accéder à toute la base", 57},
-            {"Command1", "Nouveau", "Nouvelle entrée", 73},
-            {"Command5", "Effacer", "Supprimer l'enregistrement en cours", 73},
-            {"Command6", "Enregistrer", "Enregistrer la saisie", 73},
-            {"Command7", "Rechercher", "Recherche d'un client par son nom", 73},
-            {"Command8", "En Cours", "Recherche des matériels non retournés", 73},
+            {"quitter", "Quitter", "Quitter le programme"},
+            {"Command2", "Prêt", "accès à la feuille de prêt"},
+            {"Command3", "Retour", "accès à la feuille de retour"},
+            {"Command4", "Voir", "Accéder à toute la base"},
+            {"Command1", "Nouveau", "Nouvelle entrée"},
+            {"Command5", "Effacer", "Supprimer l'enregistrement en cours"},
+            {"Command6", "Enregistrer", "Enregistrer la saisie"},
+            {"Command7", "Rechercher", "Recherche d'un client par son nom"},
+            {"Command8", "En Cours", "Recherche des matériels non retournés"},
         };
         const QList<QPushButton*> buttons = window.toolbarButtons();
         QCOMPARE(buttons.size(), 9);
@@ -92,12 +88,8 @@ private slots:
             QCOMPARE(window.findChild<QPushButton*>(b->objectName()), b);
             QCOMPARE(b->text(), QString::fromUtf8(expected[i].caption));
             QCOMPARE(b->toolTip(), QString::fromUtf8(expected[i].toolTip));
-            QCOMPARE(b->width(), expected[i].width);
-            QCOMPARE(b->height(), 33); // 495 twips
-            QCOMPARE(b->y(), 8);       // 120 twips from the top of the bar
             QCOMPARE(b->parentWidget(), window.Toolbar1);
-            QVERIFY(b->isVisible());
-            QVERIFY(b->isEnabled());
+            QVERIFY(b->isVisible() && b->isEnabled());
             if (i > 0) {
                 const QPushButton* before = buttons.at(i - 1);
                 gaps.append(b->x() - (before->x() + before->width()));
@@ -106,8 +98,6 @@ private slots:
                 QCOMPARE(before->nextInFocusChain(), b);
             }
         }
-        QCOMPARE(window.quitter, buttons.at(0));
-        QCOMPARE(window.Command1, buttons.at(4));
         // The gap between "Retour" and "Voir" is wider than all others.
         const int wide = gaps.at(2);
         for (int i = 0; i < gaps.size(); ++i) {
@@ -147,9 +137,6 @@ private slots:
         QCOMPARE(top.at(0)->menu(), window.Fichier);
         QCOMPARE(top.at(1)->menu(), window.option2);
         QCOMPARE(top.at(2)->menu(), window.apropos);
-        QCOMPARE(window.Fichier->objectName(), QStringLiteral("Fichier"));
-        QCOMPARE(window.option2->objectName(), QStringLiteral("option2"));
-        QCOMPARE(window.apropos->objectName(), QStringLiteral("apropos"));
 
         auto entries = [](QMenu* menu) {
             QStringList result;
@@ -166,12 +153,6 @@ private slots:
                                                        QStringLiteral("quittersur=Quitter")}));
         QCOMPARE(entries(window.option2), QStringList{QStringLiteral("option=option")});
         QCOMPARE(entries(window.apropos), QStringList{QStringLiteral("commentaire=à propos de")});
-        QCOMPARE(window.Fichier->actions().at(0), window.ouvrir);
-        QCOMPARE(window.Fichier->actions().at(1), window.compacter);
-        QCOMPARE(window.Fichier->actions().at(2), window.Imprimer);
-        QCOMPARE(window.Fichier->actions().at(3), window.quittersur);
-        QCOMPARE(window.option2->actions().at(0), window.option);
-        QCOMPARE(window.apropos->actions().at(0), window.commentaire);
     }
 
     void statusBar() {
@@ -181,18 +162,7 @@ private slots:
         StatusBar1* bar = window.statusBar1;
         QCOMPARE(window.statusBar(), bar);
         QCOMPARE(bar->objectName(), QStringLiteral("StatusBar1"));
-        QCOMPARE(bar->height(), 25); // 375 twips
-        QVERIFY(bar->font().bold());
-        QCOMPARE(bar->font().pointSizeF(), 8.25);
-        QCOMPARE(bar->font().family(), QStringLiteral("MS Sans Serif"));
-
         QCOMPARE(bar->textPanel->text(), QStringLiteral("Velmor v2.00"));
-        for (QLabel* panel : {bar->textPanel, bar->datePanel, bar->timePanel}) {
-            QVERIFY(QFontInfo(panel->font()).bold());
-            QCOMPARE(panel->font().pointSizeF(), 8.25);
-        }
-        QCOMPARE(bar->datePanel->width(), 96); // 1440 twips
-        QCOMPARE(bar->timePanel->width(), 96);
         QVERIFY(bar->textPanel->x() < bar->datePanel->x());
         QVERIFY(bar->datePanel->x() < bar->timePanel->x());
 
@@ -238,43 +208,37 @@ private slots:
         QCOMPARE(bar->textPanel->text(), QStringLiteral("Velmor v2.00"));
     }
 
-    void quitterButtonEndsTheProgram() {
+    // "Quitter", the menu's "Quitter" and the close box end the program,
+    // whatever other windows are open or hidden, without closing them.
+    void waysOut_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("bouton Quitter") << 0;
+        QTest::newRow("menu Quitter") << 1;
+        QTest::newRow("case de fermeture") << 2;
+    }
+    void waysOut() {
+        QFETCH(int, way);
         MainWindow window;
         QList<MainWindow::QuitReason> reasons;
         window.setBeforeQuit([&](MainWindow::QuitReason r) { reasons.append(r); });
         window.show();
-        // Other windows, shown or hidden, must not keep the program running.
         QWidget other;
         other.show();
         QWidget hidden;
         hidden.show();
         hidden.hide();
-        QCOMPARE(runUntilEnd([&] { QTest::mouseClick(window.quitter, Qt::LeftButton); }), 0);
-        QCOMPARE(reasons, QList<MainWindow::QuitReason>{MainWindow::QuitReason::Command});
-        // No closing step ran on the other windows.
+        QCOMPARE(runUntilEnd([&] {
+                     if (way == 0)
+                         QTest::mouseClick(window.quitter, Qt::LeftButton);
+                     else if (way == 1)
+                         window.quittersur->trigger();
+                     else
+                         window.close();
+                 }),
+                 0);
+        QCOMPARE(reasons, QList<MainWindow::QuitReason>{way == 2 ? MainWindow::QuitReason::CloseBox
+                                                                  : MainWindow::QuitReason::Command});
         QVERIFY(other.isVisible());
-    }
-
-    void quitterMenuEntryEndsTheProgram() {
-        MainWindow window;
-        QList<MainWindow::QuitReason> reasons;
-        window.setBeforeQuit([&](MainWindow::QuitReason r) { reasons.append(r); });
-        window.show();
-        QWidget other;
-        other.show();
-        QCOMPARE(runUntilEnd([&] { window.quittersur->trigger(); }), 0);
-        QCOMPARE(reasons, QList<MainWindow::QuitReason>{MainWindow::QuitReason::Command});
-    }
-
-    void closeBoxEndsTheProgram() {
-        MainWindow window;
-        QList<MainWindow::QuitReason> reasons;
-        window.setBeforeQuit([&](MainWindow::QuitReason r) { reasons.append(r); });
-        window.show();
-        QWidget other;
-        other.show();
-        QCOMPARE(runUntilEnd([&] { window.close(); }), 0);
-        QCOMPARE(reasons, QList<MainWindow::QuitReason>{MainWindow::QuitReason::CloseBox});
     }
 
     void otherButtonsDoNothingByThemselves() {

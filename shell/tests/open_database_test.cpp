@@ -4,9 +4,9 @@
 #include "shell/common_dialog.h"
 #include "shell/file_filter.h"
 #include "shell/main_window.h"
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "shell/settings_sandbox.h"
+#include "testkit/settings_sandbox.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // The settings store: values survive a new run, missing keys give the
 // caller's default, any text round-trips, garbage never crashes, and a save
 // that cannot be written is reported in French without ending the program.
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
 #include "shell/settings_location.h"
-#include "shell/settings_sandbox.h"
+#include "testkit/settings_sandbox.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "shell/scripted_dialogs.h"
+#include "testkit/scripted_dialogs.h"
 
 #include "shell/native_dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "shell/settings_sandbox.h"
+#include "testkit/settings_sandbox.h"
 
 #include "shell/settings_location.h"
 
