@@ -172,6 +172,44 @@ int main(int argc, char** argv)
         ::getrusage(RUSAGE_SELF, &self);
         double peakMiB = double(self.ru_maxrss) / 1024.0;
 
+        // As the application moves: a dynaset opened for writing when the
+        // file allows it, 1,000 rows forward then back, every value of each.
+        Timing moves;
+        {
+            auto appDb = jet::Database::open(file, jet::OpenMode::ReadWriteIfPossible);
+            auto rs = appDb->openRecordset(table);
+            const int columns = int(rs->columns().size());
+            size_t seen = 0;
+            auto show = [&] {
+                for (int c = 0; c < columns; ++c)
+                    seen += rs->value(c).isNull() ? 0 : 1;
+            };
+            moves = millisecondsOf(
+                [&] {
+                    rs->moveFirst();
+                    show();
+                    for (int i = 0; i < 1000 && !rs->eof(); ++i) {
+                        rs->moveNext();
+                        if (rs->hasCurrent())
+                            show();
+                    }
+                    for (int i = 0; i < 1000 && !rs->bof(); ++i) {
+                        rs->movePrevious();
+                        if (rs->hasCurrent())
+                            show();
+                    }
+                },
+                runs);
+        }
+        // As velmor-db export reads: every row at once, under one hold of the lock.
+        Timing snapshot = millisecondsOf(
+            [&] {
+                auto rs = db->openRecordset(table);
+                rs->fetchAll();
+                readAll(*rs);
+            },
+            runs);
+
         // mdbtools on the same table.
         std::string q = shellQuote(file), t = shellQuote(table);
         Timing mdbFull = commandMilliseconds("mdb-export " + q + " " + t + " > /dev/null", 3);
@@ -209,6 +247,8 @@ int main(int argc, char** argv)
         printRow("lecture complète de la table", fullRead, mdbFull);
         printRow("SELECT filtré sur le client", filtered, mdbFiltered);
         printRow("ouverture + première ligne", firstRow, mdbFirst);
+        printRow("2 000 déplacements (application)", moves, Timing{-1, -1});
+        printRow("lecture complète d'un coup (export)", snapshot, mdbFull);
         std::printf("%-44s %10.1f Mio %10.1f Mio (fichier : %.1f Mio, rapport mémoire/fichier %.2f)\n",
                     "mémoire maximale (RSS, velmor / mdb)", peakMiB, mdbPeakMiB, double(st.st_size) / 1048576.0,
                     peakMiB * 1048576.0 / double(st.st_size));

@@ -46,7 +46,8 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Corrupt: code = Code::NoDatabase; break;
     case jet::Code::NotFound:
     case jet::Code::SqlError: code = Code::BadSource; break;
-    case jet::Code::ReadOnly: code = Code::ReadOnly; break;
+    case jet::Code::ReadOnly:
+    case jet::Code::OrphanedJournal: code = Code::ReadOnly; break;
     case jet::Code::Locked: code = Code::Busy; break;
     case jet::Code::NoCurrentRow: code = Code::NoCurrentRow; break;
     case jet::Code::InvalidValue: code = Code::BadValue; break;

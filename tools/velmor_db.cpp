@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,16 @@ bool reportWait(const jet::LockWait& wait)
         return true;
     }
     return true;
+}
+
+// Opens the file read-only; says on stderr when a journal beside it was made
+// for another file (it is left alone and the file read as it is).
+std::unique_ptr<jet::Database> openForReading(const std::string& file)
+{
+    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    if (db->journalOrphaned())
+        std::cerr << "velmor-db : " << db->readOnlyReason() << "\n";
+    return db;
 }
 
 int usageError(const std::string& message)
@@ -138,7 +149,7 @@ int run(const std::vector<std::string>& args)
         bool system = args.size() > 2 && (args[2] == "--systeme" || args[2] == "--système");
         if (args.size() > 2 && !system)
             return usageError("argument inattendu : " + args[2]);
-        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        auto db = openForReading(file);
         for (const auto& name : db->tableNames(system))
             std::cout << name << "\n";
         return 0;
@@ -146,7 +157,7 @@ int run(const std::vector<std::string>& args)
     if (command == "schema") {
         if (args.size() > 3)
             return usageError("trop d'arguments pour schema");
-        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        auto db = openForReading(file);
         std::cout << "Format : " << jet::formatName(db->format()) << "\n";
         if (args.size() == 3) {
             printSchema(db->table(args[2]));
@@ -173,12 +184,15 @@ int run(const std::vector<std::string>& args)
             if (head.size() < 6 || strncasecmp(head.c_str(), "SELECT", 6) != 0)
                 return usageError("la requête doit commencer par SELECT");
         }
-        auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+        auto db = openForReading(file);
         auto rows = db->openRecordset(args[2]);
         if (command == "count") {
             std::cout << rows->recordCount() << "\n";
             return 0;
         }
+        // Every row at once, under one hold of the file's lock: the export is
+        // of one commit, and the lock is free again before the output is written.
+        rows->fetchAll();
         std::ios::sync_with_stdio(false);
         velmor::writeCsvHeader(std::cout, *rows);
         velmor::writeCsvRows(std::cout, *rows, limit);

@@ -52,6 +52,7 @@ void Storage::beginRead()
     if (!outermost)
         return;
     try {
+        file_->refresh(); // pages another process appended since the last read
         followJournal();
     } catch (...) {
         lock.unlock();
@@ -108,8 +109,20 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
 
 DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
 {
-    writer::recoverIfNeeded(path); // a crashed writer's journal is undone before anything is read
-    if (mode == OpenMode::ReadOnly) {
+    if (mode != OpenMode::ReadOnly) {
+        try {
+            writer::recoverIfNeeded(path); // a crashed writer's journal is undone before anything is read
+        } catch (const Error& e) {
+            if (e.code() != Code::OrphanedJournal)
+                throw;
+        }
+    }
+    journalOrphaned_ = writer::journalOrphaned(path);
+    if (journalOrphaned_) {
+        readOnlyReason_ = writer::orphanedJournalMessage(path);
+        if (mode == OpenMode::ReadWrite)
+            throw Error(Code::OrphanedJournal, readOnlyReason_);
+    } else if (mode == OpenMode::ReadOnly) {
         readOnlyReason_ = "ouverte en lecture seule à la demande";
     } else if (std::string why = writer::PageStore::whyNotWritable(path); !why.empty()) {
         readOnlyReason_ = why;

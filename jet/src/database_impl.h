@@ -25,7 +25,9 @@ namespace jet::detail {
 // hold it exclusively while they change pages). When a writer died in the
 // middle of a write, its unfinished journal is still beside the file; the
 // scope then shows the file as it was before that write (the journal's
-// original pages, in memory) until a writer restores the file itself.
+// original pages, in memory) until a writer restores the file itself. Each
+// scope maps the pages the file gained since the last one, so that whatever
+// it reads (a row, the long values it points to) is of the same commit.
 class Storage {
 public:
     // `lockStore` is the handle whose lock guards the reads: the writer's
@@ -79,6 +81,7 @@ public:
     Format format() const override { return storage_->format().format; }
     bool readOnly() const override { return readOnly_; }
     std::string readOnlyReason() const override { return readOnlyReason_; }
+    bool journalOrphaned() const override { return journalOrphaned_; }
     std::vector<std::string> tableNames(bool includeSystem) const override;
     TableInfo table(const std::string& name) const override;
     std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) override;
@@ -94,6 +97,7 @@ private:
     std::shared_ptr<Storage> storage_;
     bool readOnly_ = true;
     std::string readOnlyReason_;
+    bool journalOrphaned_ = false;
     std::shared_ptr<writer::DatabaseWriter> writer_; // null when read-only
 };
 

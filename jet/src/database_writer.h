@@ -47,7 +47,9 @@ private:
 };
 
 // Restores the file from a journal a crashed writer left, when there is one
-// and the file can be written. Called before the file is read.
+// and the file can be written. Called before the file is read. Throws
+// Error(OrphanedJournal), changing nothing, when that journal was made for
+// another file.
 void recoverIfNeeded(const std::string& path);
 
 // Runs INSERT / UPDATE / DELETE (see execute_sql.cpp); returns the rows changed.

@@ -18,16 +18,23 @@ namespace jet::writer {
 
 namespace {
 
-constexpr char kMagic[8] = {'V', 'L', 'M', 'R', 'J', 'N', 'L', '2'};
-constexpr size_t kHeaderSize = 48;
+constexpr char kMagic[8] = {'V', 'L', 'M', 'R', 'J', 'N', 'L', '3'};
+constexpr size_t kHeaderSize = 56;
 constexpr size_t kRecordHeaderSize = 24;
+// A disk writes a page as sectors, each whole or not at all: a page that a
+// power cut caught half written holds some sectors old and some new.
+constexpr uint32_t kSector = 512;
 
 // Header: magic, u32 page size, u32 page count, u64 length before, u64
-// length after, u64 salt, u64 hash of the 40 bytes before it.
+// length after, u64 salt, u64 hash of the header page (page 0) before the
+// write, u64 hash of the 48 bytes before it.
 // Record: u32 page number, u32 1 when the original follows, u64 hash of the
 // new bytes, u64 hash of the record (salted, so that a record left over from
-// an earlier, longer journal never passes for one of this journal's), then
-// the original bytes.
+// an earlier, longer journal never passes for one of this journal's), a u64
+// hash of each sector of the new bytes, then the original bytes.
+//
+// The length before, the header page and the pages' sectors identify the
+// file the journal was made for: see belongsTo().
 
 uint64_t mix(uint64_t h, uint64_t word)
 {
@@ -80,10 +87,22 @@ uint64_t newSalt()
     return mix(base ^ uint64_t(::getpid()), now + counter.fetch_add(1));
 }
 
-uint64_t recordHash(const uint8_t* record, size_t originalSize, uint64_t salt)
+size_t sectorHashesSize(uint32_t pageSize)
+{
+    return size_t(pageSize / kSector) * 8;
+}
+
+// The hash of a record: its first 16 bytes, then what follows its header
+// (`bodySize` bytes: the sector hashes and the original, if any).
+uint64_t recordHash(const uint8_t* record, size_t bodySize, uint64_t salt)
 {
     uint64_t h = hashBytes(record, 16, salt);
-    return originalSize ? hashBytes(record + kRecordHeaderSize, originalSize, h) : h;
+    return hashBytes(record + kRecordHeaderSize, bodySize, h);
+}
+
+uint64_t sectorHash(const uint8_t* sector, uint32_t number, uint32_t index)
+{
+    return hashBytes(sector, kSector, uint64_t(number) << 8 | index);
 }
 
 [[noreturn]] void ioFailure(const std::string& what, const std::string& path)
@@ -110,6 +129,21 @@ void syncDirectory(const std::string& path)
     }
 }
 
+// The hash of the file's first page as it is on the disk (what there is of
+// it, for a file shorter than a page).
+uint64_t headerPageHash(const std::string& databasePath, uint32_t pageSize)
+{
+    std::vector<uint8_t> page(pageSize);
+    int fd = ::open(databasePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        ioFailure("lecture impossible", databasePath);
+    ssize_t n = ::pread(fd, page.data(), pageSize, 0);
+    ::close(fd);
+    if (n < 0)
+        ioFailure("lecture impossible", databasePath);
+    return hashBytes(page.data(), size_t(n), 0);
+}
+
 } // namespace
 
 std::string journalPath(const std::string& databasePath)
@@ -121,9 +155,10 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
                   const std::vector<JournalPage>& pages)
 {
     const std::string path = journalPath(databasePath);
+    const size_t sectors = sectorHashesSize(pageSize);
     size_t total = kHeaderSize;
     for (const JournalPage& page : pages)
-        total += kRecordHeaderSize + (page.original ? pageSize : 0);
+        total += kRecordHeaderSize + sectors + (page.original ? pageSize : 0);
     std::vector<uint8_t> buffer(total);
     uint8_t* h = buffer.data();
     const uint64_t salt = newSalt();
@@ -133,15 +168,18 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
     put64(h + 16, originalSize);
     put64(h + 24, newSize);
     put64(h + 32, salt);
-    put64(h + 40, hashBytes(h, 40, 0));
+    put64(h + 40, headerPageHash(databasePath, pageSize));
+    put64(h + 48, hashBytes(h, 48, 0));
     uint8_t* p = h + kHeaderSize;
     for (const JournalPage& page : pages) {
-        const size_t body = page.original ? pageSize : 0;
+        const size_t body = sectors + (page.original ? pageSize : 0);
         put32(p, page.number);
         put32(p + 4, page.original ? 1 : 0);
         put64(p + 8, hashBytes(page.current, pageSize, page.number));
+        for (uint32_t i = 0; i < pageSize / kSector; ++i)
+            put64(p + kRecordHeaderSize + 8 * i, sectorHash(page.current + size_t(i) * kSector, page.number, i));
         if (page.original)
-            std::memcpy(p + kRecordHeaderSize, page.original, pageSize);
+            std::memcpy(p + kRecordHeaderSize + sectors, page.original, pageSize);
         put64(p + 16, recordHash(p, body, salt));
         p += kRecordHeaderSize + body;
     }
@@ -226,13 +264,14 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, size_t limit)
 bool headerUnfinished(const std::vector<uint8_t>& data)
 {
     return data.size() >= kHeaderSize && std::memcmp(data.data(), kMagic, 8) == 0
-           && get64(data.data() + 40) == hashBytes(data.data(), 40, 0);
+           && get64(data.data() + 48) == hashBytes(data.data(), 48, 0);
 }
 
 struct Record {
     uint32_t number;
     uint64_t newHash;
-    const uint8_t* original; // nullptr for an appended page
+    const uint8_t* sectorHashes; // of the new bytes
+    const uint8_t* original;     // nullptr for an appended page
 };
 
 // The records of a whole journal; false when any of them is torn.
@@ -248,10 +287,12 @@ bool readRecords(const std::vector<uint8_t>& data, uint32_t pageSize, std::vecto
         const uint32_t flags = get32(p + 4);
         if (flags > 1)
             return false;
-        const size_t body = flags ? pageSize : 0;
+        const size_t sectors = sectorHashesSize(pageSize);
+        const size_t body = sectors + (flags ? pageSize : 0);
         if (data.size() - at - kRecordHeaderSize < body || get64(p + 16) != recordHash(p, body, salt))
             return false;
-        out.push_back({get32(p), get64(p + 8), flags ? p + kRecordHeaderSize : nullptr});
+        const uint8_t* hashes = p + kRecordHeaderSize;
+        out.push_back({get32(p), get64(p + 8), hashes, flags ? hashes + sectors : nullptr});
         at += kRecordHeaderSize + body;
     }
     return true;
@@ -262,6 +303,55 @@ bool pageHolds(int fd, uint32_t number, uint32_t pageSize, uint64_t hash, std::v
     scratch.resize(pageSize);
     ssize_t n = ::pread(fd, scratch.data(), pageSize, off_t(uint64_t(number) * pageSize));
     return n == ssize_t(pageSize) && hashBytes(scratch.data(), pageSize, number) == hash;
+}
+
+// Whether the file is the one the journal was made for, in one of the states
+// its write can have left it in: no longer than the write made it and not
+// shorter than before it; its header page as before the write (when the
+// write does not change it); and every sector of every page the write
+// changes holding its original bytes or its new ones (a sector of an
+// appended page may also still be zeros, or lie past the end). A copy of
+// the database put in its place (a backup, an older or newer state) fails
+// this on the pages it holds otherwise, and a journal applied to it would
+// damage it.
+bool belongsTo(int fd, const std::vector<uint8_t>& header, const std::vector<Record>& records,
+               uint32_t pageSize)
+{
+    const uint64_t before = get64(header.data() + 16), after = get64(header.data() + 24);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    const uint64_t size = uint64_t(st.st_size);
+    if (size < before || size > std::max(before, after))
+        return false;
+    bool headerJournaled = false;
+    std::vector<uint8_t> page(pageSize);
+    for (const Record& r : records) {
+        headerJournaled = headerJournaled || r.number == 0;
+        const uint64_t start = uint64_t(r.number) * pageSize;
+        std::fill(page.begin(), page.end(), 0);
+        const size_t present = start >= size ? 0 : size_t(std::min<uint64_t>(pageSize, size - start));
+        if (r.original && present < pageSize)
+            return false; // a page the file had before the write
+        if (present && ::pread(fd, page.data(), present, off_t(start)) != ssize_t(present))
+            return false;
+        for (uint32_t i = 0; i < pageSize / kSector; ++i) {
+            const uint8_t* sector = page.data() + size_t(i) * kSector;
+            if (sectorHash(sector, r.number, i) == get64(r.sectorHashes + 8 * i))
+                continue; // new bytes
+            const bool asBefore = r.original ? std::memcmp(sector, r.original + size_t(i) * kSector, kSector) == 0
+                                             : std::all_of(sector, sector + kSector, [](uint8_t b) { return b == 0; });
+            if (!asBefore)
+                return false;
+        }
+    }
+    if (!headerJournaled) {
+        const size_t present = size_t(std::min<uint64_t>(pageSize, size));
+        if (::pread(fd, page.data(), present, 0) != ssize_t(present) ||
+            hashBytes(page.data(), present, 0) != get64(header.data() + 40))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -285,8 +375,12 @@ Rollback pendingRollback(int fd, const std::string& databasePath)
     const uint32_t pageSize = get32(data.data() + 8);
     const uint64_t newSize = get64(data.data() + 24);
     std::vector<Record> records;
-    if (pageSize == 0 || pageSize > 65536 || !readRecords(data, pageSize, records))
+    if (pageSize < kSector || pageSize > 65536 || pageSize % kSector || !readRecords(data, pageSize, records))
         return rollback; // torn journal: the file was not touched yet
+    if (!belongsTo(fd, data, records, pageSize)) {
+        rollback.foreign = true;
+        return rollback;
+    }
     // The journal is whole, so the writer may have begun on the file. It
     // finished when every page holds its new bytes.
     struct stat st;
@@ -312,6 +406,8 @@ bool recoverFromJournal(int fd, const std::string& databasePath)
     const Rollback rollback = pendingRollback(fd, databasePath);
     if (!rollback.pending)
         return false;
+    if (rollback.foreign)
+        throw Error(Code::OrphanedJournal, orphanedJournalMessage(databasePath));
     const bool restore = rollback.pageSize != 0;
     if (restore) {
         const uint32_t pageSize = rollback.pageSize;
@@ -329,6 +425,33 @@ bool recoverFromJournal(int fd, const std::string& databasePath)
     }
     finishJournal(databasePath);
     return restore;
+}
+
+std::string orphanedJournalMessage(const std::string& databasePath)
+{
+    return "journal orphelin : " + journalPath(databasePath) +
+           " a été laissé par une écriture interrompue sur un autre fichier que " + databasePath +
+           " (remplacé depuis, par une copie de sauvegarde par exemple) ; il n'est pas appliqué, le fichier est "
+           "lu tel qu'il est et rien n'y est écrit. Déplacez ou supprimez ce journal pour pouvoir de nouveau "
+           "écrire dans la base";
+}
+
+bool journalOrphaned(const std::string& databasePath)
+{
+    if (!journalPending(databasePath))
+        return false;
+    int fd = ::open(databasePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // the database's open reports it
+    bool foreign = false;
+    try {
+        foreign = pendingRollback(fd, databasePath).foreign;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return foreign;
 }
 
 void removeFinishedJournal(const std::string& databasePath)

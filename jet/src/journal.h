@@ -17,6 +17,15 @@
 // So a write that returned is never undone, and a write that did not return
 // is either whole or absent.
 //
+// A journal is applied only to the file it was made for: the journal records
+// the file's length and header page before the write and a hash of every
+// sector the write puts on the disk, and the file must hold, sector by
+// sector, either the bytes before the write or those it writes. A journal
+// beside a file that fails this (another file copied over the database after
+// the writer died, such as a backup) is orphaned: nothing is restored, the
+// file is read as it is, and every write is refused (Error(OrphanedJournal))
+// until the journal is taken away, so that neither is changed.
+//
 // The journal file stays between writes while a writer has the database
 // open (rewriting it in place costs one flush; creating it costs two), and
 // is removed when the writer closes the database.
@@ -56,6 +65,7 @@ bool journalPending(const std::string& databasePath);
 // database opened for reading.
 struct Rollback {
     bool pending = false;
+    bool foreign = false; // the journal was made for another file (see above): nothing to undo
     uint32_t pageSize = 0;
     uint64_t originalSize = 0;
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> originals; // by page number
@@ -64,8 +74,15 @@ Rollback pendingRollback(int fd, const std::string& databasePath);
 
 // Restores the file from an unfinished journal, if there is one, and marks
 // it finished. `fd` is the database opened for writing, under the write
-// lock. Returns true when pages were copied back.
+// lock. Returns true when pages were copied back. Throws
+// Error(OrphanedJournal), changing nothing, when the journal was made for
+// another file.
 bool recoverFromJournal(int fd, const std::string& databasePath);
+
+// True when an unfinished journal beside the file was made for another file.
+bool journalOrphaned(const std::string& databasePath);
+// What the engine says of such a journal (French).
+std::string orphanedJournalMessage(const std::string& databasePath);
 
 // Removes a finished journal (under the write lock, when the writer closes).
 void removeFinishedJournal(const std::string& databasePath);

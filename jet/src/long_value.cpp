@@ -4,8 +4,34 @@
 
 namespace jet::detail {
 
-std::string readLongValue(const PageFile& file, const FormatInfo& f, const ByteRange& field)
+void LongValueCopies::copy(const PageFile& file, const FormatInfo& f, const ByteRange& field)
 {
+    if (field.size() >= 12 && (field.u8(3) & 0xC0) == kLongValueInline)
+        return;
+    try {
+        values_.insert_or_assign(field.data(), readLongValue(file, f, field));
+    } catch (const Error& e) {
+        values_.insert_or_assign(field.data(), e);
+    }
+}
+
+const std::string* LongValueCopies::find(const uint8_t* field) const
+{
+    auto it = values_.find(field);
+    if (it == values_.end())
+        return nullptr;
+    if (const Error* e = std::get_if<Error>(&it->second))
+        throw *e;
+    return &std::get<std::string>(it->second);
+}
+
+std::string readLongValue(const PageFile& file, const FormatInfo& f, const ByteRange& field,
+                          const LongValueCopies* copies)
+{
+    if (copies) {
+        if (const std::string* copied = copies->find(field.data()))
+            return *copied;
+    }
     if (field.size() < 12)
         field.corrupt("champ mémo/OLE tronqué (" + std::to_string(field.size()) + " octets)");
     uint32_t header = field.u32(0);

@@ -31,21 +31,41 @@ PageFile::PageFile(const std::string& path) : path_(path)
         ::close(fd_);
         throw Error(Code::NotADatabase, path + " : fichier vide, ce n'est pas une base Access");
     }
-    void* mapping = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapping == MAP_FAILED) {
-        int err = errno;
+    try {
+        data_ = mapAnew(size_);
+    } catch (...) {
         ::close(fd_);
-        throw Error(Code::IoError, "impossible de lire le fichier " + path + " : " + systemErrorText(err));
+        throw;
     }
-    data_ = static_cast<const uint8_t*>(mapping);
 }
 
 PageFile::~PageFile()
 {
     if (data_)
-        ::munmap(const_cast<uint8_t*>(data_), size_);
+        ::munmap(const_cast<uint8_t*>(data_), reserved_);
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+namespace {
+// Address space set aside for a file's mapping: Jet and ACE files stop at
+// 2 GiB, so the mapping of a growing file stays where it is.
+constexpr uint64_t kReserve = (uint64_t(2) << 30) + (uint64_t(1) << 20);
+} // namespace
+
+const uint8_t* PageFile::mapAnew(uint64_t size)
+{
+    const uint64_t reserve = std::max(kReserve, size);
+    void* base = ::mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED)
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
+    if (::mmap(base, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd_, 0) == MAP_FAILED) {
+        const int err = errno;
+        ::munmap(base, reserve);
+        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(err));
+    }
+    reserved_ = reserve;
+    return static_cast<const uint8_t*>(base);
 }
 
 bool PageFile::refresh()
@@ -56,12 +76,23 @@ bool PageFile::refresh()
     const uint64_t size = uint64_t(st.st_size);
     if (size == size_)
         return false;
-    void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapping == MAP_FAILED)
-        throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
-    if (data_)
-        ::munmap(const_cast<uint8_t*>(data_), size_);
-    data_ = static_cast<const uint8_t*>(mapping);
+    if (size > reserved_) {
+        // Beyond any Jet file: mapped elsewhere, pointers obtained before are lost.
+        const uint64_t previous = reserved_;
+        const uint8_t* mapping = mapAnew(size);
+        ::munmap(const_cast<uint8_t*>(data_), previous);
+        data_ = mapping;
+    } else {
+        // In place: the pages mapped before stay where they are.
+        uint8_t* base = const_cast<uint8_t*>(data_);
+        if (size > 0 && ::mmap(base, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd_, 0) == MAP_FAILED)
+            throw Error(Code::IoError, "impossible de lire le fichier " + path_ + " : " + systemErrorText(errno));
+        const uint64_t unit = uint64_t(::sysconf(_SC_PAGESIZE));
+        const uint64_t kept = (size + unit - 1) / unit * unit;
+        if (kept < size_) // the part past the new end goes back to reserved space
+            ::mmap(base + kept, size_ - kept, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1,
+                   0);
+    }
     size_ = size;
     countPages();
     return true;

@@ -63,8 +63,10 @@ public:
     bool rollingBack() const { return rollbackLimit_ != UINT32_MAX; }
 
     // Maps the file again if its size changed (pages written by the write
-    // side or by another process). Pointers into pages obtained before are
-    // invalid afterwards. Returns true when the size changed.
+    // side or by another process). The mapping grows and shrinks in place,
+    // in address space set aside for the largest Jet file, so pointers into
+    // pages obtained before stay valid (their bytes are what the file holds
+    // now). Returns true when the size changed.
     bool refresh();
 
     // Throws Error(Corrupt) "FILE : page N : what".
@@ -82,7 +84,9 @@ private:
     std::vector<bool> overlaid_; // pages that have an overlay entry
     std::vector<uint32_t> rolledBack_; // overlay entries that setRollback() made
     uint32_t rollbackLimit_ = UINT32_MAX; // page count while rolling back
+    uint64_t reserved_ = 0; // address space set aside at data_
     void countPages();
+    const uint8_t* mapAnew(uint64_t size);
 };
 
 // A bounded run of bytes inside one page; every read is checked against its

@@ -6,6 +6,7 @@
 #include "table_scan.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace jet::detail {
@@ -21,9 +22,22 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
         columns_.push_back(c.info);
     columnDefs_ = table_->columns.data();
     columnCount_ = table_->columns.size();
+    for (const ColumnDef& c : table_->columns)
+        if (storedOnOtherPages(c))
+            longColumns_.push_back(&c);
+    reader_.useLongValues(&longValues_);
 
+    if (select)
+        select_ = std::move(*select);
+    collectRows(readOnly_);
+    position_ = 0;
+}
+
+void RecordsetImpl::collectRows(bool lazy) const
+{
     const PageFile& file = storage_->file();
     const FormatInfo& f = storage_->format();
+    const sql::Select* select = select_ ? &*select_ : nullptr;
     const sql::Condition* where = select && select->where ? select->where.get() : nullptr;
     const bool ordered = select && !select->orderBy.empty();
     std::optional<RowOrder> sorter;
@@ -31,6 +45,8 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
         sorter.emplace(*table_, select->orderBy, storedDatabaseSortOrder(file, f), f.jet3);
 
     RowReader reader(file, f, *table_);
+    rows_.clear();
+    walk_.reset();
     rows_.reserve(table_->rowCount < 10000000 ? table_->rowCount : 0);
     // An index serves the condition (a superset of the rows, evaluated
     // below) or the order; otherwise the table is scanned.
@@ -72,7 +88,7 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
     } else if (viaIndex) {
         for (const RowPointer& p : *viaIndex)
             visit(p);
-    } else if (readOnly_ && !where && !ordered) {
+    } else if (lazy && !where && !ordered) {
         walk_ = std::make_unique<TableWalk>(file, f, *table_);
     } else {
         scanTable(file, f, *table_, visit);
@@ -87,7 +103,6 @@ RecordsetImpl::RecordsetImpl(std::shared_ptr<Storage> storage, std::shared_ptr<c
             sorted.push_back(rows_[i]);
         rows_ = std::move(sorted);
     }
-    position_ = 0;
 }
 
 void RecordsetImpl::refuseWrite() const
@@ -155,7 +170,7 @@ const RowReader& RecordsetImpl::loadCurrentRow() const
     const RowCopy& c = copies_[size_t(position_ - copyStart_)];
     if (c.deleted)
         throw Error(Code::NoCurrentRow, "l'enregistrement a été supprimé");
-    reader_.load(ByteRange(storage_->file(), c.page, copyBytes_.data() + c.offset, c.size));
+    reader_.load(ByteRange(storage_->file(), c.page, copyBytes_.get() + c.offset, c.size));
     loaded_ = position_;
     return reader_;
 }
@@ -177,35 +192,101 @@ void RecordsetImpl::copyRowsAround(long position) const
         reach(position + copyRun_ - 1); // the walk, if any, goes as far as the copy
     const long first = backward ? std::max(0L, position - copyRun_ + 1) : position;
     const long last = backward ? position : std::min(long(rows_.size()) - 1, position + copyRun_ - 1);
+    copyRows(first, last, position);
+}
+
+void RecordsetImpl::fetchAll()
+{
+    // The rows of the set are selected again, under the same hold as their
+    // copies: what the set holds and what its rows say are of one commit.
+    Storage::ReadScope scope(*storage_);
+    const bool onRow = position_ >= 0 && size_t(position_) < rows_.size();
+    const Bookmark current = onRow ? rows_[size_t(position_)] : Bookmark{};
+    collectRows(false);
+    positions_.clear();
+    if (onRow) {
+        auto it = std::find(rows_.begin(), rows_.end(), current);
+        if (it != rows_.end())
+            position_ = long(it - rows_.begin());
+    }
+    if (position_ > long(rows_.size()))
+        position_ = long(rows_.size());
+    if (rows_.empty()) {
+        loaded_ = -1;
+        copies_.clear();
+        return;
+    }
+    copyRows(0, long(rows_.size()) - 1, -1);
+    copiedAll_ = true;
+}
+
+void RecordsetImpl::copyRows(long first, long last, long position) const
+{
+    const PageFile& file = storage_->file();
+    const FormatInfo& f = storage_->format();
     loaded_ = -1;
+    copiedAll_ = false;
     copies_.clear();
-    copyBytes_.clear();
+    longValues_.clear();
     copyStart_ = first;
+    // Where each row lies first, then one copy of them all.
+    std::vector<const uint8_t*> sources;
+    copies_.reserve(size_t(last - first + 1));
+    sources.reserve(size_t(last - first + 1));
+    size_t total = 0;
     for (long i = first; i <= last; ++i) {
         const Bookmark& b = rows_[size_t(i)];
-        ByteRange row(storage_->file(), b.page, nullptr, 0);
+        ByteRange row(file, b.page, nullptr, 0);
         RowCopy c;
         c.page = b.page;
         try {
-            c.deleted = !rowData(storage_->file(), storage_->format(), RowPointer{b.page, b.row}, row);
+            c.deleted = !rowData(file, f, RowPointer{b.page, b.row}, row);
         } catch (const Error&) {
             if (i == position)
                 throw;
             // A neighbour that cannot be read: stop the copies before it
             // (after the asked row), or start them after it (before).
-            if (i > position)
+            if (i > position && position >= 0)
                 break;
             copies_.clear();
-            copyBytes_.clear();
+            sources.clear();
+            total = 0;
             copyStart_ = i + 1;
             continue;
         }
         if (!c.deleted) {
-            c.offset = copyBytes_.size();
+            c.offset = total;
             c.size = row.size();
-            copyBytes_.insert(copyBytes_.end(), row.data(), row.data() + row.size());
+            total += row.size();
         }
         copies_.push_back(c);
+        sources.push_back(row.data());
+    }
+    if (total > copyCapacity_) {
+        copyBytes_ = std::make_unique_for_overwrite<uint8_t[]>(total);
+        copyCapacity_ = total;
+    }
+    for (size_t k = 0; k < copies_.size(); ++k)
+        if (!copies_[k].deleted)
+            std::memcpy(copyBytes_.get() + copies_[k].offset, sources[k], copies_[k].size);
+    if (longColumns_.empty())
+        return;
+    // Under the same hold: the long values the copied rows point to now.
+    RowReader reader(file, f, *table_);
+    for (const RowCopy& c : copies_) {
+        if (c.deleted)
+            continue;
+        try {
+            reader.load(ByteRange(file, c.page, copyBytes_.get() + c.offset, c.size));
+            for (const ColumnDef* column : longColumns_) {
+                const uint8_t* data = nullptr;
+                size_t size = 0;
+                if (reader.columnBytes(*column, data, size))
+                    longValues_.copy(file, f, ByteRange(file, c.page, data, size));
+            }
+        } catch (const Error&) {
+            // A row that cannot be decoded says so when it is shown.
+        }
     }
 }
 
@@ -222,13 +303,7 @@ Value RecordsetImpl::value(int column) const
 {
     if (size_t(column) >= columnCount_) [[unlikely]] // negative ones too
         noSuchColumn(column, table_->name);
-    const ColumnDef& c = columnDefs_[column];
-    if (storedOnOtherPages(c)) [[unlikely]] {
-        const RowReader& row = currentRow();
-        Storage::ReadScope scope(*storage_);
-        return row.value(c);
-    }
-    return currentRow().value(c);
+    return currentRow().value(columnDefs_[column]);
 }
 
 Bookmark RecordsetImpl::bookmark() const

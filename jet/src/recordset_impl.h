@@ -13,6 +13,7 @@
 #include "jet/recordset.h"
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace jet::detail {
@@ -36,6 +37,7 @@ public:
         return long(rows_.size());
     }
 
+    void fetchAll() override;
     void moveFirst() override;
     void moveLast() override;
     void moveNext() override;
@@ -94,20 +96,22 @@ protected: // the writable dynaset (writable_recordset.h) builds on these
     // no write of another process is seen half done. To take it once for
     // many rows rather than once per value, loading a row copies its bytes
     // and those of the rows after it in the set (before it, when moving
-    // backward); a row so copied is decoded later without the lock, except
-    // for the columns whose values live on other pages (memo, OLE), read
-    // under the lock when asked for. The run of copied rows grows while the
-    // moves go on in one direction. A write through the recordset (loaded_
-    // back to -1) drops the copies; a change by another process shows once
-    // the copies are made again.
+    // backward), with the long values (memo, OLE) they point to, all in one
+    // hold of the lock: a run of rows is of one commit, and is decoded later
+    // without the lock. The run grows while the moves go on in one
+    // direction; fetchAll() copies every row at once (copiedAll_). A write
+    // through the recordset (loaded_ back to -1) drops the copies; a change
+    // by another process shows once the copies are made again.
     bool currentRowCopied() const
     {
-        return loaded_ >= 0 && position_ >= copyStart_ && position_ - copyStart_ < long(copies_.size());
+        return (loaded_ >= 0 || copiedAll_) && position_ >= copyStart_ &&
+               position_ - copyStart_ < long(copies_.size());
     }
     static bool storedOnOtherPages(const ColumnDef& c)
     {
         return c.info.type == ColumnType::Memo || c.info.type == ColumnType::OLE;
     }
+    mutable bool copiedAll_ = false;
 
     mutable RowReader reader_;
     mutable long loaded_ = -1;
@@ -118,6 +122,13 @@ private:
     bool walkTo(long i) const; // i < 0: to the end
     mutable std::unique_ptr<TableWalk> walk_; // null once every row is known
     void copyRowsAround(long position) const;
+    // Fills rows_ with the rows the table name or SELECT selects, as the
+    // file is now (the lock held); with `lazy`, a whole table in physical
+    // order is walked only as far as the moves need.
+    void collectRows(bool lazy) const;
+    std::optional<sql::Select> select_; // null: the whole table in physical order
+    // Copies rows first..last (the file's lock held) and their long values.
+    void copyRows(long first, long last, long position) const;
 
     struct RowCopy {
         uint32_t page = 0;
@@ -127,7 +138,10 @@ private:
     mutable long copyRun_ = 0;             // rows the next copy takes
     mutable long copyStart_ = 0;           // position of copies_[0]
     mutable std::vector<RowCopy> copies_;  // consecutive positions
-    mutable std::vector<uint8_t> copyBytes_;
+    mutable std::unique_ptr<uint8_t[]> copyBytes_; // the copied rows, one after the other
+    mutable size_t copyCapacity_ = 0;
+    mutable LongValueCopies longValues_; // of the copied rows
+    std::vector<const ColumnDef*> longColumns_; // memo and OLE columns
 };
 
 } // namespace jet::detail

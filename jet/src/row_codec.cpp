@@ -140,7 +140,7 @@ bool RowReader::text(const ColumnDef& column, std::string& out) const
     if (!columnBytes(column, data, size))
         return false;
     if (column.info.type == ColumnType::Memo) {
-        std::string raw = readLongValue(*file_, *f_, row_.sub(size_t(data - row_.data()), size));
+        std::string raw = readLongValue(*file_, *f_, row_.sub(size_t(data - row_.data()), size), longValues_);
         data = reinterpret_cast<const uint8_t*>(raw.data());
         out = f_->jet3 ? decodeCodePageText(data, raw.size(), column.codePage) : decodeUnicodeText(data, raw.size());
         return true;
@@ -264,7 +264,7 @@ Value RowReader::otherValue(const ColumnDef& column) const
     case ColumnType::Binary: return Value::binary(std::vector<uint8_t>(p, p + n));
     case ColumnType::Memo:
     case ColumnType::OLE: {
-        std::string raw = readLongValue(*file_, *f_, row_.sub(size_t(p - row_.data()), n));
+        std::string raw = readLongValue(*file_, *f_, row_.sub(size_t(p - row_.data()), n), longValues_);
         if (type == ColumnType::OLE)
             return Value::binary(std::vector<uint8_t>(raw.begin(), raw.end()));
         const uint8_t* d = reinterpret_cast<const uint8_t*>(raw.data());

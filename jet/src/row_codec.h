@@ -6,6 +6,7 @@
 // mirror them.
 #pragma once
 
+#include "long_value.h"
 #include "table_def.h"
 #include "jet/value.h"
 
@@ -25,6 +26,9 @@ public:
     // later) variable-offset table are checked against the row's size here,
     // once; each value's own position is checked when it is read.
     void load(const ByteRange& row);
+    // Long values to take from these copies rather than from the file
+    // (null: from the file). They must outlive their use.
+    void useLongValues(const LongValueCopies* copies) { longValues_ = copies; }
 
     bool isNull(const ColumnDef& column) const
     {
@@ -73,6 +77,7 @@ private:
     const PageFile* file_;
     const FormatInfo* f_;
     const TableDef* table_;
+    const LongValueCopies* longValues_ = nullptr;
     ByteRange row_;
     uint16_t columnCount_ = 0;
     size_t nullMaskSize_ = 0;

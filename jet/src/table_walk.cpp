@@ -5,12 +5,16 @@
 namespace jet::detail {
 
 TableWalk::TableWalk(const PageFile& file, const FormatInfo& format, const TableDef& table)
-    : file_(&file), f_(&format), owner_(table.page), pages_(readUsageMap(file, format, table.ownedPages))
+    : file_(&file), f_(&format), table_(&table), owner_(table.page)
 {
 }
 
 bool TableWalk::next(std::vector<Bookmark>& rows)
 {
+    if (!mapRead_) {
+        pages_ = readUsageMap(*file_, *f_, table_->ownedPages);
+        mapRead_ = true;
+    }
     while (nextPage_ < pages_.size()) {
         const uint32_t pageNumber = pages_[nextPage_++];
         const uint8_t* page = file_->page(pageNumber);

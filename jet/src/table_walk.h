@@ -1,7 +1,8 @@
 // Walking a table's rows in physical order one data page at a time, so that
 // a recordset can show its first row without touching every page of the
-// table: the usage map is read at once (a few pages), the data pages only
-// as far as the caller asks.
+// table: the usage map is read with the first page (a few pages), the data
+// pages only as far as the caller asks. A walk done in one hold of the file's
+// lock is of one commit.
 #pragma once
 
 #include "table_def.h"
@@ -22,7 +23,9 @@ public:
 private:
     const PageFile* file_;
     const FormatInfo* f_;
+    const TableDef* table_;
     uint32_t owner_;
+    bool mapRead_ = false;
     std::vector<uint32_t> pages_;
     size_t nextPage_ = 0;
 };

@@ -51,9 +51,15 @@ void WritableRecordset::beforeMove()
         // The deleted row leaves the set; the position now names the row after it.
         rows_.erase(rows_.begin() + position_);
         positions_.clear();
-        loaded_ = -1;
+        forgetCopies();
         deleted_ = false;
     }
+}
+
+void WritableRecordset::fetchAll()
+{
+    beforeMove();
+    RecordsetImpl::fetchAll();
 }
 
 void WritableRecordset::moveFirst()

@@ -17,6 +17,7 @@ public:
     WritableRecordset(std::shared_ptr<Storage> storage, std::shared_ptr<const TableDef> table, sql::Select* select,
                       std::shared_ptr<writer::DatabaseWriter> writer);
 
+    void fetchAll() override; // like a move: not while editing
     void moveFirst() override;
     void moveLast() override;
     void moveNext() override;
@@ -43,8 +44,8 @@ private:
     void beforeMove();
     void checkColumn(int column) const;
     // The current row as value() shows it (unset: a column that cannot be
-    // read). Memo and OLE values are read under the file's shared lock, and
-    // a wait for it that is given up ends the write (Locked).
+    // read). A wait for the file's shared lock that is given up ends the
+    // write (Locked).
     std::vector<std::optional<Value>> readCurrentRow() const;
     // The row at `b` as stored now; nothing when it is no longer there.
     // Called inside a transaction, under the file's write lock.
@@ -52,8 +53,13 @@ private:
     void updateEdited();
     void deleteRead();
     void storeAsNew();
-    // The row must be read afresh (after a write, or to take another's).
-    void forgetCopies() { loaded_ = -1; }
+    // The row must be read afresh (after a write, to take another's, or when
+    // positions moved).
+    void forgetCopies()
+    {
+        loaded_ = -1;
+        copiedAll_ = false;
+    }
 
     std::shared_ptr<writer::DatabaseWriter> writer_;
     EditMode mode_ = EditMode::None;

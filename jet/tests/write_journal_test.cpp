@@ -6,7 +6,9 @@
 //  - torn (the writer died while writing it, before any page of the file
 //    changed), including records left over from an earlier, longer journal:
 //    the file is left as it is;
-//  - finished: nothing happens, and the writer removes it when it closes.
+//  - finished: nothing happens, and the writer removes it when it closes;
+//  - beside another file (a backup copied over the database after the
+//    writer died): neither is changed, and every reader and writer says so.
 #include "journal.h"
 #include "page_store.h"
 #include "write_support.h"
@@ -64,12 +66,13 @@ const uint8_t* bytesOf(const std::string& s, uint32_t page)
 struct PlannedWrite {
     std::string before, after;
     std::vector<writer::JournalPage> pages;
-    PlannedWrite(const std::string& original, char fill) : before(original), after(original)
+    PlannedWrite(const std::string& original, char fill, std::vector<uint32_t> numbers = {1, 2, 6, 14})
+        : before(original), after(original)
     {
         after.append(kPage, fill);
-        for (uint32_t n : {1u, 2u, 6u, 14u})
+        for (uint32_t n : numbers)
             std::fill_n(after.begin() + n * kPage, kPage, fill);
-        for (uint32_t n : {1u, 2u, 6u, 14u})
+        for (uint32_t n : numbers)
             pages.push_back({n, bytesOf(before, n), bytesOf(after, n)});
         uint32_t appended = uint32_t(original.size() / kPage);
         pages.push_back({appended, nullptr, bytesOf(after, appended)});
@@ -89,15 +92,121 @@ TEST(WriteJournal, HalfWrittenFileIsRestoredExactly)
     const std::string original = writetest::fileBytes(file);
     PlannedWrite w(original, '\xAB');
     w.journal(file);
-    // The writer changed two of the pages and grew the file, then died.
+    // The writer changed one page and the first sectors of another (a power
+    // cut in the middle of a page) and grew the file, then died.
     writetest::writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
+    writetest::writeAt(file, w.after.substr(6 * kPage, 1536), 6 * kPage);
     writetest::writeAt(file, w.after.substr(original.size()), off_t(original.size()));
     ASSERT_TRUE(writer::journalPending(file));
+    const std::string halfWritten = writetest::fileBytes(file);
 
-    auto db = Database::open(file, OpenMode::ReadOnly);
+    // A reader shows the file as it was, and changes neither file.
+    auto reader = Database::open(file, OpenMode::ReadOnly);
+    EXPECT_EQ(reader->openRecordset("tablep")->recordCount(), 20);
+    EXPECT_FALSE(reader->journalOrphaned());
+    EXPECT_TRUE(writer::journalPending(file));
+    EXPECT_EQ(writetest::fileBytes(file), halfWritten);
+
+    // An open for writing restores it.
+    auto db = Database::open(file, OpenMode::ReadWrite);
     EXPECT_FALSE(writer::journalPending(file));
     EXPECT_EQ(writetest::fileBytes(file), original);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
+}
+
+TEST(WriteJournal, JournalOfAnotherFileIsNeverApplied)
+{
+    auto dir = writetest::scratchDir();
+    std::string file = makeDatabase(dir);
+    const std::string backup = (dir / "sauvegarde.mdb").string();
+    std::filesystem::copy_file(file, backup);
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        db->execute("UPDATE tablep SET rdzvp = 'après la sauvegarde' WHERE clientp = 'Client 3'");
+        auto rs = db->openRecordset("tablep");
+        for (int i = 0; i < 30; ++i) {
+            rs->addNew();
+            rs->setValue(0, Value::text("Ajout " + std::to_string(i)));
+            rs->update();
+        }
+    }
+    // A writer died in the middle of a write; then the user copied the
+    // backup over the file.
+    // It changed the pages that differ from the backup's.
+    const std::string current = writetest::fileBytes(file), saved = writetest::fileBytes(backup);
+    std::vector<uint32_t> differing;
+    for (uint32_t n = 1; n < saved.size() / kPage; ++n)
+        if (current.compare(size_t(n) * kPage, kPage, saved, size_t(n) * kPage, kPage) != 0)
+            differing.push_back(n);
+    ASSERT_FALSE(differing.empty());
+    PlannedWrite w(current, '\x5C', differing);
+    w.journal(file);
+    writetest::writeAt(file, w.after.substr(size_t(differing[0]) * kPage, kPage), off_t(differing[0]) * kPage);
+    std::filesystem::copy_file(backup, file, std::filesystem::copy_options::overwrite_existing);
+    const std::string jpath = writer::journalPath(file);
+    const std::string fileBefore = writetest::fileBytes(file), journalBefore = writetest::fileBytes(jpath);
+    auto unchanged = [&] {
+        EXPECT_EQ(writetest::fileBytes(file), fileBefore);
+        EXPECT_EQ(writetest::fileBytes(jpath), journalBefore);
+    };
+
+    // Read-only: the backup as it is, and the reason.
+    {
+        auto db = Database::open(file, OpenMode::ReadOnly);
+        EXPECT_TRUE(db->journalOrphaned());
+        EXPECT_NE(db->readOnlyReason().find("journal orphelin : " + jpath), std::string::npos) << db->readOnlyReason();
+        EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
+    }
+    unchanged();
+    // For writing: refused, or read-only when that is allowed.
+    try {
+        Database::open(file, OpenMode::ReadWrite);
+        ADD_FAILURE() << "ouverte en écriture malgré le journal orphelin";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Code::OrphanedJournal);
+        EXPECT_NE(std::string(e.what()).find("autre fichier"), std::string::npos) << e.what();
+    }
+    {
+        auto db = Database::open(file, OpenMode::ReadWriteIfPossible);
+        EXPECT_TRUE(db->readOnly());
+        EXPECT_TRUE(db->journalOrphaned());
+        EXPECT_THROW(db->execute("DELETE FROM tablep"), Error);
+    }
+    // A writer that had the file open before is refused its write.
+    unchanged();
+    int fd = ::open(file.c_str(), O_RDWR);
+    EXPECT_THROW(writer::recoverFromJournal(fd, file), Error);
+    ::close(fd);
+    unchanged();
+    // The check names the journal.
+    CheckReport report = checkDatabase(file);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_NE(report.problems[0].find(jpath), std::string::npos) << report.problems[0];
+    unchanged();
+    // So does velmor-db, whatever the command: reads go on, on the file as it is.
+    const std::string velmorDb = std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db ";
+    const std::string q = writetest::shellQuote(file);
+    const std::string errors = (dir / "erreurs").string(), toErrors = " 2>" + writetest::shellQuote(errors);
+    const std::string orphaned = "journal orphelin : " + jpath;
+    int status = -1;
+    EXPECT_EQ(writetest::runCommand(velmorDb + "count " + q + " tablep" + toErrors, &status), "20\n");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
+    EXPECT_EQ(writetest::parseCsv(writetest::runCommand(velmorDb + "export " + q + " tablep" + toErrors, &status)).size(),
+              21u);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
+    EXPECT_NE(writetest::runCommand(velmorDb + "check " + q + toErrors, &status).find(orphaned), std::string::npos);
+    EXPECT_NE(status, 0);
+    writetest::runCommand(velmorDb + "exec " + q + " \"DELETE FROM tablep\"" + toErrors, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
+    unchanged();
+    // Once the journal is taken away, the backup opens for writing as usual.
+    std::filesystem::remove(jpath);
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
+    EXPECT_EQ(writetest::fileBytes(file), fileBefore);
 }
 
 TEST(WriteJournal, CheckRestoresAHalfWrittenFileFirst)
@@ -137,7 +246,7 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
     const std::string jpath = writer::journalPath(file);
 
     // Cut inside the header, then inside a page record.
-    for (off_t cut : {off_t(20), off_t(48 + 24 + 100)}) {
+    for (off_t cut : {off_t(20), off_t(56 + 88 + 100)}) {
         PlannedWrite w(original, '\x11');
         w.journal(file);
         ASSERT_EQ(::truncate(jpath.c_str(), cut), 0);
@@ -154,7 +263,7 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
     second.journal(file);
     const std::string later = writetest::fileBytes(jpath);
     ASSERT_EQ(earlier.size(), later.size());
-    const size_t keep = 48 + 2 * (24 + kPage);
+    const size_t keep = 56 + 2 * (88 + kPage);
     writetest::writeAt(jpath, earlier.substr(keep), off_t(keep));
     ASSERT_TRUE(writer::journalPending(file));
     EXPECT_FALSE(recover(file));

@@ -9,6 +9,8 @@
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 
+#include "journal.h"
+
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -557,6 +560,34 @@ private slots:
         }
     }
 
+    // A journal beside the file that a writer left for another file (the
+    // file was replaced since, by a backup for instance): the record source
+    // opens the file read-only and says why, and neither file changes.
+    void orphanedJournalOpensReadOnly()
+    {
+        const std::string file = QFile::encodeName(path_).toStdString();
+        const uint64_t size = uint64_t(QFileInfo(path_).size());
+        const std::vector<uint8_t> original(4096, 0x11), written(4096, 0x22); // neither is on page 1
+        jet::writer::writeJournal(file, 4096, size, size, {{1, original.data(), written.data()}});
+        auto bytesOf = [](const QString& path) {
+            QFile in(path);
+            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        };
+        const QString journal = path_ + QStringLiteral("-journal");
+        const QByteArray fileBefore = bytesOf(path_), journalBefore = bytesOf(journal);
+        QVERIFY(!journalBefore.isEmpty());
+        {
+            BaseR source(returnSheetDesign().source);
+            ReturnFields f(source);
+            openReturn(source);
+            QVERIFY2(source.readOnlyReason().contains(QStringLiteral("journal orphelin")),
+                     qPrintable(source.readOnlyReason()));
+            QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-001"));
+            EXPECT_FAILS(ReadOnly, source.AddNew());
+        }
+        QCOMPARE(bytesOf(path_), fileBefore);
+        QCOMPARE(bytesOf(journal), journalBefore);
+    }
 };
 
 int main(int argc, char** argv)

@@ -19,7 +19,9 @@ struct CheckReport {
 
 // Restores the file first when a writer left a write half done and the file
 // can be written (as opening it for writing would); when it cannot, a note
-// says so. Then opens the file read-only and checks every index of every table (system
+// says so. A journal beside the file that was made for another file (a backup
+// copied over the database after a writer died) is left alone, and is a
+// problem that names it. Then opens the file read-only and checks every index of every table (system
 // tables included): the pages of each tree (types, order of entries, node
 // entries equal to the largest entry below them, the leaf chain), then the
 // entries against the rows (one entry per row, keys encoded again and equal,

@@ -84,6 +84,14 @@ public:
 
     // Opens an existing file. Throws Error (IoError, NotADatabase, Corrupt,
     // Unsupported for encrypted or password-protected files).
+    //
+    // A write that a writer left half done (it died) is undone first when
+    // the file is opened for writing; a read-only open leaves the file and
+    // its journal alone and reads the file as it was before that write. A
+    // journal made for another file (journalOrphaned()) is never applied:
+    // ReadWrite throws Error(OrphanedJournal), ReadWriteIfPossible opens
+    // read-only with readOnlyReason() saying why, and the file is read as it
+    // is.
     static std::unique_ptr<Database> open(const std::string& path,
                                           OpenMode mode = OpenMode::ReadWriteIfPossible);
 
@@ -96,6 +104,10 @@ public:
     virtual bool readOnly() const = 0;
     // Why the database is read-only (empty when it is writable).
     virtual std::string readOnlyReason() const = 0;
+    // True when the unfinished journal beside the file (FILE-journal) was
+    // made for another file: left alone, and no write is allowed until it is
+    // taken away.
+    virtual bool journalOrphaned() const { return false; }
 
     // User tables in catalog order; with includeSystem, the MSys* tables too.
     virtual std::vector<std::string> tableNames(bool includeSystem = false) const = 0;

@@ -113,6 +113,16 @@ public:
     virtual void moveNext() = 0;
     virtual void movePrevious() = 0;
 
+    // Reads every row of the set now, long values included, under one hold
+    // of the file's shared lock: moves and values then no longer read the
+    // file, and show the database as of one commit whatever other programs
+    // write meanwhile (until this recordset writes). Without it, a
+    // recordset reads its rows in runs as the moves need them: each run of
+    // rows with their long values is of one commit, and a later run shows
+    // what other programs committed meanwhile. Memory grows with the set;
+    // the lock is held only while the rows are copied.
+    virtual void fetchAll() {}
+
     // Value of a column of the current row (while editing: the pending value).
     virtual Value value(int column) const = 0;
     Value value(const std::string& column) const;
