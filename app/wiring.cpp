@@ -28,6 +28,7 @@ SheetHost* connectSheets(MainWindow& window)
     QObject::connect(window.Command6, &QPushButton::clicked, host, &SheetHost::save);
     QObject::connect(window.Command7, &QPushButton::clicked, host, &SheetHost::search);
     QObject::connect(window.Command8, &QPushButton::clicked, host, &SheetHost::outstanding);
+    QObject::connect(window.compacter, &QAction::triggered, host, &SheetHost::compactDatabase);
 
     // The status bar says what concerns the current sheet (a read-only
     // database, no row shown) and any wait for another desk; the commands

@@ -14,7 +14,8 @@ void setUpMainWindow(MainWindow& window);
 
 // Puts the record sheets into the window's document area: "Prêt" and
 // "Retour" (Command2, Command3) switch sheets, Command1 and Command4 to
-// Command8 run the record commands, and quitting ("Quitter", the menu entry,
+// Command8 run the record commands, "Compacter la base" compacts the
+// database file, and quitting ("Quitter", the menu entry,
 // the close box) first writes the pending edit of each open sheet; when that
 // fails the user may stay. Returns the sheet host, owned by the window.
 SheetHost* connectSheets(MainWindow& window);

@@ -42,6 +42,17 @@ public:
     void search();        // "Rechercher"
     void outstanding();   // "En Cours"
 
+    // "Compacter la base": asks first (compactQuestion), writes the pending
+    // edit of each open sheet (a failure ends the command with a message),
+    // closes the sheets and with them the database, compacts the file with
+    // a busy cursor and the progress in the status bar, opens again the
+    // sheets that were open (the marked one in front) and says the sizes
+    // before and after (or why the file could not be compacted: another
+    // program has it open, and so on).
+    void compactDatabase();
+    static QString compactQuestion(const QString& path);
+    static QString compactTitle();
+
     // Before quitting: writes the pending edit of each open sheet. Returns
     // false when the user chose to stay (a write failed and was not overridden).
     bool saveAllBeforeQuit();

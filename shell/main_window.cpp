@@ -231,6 +231,7 @@ void MainWindow::buildMenus() {
     Fichier = menuBar()->addMenu(QStringLiteral("Fichier"));
     Fichier->setObjectName(QStringLiteral("Fichier"));
     ouvrir = makeAction(Fichier, "ouvrir", QStringLiteral("Ouvrir une Base"));
+    compacter = makeAction(Fichier, "compacter", QStringLiteral("Compacter la base"));
     Imprimer = makeAction(Fichier, "Imprimer", QStringLiteral("Imprimer"));
     quittersur = makeAction(Fichier, "quittersur", QStringLiteral("Quitter"));
 

@@ -86,6 +86,7 @@ public:
     // Menus and their entries.
     QMenu* Fichier = nullptr;
     QAction* ouvrir = nullptr;     // "Ouvrir une Base"
+    QAction* compacter = nullptr;  // "Compacter la base"
     QAction* Imprimer = nullptr;   // "Imprimer"
     QAction* quittersur = nullptr; // "Quitter"
     QMenu* option2 = nullptr;

@@ -5,6 +5,7 @@
 #include "velmor_db_write.h"
 
 #include "jet/check.h"
+#include "jet/compact.h"
 #include "jet/database.h"
 #include "jet/lock_wait.h"
 #include "jet/recordset.h"
@@ -32,6 +33,7 @@ const char* kUsage =
     "  query FICHIER \"SELECT ...\"   écrit en CSV les lignes d'une requête\n"
     "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
     "  check FICHIER                vérifie pages, tables d'occupation, valeurs longues et index\n"
+    "  compact FICHIER              compacte la base (refusé tant qu'un autre programme l'a ouverte)\n"
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
@@ -216,6 +218,13 @@ int run(const std::vector<std::string>& args)
             std::cout << " (dont " << report.unverifiedKeys << " par ligne seulement, clé non calculable)";
         std::cout << " : " << (report.ok() ? "aucun problème" : "problèmes trouvés") << "\n";
         return report.ok() ? 0 : 1;
+    }
+    if (command == "compact") {
+        if (args.size() > 2)
+            return usageError("trop d'arguments pour compact");
+        jet::CompactResult r = jet::compactDatabase(file);
+        std::cout << "base compactée : " << r.sizeBefore << " octets avant, " << r.sizeAfter << " après\n";
+        return 0;
     }
     if (int code = 0; velmor::runWriteCommand(args, code))
         return code;

@@ -42,6 +42,43 @@ int DataPage::addRow(const uint8_t* bytes, int size, uint16_t flags)
     return row;
 }
 
+int DataPage::deletedSlot() const
+{
+    for (int r = 0; r < rowCount(); ++r)
+        if (slot(r) & kRowDeleted)
+            return r;
+    return -1;
+}
+
+int DataPage::liveRows() const
+{
+    int live = 0;
+    for (int r = 0; r < rowCount(); ++r)
+        if (!(slot(r) & kRowDeleted))
+            ++live;
+    return live;
+}
+
+bool DataPage::fitsReusing(int size) const
+{
+    if (deletedSlot() < 0)
+        return fits(size);
+    return size <= dataStart() - (kDataPageHeader + 2 * rowCount());
+}
+
+int DataPage::addRowReusing(const uint8_t* bytes, int size)
+{
+    const int row = deletedSlot();
+    if (row < 0)
+        return addRow(bytes, size);
+    if (!fitsReusing(size))
+        throw Error(Code::Corrupt, "page de données pleine");
+    replaceRow(row, nullptr, 0); // whatever a deleted slot still held goes
+    replaceRow(row, bytes, size);
+    setSlot(row, uint16_t(slot(row) & ~(kRowDeleted | kRowOverflow)));
+    return row;
+}
+
 void DataPage::replaceRow(int row, const uint8_t* bytes, int size)
 {
     const int start = rowStart(row);

@@ -45,6 +45,17 @@ struct DataPage {
     bool fits(int size) const;
     // Appends a row; returns its slot number.
     int addRow(const uint8_t* bytes, int size, uint16_t flags = 0);
+    // The first deleted slot, or -1.
+    int deletedSlot() const;
+    // Whether a row of `size` bytes fits, in a deleted slot if there is one.
+    bool fitsReusing(int size) const;
+    // Adds a row in the first deleted slot, or appends it. Only for pages
+    // whose row numbers nobody keeps (long-value pages): a table's row
+    // numbers are never given to another row.
+    int addRowReusing(const uint8_t* bytes, int size);
+    // Whether every row of the page is deleted.
+    bool allDeleted() const { return liveRows() == 0; }
+    int liveRows() const;
     // Replaces the bytes of a row (the page must have room for the growth);
     // the rows below it move, their slots follow. Flags are kept.
     void replaceRow(int row, const uint8_t* bytes, int size);

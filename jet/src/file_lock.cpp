@@ -20,10 +20,6 @@
 
 namespace jet::writer {
 
-namespace {
-// A byte far beyond the largest Jet/ACE file (2 GiB), never read by anybody.
-constexpr uint64_t kLockOffset = 0x7FFFFFF0ull + 0x100000000ull;
-}
 
 namespace {
 std::atomic<int> defaultTimeoutMs{30000};
@@ -47,7 +43,7 @@ struct WaitEnd {
 void FileLock::setDefaultTimeout(int milliseconds) { defaultTimeoutMs = milliseconds; }
 int FileLock::defaultTimeout() { return defaultTimeoutMs; }
 
-FileLock::FileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+FileLock::FileLock(int fd, std::string path, uint64_t offset) : fd_(fd), path_(std::move(path)), offset_(offset) {}
 
 FileLock::~FileLock()
 {
@@ -62,8 +58,8 @@ bool FileLock::attempt(bool exclusive)
 #ifdef _WIN32
     HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
     OVERLAPPED ov{};
-    ov.Offset = static_cast<DWORD>(kLockOffset & 0xFFFFFFFFu);
-    ov.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+    ov.Offset = static_cast<DWORD>(offset_ & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(offset_ >> 32);
     DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
     if (LockFileEx(h, flags, 0, 1, 0, &ov))
         return true;
@@ -75,7 +71,7 @@ bool FileLock::attempt(bool exclusive)
     std::memset(&fl, 0, sizeof fl);
     fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
     fl.l_whence = SEEK_SET;
-    fl.l_start = static_cast<off_t>(kLockOffset);
+    fl.l_start = static_cast<off_t>(offset_);
     fl.l_len = 1;
 #ifdef F_OFD_SETLK
     int cmd = F_OFD_SETLK;
@@ -171,15 +167,15 @@ void FileLock::unlock()
 #ifdef _WIN32
     HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
     OVERLAPPED ov{};
-    ov.Offset = static_cast<DWORD>(kLockOffset & 0xFFFFFFFFu);
-    ov.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
+    ov.Offset = static_cast<DWORD>(offset_ & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(offset_ >> 32);
     UnlockFileEx(h, 0, 1, 0, &ov);
 #else
     struct flock fl;
     std::memset(&fl, 0, sizeof fl);
     fl.l_type = F_UNLCK;
     fl.l_whence = SEEK_SET;
-    fl.l_start = static_cast<off_t>(kLockOffset);
+    fl.l_start = static_cast<off_t>(offset_);
     fl.l_len = 1;
 #ifdef F_OFD_SETLK
     fcntl(fd_, F_OFD_SETLK, &fl);

@@ -14,10 +14,17 @@
 
 namespace jet::writer {
 
+// Bytes far beyond the largest Jet/ACE file (2 GiB), never read by anybody:
+// the write lock, and the mark of a program that has the file open (every
+// PageStore holds it shared while it lives; compacting the file takes it
+// exclusively, so that nobody has the file open while it is replaced).
+constexpr uint64_t kWriteLockOffset = 0x7FFFFFF0ull + 0x100000000ull;
+constexpr uint64_t kOpenMarkOffset = kWriteLockOffset + 1;
+
 class FileLock {
 public:
     // fd is borrowed; it must stay open while the lock is used.
-    explicit FileLock(int fd, std::string path);
+    explicit FileLock(int fd, std::string path, uint64_t offset = kWriteLockOffset);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -43,6 +50,7 @@ private:
 
     int fd_;
     std::string path_;
+    uint64_t offset_;
     bool held_ = false;
     bool exclusive_ = false;
     int depth_ = 0;

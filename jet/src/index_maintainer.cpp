@@ -18,14 +18,10 @@ using detail::SortOrder;
 
 namespace {
 
-constexpr uint32_t kGlobalMap = 1u << 8; // row 0 of page 1
 
 // Index pages inside the transaction; new pages join the index's own map,
-// emptied ones are cleared and given back to the global map. A new page is
-// one of those cleared pages when the global map still shows one free (any
-// index's, from this or an earlier write), so that a file whose indexes
-// shrink and grow again does not keep growing; otherwise a page added at
-// the end of the file.
+// emptied ones leave it and are given back (PageAllocator), so that a file
+// whose indexes shrink and grow again does not keep growing.
 class TransactionPages : public detail::IndexPageStore {
 public:
     TransactionPages(Transaction& txn, PageAllocator& allocator, uint32_t ownedMap)
@@ -46,13 +42,7 @@ public:
     uint8_t* modify(uint32_t page) override { return txn_.modify(page); }
     uint32_t allocate() override
     {
-        uint32_t page = freedPage();
-        if (page != 0) {
-            UsageMap global(txn_, kGlobalMap, true);
-            global.remove(page, allocator_);
-        } else {
-            page = allocator_.allocate();
-        }
+        uint32_t page = allocator_.allocate();
         if (ownedMap_ >> 8) {
             UsageMap owned(txn_, ownedMap_);
             owned.add(page, allocator_);
@@ -66,34 +56,10 @@ public:
             if (owned.contains(page))
                 owned.remove(page, allocator_);
         }
-        std::memset(txn_.modify(page), 0, txn_.pageSize());
-        UsageMap global(txn_, kGlobalMap, true);
-        global.add(page, allocator_);
+        allocator_.release(page);
     }
 
 private:
-    // A page inside the file that the global map marks free and that holds
-    // only zeros (as release() leaves it: no page in use is all zeros, its
-    // first byte gives its type); 0 when there is none. Pages the map's
-    // window no longer covers count as free but are never taken.
-    uint32_t freedPage()
-    {
-        UsageMap global(txn_, kGlobalMap, true);
-        const uint32_t count = txn_.pageCount();
-        const uint32_t size = txn_.pageSize();
-        int looked = 0;
-        for (uint32_t page : global.pages()) {
-            if (page < 3)
-                continue;
-            if (page >= count || ++looked > 1024)
-                break;
-            const uint8_t* bytes = txn_.page(page);
-            if (bytes[0] == 0 && std::all_of(bytes, bytes + size, [](uint8_t b) { return b == 0; }))
-                return page;
-        }
-        return 0;
-    }
-
     Transaction& txn_;
     PageAllocator& allocator_;
     uint32_t ownedMap_;

@@ -61,6 +61,25 @@ std::string PageStore::whyNotWritable(const std::string& path)
 
 PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly)
 {
+    // The file is opened again when it was replaced (compacted) while this
+    // waited for the mark of an open file.
+    for (int attempt = 0;; ++attempt) {
+        openFile();
+        openMark_ = std::make_unique<FileLock>(fd_, path_, kOpenMarkOffset);
+        openMark_->lockShared();
+        if (attempt >= 5 || detail::os::isStillNamed(fd_, path_))
+            break;
+        openMark_.reset();
+        detail::os::closeFile(fd_);
+        fd_ = -1;
+    }
+    lock_ = std::make_unique<FileLock>(fd_, path_);
+}
+
+void PageStore::openFile()
+{
+    const std::string& path = path_;
+    const bool readOnly = readOnly_;
     fd_ = detail::os::openFile(path, readOnly ? detail::os::Access::Read : detail::os::Access::ReadWrite);
     if (fd_ < 0 && readOnly) {
         if (errno == ENOENT)
@@ -75,7 +94,6 @@ PageStore::PageStore(const std::string& path, bool readOnly) : path_(path), read
             throw Error(Code::IoError, "fichier introuvable : " + path);
         throw Error(Code::ReadOnly, why.empty() ? "fichier en lecture seule : " + path : why);
     }
-    lock_ = std::make_unique<FileLock>(fd_, path_);
 }
 
 PageStore::~PageStore()
@@ -93,6 +111,7 @@ PageStore::~PageStore()
         lock_->unlock();
     }
     lock_.reset();
+    openMark_.reset();
     if (fd_ >= 0)
         detail::os::closeFile(fd_);
 }

@@ -2,6 +2,11 @@
 // its write lock, and transactions of page changes made safe by the rollback
 // journal.
 //
+// While it lives, a PageStore marks the file open (a shared lock of its
+// own, file_lock.h): a compaction, which replaces the file, is refused
+// meanwhile, and a PageStore made during one waits for it to end and opens
+// the new file.
+//
 // A Transaction takes the file's exclusive lock (waiting for another writer
 // to finish), restores the file from a journal that a crashed writer left
 // behind, and then reads pages afresh from the file, so that it sees every
@@ -45,9 +50,12 @@ public:
     static std::string whyNotWritable(const std::string& path);
 
 private:
+    void openFile();
+
     std::string path_;
     int fd_ = -1;
     bool readOnly_ = false;
+    std::unique_ptr<FileLock> openMark_;
     std::unique_ptr<FileLock> lock_;
 };
 

@@ -3,6 +3,7 @@
 #include "data_page_writer.h"
 #include "jet/status.h"
 
+#include <algorithm>
 #include <random>
 
 namespace jet::writer {
@@ -13,6 +14,10 @@ constexpr uint8_t kLvInline = 0x80;
 constexpr uint8_t kLvSingle = 0x40;
 constexpr uint8_t kLvChain = 0x00;
 constexpr int kLvChunk = kMaxLongValueRow - 4;
+// Free-space map pages looked at for room before a new page is taken.
+constexpr int kPagesLookedAt = 32;
+// A page that cannot take a row this small leaves the free-space map.
+constexpr int kSmallRow = 32;
 
 std::vector<uint8_t> longValueField(uint32_t length, uint8_t type, uint32_t page, uint8_t row)
 {
@@ -36,14 +41,25 @@ std::string TableWriter::autonumberRefusal(const std::string& column)
     return "la colonne « " + column + " » est numérotée automatiquement : sa valeur ne peut être ni choisie ni modifiée";
 }
 
-TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed)
-    : txn_(txn), alloc_(txn), layout_(readLayout(txn, tdefPage))
+TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed, PageAllocator* allocator)
+    : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(readLayout(txn, tdefPage))
 {
     if (txn.version() == 0)
         throw Error(Code::Unsupported, "écriture des fichiers Jet 3 (Access 97) non prise en charge");
     if (layout_.realIndexCount > 0 && !allowIndexed)
         indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_);
     lvPage_.assign(layout_.columns.size(), 0);
+    lvRoomPages_.resize(layout_.columns.size());
+}
+
+void TableWriter::remember(std::vector<uint32_t>& pages, uint32_t page)
+{
+    auto at = std::find(pages.begin(), pages.end(), page);
+    if (at != pages.end())
+        pages.erase(at);
+    pages.push_back(page);
+    if (pages.size() > 64)
+        pages.erase(pages.begin());
 }
 
 TableWriter::Located TableWriter::locate(RowId id)
@@ -87,6 +103,7 @@ void TableWriter::noteFreeSpace(uint32_t page)
 {
     DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
     if (dp.owner() == layout_.tdefPage) {
+        remember(roomPages_, page);
         UsageMap freeMap(txn_, layout_.freeMap);
         if (!freeMap.contains(page))
             freeMap.add(page, alloc_);
@@ -103,20 +120,33 @@ uint32_t TableWriter::pageWithRoom(int size)
     };
     if (insertPage_ && usable(insertPage_))
         return insertPage_;
-    UsageMap freeMap(txn_, layout_.freeMap);
-    if (insertPage_ == 0) {
-        int64_t last = freeMap.last();
-        if (last > 0) {
-            if (usable(uint32_t(last))) {
-                insertPage_ = uint32_t(last);
-                return insertPage_;
-            }
-            const uint8_t* p = txn_.page(uint32_t(last));
-            if (p[0] == 0x01 && rd32(p + 4) == layout_.tdefPage)
-                freeMap.remove(uint32_t(last), alloc_);
+    for (auto it = roomPages_.rbegin(); it != roomPages_.rend(); ++it)
+        if (usable(*it)) {
+            insertPage_ = *it;
+            return insertPage_;
         }
-    } else if (freeMap.contains(insertPage_)) {
-        freeMap.remove(insertPage_, alloc_);
+    // A page of the free-space map with room: the space that deleted,
+    // shrunk or moved rows left. Pages that cannot take another row leave
+    // the map (noteFreeSpace() puts them back when they get room again).
+    UsageMap freeMap(txn_, layout_.freeMap);
+    if (int64_t last = freeMap.last(); last > 0 && usable(uint32_t(last))) {
+        insertPage_ = uint32_t(last); // where the last rows went: most often it
+        return insertPage_;
+    }
+    int looked = 0;
+    for (uint32_t p : freeMap.pages()) {
+        if (looked++ >= kPagesLookedAt)
+            break;
+        if (usable(p)) {
+            insertPage_ = p;
+            return p;
+        }
+        if (p >= txn_.pageCount())
+            continue;
+        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+        const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.tdefPage;
+        if (ours && (dp.rowCount() >= kMaxRowsPerPage || !dp.fits(kSmallRow)))
+            freeMap.remove(p, alloc_);
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.tdefPage);
@@ -135,23 +165,31 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnLayout& c, int size)
         if (p == 0 || p >= txn_.pageCount())
             return false;
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-        return dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && dp.fits(size);
+        return dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && dp.fitsReusing(size);
     };
     if (lvPage_[ci] && usable(lvPage_[ci]))
         return lvPage_[ci];
+    for (auto it = lvRoomPages_[ci].rbegin(); it != lvRoomPages_[ci].rend(); ++it)
+        if (usable(*it)) {
+            lvPage_[ci] = *it;
+            return *it;
+        }
     if (c.lvFreeMap) {
         UsageMap freeMap(txn_, c.lvFreeMap);
-        int64_t last = freeMap.last();
-        if (last > 0 && usable(uint32_t(last))) {
-            lvPage_[ci] = uint32_t(last);
-            return lvPage_[ci];
+        int looked = 0;
+        for (uint32_t p : freeMap.pages()) {
+            if (looked++ >= kPagesLookedAt)
+                break;
+            if (usable(p)) {
+                lvPage_[ci] = p;
+                return p;
+            }
+            if (p >= txn_.pageCount())
+                continue;
+            DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+            if (dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && !dp.fitsReusing(kMaxInlineLongValue + 1))
+                freeMap.remove(p, alloc_); // full: not worth looking at again
         }
-        if (lvPage_[ci] && freeMap.contains(lvPage_[ci]))
-            freeMap.remove(lvPage_[ci], alloc_);
-        else if (last > 0 && !usable(uint32_t(last)) && size > kMaxLongValueRow / 2)
-            ; // a large value simply did not fit; keep the page for smaller ones
-        else if (last > 0)
-            freeMap.remove(uint32_t(last), alloc_);
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), kLongValueOwner);
@@ -178,7 +216,7 @@ std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const st
     if (length <= uint32_t(kMaxLongValueRow)) {
         uint32_t page = longValuePageWithRoom(c, int(length));
         DataPage dp{txn_.modify(page), txn_.pageSize()};
-        int row = dp.addRow(data.data(), int(length));
+        int row = dp.addRowReusing(data.data(), int(length));
         return longValueField(length, kLvSingle, page, uint8_t(row));
     }
     // A chain of long-value rows, each holding the pointer to the next one.
@@ -195,7 +233,7 @@ std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const st
         std::copy(data.begin() + long(begin), data.begin() + long(end), row.begin() + 4);
         uint32_t page = longValuePageWithRoom(c, int(row.size()));
         DataPage dp{txn_.modify(page), txn_.pageSize()};
-        nextRow = uint8_t(dp.addRow(row.data(), int(row.size())));
+        nextRow = uint8_t(dp.addRowReusing(row.data(), int(row.size())));
         nextPage = page;
     }
     return longValueField(length, kLvChain, nextPage, nextRow);
@@ -210,11 +248,19 @@ void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, co
     dp.setSlot(row, uint16_t(dp.slot(row) | kRowDeleted | kRowOverflow));
     if (!longValuePage) {
         noteFreeSpace(page);
-    } else if (lvColumn && lvColumn->lvFreeMap) {
-        UsageMap freeMap(txn_, lvColumn->lvFreeMap);
-        if (!freeMap.contains(page))
-            freeMap.add(page, alloc_);
+        return;
     }
+    if (!lvColumn || !lvColumn->lvOwnedMap || !lvColumn->lvFreeMap)
+        return; // a page of no map of its own
+    // Nothing points into a page whose rows are all deleted: it starts
+    // afresh (no row numbers left over) and stays the column's.
+    UsageMap owned(txn_, lvColumn->lvOwnedMap);
+    if (dp.allDeleted() && owned.contains(page))
+        DataPage::init(dp.p, txn_.pageSize(), kLongValueOwner);
+    remember(lvRoomPages_[size_t(lvColumn - layout_.columns.data())], page);
+    UsageMap freeMap(txn_, lvColumn->lvFreeMap);
+    if (!freeMap.contains(page))
+        freeMap.add(page, alloc_);
 }
 
 void TableWriter::freeLongValue(const ColumnLayout& c, const Field& f)
@@ -246,6 +292,80 @@ void TableWriter::freeLongValue(const ColumnLayout& c, const Field& f)
     }
 }
 
+std::vector<uint8_t> TableWriter::longValueData(const Field& f, std::vector<uint32_t>* pages)
+{
+    std::vector<uint8_t> out;
+    if (f.null || f.bytes.size() < 12 || f.bytes[3] == kLvInline)
+        return out;
+    const uint32_t length = rd24(f.bytes.data());
+    uint32_t page = rd24(f.bytes.data() + 5);
+    uint8_t row = f.bytes[4];
+    const bool single = f.bytes[3] == kLvSingle;
+    int guard = 0;
+    while (page != 0) {
+        if (++guard > 300000 || page >= txn_.pageCount())
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : chaîne de valeur longue invalide");
+        DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
+        if (dp.p[0] != 0x01 || row >= dp.rowCount() || (dp.slot(row) & kRowDeleted) ||
+            dp.rowSize(row) < (single ? 0 : 4))
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : valeur longue introuvable");
+        if (pages)
+            pages->push_back(page);
+        const uint8_t* r = dp.p + dp.rowStart(row);
+        if (single) {
+            out.assign(r, r + dp.rowSize(row));
+            break;
+        }
+        out.insert(out.end(), r + 4, r + dp.rowSize(row));
+        row = r[0];
+        page = rd24(r + 1);
+    }
+    if (out.size() != length)
+        throw Error(Code::Corrupt, "valeur longue de " + std::to_string(out.size()) + " octets au lieu de " +
+                                       std::to_string(length));
+    return out;
+}
+
+RowId TableWriter::insertStored(std::vector<Field> fields,
+                                const std::vector<std::optional<std::vector<uint8_t>>>& longValues)
+{
+    fields.resize(layout_.columns.size());
+    for (size_t i = 0; i < layout_.columns.size() && i < longValues.size(); ++i)
+        if (layout_.columns[i].longValue() && longValues[i])
+            fields[i] = longValueFieldFor(layout_.columns[i], *longValues[i]);
+    std::vector<uint8_t> row = encodeRow(layout_, fields);
+    if (indexes_)
+        indexes_->checkInsert(fields);
+    uint32_t page = pageWithRoom(int(row.size()));
+    DataPage dp{txn_.modify(page), txn_.pageSize()};
+    int slot = dp.addRow(row.data(), int(row.size()));
+    if (indexes_)
+        indexes_->insert(fields, page, uint16_t(slot));
+    ++rowDelta_;
+    return RowId{page, uint16_t(slot)};
+}
+
+void TableWriter::releaseEmptyPage(uint32_t page)
+{
+    std::vector<uint32_t> maps = {layout_.ownedMap, layout_.freeMap};
+    for (const ColumnLayout& c : layout_.columns)
+        if (c.longValue() && c.lvOwnedMap && c.lvFreeMap) {
+            maps.push_back(c.lvOwnedMap);
+            maps.push_back(c.lvFreeMap);
+        }
+    for (uint32_t pointer : maps) {
+        UsageMap map(txn_, pointer);
+        if (map.contains(page))
+            map.remove(page, alloc_);
+    }
+    if (insertPage_ == page)
+        insertPage_ = 0;
+    for (uint32_t& current : lvPage_)
+        if (current == page)
+            current = 0;
+    alloc_.release(page);
+}
+
 void TableWriter::freeFieldsLongValues(const std::vector<Field>& fields)
 {
     for (size_t i = 0; i < layout_.columns.size(); ++i)
@@ -253,29 +373,38 @@ void TableWriter::freeFieldsLongValues(const std::vector<Field>& fields)
             freeLongValue(layout_.columns[i], fields[i]);
 }
 
+std::optional<std::vector<uint8_t>> TableWriter::longValueBytes(size_t i, const Value& v)
+{
+    const ColumnLayout& c = layout_.columns[i];
+    if (v.isNull())
+        return std::nullopt;
+    if (c.type == ColumnType::Memo) {
+        if (v.kind() != Value::Kind::Text)
+            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
+                                                columnTypeName(c.type) + ")");
+        return encodeText(v.asText(), c.compressed());
+    }
+    if (v.kind() != Value::Kind::Binary)
+        throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
+                                            columnTypeName(c.type) + ")");
+    return v.asBinary();
+}
+
+Field TableWriter::longValueFieldFor(const ColumnLayout& c, const std::vector<uint8_t>& data)
+{
+    Field f;
+    f.null = false;
+    f.bytes = writeLongValue(c, data);
+    return f;
+}
+
 Field TableWriter::encodeColumn(size_t i, const Value& v)
 {
     const ColumnLayout& c = layout_.columns[i];
     if (!c.longValue())
         return encodeValue(c, v);
-    Field f;
-    if (v.isNull())
-        return f;
-    std::vector<uint8_t> data;
-    if (c.type == ColumnType::Memo) {
-        if (v.kind() != Value::Kind::Text)
-            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
-                                                columnTypeName(c.type) + ")");
-        data = encodeText(v.asText(), c.compressed());
-    } else {
-        if (v.kind() != Value::Kind::Binary)
-            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
-                                                columnTypeName(c.type) + ")");
-        data = v.asBinary();
-    }
-    f.null = false;
-    f.bytes = writeLongValue(c, data);
-    return f;
+    std::optional<std::vector<uint8_t>> data = longValueBytes(i, v);
+    return data ? longValueFieldFor(c, *data) : Field();
 }
 
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
@@ -326,7 +455,6 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
     std::vector<Field> now = old;
-    std::vector<bool> replaced(layout_.columns.size(), false);
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
         if (changes[i] && layout_.columns[i].autonumber())
             throw Error(Code::InvalidValue, autonumberRefusal(layout_.columns[i].name));
@@ -334,11 +462,15 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
             continue;
         now[i] = encodeColumn(i, *changes[i]);
     }
+    // A long value rewritten gives its pages back first, so that the new
+    // value takes them again instead of new ones. Should anything below be
+    // refused, the whole write is given up, this with it.
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
         if (!changes[i] || !layout_.columns[i].longValue())
             continue;
-        now[i] = encodeColumn(i, *changes[i]);
-        replaced[i] = true;
+        std::optional<std::vector<uint8_t>> data = longValueBytes(i, *changes[i]);
+        freeLongValue(layout_.columns[i], old[i]);
+        now[i] = data ? longValueFieldFor(layout_.columns[i], *data) : Field();
     }
     std::vector<uint8_t> row = encodeRow(layout_, now);
     const int size = int(row.size());
@@ -377,9 +509,6 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
                 noteFreeSpace(loc.header.page);
         }
     }
-    for (size_t i = 0; i < layout_.columns.size(); ++i)
-        if (replaced[i])
-            freeLongValue(layout_.columns[i], old[i]);
     if (indexes_)
         indexes_->update(old, now, id.page, id.row);
 }

@@ -4,6 +4,15 @@
 // (inline, one long-value row, or a chain of long-value pages), the row count
 // and the autonumber counter of the table definition.
 //
+// Space is reused: a new row goes to a page of the table's free-space map
+// that has room (the bytes of deleted, shrunk and moved rows are reclaimed
+// on their page at once); a row number is never given to another row, so
+// that a row pointer another desk holds finds its row or nothing. Long
+// values take deleted slots and pages with room in their column's
+// free-space map; a long-value page left empty goes back to the file
+// (PageAllocator), and a rewritten long value gives its pages back before
+// the new value is written, so that it takes them again.
+//
 // The indexes of the table are kept in step by an IndexMaintainer: unique and
 // primary-key violations are refused before anything is written. A table
 // whose index keys cannot be computed exactly is refused (Unsupported). The
@@ -30,7 +39,9 @@ struct RowId {
 
 class TableWriter {
 public:
-    TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed = false);
+    // With `allocator`, pages come from and go to that one (shared by the
+    // writers of several tables), else from the writer's own.
+    TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed = false, PageAllocator* allocator = nullptr);
 
     const TableLayout& layout() const { return layout_; }
 
@@ -44,6 +55,17 @@ public:
     void remove(RowId id);
     // Reads the stored fields of a row (following a moved row).
     std::vector<Field> fields(RowId id);
+
+    // The bytes of a long value stored outside its row (single row or
+    // chain); `pages` receives the long-value pages it lies on.
+    std::vector<uint8_t> longValueData(const Field& field, std::vector<uint32_t>* pages = nullptr);
+    // Adds a row as stored elsewhere: its fields as they are (autonumbers
+    // and all), each long value outside the row written anew from
+    // `longValues` (a column without one keeps its field).
+    RowId insertStored(std::vector<Field> fields, const std::vector<std::optional<std::vector<uint8_t>>>& longValues);
+    // Gives back a page the table owns whose rows are all deleted (a
+    // compacted copy: no other desk keeps row pointers into it).
+    void releaseEmptyPage(uint32_t page);
 
     // Writes the row count and autonumber counter to the table definition.
     void finish();
@@ -61,6 +83,9 @@ private:
     };
     Located locate(RowId id);
     Field encodeColumn(size_t i, const Value& v);
+    // The stored bytes of a Memo / OLE value (nullopt for NULL), checked.
+    std::optional<std::vector<uint8_t>> longValueBytes(size_t i, const Value& v);
+    Field longValueFieldFor(const ColumnLayout& c, const std::vector<uint8_t>& data);
     std::vector<uint8_t> writeLongValue(const ColumnLayout& c, const std::vector<uint8_t>& data);
     void freeLongValue(const ColumnLayout& c, const Field& f);
     void freeFieldsLongValues(const std::vector<Field>& fields);
@@ -72,10 +97,16 @@ private:
     void noteFreeSpace(uint32_t page);
 
     Transaction& txn_;
-    PageAllocator alloc_;
+    PageAllocator ownAllocator_;
+    PageAllocator& alloc_;
     TableLayout layout_;
     uint32_t insertPage_ = 0;
     std::vector<uint32_t> lvPage_; // per column: current long-value page
+    // Pages that got room back during this write, looked at first (most
+    // recent first): the table's, and each long-value column's.
+    std::vector<uint32_t> roomPages_;
+    std::vector<std::vector<uint32_t>> lvRoomPages_;
+    static void remember(std::vector<uint32_t>& pages, uint32_t page);
     std::unique_ptr<IndexMaintainer> indexes_;
     int64_t rowDelta_ = 0;
     bool autonumberChanged_ = false;

@@ -4,6 +4,8 @@
 #include "jet/status.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <string>
 
 namespace jet::writer {
@@ -11,6 +13,7 @@ namespace jet::writer {
 namespace {
 
 constexpr int kMapPageHeader = 4;
+constexpr uint32_t kGlobalMapPointer = 1u << 8; // row 0 of page 1
 
 [[noreturn]] void badMap(uint32_t page, const std::string& what)
 {
@@ -83,6 +86,26 @@ std::vector<uint32_t> UsageMap::pages()
         badMap(page_, "de type inconnu");
     }
     return out;
+}
+
+void UsageMap::rewrite(PageAllocator& allocator)
+{
+    if (global_)
+        throw Error(Code::InvalidState, "carte des pages : réécriture non prévue");
+    std::vector<uint32_t> held = pages();
+    int size;
+    uint8_t* r = rowForWrite(size);
+    std::vector<uint32_t> mapPages;
+    if (r[0] == 0x01)
+        for (int i = 0; 1 + 4 * i + 4 <= size; ++i)
+            if (uint32_t mp = rd32(r + 1 + 4 * i); mp != 0)
+                mapPages.push_back(mp);
+    r[0] = 0x00;
+    std::fill(r + 1, r + size, 0);
+    for (uint32_t mp : mapPages)
+        allocator.release(mp);
+    for (uint32_t page : held)
+        add(page, allocator);
 }
 
 int64_t UsageMap::last()
@@ -254,10 +277,9 @@ uint32_t PageAllocator::allocateRaw()
     return txn_.appendPage();
 }
 
-uint32_t PageAllocator::allocate()
+void PageAllocator::markUsed(uint32_t page)
 {
-    uint32_t page = txn_.appendPage();
-    UsageMap global(txn_, (1u << 8) | 0u, true);
+    UsageMap global(txn_, kGlobalMapPointer, true);
     // The global map marks free pages: a used page has its bit cleared.
     global.remove(page, *this);
     while (!pending_.empty()) {
@@ -265,7 +287,72 @@ uint32_t PageAllocator::allocate()
         pending_.pop_back();
         global.remove(p, *this);
     }
+}
+
+// A page inside the file that the global map marks free and that holds only
+// zeros, as release() leaves it (no page in use is all zeros: its first byte
+// gives its type); 0 when there is none. Pages that the map marks free but
+// that hold something (another program's leftovers) are never taken.
+void PageAllocator::scan()
+{
+    if (scanned_)
+        return;
+    scanned_ = true;
+    UsageMap global(txn_, kGlobalMapPointer, true);
+    std::vector<uint32_t> found;
+    for (uint32_t page : global.pages())
+        if (page >= 3 && page < txn_.pageCount())
+            found.push_back(page);
+    for (uint32_t page : candidates_) // given back before the scan
+        found.push_back(page);
+    std::sort(found.begin(), found.end(), std::greater<uint32_t>());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    candidates_ = std::move(found);
+}
+
+uint32_t PageAllocator::givenBack()
+{
+    scan();
+    const uint32_t size = txn_.pageSize();
+    int looked = 0;
+    while (!candidates_.empty() && looked < 256) {
+        uint32_t page = candidates_.back();
+        candidates_.pop_back();
+        ++looked;
+        if (page >= txn_.pageCount())
+            continue;
+        UsageMap global(txn_, kGlobalMapPointer, true);
+        if (global.covers(page) && !global.contains(page))
+            continue; // taken meanwhile (by another allocator of this write)
+        const uint8_t* bytes = txn_.page(page);
+        if (std::all_of(bytes, bytes + size, [](uint8_t b) { return b == 0; }))
+            return page;
+    }
+    return 0;
+}
+
+uint32_t PageAllocator::allocate()
+{
+    uint32_t page = givenBack();
+    if (page == 0)
+        page = txn_.appendPage();
+    markUsed(page);
     return page;
+}
+
+void PageAllocator::release(uint32_t page)
+{
+    if (page < 3 || page >= txn_.pageCount())
+        throw Error(Code::Corrupt, "page " + std::to_string(page) + " : page rendue hors du fichier");
+    std::memset(txn_.modify(page), 0, txn_.pageSize());
+    UsageMap global(txn_, kGlobalMapPointer, true);
+    global.add(page, *this);
+    // The map's window may not reach the page (an inline map covers 512
+    // pages, moving with the end of the file): this allocator keeps it all
+    // the same, highest first so that the lowest page is taken first.
+    auto at = std::lower_bound(candidates_.begin(), candidates_.end(), page, std::greater<uint32_t>());
+    if (at == candidates_.end() || *at != page)
+        candidates_.insert(at, page);
 }
 
 } // namespace jet::writer

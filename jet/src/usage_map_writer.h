@@ -29,6 +29,10 @@ public:
     bool covers(uint32_t page);
     void add(uint32_t page, PageAllocator& allocator);
     void remove(uint32_t page, PageAllocator& allocator);
+    // Writes the map again from the pages it holds: an inline map when they
+    // fit in one, the pages of a reference map given back (a compaction,
+    // once the pages have gone: the map then starts again small and low).
+    void rewrite(PageAllocator& allocator);
     // Every page in the map, ascending.
     std::vector<uint32_t> pages();
     // The highest page in the map, or -1.
@@ -51,19 +55,38 @@ private:
     bool global_;
 };
 
-// Hands out new pages at the end of the file and keeps the global map in step.
+// Hands out pages and keeps the global map in step. A page given back by
+// release() (zero-filled, marked free in the global map) is handed out again
+// before the file grows: by this writer, a later one, or another table's.
+//
+// Pages of a table's rows are never given back (they stay the table's until
+// the file is compacted), so a page handed out again never held rows: a row
+// pointer that another desk still holds (page and row number) leads to that
+// row or to nothing, never to another row.
 class PageAllocator {
 public:
     explicit PageAllocator(Transaction& txn) : txn_(txn) {}
-    // A new zero-filled page, marked used in the global map.
+    // A zero-filled page, marked used in the global map: a page given back
+    // earlier, the lowest first, else a new page at the end of the file.
     uint32_t allocate();
+    // Gives a page back: clears it and marks it free in the global map. The
+    // caller has taken it out of every other map.
+    void release(uint32_t page);
 
 private:
     friend class UsageMap;
     uint32_t allocateRaw();
+    uint32_t givenBack();
+    void scan();
+    void markUsed(uint32_t page);
     Transaction& txn_;
     bool inGlobal_ = false;
     std::vector<uint32_t> pending_;
+    // Pages the global map showed free (read once, on the first allocate())
+    // and pages given back to this allocator, highest first; each is
+    // checked again when its turn comes.
+    std::vector<uint32_t> candidates_;
+    bool scanned_ = false;
 };
 
 } // namespace jet::writer
