@@ -14,7 +14,7 @@
 #include "memory_index_pages.h"
 #include "page_store.h"
 #include "table_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -32,7 +32,7 @@ using namespace jet;
 using namespace jet::detail;
 using namespace indextest;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -443,14 +443,10 @@ class IndexSplitFiles : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(IndexSplitFiles, ThousandsOfRowsThenDeletions)
 {
-    SKIP_WITHOUT_FIXTURES();
     const FileCase& c = GetParam();
-    if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / c.file))
-        GTEST_SKIP() << "fixture absente : " << c.file;
+    VELMOR_SKIP_WITHOUT_FIXTURE(c.file);
     auto dir = scratchDir();
-    const std::string file = (dir / std::filesystem::path(c.file).filename()).string();
-    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / c.file, file);
-    std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const std::string file = copyFixture(c.file, dir);
     const std::vector<std::string> problemsBefore = checkDatabase(file).problems;
     const std::string quoted = "'" + std::string("Société Générale d''Équipement") + "'";
     const std::string select =
@@ -525,7 +521,7 @@ TEST_P(IndexSplitFiles, ThousandsOfRowsThenDeletions)
     const std::string out =
         runCommand(std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db check " + shellQuote(file) + " 2>&1", &status);
     EXPECT_EQ(status == 0, problemsBefore.empty()) << out;
-    expectAddedRowsReadAlike((std::filesystem::path(fixturesDir()) / c.file).string(), file, c.table);
+    expectAddedRowsReadAlike(fixture(c.file), file, c.table);
 }
 
 const char* const kCodes = "access-corpus/testIndexCodesV2000.mdb";

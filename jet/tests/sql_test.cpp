@@ -1,13 +1,14 @@
 // The SQL subset of row sources: every form, Jet's NULL and text rules, and
 // clear errors for malformed texts, unknown tables and columns.
-#include "fixture_paths.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "sql.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
+
+using namespace jettest;
 
 using jet::Code;
 
@@ -118,7 +119,7 @@ TEST(SqlParse, DateLiterals)
 
 TEST(SqlQuery, NullIsNeverEqual)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     Db t("velmor2001.mdb");
     EXPECT_EQ(t.numbers("SELECT * FROM tablep WHERE dateenvoip=null "), V{});
     EXPECT_EQ(t.numbers("SELECT * FROM tablep WHERE dateenvoip<>null"), V{});
@@ -133,7 +134,7 @@ TEST(SqlQuery, NullIsNeverEqual)
 
 TEST(SqlQuery, ComparisonsAndLogic)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     Db t("velmor2001.mdb");
     EXPECT_EQ(t.numbers("SELECT * FROM tablep WHERE dateaccordp < #3/1/2001#"), (V{"1", "2", "3"}));
     EXPECT_EQ(t.numbers("SELECT * FROM tablep WHERE dateaccordp >= #2001-04-18#"), (V{"7", "8"}));
@@ -150,7 +151,7 @@ TEST(SqlQuery, ComparisonsAndLogic)
 
 TEST(SqlQuery, OrderBy)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     Db t("velmor2001.mdb");
     EXPECT_EQ(t.numbers("SELECT * FROM tablep ORDER BY naccordp DESC"), (V{"8", "7", "6", "5", "4", "3", "2", "1"}));
     // NULL first, then dates; equal keys keep the physical order.
@@ -163,7 +164,7 @@ TEST(SqlQuery, OrderBy)
 
 TEST(SqlQuery, NumbersOnJet3)
 {
-    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/nwind.mdb");
     jet::Database::open(fixture("access-made/nwind.mdb"), jet::OpenMode::ReadOnly);
     Db t("access-made/nwind.mdb");
     auto count = [&](const std::string& q) { return t.db->openRecordset(q)->recordCount(); };
@@ -178,7 +179,7 @@ TEST(SqlQuery, NumbersOnJet3)
 
 TEST(SqlQuery, Errors)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     Db t("velmor2001.mdb");
     jet::Error table = t.errorOf("SELECT * FROM prets");
     EXPECT_EQ(table.code(), Code::NotFound);
@@ -199,7 +200,7 @@ TEST(SqlQuery, Errors)
 TEST(SqlExecute, StatementsAndErrors)
 {
     using jet::ColumnType;
-    std::string file = (writetest::scratchDir() / "prets.mdb").string();
+    std::string file = (jettest::scratchDir() / "prets.mdb").string();
     auto db = jet::Database::create(file);
     db->createTable("prêts", {{"id", ColumnType::Long, 255, true},
                               {"Échéance", ColumnType::DateTime},

@@ -3,7 +3,7 @@
 // Error(Conflict), the columns named), columns only the other one changed
 // are kept, a row deleted meanwhile gives Error(RowDeleted), and each way of
 // settling it writes what it says and nothing else.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "row_codec.h"
 #include "row_encoder.h"
 #include "usage_map_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -35,7 +35,7 @@
 
 using namespace jet;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -206,7 +206,7 @@ TEST(CreateDecimal, RefusesBadPrecisionOrScaleInFrenchAndCreatesNothing)
     auto dir = scratchDir();
     const std::string file = (dir / "decimal.mdb").string();
     Database::create(file);
-    const std::string before = writetest::fileBytes(file);
+    const std::string before = jettest::fileBytes(file);
     struct Bad {
         int precision, scale;
         const char* message;
@@ -229,7 +229,7 @@ TEST(CreateDecimal, RefusesBadPrecisionOrScaleInFrenchAndCreatesNothing)
         }
         EXPECT_TRUE(db->tableNames().empty());
     }
-    EXPECT_EQ(writetest::fileBytes(file), before);
+    EXPECT_EQ(jettest::fileBytes(file), before);
     std::filesystem::remove_all(dir);
 }
 
@@ -534,7 +534,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
         db->execute("INSERT INTO montants (id, prix, fin) VALUES (1, 12.5, 1)");
         db->execute("INSERT INTO montants (id, prix, fin) VALUES (2, -3, 2)");
     }
-    const std::string before = writetest::fileBytes(file);
+    const std::string before = jettest::fileBytes(file);
     struct Case {
         const char* column;
         Value value;
@@ -576,7 +576,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
         EXPECT_THROW(rs->setValue(column, c.value), Error);
         rs->cancelUpdate();
     }
-    EXPECT_EQ(writetest::fileBytes(file), before);
+    EXPECT_EQ(jettest::fileBytes(file), before);
     const std::vector<std::vector<std::string>> rowsBefore = readBack(file, "montants");
 
     // The same values through SQL, to one row and to several: nothing is
@@ -612,7 +612,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
             EXPECT_EQ(std::string(e.what()), s[1]);
         }
     }
-    EXPECT_EQ(writetest::fileBytes(file), before);
+    EXPECT_EQ(jettest::fileBytes(file), before);
     EXPECT_EQ(readBack(file, "montants"), rowsBefore);
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << checkText(report);
@@ -739,7 +739,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
     CheckReport fresh = checkDatabase(file);
     EXPECT_TRUE(fresh.ok()) << checkText(fresh);
 
-    const std::string before = writetest::fileBytes(file);
+    const std::string before = jettest::fileBytes(file);
     auto expectRefused = [&](const std::function<void()>& write, const char* what) {
         try {
             write();
@@ -751,7 +751,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
             EXPECT_TRUE(contains(message, "Décimal")) << message;
             EXPECT_TRUE(contains(message, "écriture refusée")) << message;
         }
-        EXPECT_EQ(writetest::fileBytes(file), before) << what;
+        EXPECT_EQ(jettest::fileBytes(file), before) << what;
     };
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
