@@ -216,24 +216,12 @@ int64_t currencyUnits(const std::string& text)
     return negative ? -units : units;
 }
 
-// "yyyy-mm-dd hh:mm:ss" as Access stores it: days since 1899-12-30, with the
-// time of day subtracted on days before that date.
+// "yyyy-mm-dd hh:mm:ss" as Access stores it (days since 1899-12-30).
 double accessDays(const std::string& text)
 {
     int y, mo, d, h, mi, s;
     EXPECT_EQ(std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6) << text;
-    // Days from 1970-01-01 (proleptic Gregorian).
-    auto daysFromCivil = [](int64_t yy, int64_t m, int64_t dd) {
-        yy -= m <= 2;
-        int64_t era = (yy >= 0 ? yy : yy - 399) / 400;
-        int64_t yoe = yy - era * 400;
-        int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + dd - 1;
-        int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + doe - 719468;
-    };
-    int64_t days = daysFromCivil(y, mo, d) - daysFromCivil(1899, 12, 30);
-    double fraction = (h * 3600 + mi * 60 + s) / 86400.0;
-    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+    return Value::dateTime(y, mo, d, h, mi, s).asDateTime();
 }
 
 template <typename T> T fromLittleEndian(const std::vector<uint8_t>& bytes)

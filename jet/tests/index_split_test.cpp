@@ -61,21 +61,6 @@ std::vector<uint8_t> textKey(SortOrder order, const std::string& text, bool asce
     return encodeKey({c}, {Value::text(text)});
 }
 
-// The tree holds exactly `model` (sorted here), in a valid structure.
-void expectTree(MemoryPages& pages, std::vector<IndexEntry> model)
-{
-    std::sort(model.begin(), model.end(), before);
-    std::vector<IndexEntry> entries;
-    std::vector<std::string> problems = checkTreeStructure(pages, kRoot, kTdef, &entries);
-    std::string all;
-    for (const auto& p : problems)
-        all += "\n  " + p;
-    ASSERT_TRUE(problems.empty()) << all;
-    ASSERT_EQ(entries.size(), model.size());
-    for (size_t i = 0; i < model.size(); ++i)
-        ASSERT_EQ(compareIndexEntries(entries[i], model[i]), 0) << i;
-}
-
 // Leaves of the tree, and how few would hold its entries: pages filled in
 // turn, each with its own prefix.
 std::pair<size_t, size_t> leavesAndFewest(MemoryPages& pages, const std::vector<IndexEntry>& sorted)
