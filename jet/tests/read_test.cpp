@@ -19,11 +19,6 @@ using jet::OpenMode;
 
 namespace {
 
-std::unique_ptr<Database> openFixture(const std::string& name)
-{
-    return Database::open(fixture(name), OpenMode::ReadOnly);
-}
-
 size_t characters(const std::string& utf8)
 {
     size_t n = 0;

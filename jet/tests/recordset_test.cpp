@@ -16,22 +16,6 @@ using jet::Recordset;
 
 namespace {
 
-std::unique_ptr<Database> openFixture(const std::string& name)
-{
-    return Database::open(fixture(name), OpenMode::ReadOnly);
-}
-
-Code codeOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const jet::Error& e) {
-        return e.code();
-    }
-    ADD_FAILURE() << "no error raised";
-    return Code::IoError;
-}
-
 std::vector<std::string> column(Recordset& rs, const std::string& name)
 {
     std::vector<std::string> out;

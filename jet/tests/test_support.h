@@ -6,6 +6,7 @@
 
 #include "jet/database.h"
 #include "jet/recordset.h"
+#include "jet/status.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -31,6 +33,22 @@ namespace jettest {
 inline std::string fixture(const std::string& name)
 {
     return velmor::fixtures::path(name);
+}
+
+inline std::unique_ptr<jet::Database> openFixture(const std::string& name)
+{
+    return jet::Database::open(fixture(name), jet::OpenMode::ReadOnly);
+}
+
+// The code of the error `f` throws; none when it throws nothing.
+inline std::optional<jet::Code> codeOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const jet::Error& e) {
+        return e.code();
+    }
+    return std::nullopt;
 }
 
 // A fresh scratch folder for one test.
