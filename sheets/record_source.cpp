@@ -522,6 +522,16 @@ BaseR::State BaseR::state() const
     return d->onRow() ? State::CurrentRow : State::NoCurrentRow;
 }
 
+std::optional<jet::ColumnInfo> BaseR::columnInfo(const QString& column) const
+{
+    if (!d->rs)
+        return std::nullopt;
+    const int index = d->rs->columnIndex(column.toStdString());
+    if (index < 0)
+        return std::nullopt;
+    return d->rs->columns().at(size_t(index));
+}
+
 QString BaseR::readOnlyReason() const
 {
     if (!d->db || !d->db->readOnly())

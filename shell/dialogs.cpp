@@ -128,6 +128,30 @@ std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& c
     return QDir::toNativeSeparators(picked.first());
 }
 
+std::optional<QString> NativeDialogs::saveFile(QWidget* parent, const QString& caption,
+                                               const QString& filter, const QString& startPath) {
+    QFileDialog box(parent, caption, QString(), filter);
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setFileMode(QFileDialog::AnyFile);
+#ifndef Q_OS_WIN
+    box.setOption(QFileDialog::DontUseNativeDialog);
+#endif
+    const QString suffix = qtFilterPatterns(filter).value(0).section(QLatin1Char('.'), -1);
+    if (!suffix.isEmpty() && suffix != QLatin1String("*"))
+        box.setDefaultSuffix(suffix);
+    if (!startPath.isEmpty()) {
+        const QFileInfo start(startPath);
+        box.setDirectory(start.absolutePath());
+        box.selectFile(start.fileName());
+    }
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList picked = box.selectedFiles();
+    if (picked.isEmpty() || picked.first().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(picked.first());
+}
+
 bool NativeDialogs::print(QWidget* parent, QPrinter& printer) {
     QPrintDialog box(&printer, parent);
     return box.exec() == QDialog::Accepted;

@@ -35,6 +35,10 @@ void ScriptedDialogs::queueOpenFile(std::optional<QString> path) {
     files_.emplace_back(path.has_value(), path.value_or(QString()));
 }
 
+void ScriptedDialogs::queueSaveFile(std::optional<QString> path) {
+    saves_.emplace_back(path.has_value(), path.value_or(QString()));
+}
+
 void ScriptedDialogs::queuePrint(bool ok, const QString& pdfFile) {
     prints_.emplace_back(ok, pdfFile);
 }
@@ -64,6 +68,7 @@ void ScriptedDialogs::clear() {
     retries_.clear();
     inputs_.clear();
     files_.clear();
+    saves_.clear();
     prints_.clear();
     unanswered_ = 0;
 }
@@ -174,6 +179,26 @@ std::optional<QString> ScriptedDialogs::openFile(QWidget* parent, const QString&
     }
     const auto [answered, text] = files_.front();
     files_.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> ScriptedDialogs::saveFile(QWidget* parent, const QString& caption,
+                                                 const QString& filter, const QString& startPath) {
+    Call call;
+    call.kind = Kind::SaveFile;
+    call.parent = parent;
+    call.caption = caption;
+    call.filter = filter;
+    call.startPath = startPath;
+    record(call);
+    if (saves_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const auto [answered, text] = saves_.front();
+    saves_.pop_front();
     if (!answered)
         return std::nullopt;
     return text;

@@ -24,7 +24,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, Print };
+    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, SaveFile, Print };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -37,7 +37,7 @@ public:
         QString defaultText;    // input box
         QString filter;         // open dialog, Qt's form
         QString selectedFilter; // open dialog
-        QString startPath;      // open dialog
+        QString startPath;      // open and save dialogs
     };
 
     // Installs itself as the dialogs in use; the destructor puts back the
@@ -54,6 +54,7 @@ public:
     void queueRetry(bool retry); // false: "Annuler"
     void queueInput(std::optional<QString> text);
     void queueOpenFile(std::optional<QString> path);
+    void queueSaveFile(std::optional<QString> path);
     // `pdfFile`, when given, makes the printer write a PDF there on OK.
     void queuePrint(bool ok, const QString& pdfFile = QString());
 
@@ -79,6 +80,8 @@ public:
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& selectedFilter,
                                     const QString& startPath) override;
+    std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 
 private:
@@ -92,6 +95,7 @@ private:
     // (answered with a text, the text); (false, "") stands for Cancel.
     std::deque<std::pair<bool, QString>> inputs_;
     std::deque<std::pair<bool, QString>> files_;
+    std::deque<std::pair<bool, QString>> saves_;
     std::deque<std::pair<bool, QString>> prints_;
     std::function<void(const Call&)> onCall_;
     int unanswered_ = 0;
