@@ -92,17 +92,40 @@ private:
 
     int drawTextAt(const QString& text, const QFont& font, int x, int y, int width, Qt::Alignment align) {
         const QFontMetrics metrics(font, &device_);
+        const int flags = int(align | Qt::AlignTop) | Qt::TextWordWrap;
+        const int height = std::max(metrics.height(),
+                                    metrics.boundingRect(QRect(0, 0, width, 100000), flags, text).height());
         if (painter_) {
             painter_->setFont(font);
             painter_->setPen(Qt::black);
-            painter_->drawText(QRect(x, y, width, metrics.height()), int(align | Qt::AlignVCenter), text);
+            painter_->drawText(QRect(x, y, width, height), flags, text);
         }
-        return metrics.height();
+        return height;
     }
 
+    // Lays `layout` out in lines of `width`; returns them.
+    static std::vector<QTextLine> breakLines(QTextLayout& layout, int width) {
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        std::vector<QTextLine> lines;
+        double height = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+            lines.push_back(line);
+        }
+        layout.endLayout();
+        return lines;
+    }
+
+    // A value of a few lines stands beside its caption; a longer one takes
+    // the whole width below it.
     void placeField(const RecordSlip::Field& field) {
-        const int captionWidth = area_.width() * 30 / 100;
-        const int valueLeft = area_.left() + captionWidth + px(4);
+        const int captionWidth = area_.width() * 27 / 100;
+        int valueLeft = area_.left() + captionWidth + px(4);
         const int valueWidth = area_.right() - valueLeft;
 
         QString text = field.value;
@@ -110,23 +133,21 @@ private:
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         text.replace(QLatin1Char('\n'), QChar::LineSeparator);
         QTextLayout layout(text, valueFont_, &device_);
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        std::vector<QTextLine> lines;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(valueWidth);
-            lines.push_back(line);
+        std::vector<QTextLine> lines = breakLines(layout, valueWidth);
+        const bool below = lines.size() > 3;
+        if (below) {
+            lines = breakLines(layout, area_.width());
+            valueLeft = area_.left();
         }
-        layout.endLayout();
 
         const int captionHeight = QFontMetrics(captionFont_, &device_).height();
         const int lineHeight = lines.empty() ? captionHeight : int(lines.front().height() + 0.5);
         if (y_ + std::max(captionHeight, lineHeight) > bottom())
             startPage();
-        drawText(field.caption, captionFont_, area_.left(), captionWidth, Qt::AlignLeft);
-        int top = y_;
+        const int captionLine = drawText(field.caption, captionFont_, area_.left(),
+                                         below ? area_.width() : captionWidth, Qt::AlignLeft);
+        const int captionTall = captionLine;
+        int top = below ? y_ + captionLine + px(1) : y_;
         size_t first = 0; // first line of this page
         for (size_t i = 0; i < lines.size(); ++i) {
             const int lineTop = top + int(lines[i].y() - lines[first].y());
@@ -134,15 +155,15 @@ private:
                 drawLines(layout, lines, first, i, valueLeft, top);
                 startPage();
                 drawText(QStringLiteral("%1 (suite)").arg(field.caption), captionFont_, area_.left(),
-                         captionWidth, Qt::AlignLeft);
-                top = y_;
+                         below ? area_.width() : captionWidth, Qt::AlignLeft);
+                top = below ? y_ + captionLine + px(1) : y_;
                 first = i;
             }
         }
         drawLines(layout, lines, first, lines.size(), valueLeft, top);
         const int used = lines.empty() ? lineHeight
                                        : int(lines.back().y() + lines.back().height() - lines[first].y() + 0.5);
-        y_ = top + std::max(used, captionHeight) + px(2);
+        y_ = top + (below ? used : std::max(used, captionTall)) + px(2);
         if (painter_) {
             painter_->setPen(QPen(QColor(190, 190, 190), px(0.2)));
             painter_->drawLine(area_.left(), y_, area_.right(), y_);
