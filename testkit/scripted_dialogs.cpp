@@ -1,5 +1,7 @@
 #include "testkit/scripted_dialogs.h"
 
+#include <QRegularExpression>
+
 #include "shell/native_dialogs.h"
 
 #include <QPrinter>
@@ -73,7 +75,25 @@ void ScriptedDialogs::clear() {
     unanswered_ = 0;
 }
 
+QStringList ScriptedDialogs::strandedPunctuation(const QString& text) {
+    static const QRegularExpression onlyPunctuation(QStringLiteral("^[\\p{P}\\p{S}]+$"));
+    static const QRegularExpression spaceThenMark(QStringLiteral("\\s[.,;)]$"));
+    QStringList faults;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (onlyPunctuation.match(trimmed).hasMatch() || spaceThenMark.match(line.trimmed()).hasMatch())
+            faults << line;
+    }
+    return faults;
+}
+
 void ScriptedDialogs::record(const Call& call) {
+    // Every box a test brings up is read as a user would: no line may end on
+    // a stranded punctuation mark.
+    const QStringList faults = strandedPunctuation(call.text);
+    if (!faults.isEmpty())
+        qFatal("message box line ending in stranded punctuation: \"%s\" in \"%s\"",
+               qPrintable(faults.first()), qPrintable(call.text));
     calls_.append(call);
     if (onCall_)
         onCall_(call);

@@ -8,7 +8,8 @@
 //
 // A call that finds its queue empty gets the "Cancel" answer (No, the escape
 // button, nothing, false) and is counted in unansweredCalls(), so a test can
-// check that no dialog came up unexpectedly.
+// check that no dialog came up unexpectedly. A box whose text has a line
+// ending on a stranded punctuation mark stops the test program.
 #pragma once
 
 #include "shell/dialogs.h"
@@ -67,6 +68,12 @@ public:
     // Texts of the message boxes (OK only) shown so far.
     QStringList messages() const;
     int unansweredCalls() const { return unanswered_; }
+
+    // The lines of `text` that end on a stranded punctuation mark: a line of
+    // punctuation only, or one ending in a blank and then ".", ",", ";" or
+    // ")". Every box recorded is checked; one such line stops the test
+    // program.
+    static QStringList strandedPunctuation(const QString& text);
     void clear();
 
     void message(QWidget* parent, const QString& text, const QString& caption) override;
