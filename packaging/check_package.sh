@@ -27,7 +27,7 @@ deb="$tmp/out/velmor_${version}_amd64.deb"
 [ -f "$deb" ] || { fail "paquet absent : $(ls "$tmp/out")"; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6; do
+for library in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6 qt6-translations-l10n; do
     echo "$depends" | grep -q "$library" || fail "Depends sans $library : $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version du paquet : $(dpkg-deb -f "$deb" Version)"
