@@ -2,7 +2,8 @@
 # The Debian package, made from this build tree with CPack and unpacked into
 # a throwaway root (dpkg -x):
 #  - it is named velmor_VERSION_amd64.deb and its Depends come from the
-#    binaries (libc6, Qt's libraries) rather than from a hand-written list;
+#    binaries (libc6, Qt's libraries) rather than from a hand-written list,
+#    plus Qt's translations for its dialogs in French;
 #  - the installed velmor-db and velmor print the version, and velmor-db
 #    makes a working demonstration database;
 #  - the menu entry passes desktop-file-validate, the metainfo passes
