@@ -79,8 +79,16 @@ void BoxAid::refresh() {
     const bool unreadable = date_ && !text.trimmed().isEmpty() && !regional::parseDateTime(text);
     if (unreadable != unreadable_) {
         unreadable_ = unreadable;
-        box_->setStyleSheet(unreadable ? QStringLiteral("QLineEdit { border: 2px solid rgb(210, 0, 0); }")
-                                       : QString());
+        // The frame keeps the box's height, so that nothing around it moves.
+        if (unreadable) {
+            if (box_->isVisible())
+                box_->setFixedHeight(box_->height());
+            box_->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid rgb(210, 0, 0); }"));
+        } else {
+            box_->setStyleSheet(QString());
+            box_->setMinimumHeight(0);
+            box_->setMaximumHeight(QWIDGETSIZE_MAX);
+        }
     }
     QString tip;
     if (unreadable_) {

@@ -4,7 +4,9 @@
 // the widgets reach it through BoundField adapters.
 //
 // Every operation that cannot be done throws RecordSourceError, whose message
-// is French and fit to show to the user.
+// is French and fit to show to the user. When the database file cannot be
+// opened the message is the reason alone ("ce fichier n'est pas une base
+// Access"): the message box that shows it names the file.
 #pragma once
 
 #include "jet/database.h"

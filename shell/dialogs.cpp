@@ -95,6 +95,7 @@ std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& c
     QFileDialog box(parent, caption, QString(), filter);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     box.setFileMode(QFileDialog::ExistingFile);
+    box.resize(760, 480); // room for the names, sizes, types and dates
 #ifndef Q_OS_WIN
     // Qt's own dialog everywhere but on Windows: French like the rest, and
     // its file list can be told what "*.*" means (below).
@@ -133,6 +134,7 @@ std::optional<QString> NativeDialogs::saveFile(QWidget* parent, const QString& c
     QFileDialog box(parent, caption, QString(), filter);
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
+    box.resize(760, 480);
 #ifndef Q_OS_WIN
     box.setOption(QFileDialog::DontUseNativeDialog);
 #endif

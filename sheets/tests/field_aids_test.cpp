@@ -171,6 +171,15 @@ private slots:
             QCOMPARE(edit->text().size(), e.maxLength ? qMin(e.maxLength, 200) : 200);
             QVERIFY2(BoxAid::of(edit)->isLongText() == e.longText, e.box);
         }
+        // The whole-text window of a TEXT column holds to the same length.
+        LongTextEditor* editor = BoxAid::of(box(sheet, "clientS1"))->openEditor();
+        auto* area = child<QPlainTextEdit>(editor, "textecomplet");
+        area->setPlainText(QString(181, QLatin1Char('y')));
+        QVERIFY(!button(editor, "ok")->isEnabled());
+        area->setPlainText(QString(180, QLatin1Char('y')));
+        button(editor, "ok")->click();
+        QCOMPARE(box(sheet, "clientS1")->text(), QString(180, QLatin1Char('y')));
+
         // What the boxes held is what the table can take: the save goes through.
         QVERIFY(sheet->writePendingEdit());
         QCOMPARE(readTable(dbPath, "velmor2001").at(0).at("emetteur").value(), std::string("xxxxxxx"));
