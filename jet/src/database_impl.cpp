@@ -1,6 +1,7 @@
 #include "database_impl.h"
 
 #include "database_writer.h"
+#include "execute_sql.h"
 #include "journal.h"
 #include "recordset_impl.h"
 #include "text.h"
@@ -220,7 +221,7 @@ long DatabaseImpl::execute(const std::string& sql)
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
     storage_->refresh();
-    long changed = writer::executeSql(*this, *writer_, sql);
+    long changed = executeSql(storage_, *writer_, sql);
     storage_->refresh();
     return changed;
 }

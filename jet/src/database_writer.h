@@ -52,9 +52,6 @@ private:
 // another file.
 void recoverIfNeeded(const std::string& path);
 
-// Runs INSERT / UPDATE / DELETE (see execute_sql.cpp); returns the rows changed.
-long executeSql(Database& db, DatabaseWriter& writer, const std::string& sql);
-
 // Adds a table to the catalog of an open file.
 void createTable(DatabaseWriter& writer, const std::string& name, const std::vector<ColumnSpec>& columns);
 

@@ -34,7 +34,8 @@ std::optional<Value> keyLiteral(ColumnType type, const Operand& literal)
             return Value::text(literal.literal.asText());
         return std::nullopt;
     }
-    if (literal.kind != Operand::Kind::Number && literal.kind != Operand::Kind::Date)
+    if (literal.kind != Operand::Kind::Number && literal.kind != Operand::Kind::Date &&
+        literal.kind != Operand::Kind::Boolean)
         return std::nullopt;
     double d = literal.literal.asDouble();
     if (!std::isfinite(d))

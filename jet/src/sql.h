@@ -1,10 +1,18 @@
-// The SQL subset that row sources use:
+// The SQL subset of row sources and Database::execute:
 //
 //   SELECT * FROM table [WHERE condition] [ORDER BY col [ASC|DESC], ...]
+//   INSERT INTO table [(col, ...)] VALUES (value, ...)
+//   UPDATE table SET col = value [, ...] [WHERE condition]
+//   DELETE [*] FROM table [WHERE condition]
 //
-// A tokenizer, a recursive-descent parser, binding of names to the table's
-// columns, and the evaluator (Jet's three-valued logic: a comparison with
-// NULL is unknown, never true; text compares whole values ignoring case).
+// Values are 'text' ('' inside, or "text"), numbers, #dates#, NULL, TRUE
+// and FALSE; names are words or [bracketed], a column optionally
+// qualified by its table. One tokenizer and one recursive-descent parser
+// (sql_parser.cpp) make a Statement; binding resolves names against the
+// table's columns; the evaluator applies Jet's three-valued logic (a
+// comparison with NULL is unknown, never true; text compares whole values
+// ignoring case). Syntax errors are Error(SqlError) with a French message
+// giving the position.
 #pragma once
 
 #include "row_codec.h"
@@ -12,6 +20,7 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace jet::detail::sql {
@@ -19,7 +28,8 @@ namespace jet::detail::sql {
 enum class CompareOp { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual };
 
 struct Operand {
-    enum class Kind { Column, Text, Number, Date, Null };
+    // A Boolean is TRUE (-1) or FALSE (0); it compares as a number.
+    enum class Kind { Column, Text, Number, Date, Boolean, Null };
     Kind kind = Kind::Null;
     std::string name;     // column name as written
     int column = -1;      // bound column index
@@ -47,10 +57,40 @@ struct Select {
     std::vector<OrderKey> orderBy;
 };
 
+// A value given to a column: `value` is never a Column operand.
+struct Assignment {
+    std::string name; // column name as written
+    Operand value;
+};
+
+struct Insert {
+    std::string table;
+    std::vector<std::string> columns; // as written; empty: every non-autonumber column, in order
+    std::vector<Operand> values;      // as many as `columns` when they are given
+};
+
+struct Update {
+    std::string table;
+    std::vector<Assignment> assignments;
+    std::unique_ptr<Condition> where;
+};
+
+struct Delete {
+    std::string table;
+    std::unique_ptr<Condition> where;
+};
+
+using Statement = std::variant<Select, Insert, Update, Delete>;
+
 // True when the text starts with the SELECT keyword.
 bool isSelect(const std::string& text);
 
-// Throws Error(SqlError) with a message saying what is wrong and where.
+// Parses one statement, optionally ended by ";". Throws Error(SqlError)
+// with a message saying what is wrong and where. A column qualified by
+// another table than the statement's, or assigned twice, is an error too.
+Statement parseStatement(const std::string& text);
+
+// parseStatement, for a SELECT only.
 Select parse(const std::string& text);
 
 // Resolves column names against the table and checks the types of each

@@ -1,6 +1,6 @@
 // Damaged and foreign files: every one gives a jet::Error that names the
 // file (and the page, for damage inside the file); none crashes or hangs.
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+
+using namespace jettest;
 
 using jet::Code;
 
@@ -127,7 +129,7 @@ TEST_F(BadInput, MissingEmptyAndForeignFiles)
     EXPECT_TRUE(mentions(foreign, "texte.mdb"));
 
     // A Jet signature on a file shorter than one page.
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     std::vector<uint8_t> bytes = readBytes(fixture("velmor2001.mdb"));
     bytes.resize(1000);
     jet::Error tiny = errorReading(write("court.mdb", bytes));
@@ -137,7 +139,7 @@ TEST_F(BadInput, MissingEmptyAndForeignFiles)
 
 TEST_F(BadInput, EncryptedAndPasswordProtectedFilesAreRefused)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     std::vector<uint8_t> bytes = readBytes(fixture("velmor2001.mdb"));
     // The header fields are masked: flipping a masked byte flips the field.
     std::vector<uint8_t> encrypted = bytes;
@@ -154,7 +156,7 @@ TEST_F(BadInput, EncryptedAndPasswordProtectedFilesAreRefused)
 
 TEST_F(BadInput, TruncatedFile)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     std::vector<uint8_t> bytes = readBytes(fixture("velmor2001.mdb"));
     for (size_t keep : {size_t(4096), size_t(3 * 4096), bytes.size() / 2, bytes.size() - 4096, bytes.size() - 100}) {
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(keep));
@@ -172,7 +174,7 @@ TEST_F(BadInput, TruncatedFile)
 
 TEST_F(BadInput, LoopsAndPointersOutOfRange)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     const size_t pageSize = 4096;
     std::vector<uint8_t> bytes = readBytes(fixture("velmor2001.mdb"));
     uint32_t tdef = jet::Database::open(fixture("velmor2001.mdb"), jet::OpenMode::ReadOnly)->table("tablep").definitionPage;
@@ -224,8 +226,7 @@ TEST_F(BadInput, LoopsAndPointersOutOfRange)
 TEST_F(BadInput, ByteFlipsInEveryPageNeverCrash)
 {
     for (const char* name : {"velmor2001.mdb", "velmor2001.accdb", "access-made/DateTestDatabase.mdb"}) {
-        if (!std::filesystem::exists(fixture(name)))
-            GTEST_SKIP() << "fixture absente : " << fixture(name);
+        VELMOR_SKIP_WITHOUT_FIXTURE(name);
         std::vector<uint8_t> bytes = readBytes(fixture(name));
         const size_t pageSize = 4096;
         std::mt19937 random(12345);

@@ -8,7 +8,7 @@
 #include "page_store.h"
 #include "row_encoder.h"
 #include "usage_map_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include <cstring>
 #include <functional>
@@ -16,7 +16,7 @@
 
 using namespace jet;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -83,7 +83,7 @@ uint32_t copyOf(Transaction& txn, uint32_t page, bool markedFree) {
 } // namespace
 
 TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound) {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     struct Case {
         const char* what;
         std::function<std::vector<std::string>(Transaction&, const Tables&)>
@@ -140,7 +140,7 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound) {
 }
 
 TEST(CheckUsageMaps, AFreedPageThatKeptItsBytesIsNoProblem) {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     std::vector<std::string> problems =
         problemsAfter([](Transaction& txn, const Tables& t) { copyOf(txn, t.returnPage, true); });
     EXPECT_TRUE(problems.empty()) << listed(problems);

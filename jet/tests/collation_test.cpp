@@ -1,7 +1,7 @@
 // Text the collation tables do not cover: a write to an indexed column is
 // refused with a clear message and the file is left as it was, while the same
 // text in a column without an index is written normally.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -15,7 +15,7 @@
 #include <string>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -32,11 +32,11 @@ long rowCount(const std::string& file, const std::string& table)
 
 TEST(CollationWrites, UnknownCharacterInAnIndexedColumnIsRefused)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     const long rowsBefore = rowCount(file, "tablep");
-    const std::string before = writetest::fileBytes(file);
+    const std::string before = jettest::fileBytes(file);
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
         auto rs = db->openRecordset("tablep");
@@ -56,7 +56,7 @@ TEST(CollationWrites, UnknownCharacterInAnIndexedColumnIsRefused)
         auto found = db->openRecordset("SELECT * FROM tablep WHERE clientp = '" + kUnknownText + "'");
         EXPECT_EQ(found->recordCount(), 0);
     }
-    EXPECT_TRUE(writetest::fileBytes(file) == before) << "the refused write changed the file";
+    EXPECT_TRUE(jettest::fileBytes(file) == before) << "the refused write changed the file";
     EXPECT_EQ(rowCount(file, "tablep"), rowsBefore);
 
     // The same text in a column without an index is written; text the

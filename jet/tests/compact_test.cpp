@@ -1,7 +1,7 @@
 // Compacting a file: the same rows in every table (system tables too), the
 // same index entries, fewer pages; refused, the file untouched, while this
 // engine in another process or Access (its lock-file slot) has it open.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/compact.h"
@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -71,69 +71,6 @@ Verdict checked(const std::string& file)
     return {r.indexes, r.entries, r.problems.size()};
 }
 
-// Another process that holds something open until the test lets it go.
-class Holder {
-public:
-    explicit Holder(const std::function<void()>& hold)
-    {
-        int up[2], down[2];
-        EXPECT_EQ(::pipe(up), 0);
-        EXPECT_EQ(::pipe(down), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(up[0]);
-            ::close(down[1]);
-            char c = 'x';
-            try {
-                hold(); // what it opens stays open until _exit
-            } catch (...) {
-                c = 'e';
-            }
-            if (::write(up[1], &c, 1) != 1 || ::read(down[0], &c, 1) < 0)
-                _exit(1);
-            _exit(0);
-        }
-        ::close(up[1]);
-        ::close(down[0]);
-        release_ = down[1];
-        char c = 0;
-        EXPECT_EQ(::read(up[0], &c, 1), 1);
-        EXPECT_EQ(c, 'x') << "l'autre processus a échoué";
-        ::close(up[0]);
-    }
-    ~Holder()
-    {
-        ::close(release_);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
-
-private:
-    pid_t pid_ = 0;
-    int release_ = -1;
-};
-
-// Access in slot 1 of the lock file: its names, and its lock on the slot's byte.
-void accessHoldsSlot(const std::string& ldb)
-{
-    int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0666);
-    if (fd < 0)
-        throw 1;
-    std::string slot(64, '\0');
-    slot.replace(0, 9, "PC-COMPTA");
-    slot.replace(32, 5, "Admin");
-    if (::pwrite(fd, slot.data(), slot.size(), 64) != 64)
-        throw 1;
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0x10000001 + 1;
-    fl.l_len = 1;
-    if (::fcntl(fd, F_SETLK, &fl) != 0)
-        throw 1;
-}
-
 Error compactError(const std::string& file)
 {
     try {
@@ -150,7 +87,7 @@ TEST(Compact, SameRowsAndIndexEntriesOnFewerPages)
 {
     auto dir = scratchDir();
     std::vector<std::string> files = {makeBloated(dir)};
-    if (haveFixtures())
+    if (velmor::fixtures::present("velmor2001.mdb"))
         for (const char* name : {"velmor2001-indexed.mdb", "velmor2001.mdb", "velmor2001.accdb"})
             files.push_back(copyFixture(name, dir));
     std::vector<CompactResult> results;
@@ -198,7 +135,7 @@ TEST(Compact, RefusedWhileAnotherProgramHasTheFileOpen)
     const std::string file = makeBloated(dir);
     const std::string original = fileBytes(file);
     {
-        Holder desk([&] { static auto db = Database::open(file, OpenMode::ReadOnly); });
+        OtherProcess desk([&] { static auto db = Database::open(file, OpenMode::ReadOnly); });
         Error e = compactError(file);
         EXPECT_EQ(e.code(), Code::Locked) << e.what();
         EXPECT_NE(std::string(e.what()).find("ouverte dans un autre programme Velmor : compactage impossible"),
@@ -210,7 +147,7 @@ TEST(Compact, RefusedWhileAnotherProgramHasTheFileOpen)
         EXPECT_EQ(compactError(file).code(), Code::Locked);
     }
     {
-        Holder access([&] { accessHoldsSlot((dir / "gonflee.ldb").string()); });
+        OtherProcess access(jetProgramIn((dir / "gonflee.ldb").string(), 1));
         Error e = compactError(file);
         EXPECT_EQ(e.code(), Code::ReadOnly) << e.what();
         EXPECT_NE(std::string(e.what()).find("par « Admin » sur le poste « PC-COMPTA »"), std::string::npos) << e.what();
@@ -220,7 +157,7 @@ TEST(Compact, RefusedWhileAnotherProgramHasTheFileOpen)
     const std::string velmorDb = std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db";
     int status = 0;
     {
-        Holder desk([&] { static auto db = Database::open(file, OpenMode::ReadWrite); });
+        OtherProcess desk([&] { static auto db = Database::open(file, OpenMode::ReadWrite); });
         std::string err = runCommand(velmorDb + " compact " + shellQuote(file) + " 2>&1", &status);
         EXPECT_EQ(WEXITSTATUS(status), 1);
         EXPECT_NE(err.find("compactage impossible"), std::string::npos) << err;

@@ -1,8 +1,7 @@
 // Reading indexes: the trees of the fixture files are walked and every entry
 // is compared with the table's rows.
 #include "collation.h"
-#include "fixture_paths.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 
@@ -14,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <string_view>
+
+using namespace jettest;
 
 namespace {
 
@@ -30,19 +31,19 @@ void expectClean(const std::string& name, long minEntries)
 
 TEST(IndexCheck, IndexedFixtureMatchesItsRows)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
     expectClean("velmor2001-indexed.mdb", 32);
 }
 
 TEST(IndexCheck, BigFixtureMatchesItsRows)
 {
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     expectClean("velmor2001-big.mdb", 400000);
 }
 
 TEST(IndexCheck, FilesWithoutIndexesHaveNothingToReport)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     jet::CheckReport report = jet::checkDatabase(fixture("velmor2001.mdb"));
     EXPECT_TRUE(report.ok());
 }
@@ -61,11 +62,11 @@ void writeAll(const std::string& path, const std::string& bytes)
 
 TEST(IndexCheck, ReportsAKeyThatDoesNotMatchItsRow)
 {
-    SKIP_WITHOUT_FIXTURES();
-    auto dir = writetest::scratchDir();
-    std::string file = writetest::copyFixture("velmor2001-indexed.mdb", dir);
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    auto dir = jettest::scratchDir();
+    std::string file = jettest::copyFixture("velmor2001-indexed.mdb", dir);
     uint32_t tdef = jet::Database::open(file, jet::OpenMode::ReadOnly)->table("tablep").definitionPage;
-    std::string bytes = writetest::fileBytes(file);
+    std::string bytes = jettest::fileBytes(file);
     const size_t pageSize = 4096;
     size_t changed = 0;
     for (size_t p = 0; p * pageSize < bytes.size(); ++p) {
@@ -129,13 +130,13 @@ std::string utf8(char16_t u)
 // written with a known character that is then replaced in the file.
 TEST(IndexCheck, RowsWhoseKeyCannotBeComputedAreCountedNotFailed)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     const char16_t known = unitAbove0xFF(true);
     const char16_t unknown = unitAbove0xFF(false);
     if (known == 0 || unknown == 0)
         GTEST_SKIP() << "pas de caractère adéquat dans les tables de tri";
-    auto dir = writetest::scratchDir();
-    std::string file = writetest::copyFixture("velmor2001-indexed.mdb", dir);
+    auto dir = jettest::scratchDir();
+    std::string file = jettest::copyFixture("velmor2001-indexed.mdb", dir);
     jet::Bookmark written;
     uint32_t tdef = 0;
     {
@@ -152,7 +153,7 @@ TEST(IndexCheck, RowsWhoseKeyCannotBeComputedAreCountedNotFailed)
 
     // The four known units, stored as UTF-16 (little-endian), become one
     // unknown unit and three known ones.
-    std::string bytes = writetest::fileBytes(file);
+    std::string bytes = jettest::fileBytes(file);
     std::string four;
     for (int i = 0; i < 4; ++i) {
         four += char(known & 0xFF);

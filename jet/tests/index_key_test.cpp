@@ -2,6 +2,7 @@
 // the helpers the B-tree code relies on.
 #include "collation.h"
 #include "index_key.h"
+#include "test_support.h"
 
 #include "jet/status.h"
 #include "jet/value.h"
@@ -31,14 +32,9 @@ namespace {
 
 std::filesystem::path keysDir()
 {
-    return std::filesystem::path(VELMOR_FIXTURES_DIR) / "index-keys";
+    return jettest::fixture("index-keys");
 }
 
-#define REQUIRE_KEY_FIXTURES()                                                                          \
-    do {                                                                                                \
-        if (!std::filesystem::is_directory(keysDir()))                                                  \
-            GTEST_SKIP() << "fixtures absent: " << keysDir() << " (index-key vectors not checked)";     \
-    } while (0)
 
 std::vector<std::vector<std::string>> readTsv(const std::string& name)
 {
@@ -220,24 +216,12 @@ int64_t currencyUnits(const std::string& text)
     return negative ? -units : units;
 }
 
-// "yyyy-mm-dd hh:mm:ss" as Access stores it: days since 1899-12-30, with the
-// time of day subtracted on days before that date.
+// "yyyy-mm-dd hh:mm:ss" as Access stores it (days since 1899-12-30).
 double accessDays(const std::string& text)
 {
     int y, mo, d, h, mi, s;
     EXPECT_EQ(std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6) << text;
-    // Days from 1970-01-01 (proleptic Gregorian).
-    auto daysFromCivil = [](int64_t yy, int64_t m, int64_t dd) {
-        yy -= m <= 2;
-        int64_t era = (yy >= 0 ? yy : yy - 399) / 400;
-        int64_t yoe = yy - era * 400;
-        int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + dd - 1;
-        int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + doe - 719468;
-    };
-    int64_t days = daysFromCivil(y, mo, d) - daysFromCivil(1899, 12, 30);
-    double fraction = (h * 3600 + mi * 60 + s) / 86400.0;
-    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+    return Value::dateTime(y, mo, d, h, mi, s).asDateTime();
 }
 
 template <typename T> T fromLittleEndian(const std::vector<uint8_t>& bytes)
@@ -319,25 +303,25 @@ Value numericValue(ColumnType type, const std::string& text, const std::string& 
 
 TEST(IndexKeyVectors, TextGeneralLegacy)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-legacy.tsv", SortOrder::GeneralLegacy, true, 4577);
 }
 
 TEST(IndexKeyVectors, TextGeneral2010)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-2010.tsv", SortOrder::General2010, true, 4577);
 }
 
 TEST(IndexKeyVectors, TextGeneralLegacyDescending)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-legacy-desc.tsv", SortOrder::GeneralLegacy, false, 300);
 }
 
 TEST(IndexKeyVectors, NumbersDatesBooleansGuids)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     Tally tally{"numeric-date-keys.tsv"};
     int line = 0;
     for (const auto& row : readTsv(tally.file)) {
@@ -363,7 +347,7 @@ TEST(IndexKeyVectors, NumbersDatesBooleansGuids)
 
 TEST(IndexKeyVectors, Nulls)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     Tally tally{"null-keys.tsv"};
     int line = 0;
     for (const auto& row : readTsv(tally.file)) {
@@ -377,7 +361,7 @@ TEST(IndexKeyVectors, Nulls)
 
 TEST(IndexKeyVectors, MultiColumn)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     Tally tally{"multi-column.tsv"};
     int line = 0;
     for (const auto& row : readTsv(tally.file)) {
@@ -402,7 +386,7 @@ TEST(IndexKeyVectors, MultiColumn)
 // Runs last in this file (tests run in declaration order).
 TEST(IndexKeyVectors, AllLinesChecked)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     // 10,258 when the whole file runs.
     std::printf("[ vectors  ] total: %d lines checked\n", Tally::totalChecked());
 }
@@ -722,11 +706,7 @@ std::vector<std::vector<std::optional<std::string>>> readCsv(const std::filesyst
 void expectColumnKeysInFile(const std::string& file, const std::string& csv, const std::string& column,
                             ColumnType type)
 {
-    std::filesystem::path dir = std::filesystem::path(VELMOR_FIXTURES_DIR);
-    if (!std::filesystem::exists(dir / file) || !std::filesystem::exists(dir / csv)) {
-        std::printf("[ pages    ] %s absent: not checked\n", file.c_str());
-        return;
-    }
+    std::filesystem::path dir = jettest::fixture("");
     auto keys = leafKeys(dir / file);
     auto rows = readCsv(dir / csv);
     ASSERT_GT(rows.size(), 1u) << csv;
@@ -756,7 +736,7 @@ void expectColumnKeysInFile(const std::string& file, const std::string& csv, con
 
 TEST(IndexKeyPages, IndexedFixtureFile)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb.tablep.csv");
     expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.velmor2001.csv", "client",
                            ColumnType::Text);
     expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.tablep.csv", "clientp",
@@ -766,7 +746,7 @@ TEST(IndexKeyPages, IndexedFixtureFile)
 
 TEST(IndexKeyPages, AccessMadeFile)
 {
-    REQUIRE_KEY_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/ASampleDatabase.accdb.Asset Items.csv");
     // A text primary key written by Access itself (General - Legacy, ACE12).
     expectColumnKeysInFile("access-made/ASampleDatabase.accdb", "access-made/ASampleDatabase.accdb.Asset Items.csv",
                            "Asset No", ColumnType::Text);

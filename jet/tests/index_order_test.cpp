@@ -4,12 +4,11 @@
 // included). And the rows of a writable dynaset, read a batch at a time under
 // the writers' lock, are those a read-only open sees.
 #include "database_impl.h"
-#include "fixture_paths.h"
+#include "test_support.h"
 #include "index_key.h"
 #include "index_query.h"
 #include "index_reader.h"
 #include "row_order.h"
-#include "write_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -22,7 +21,7 @@
 #include <random>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -105,7 +104,7 @@ long at(const std::vector<std::string>& list, const std::string& value)
 
 TEST(OrderByText, ReadThroughTheIndexAsTheSortOrdersIt)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
     const std::string path = fixture("velmor2001-indexed.mdb");
     EXPECT_TRUE(servedByIndex(path, "SELECT * FROM tablep ORDER BY clientp"));
     EXPECT_TRUE(servedByIndex(path, "SELECT * FROM velmor2001 ORDER BY client DESC"));
@@ -138,9 +137,9 @@ TEST(OrderByText, ReadThroughTheIndexAsTheSortOrdersIt)
 
 TEST(OrderByText, TheSameTableWithoutAnIndexSortsTheSame)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
-    REQUIRE_FIXTURE("velmor2001.mdb");
-    REQUIRE_FIXTURE("velmor2001.accdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.accdb");
     auto indexed = Database::open(fixture("velmor2001-indexed.mdb"), OpenMode::ReadOnly);
     for (const char* plain : {"velmor2001.mdb", "velmor2001.accdb"}) {
         auto db = Database::open(fixture(plain), OpenMode::ReadOnly);
@@ -156,7 +155,7 @@ TEST(OrderByText, TheSameTableWithoutAnIndexSortsTheSame)
 
 TEST(OrderByText, BigFileIndexOrderIsTheSortOrder)
 {
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto db = Database::open(fixture("velmor2001-big.mdb"), OpenMode::ReadOnly);
     EXPECT_TRUE(servedByIndex(fixture("velmor2001-big.mdb"), "SELECT * FROM tablep ORDER BY clientp DESC"));
     expectIndexOrderIsTheSortOrder(*db, "tablep", "clientp");
@@ -165,8 +164,8 @@ TEST(OrderByText, BigFileIndexOrderIsTheSortOrder)
 
 TEST(OrderByText, StaysTheSortOrderAfterWrites)
 {
-    SKIP_WITHOUT_FIXTURES();
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto dir = scratchDir();
     for (const char* name : {"velmor2001-indexed.mdb", "velmor2001-big.mdb"}) {
         const std::string path = copyFixture(name, dir);
@@ -317,8 +316,8 @@ TEST(OrderByText, KeysForEveryText)
 // open of the file reads.
 TEST(WritableRows, ReadInBatchesAsAReadOnlyOpenSeesThem)
 {
-    SKIP_WITHOUT_FIXTURES();
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto dir = scratchDir();
     const std::string path = copyFixture("velmor2001-big.mdb", dir);
     auto db = Database::open(path, OpenMode::ReadWrite);

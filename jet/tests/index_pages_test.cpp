@@ -5,7 +5,7 @@
 #include "catalog_writer.h"
 #include "page_store.h"
 #include "table_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -19,7 +19,7 @@
 
 using namespace jet;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -140,7 +140,7 @@ void expectConsistent(const std::string& file, const std::string& when)
 
 TEST(IndexPages, EmptiedPagesAreTakenAgainBySplits)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     const std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     const PageCounts start = countPages(file);
@@ -185,9 +185,8 @@ TEST(IndexPages, EmptiedPagesAreTakenAgainBySplits)
 // left alone.
 TEST(IndexPages, BigFileTakesFreedPagesBack)
 {
-    SKIP_WITHOUT_FIXTURES();
-    if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / "velmor2001-big.mdb"))
-        GTEST_SKIP() << "fixture absente : velmor2001-big.mdb";
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto dir = scratchDir();
     const std::string file = copyFixture("velmor2001-big.mdb", dir);
     const PageCounts start = countPages(file);

@@ -1,6 +1,6 @@
 // Reading through indexes: equality, ranges and ORDER BY give what a scan
 // gives, and the lookup of one client on the big file is fast.
-#include "fixture_paths.h"
+#include "test_support.h"
 #include "index_key.h"
 #include "text.h"
 
@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <iostream>
+
+using namespace jettest;
 
 using namespace jet;
 
@@ -54,7 +56,7 @@ double millisecondsFor(Database& db, const std::string& query, long* rows, int r
 
 TEST(IndexQuery, EqualityAndRangesMatchTheScan)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
     auto db = Database::open(fixture("velmor2001-indexed.mdb"), OpenMode::ReadOnly);
     for (const char* client : {"'L''Oréal'", "'l''ORÉAL'", "'Crédit Agricole'", "''", "'Inconnu'", "'L''Oreal'"})
         expectSameAsScan(*db, "tablep", std::string("clientp = ") + client);
@@ -73,7 +75,7 @@ TEST(IndexQuery, EqualityAndRangesMatchTheScan)
 
 TEST(IndexQuery, OrderByAnIndexedColumnMatchesTheSort)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
     auto db = Database::open(fixture("velmor2001-indexed.mdb"), OpenMode::ReadOnly);
     for (const char* order : {" ORDER BY id", " ORDER BY id DESC", " ORDER BY id ASC"}) {
         auto viaIndex = db->openRecordset(std::string("SELECT * FROM tablep") + order);
@@ -86,7 +88,7 @@ TEST(IndexQuery, OrderByAnIndexedColumnMatchesTheSort)
 
 TEST(IndexQuery, BigFileLookupThroughTheIndexIsFast)
 {
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto db = Database::open(fixture("velmor2001-big.mdb"), OpenMode::ReadOnly);
     auto first = db->openRecordset("SELECT * FROM tablep WHERE id = 5000");
     ASSERT_EQ(first->recordCount(), 1);

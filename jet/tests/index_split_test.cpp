@@ -14,7 +14,7 @@
 #include "memory_index_pages.h"
 #include "page_store.h"
 #include "table_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -32,7 +32,7 @@ using namespace jet;
 using namespace jet::detail;
 using namespace indextest;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -59,21 +59,6 @@ std::vector<uint8_t> textKey(SortOrder order, const std::string& text, bool asce
     c.order = order;
     c.ascending = ascending;
     return encodeKey({c}, {Value::text(text)});
-}
-
-// The tree holds exactly `model` (sorted here), in a valid structure.
-void expectTree(MemoryPages& pages, std::vector<IndexEntry> model)
-{
-    std::sort(model.begin(), model.end(), before);
-    std::vector<IndexEntry> entries;
-    std::vector<std::string> problems = checkTreeStructure(pages, kRoot, kTdef, &entries);
-    std::string all;
-    for (const auto& p : problems)
-        all += "\n  " + p;
-    ASSERT_TRUE(problems.empty()) << all;
-    ASSERT_EQ(entries.size(), model.size());
-    for (size_t i = 0; i < model.size(); ++i)
-        ASSERT_EQ(compareIndexEntries(entries[i], model[i]), 0) << i;
 }
 
 // Leaves of the tree, and how few would hold its entries: pages filled in
@@ -443,14 +428,10 @@ class IndexSplitFiles : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(IndexSplitFiles, ThousandsOfRowsThenDeletions)
 {
-    SKIP_WITHOUT_FIXTURES();
     const FileCase& c = GetParam();
-    if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / c.file))
-        GTEST_SKIP() << "fixture absente : " << c.file;
+    VELMOR_SKIP_WITHOUT_FIXTURE(c.file);
     auto dir = scratchDir();
-    const std::string file = (dir / std::filesystem::path(c.file).filename()).string();
-    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / c.file, file);
-    std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const std::string file = copyFixture(c.file, dir);
     const std::vector<std::string> problemsBefore = checkDatabase(file).problems;
     const std::string quoted = "'" + std::string("Société Générale d''Équipement") + "'";
     const std::string select =
@@ -525,7 +506,7 @@ TEST_P(IndexSplitFiles, ThousandsOfRowsThenDeletions)
     const std::string out =
         runCommand(std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db check " + shellQuote(file) + " 2>&1", &status);
     EXPECT_EQ(status == 0, problemsBefore.empty()) << out;
-    expectAddedRowsReadAlike((std::filesystem::path(fixturesDir()) / c.file).string(), file, c.table);
+    expectAddedRowsReadAlike(fixture(c.file), file, c.table);
 }
 
 const char* const kCodes = "access-corpus/testIndexCodesV2000.mdb";

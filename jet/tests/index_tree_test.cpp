@@ -44,19 +44,9 @@ IndexEntry entryOf(const Key& k)
 void expectSame(MemoryPages& pages, const std::set<Key>& model)
 {
     std::vector<IndexEntry> entries;
-    std::vector<std::string> problems = checkTreeStructure(pages, kRoot, kTdef, &entries);
-    std::string all;
-    for (const auto& p : problems)
-        all += "\n  " + p;
-    ASSERT_TRUE(problems.empty()) << all;
-    ASSERT_EQ(entries.size(), model.size());
-    size_t i = 0;
-    for (const Key& k : model) {
-        ASSERT_EQ(entries[i].key, k.key) << i;
-        ASSERT_EQ(entries[i].dataPage, k.page) << i;
-        ASSERT_EQ(entries[i].dataRow, k.row) << i;
-        ++i;
-    }
+    for (const Key& k : model)
+        entries.push_back(entryOf(k));
+    expectTree(pages, entries);
 }
 
 Key randomKey(std::mt19937& rng, int maxLength)

@@ -7,7 +7,7 @@
 #include "page_store.h"
 #include "table_writer.h"
 #include "text.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -25,7 +25,7 @@
 
 using namespace jet;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -191,7 +191,7 @@ void expectIndexSearchEqualsScan(const std::string& file, const std::string& tab
 
 TEST(WriteIndexed, AddsDeletesAndUpdatesKeepIndexesExact)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     auto clients = randomWrites(file, "tablep", "clientp", 3000, 0, 0, 500, 7);
@@ -244,7 +244,7 @@ TEST(WriteIndexed, AddsDeletesAndUpdatesKeepIndexesExact)
 
 TEST(WriteIndexed, DuplicatePrimaryKeyIsRefusedAndTheFileUnchanged)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     // A stale autonumber counter (as left by some tools): the next number, 4,
@@ -278,7 +278,7 @@ TEST(WriteIndexed, DuplicatePrimaryKeyIsRefusedAndTheFileUnchanged)
 
 TEST(WriteIndexed, RecordsetWritesOnIndexedTables)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     {
@@ -311,7 +311,7 @@ class WriteIndexedStress : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(WriteIndexedStress, TenThousandAddsFiveThousandDeletesAndUpdates)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture(GetParam(), dir);
     for (const char* table : {"tablep", "velmor2001"}) {
@@ -334,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, WriteIndexedStress,
 
 TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     // The client column says French (1036): keys the encoder does not know.
@@ -391,15 +391,9 @@ TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
 // (the key ignores case, as Access's does), changed keys and deletions.
 TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
 {
-    SKIP_WITHOUT_FIXTURES();
     const std::string name = "access-made/ASampleDatabase.accdb";
-    if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / name))
-        GTEST_SKIP() << "fixture absente : " << name;
-    auto dir = scratchDir();
-    std::filesystem::path to = dir / "ASampleDatabase.accdb";
-    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / name, to);
-    std::filesystem::permissions(to, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-    const std::string file = to.string();
+    VELMOR_SKIP_WITHOUT_FIXTURE(name);
+    const std::string file = copyFixture(name, scratchDir());
     const std::string table = "Asset Items";
     {
         auto db = Database::open(file, OpenMode::ReadWrite);

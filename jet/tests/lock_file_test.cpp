@@ -4,7 +4,7 @@
 // last user deleting the file; another program's live slot makes the
 // database read-only, naming its user; stale slots are no obstacle.
 #include "lock_file.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -19,11 +19,10 @@
 #include <unistd.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
-constexpr off_t kUserLock = 0x10000001; // slot k: kUserLock + k
 
 std::string makeDatabase(const std::filesystem::path& dir)
 {
@@ -61,77 +60,6 @@ bool lockedAt(const std::string& path, off_t offset)
     ::fcntl(fd, F_OFD_GETLK, &fl);
     ::close(fd);
     return fl.l_type != F_UNLCK;
-}
-
-// Another process that does something with the files, then waits until
-// told to end (or the test ends) and runs `finish`.
-class OtherProcess {
-public:
-    explicit OtherProcess(const std::function<void()>& work, const std::function<void()>& finish = {})
-    {
-        int up[2], down[2];
-        EXPECT_EQ(::pipe(up), 0);
-        EXPECT_EQ(::pipe(down), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(up[0]);
-            ::close(down[1]);
-            char c = 'x';
-            try {
-                work();
-            } catch (...) {
-                c = 'e';
-            }
-            if (::write(up[1], &c, 1) != 1 || ::read(down[0], &c, 1) < 0)
-                _exit(1);
-            if (finish)
-                finish();
-            _exit(0);
-        }
-        ::close(up[1]);
-        ::close(down[0]);
-        release_ = down[1];
-        char c = 0;
-        EXPECT_EQ(::read(up[0], &c, 1), 1);
-        EXPECT_EQ(c, 'x') << "l'autre processus a échoué";
-        ::close(up[0]);
-    }
-    ~OtherProcess() { end(); }
-    void end()
-    {
-        if (pid_ <= 0)
-            return;
-        ::close(release_);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = 0;
-    }
-
-private:
-    pid_t pid_ = 0;
-    int release_ = -1;
-};
-
-// Another Jet program: its names in slot `slot` and its lock on the slot's
-// byte, a plain record lock as Samba takes for a Windows client.
-std::function<void()> jetProgramIn(const std::string& ldb, int slot, off_t lockAt = -1)
-{
-    return [=] {
-        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0666);
-        if (fd < 0)
-            throw 1;
-        std::string e = entry("PC-COMPTA", "Admin");
-        if (::pwrite(fd, e.data(), e.size(), off_t(slot) * 64) != 64)
-            throw 1;
-        struct flock fl;
-        std::memset(&fl, 0, sizeof fl);
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = lockAt >= 0 ? lockAt : kUserLock + slot;
-        fl.l_len = 1;
-        if (::fcntl(fd, F_SETLK, &fl) != 0)
-            throw 1;
-    };
 }
 
 } // namespace

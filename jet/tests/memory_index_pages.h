@@ -1,7 +1,9 @@
 // Index pages held in memory for the B-tree tests: an empty root leaf at
 // page 9 of the table whose definition is page 7; new pages from 100 on.
+// expectTree checks the tree they hold against a model.
 #pragma once
 
+#include "index_check.h"
 #include "index_page.h"
 #include "index_tree.h"
 
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,5 +72,22 @@ private:
     std::map<uint32_t, std::vector<uint8_t>> pages_;
     uint32_t next_ = 100;
 };
+
+// The tree holds exactly `model` (sorted here), in a valid structure.
+inline void expectTree(MemoryPages& pages, std::vector<jet::detail::IndexEntry> model)
+{
+    using jet::detail::IndexEntry;
+    std::sort(model.begin(), model.end(),
+              [](const IndexEntry& a, const IndexEntry& b) { return jet::detail::compareIndexEntries(a, b) < 0; });
+    std::vector<IndexEntry> entries;
+    std::vector<std::string> problems = jet::detail::checkTreeStructure(pages, kRoot, kTdef, &entries);
+    std::string all;
+    for (const auto& p : problems)
+        all += "\n  " + p;
+    ASSERT_TRUE(problems.empty()) << all;
+    ASSERT_EQ(entries.size(), model.size());
+    for (size_t i = 0; i < model.size(); ++i)
+        ASSERT_EQ(jet::detail::compareIndexEntries(entries[i], model[i]), 0) << i;
+}
 
 } // namespace indextest

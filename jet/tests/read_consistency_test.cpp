@@ -9,7 +9,7 @@
 #include "database_writer.h"
 #include "journal.h"
 #include "page_store.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -73,7 +73,7 @@ Rows readRows(Database& db)
 
 TEST(ReadConsistency, ReadersWaitForAWriteInProgress)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     const std::string file = makeDatabase(dir);
     const Rows expected = readRows(*Database::open(file, OpenMode::ReadOnly));
     ASSERT_EQ(expected.size(), 120u);
@@ -90,13 +90,13 @@ TEST(ReadConsistency, ReadersWaitForAWriteInProgress)
         // holds bytes that are not a database, for a while, under the lock.
         writer::PageStore store(file);
         store.lock().lockExclusive();
-        const std::string original = writetest::fileBytes(file);
-        writetest::writeAt(file, original.substr(0, kPage) + std::string(original.size() - kPage, '\xEE'), 0);
+        const std::string original = jettest::fileBytes(file);
+        jettest::writeAt(file, original.substr(0, kPage) + std::string(original.size() - kPage, '\xEE'), 0);
         char c = 'x';
         if (::write(toParent[1], &c, 1) != 1)
             _exit(1);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        writetest::writeAt(file, original, 0);
+        jettest::writeAt(file, original, 0);
         ::fdatasync(store.fd());
         store.lock().unlock();
         _exit(0);
@@ -116,9 +116,9 @@ TEST(ReadConsistency, ReadersWaitForAWriteInProgress)
 
 TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     const std::string file = makeDatabase(dir);
-    const std::string original = writetest::fileBytes(file);
+    const std::string original = jettest::fileBytes(file);
     auto readOnly = Database::open(file, OpenMode::ReadOnly);
     auto readWrite = Database::open(file, OpenMode::ReadWrite);
     const Rows expected = readRows(*readOnly);
@@ -136,9 +136,9 @@ TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
         journaled.push_back({n, n < pages ? at(original, n) : nullptr, at(after, n)});
     writer::writeJournal(file, kPage, original.size(), after.size(), journaled);
     for (uint32_t n = 1; n < pages + 2; n += 2)
-        writetest::writeAt(file, after.substr(size_t(n) * kPage, kPage), off_t(n) * kPage);
+        jettest::writeAt(file, after.substr(size_t(n) * kPage, kPage), off_t(n) * kPage);
     ASSERT_TRUE(writer::journalPending(file));
-    ASSERT_GT(writetest::fileBytes(file).size(), original.size());
+    ASSERT_GT(jettest::fileBytes(file).size(), original.size());
 
     // Both opens read the file as it was, without changing it.
     EXPECT_EQ(readRows(*readOnly), expected);
@@ -160,7 +160,7 @@ TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
 
 TEST(ReadConsistency, ShownRowStaysRightWhenTheFileGrows)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     const std::string file = makeDatabase(dir);
     auto readOnly = Database::open(file, OpenMode::ReadOnly);
     auto shown = readOnly->openRecordset("tablep");
@@ -183,7 +183,7 @@ TEST(ReadConsistency, ShownRowStaysRightWhenTheFileGrows)
 
 TEST(ReadConsistency, RowsReadAfterAnotherProcessRewroteTheirMemosShowTheNewMemos)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     const std::string file = makeDatabase(dir);
     auto readOnly = Database::open(file, OpenMode::ReadOnly);
     auto shown = readOnly->openRecordset("tablep");
@@ -256,7 +256,7 @@ std::string wholeTransactionsOnly(const std::vector<std::vector<std::string>>& r
 
 TEST(ReadConsistency, ExportsSeeWholeTransactionsWhileAnotherProcessWrites)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     const std::string file = (dir / "lots.mdb").string();
     Database::create(file)->createTable(
         "lots", {{"tag", ColumnType::Text, 20}, {"n", ColumnType::Long}, {"notes", ColumnType::Memo}});
@@ -318,12 +318,12 @@ TEST(ReadConsistency, ExportsSeeWholeTransactionsWhileAnotherProcessWrites)
     auto reader = [&](int id) {
         const std::string errors = (dir / ("erreurs-" + std::to_string(id))).string();
         const std::string command = std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db export " +
-                                    writetest::shellQuote(file) + " lots 2>" + writetest::shellQuote(errors);
+                                    jettest::shellQuote(file) + " lots 2>" + jettest::shellQuote(errors);
         while (writing) {
             int status = -1;
-            const std::string csv = writetest::runCommand(command, &status);
-            std::string problem = status == 0 ? wholeTransactionsOnly(writetest::parseCsv(csv))
-                                              : "échec : " + writetest::fileBytes(errors);
+            const std::string csv = jettest::runCommand(command, &status);
+            std::string problem = status == 0 ? wholeTransactionsOnly(jettest::parseCsv(csv))
+                                              : "échec : " + jettest::fileBytes(errors);
             std::lock_guard<std::mutex> lock(mutex);
             ++exports;
             if (!problem.empty())

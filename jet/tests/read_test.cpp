@@ -1,7 +1,7 @@
 // Reading real files: format detection, catalog, table definitions, and the
 // values of every column type (the CSV comparison of every table is the
 // velmor_db_fixture_exports test).
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "row_codec.h"
 #include "text.h"
@@ -10,17 +10,14 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 
+using namespace jettest;
+
 using jet::ColumnType;
 using jet::Database;
 using jet::Format;
 using jet::OpenMode;
 
 namespace {
-
-std::unique_ptr<Database> openFixture(const std::string& name)
-{
-    return Database::open(fixture(name), OpenMode::ReadOnly);
-}
 
 size_t characters(const std::string& utf8)
 {
@@ -43,10 +40,10 @@ const jet::ColumnInfo& columnNamed(const jet::TableInfo& t, const std::string& n
 
 TEST(Read, FormatsAndCatalog)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     EXPECT_EQ(openFixture("velmor2001.mdb")->format(), Format::Jet4);
     EXPECT_EQ(openFixture("velmor2001.accdb")->format(), Format::Ace12);
-    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/nwind.mdb");
     EXPECT_EQ(openFixture("access-made/nwind.mdb")->format(), Format::Jet3);
 
     auto db = openFixture("velmor2001.mdb");
@@ -63,7 +60,7 @@ TEST(Read, FormatsAndCatalog)
 
 TEST(Read, TableDefinitions)
 {
-    REQUIRE_FIXTURE("velmor2001-indexed.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb");
     auto db = openFixture("velmor2001-indexed.mdb");
     jet::TableInfo t = db->table("velmor2001");
     ASSERT_EQ(t.columns.size(), 13u);
@@ -95,7 +92,7 @@ TEST(Read, TableDefinitions)
     EXPECT_FALSE(byClient.ignoreNulls);
     EXPECT_FALSE(byClient.primary);
 
-    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/nwind.mdb");
     auto nwind = openFixture("access-made/nwind.mdb");
     jet::TableInfo details = nwind->table("Order Details");
     bool found = false;
@@ -114,7 +111,7 @@ TEST(Read, TableDefinitions)
 
 TEST(Read, MemosInlineOnOnePageAndChained)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     for (const char* file : {"velmor2001.mdb", "velmor2001.accdb"}) {
         auto db = openFixture(file);
         auto rs = db->openRecordset("velmor2001");
@@ -147,7 +144,7 @@ TEST(Read, MemosInlineOnOnePageAndChained)
 
 TEST(Read, Jet3ValuesAndPictures)
 {
-    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/nwind.mdb");
     auto db = openFixture("access-made/nwind.mdb");
     auto products = db->openRecordset("Products");
     EXPECT_EQ(products->value("UnitPrice").kind(), jet::Value::Kind::Currency);
@@ -166,7 +163,7 @@ TEST(Read, Jet3ValuesAndPictures)
 
 TEST(Read, DatesBeforeAccessEpoch)
 {
-    REQUIRE_FIXTURE("access-made/DateTestDatabase.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/DateTestDatabase.mdb");
     auto db = openFixture("access-made/DateTestDatabase.mdb");
     auto rs = db->openRecordset("SELECT * FROM DateTest WHERE IDCol=3");
     ASSERT_EQ(rs->recordCount(), 1);

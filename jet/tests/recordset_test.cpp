@@ -1,5 +1,5 @@
 // Recordset positions, moves, bookmarks and the row sources the sheets use.
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -7,28 +7,14 @@
 
 #include <set>
 
+using namespace jettest;
+
 using jet::Code;
 using jet::Database;
 using jet::OpenMode;
 using jet::Recordset;
 
 namespace {
-
-std::unique_ptr<Database> openFixture(const std::string& name)
-{
-    return Database::open(fixture(name), OpenMode::ReadOnly);
-}
-
-Code codeOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const jet::Error& e) {
-        return e.code();
-    }
-    ADD_FAILURE() << "no error raised";
-    return Code::IoError;
-}
 
 std::vector<std::string> column(Recordset& rs, const std::string& name)
 {
@@ -48,7 +34,7 @@ std::vector<std::string> column(Recordset& rs, const std::string& name)
 
 TEST(Recordset, OpensOnFirstRowAndMovesThroughBothEnds)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
     auto rs = db->openRecordset("tablep");
     ASSERT_EQ(rs->recordCount(), 8);
@@ -100,7 +86,7 @@ TEST(Recordset, OpensOnFirstRowAndMovesThroughBothEnds)
 
 TEST(Recordset, EmptySetRefusesEveryMove)
 {
-    REQUIRE_FIXTURE("velmor2001-empty.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-empty.mdb");
     auto db = openFixture("velmor2001-empty.mdb");
     for (const char* source : {"velmor2001", "SELECT * FROM tablep "}) {
         auto rs = db->openRecordset(source);
@@ -119,7 +105,7 @@ TEST(Recordset, EmptySetRefusesEveryMove)
 
 TEST(Recordset, SingleRowSet)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
     auto rs = db->openRecordset("SELECT * FROM tablep WHERE naccordp='P-2001-004'");
     ASSERT_EQ(rs->recordCount(), 1);
@@ -134,7 +120,7 @@ TEST(Recordset, SingleRowSet)
 
 TEST(Recordset, BookmarksAreComparableAndStayValid)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
     auto rs = db->openRecordset("velmor2001");
     std::vector<jet::Bookmark> marks;
@@ -176,7 +162,7 @@ TEST(Recordset, BookmarksAreComparableAndStayValid)
 
 TEST(Recordset, SheetRowSources)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
     auto count = [&](const std::string& source) { return db->openRecordset(source)->recordCount(); };
 
@@ -206,7 +192,7 @@ TEST(Recordset, SheetRowSources)
 
 TEST(Recordset, ReadOnlyDatabaseRefusesWrites)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto db = openFixture("velmor2001.mdb");
     EXPECT_TRUE(db->readOnly());
     auto rs = db->openRecordset("tablep");
@@ -218,7 +204,7 @@ TEST(Recordset, ReadOnlyDatabaseRefusesWrites)
 
 TEST(Recordset, RecordsetOutlivesDatabase)
 {
-    REQUIRE_FIXTURE("velmor2001.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     std::unique_ptr<Recordset> rs;
     {
         auto db = openFixture("velmor2001.mdb");
@@ -232,7 +218,7 @@ TEST(Recordset, RecordsetOutlivesDatabase)
 // as moves need them; every way through must still meet every row once.
 TEST(Recordset, RowsFoundPageByPageMatchTheFullCount)
 {
-    REQUIRE_FIXTURE("velmor2001-big.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
     auto db = openFixture("velmor2001-big.mdb");
     const long expected = long(db->table("tablep").rowCount);
 

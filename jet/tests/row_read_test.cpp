@@ -2,7 +2,7 @@
 // columns, a variable column placed outside its row, a column count that
 // the row cannot hold. Each gives a Corrupt error naming the file and the
 // page, for the value concerned only; the other rows still read.
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+
+using namespace jettest;
 
 using jet::Bookmark;
 using jet::Code;
@@ -38,8 +40,7 @@ class RowRead : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(fixture("velmor2001.mdb")))
-            GTEST_SKIP() << "fixture absente (dossier VELMOR_FIXTURES_DIR) : " << fixture("velmor2001.mdb");
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         dir_ = std::filesystem::temp_directory_path() /
                ("velmor-row-read-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());

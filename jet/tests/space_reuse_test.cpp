@@ -2,7 +2,7 @@
 // file's size, rows deleted leave room that new rows take (without taking
 // their row numbers: another desk holding a deleted row's bookmark still
 // finds it deleted), and the file stays sound for our check and mdb-export.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -14,7 +14,7 @@
 #include <set>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 

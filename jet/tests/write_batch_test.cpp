@@ -7,12 +7,12 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 #include "journal.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -40,7 +40,7 @@ void expectHealthy(const std::string& file) {
 } // namespace
 
 TEST(InsertRows, ThousandsOfRowsInOneWrite) {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     auto db = Database::open(file, OpenMode::ReadWrite);
@@ -65,7 +65,7 @@ TEST(InsertRows, ThousandsOfRowsInOneWrite) {
 }
 
 TEST(InsertRows, ARefusedRowLeavesTheFileAsItWas) {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     const std::string before = fileBytes(file);

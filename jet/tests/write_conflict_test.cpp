@@ -3,7 +3,7 @@
 // Error(Conflict), the columns named), columns only the other one changed
 // are kept, a row deleted meanwhile gives Error(RowDeleted), and each way of
 // settling it writes what it says and nothing else.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -88,16 +88,7 @@ struct Desk {
     }
 };
 
-Code codeOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.code();
-    }
-    return Code::InvalidState; // stands for "no error" below
-}
-constexpr Code kNone = Code::InvalidState;
+const std::optional<Code> kNone; // no error
 
 } // namespace
 
@@ -107,7 +98,7 @@ TEST(WriteConflict, DetectedOnlyWhenBothChangedOneColumn)
         const char* name;
         std::vector<std::pair<int, std::string>> mine;
         std::function<void(Database&)> theirs;
-        Code code;
+        std::optional<Code> code;
         std::vector<int> conflicting; // columns both changed
         std::vector<Row> table;       // stored afterwards
     };

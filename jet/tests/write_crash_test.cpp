@@ -8,7 +8,7 @@
 //    them or while it commits: the file is byte for byte as before (or, when
 //    the commit had reached the disk whole, holds every row).
 #include "journal.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -110,7 +110,7 @@ void expectHealthy(const std::string& file)
 
 TEST(WriteCrash, KilledWritersLoseNothingThatWasCommitted)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = freshDatabase(dir);
     std::mt19937 rng(12345);
     std::set<int> acknowledged;
@@ -158,7 +158,7 @@ TEST(WriteCrash, KilledWritersLoseNothingThatWasCommitted)
 
 TEST(WriteCrash, TwoProcessesAddAThousandRowsEach)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = freshDatabase(dir);
     pid_t children[2];
     for (int c = 0; c < 2; ++c) {
@@ -193,7 +193,7 @@ TEST(WriteCrash, TwoProcessesAddAThousandRowsEach)
     auto db = Database::open(file, OpenMode::ReadOnly);
     EXPECT_EQ(db->table("velmor2001").rowCount, 2000u);
     expectHealthy(file);
-    auto rows = writetest::mdbExport(file, "velmor2001");
+    auto rows = jettest::mdbExport(file, "velmor2001");
     EXPECT_EQ(rows.size(), 2001u);
 }
 
@@ -277,7 +277,7 @@ char nextByte(const Child& child)
 // whole, with every row).
 TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = freshDatabase(dir);
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
@@ -289,7 +289,7 @@ TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
             rs->update();
         }
     }
-    const std::string before = writetest::fileBytes(file);
+    const std::string before = jettest::fileBytes(file);
     const int rows = 20000;
 
     // One import to its end: how long placing the rows and the commit take.
@@ -318,7 +318,7 @@ TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
             ++journals;
         { auto db = Database::open(file, OpenMode::ReadWrite); } // restores the file from the journal
         EXPECT_FALSE(std::filesystem::exists(file + "-journal"));
-        if (writetest::fileBytes(file) == before) {
+        if (jettest::fileBytes(file) == before) {
             ++identical;
         } else {
             EXPECT_EQ(keysOf(file).size(), size_t(20 + rows)) << "tour " << round << " : import en partie écrit";

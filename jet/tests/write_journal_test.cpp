@@ -11,7 +11,7 @@
 //    writer died): neither is changed, and every reader and writer says so.
 #include "journal.h"
 #include "page_store.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -87,36 +87,36 @@ struct PlannedWrite {
 
 TEST(WriteJournal, HalfWrittenFileIsRestoredExactly)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = writetest::fileBytes(file);
+    const std::string original = jettest::fileBytes(file);
     PlannedWrite w(original, '\xAB');
     w.journal(file);
     // The writer changed one page and the first sectors of another (a power
     // cut in the middle of a page) and grew the file, then died.
-    writetest::writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
-    writetest::writeAt(file, w.after.substr(6 * kPage, 1536), 6 * kPage);
-    writetest::writeAt(file, w.after.substr(original.size()), off_t(original.size()));
+    jettest::writeAt(file, w.after.substr(2 * kPage, kPage), 2 * kPage);
+    jettest::writeAt(file, w.after.substr(6 * kPage, 1536), 6 * kPage);
+    jettest::writeAt(file, w.after.substr(original.size()), off_t(original.size()));
     ASSERT_TRUE(writer::journalPending(file));
-    const std::string halfWritten = writetest::fileBytes(file);
+    const std::string halfWritten = jettest::fileBytes(file);
 
     // A reader shows the file as it was, and changes neither file.
     auto reader = Database::open(file, OpenMode::ReadOnly);
     EXPECT_EQ(reader->openRecordset("tablep")->recordCount(), 20);
     EXPECT_FALSE(reader->journalOrphaned());
     EXPECT_TRUE(writer::journalPending(file));
-    EXPECT_EQ(writetest::fileBytes(file), halfWritten);
+    EXPECT_EQ(jettest::fileBytes(file), halfWritten);
 
     // An open for writing restores it.
     auto db = Database::open(file, OpenMode::ReadWrite);
     EXPECT_FALSE(writer::journalPending(file));
-    EXPECT_EQ(writetest::fileBytes(file), original);
+    EXPECT_EQ(jettest::fileBytes(file), original);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
 }
 
 TEST(WriteJournal, JournalOfAnotherFileIsNeverApplied)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
     const std::string backup = (dir / "sauvegarde.mdb").string();
     std::filesystem::copy_file(file, backup);
@@ -133,7 +133,7 @@ TEST(WriteJournal, JournalOfAnotherFileIsNeverApplied)
     // A writer died in the middle of a write; then the user copied the
     // backup over the file.
     // It changed the pages that differ from the backup's.
-    const std::string current = writetest::fileBytes(file), saved = writetest::fileBytes(backup);
+    const std::string current = jettest::fileBytes(file), saved = jettest::fileBytes(backup);
     std::vector<uint32_t> differing;
     for (uint32_t n = 1; n < saved.size() / kPage; ++n)
         if (current.compare(size_t(n) * kPage, kPage, saved, size_t(n) * kPage, kPage) != 0)
@@ -141,13 +141,13 @@ TEST(WriteJournal, JournalOfAnotherFileIsNeverApplied)
     ASSERT_FALSE(differing.empty());
     PlannedWrite w(current, '\x5C', differing);
     w.journal(file);
-    writetest::writeAt(file, w.after.substr(size_t(differing[0]) * kPage, kPage), off_t(differing[0]) * kPage);
+    jettest::writeAt(file, w.after.substr(size_t(differing[0]) * kPage, kPage), off_t(differing[0]) * kPage);
     std::filesystem::copy_file(backup, file, std::filesystem::copy_options::overwrite_existing);
     const std::string jpath = writer::journalPath(file);
-    const std::string fileBefore = writetest::fileBytes(file), journalBefore = writetest::fileBytes(jpath);
+    const std::string fileBefore = jettest::fileBytes(file), journalBefore = jettest::fileBytes(jpath);
     auto unchanged = [&] {
-        EXPECT_EQ(writetest::fileBytes(file), fileBefore);
-        EXPECT_EQ(writetest::fileBytes(jpath), journalBefore);
+        EXPECT_EQ(jettest::fileBytes(file), fileBefore);
+        EXPECT_EQ(jettest::fileBytes(jpath), journalBefore);
     };
 
     // Read-only: the backup as it is, and the reason.
@@ -185,64 +185,64 @@ TEST(WriteJournal, JournalOfAnotherFileIsNeverApplied)
     unchanged();
     // So does velmor-db, whatever the command: reads go on, on the file as it is.
     const std::string velmorDb = std::string(VELMOR_BINARY_DIR) + "/tools/velmor-db ";
-    const std::string q = writetest::shellQuote(file);
-    const std::string errors = (dir / "erreurs").string(), toErrors = " 2>" + writetest::shellQuote(errors);
+    const std::string q = jettest::shellQuote(file);
+    const std::string errors = (dir / "erreurs").string(), toErrors = " 2>" + jettest::shellQuote(errors);
     const std::string orphaned = "journal orphelin : " + jpath;
     int status = -1;
-    EXPECT_EQ(writetest::runCommand(velmorDb + "count " + q + " tablep" + toErrors, &status), "20\n");
+    EXPECT_EQ(jettest::runCommand(velmorDb + "count " + q + " tablep" + toErrors, &status), "20\n");
     EXPECT_EQ(status, 0);
-    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
-    EXPECT_EQ(writetest::parseCsv(writetest::runCommand(velmorDb + "export " + q + " tablep" + toErrors, &status)).size(),
+    EXPECT_NE(jettest::fileBytes(errors).find(orphaned), std::string::npos) << jettest::fileBytes(errors);
+    EXPECT_EQ(jettest::parseCsv(jettest::runCommand(velmorDb + "export " + q + " tablep" + toErrors, &status)).size(),
               21u);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
-    EXPECT_NE(writetest::runCommand(velmorDb + "check " + q + toErrors, &status).find(orphaned), std::string::npos);
+    EXPECT_NE(jettest::fileBytes(errors).find(orphaned), std::string::npos) << jettest::fileBytes(errors);
+    EXPECT_NE(jettest::runCommand(velmorDb + "check " + q + toErrors, &status).find(orphaned), std::string::npos);
     EXPECT_NE(status, 0);
-    writetest::runCommand(velmorDb + "exec " + q + " \"DELETE FROM tablep\"" + toErrors, &status);
+    jettest::runCommand(velmorDb + "exec " + q + " \"DELETE FROM tablep\"" + toErrors, &status);
     EXPECT_NE(status, 0);
-    EXPECT_NE(writetest::fileBytes(errors).find(orphaned), std::string::npos) << writetest::fileBytes(errors);
+    EXPECT_NE(jettest::fileBytes(errors).find(orphaned), std::string::npos) << jettest::fileBytes(errors);
     unchanged();
     // Once the journal is taken away, the backup opens for writing as usual.
     std::filesystem::remove(jpath);
     auto db = Database::open(file, OpenMode::ReadWrite);
     EXPECT_EQ(db->openRecordset("tablep")->recordCount(), 20);
-    EXPECT_EQ(writetest::fileBytes(file), fileBefore);
+    EXPECT_EQ(jettest::fileBytes(file), fileBefore);
 }
 
 TEST(WriteJournal, CheckRestoresAHalfWrittenFileFirst)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = writetest::fileBytes(file);
+    const std::string original = jettest::fileBytes(file);
     PlannedWrite w(original, '\xEF');
     w.journal(file);
-    writetest::writeAt(file, w.after.substr(kPage, 2 * kPage), kPage);
+    jettest::writeAt(file, w.after.substr(kPage, 2 * kPage), kPage);
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << (report.problems.empty() ? "" : report.problems.front());
     for (const std::string& note : report.notes)
         EXPECT_EQ(note.find("interrompue"), std::string::npos) << note;
     EXPECT_FALSE(writer::journalPending(file));
-    EXPECT_EQ(writetest::fileBytes(file), original);
+    EXPECT_EQ(jettest::fileBytes(file), original);
 }
 
 TEST(WriteJournal, WholeWriteWhoseFinishWasLostIsKept)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = writetest::fileBytes(file);
+    const std::string original = jettest::fileBytes(file);
     PlannedWrite w(original, '\xCD');
     w.journal(file);
-    writetest::writeAt(file, w.after, 0); // every page reached the disk; the mark did not
+    jettest::writeAt(file, w.after, 0); // every page reached the disk; the mark did not
     EXPECT_FALSE(recover(file));
     EXPECT_FALSE(writer::journalPending(file));
-    EXPECT_EQ(writetest::fileBytes(file), w.after);
+    EXPECT_EQ(jettest::fileBytes(file), w.after);
 }
 
 TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
-    const std::string original = writetest::fileBytes(file);
+    const std::string original = jettest::fileBytes(file);
     const std::string jpath = writer::journalPath(file);
 
     // Cut inside the header, then inside a page record.
@@ -251,28 +251,28 @@ TEST(WriteJournal, TornJournalLeavesTheFileAsItIs)
         w.journal(file);
         ASSERT_EQ(::truncate(jpath.c_str(), cut), 0);
         EXPECT_FALSE(recover(file)) << "coupé à " << cut;
-        EXPECT_EQ(writetest::fileBytes(file), original);
+        EXPECT_EQ(jettest::fileBytes(file), original);
     }
 
     // A journal rewritten in place whose last records never reached the disk:
     // the records there are whole, but belong to the earlier journal.
     PlannedWrite first(original, '\x22');
     first.journal(file);
-    const std::string earlier = writetest::fileBytes(jpath);
+    const std::string earlier = jettest::fileBytes(jpath);
     PlannedWrite second(original, '\x33');
     second.journal(file);
-    const std::string later = writetest::fileBytes(jpath);
+    const std::string later = jettest::fileBytes(jpath);
     ASSERT_EQ(earlier.size(), later.size());
     const size_t keep = 56 + 2 * (88 + kPage);
-    writetest::writeAt(jpath, earlier.substr(keep), off_t(keep));
+    jettest::writeAt(jpath, earlier.substr(keep), off_t(keep));
     ASSERT_TRUE(writer::journalPending(file));
     EXPECT_FALSE(recover(file));
-    EXPECT_EQ(writetest::fileBytes(file), original);
+    EXPECT_EQ(jettest::fileBytes(file), original);
 }
 
 TEST(WriteJournal, WriterKeepsTheJournalWhileOpenAndRemovesItOnClose)
 {
-    auto dir = writetest::scratchDir();
+    auto dir = jettest::scratchDir();
     std::string file = makeDatabase(dir);
     const std::string jpath = writer::journalPath(file);
     EXPECT_FALSE(std::filesystem::exists(jpath));

@@ -4,7 +4,7 @@
 // from its start, in short slices, can give it up, and sees its end.
 #include "file_lock.h"
 #include "page_store.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/lock_wait.h"
@@ -20,43 +20,14 @@ using namespace jet;
 
 namespace {
 
-// Another process holding the file's write lock until release().
-class OtherProcessLock {
-public:
-    explicit OtherProcessLock(const std::string& file)
-    {
-        if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            writer::PageStore store(file);
-            store.lock().lockExclusive();
-            char c = 'x';
-            if (::write(toParent_[1], &c, 1) != 1 || ::read(toChild_[0], &c, 1) != 1)
-                _exit(1);
-            store.lock().unlock();
-            _exit(0);
-        }
-        char c;
-        if (::read(toParent_[0], &c, 1) != 1)
-            throw std::runtime_error("le processus qui tient le verrou n'a pas démarré");
-    }
-    ~OtherProcessLock() { release(); }
-    void release()
-    {
-        if (pid_ <= 0)
-            return;
-        EXPECT_EQ(::write(toChild_[1], "y", 1), 1);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        pid_ = 0;
-    }
-
-private:
-    int toChild_[2] = {-1, -1}, toParent_[2] = {-1, -1};
-    pid_t pid_ = 0;
-};
+// Another process holding the file's write lock until it ends.
+std::unique_ptr<jettest::OtherProcess> otherProcessLocking(const std::string& file)
+{
+    return std::make_unique<jettest::OtherProcess>([file] {
+        auto* store = new writer::PageStore(file); // kept until the process exits
+        store->lock().lockExclusive();
+    });
+}
 
 std::string smallDatabase(const std::filesystem::path& dir)
 {
@@ -76,13 +47,13 @@ struct HandlerScope {
 
 TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
 {
-    std::string file = smallDatabase(writetest::scratchDir());
+    std::string file = smallDatabase(jettest::scratchDir());
     auto db = Database::open(file, OpenMode::ReadWrite);
     auto rs = db->openRecordset("tablep");
     rs->addNew();
     rs->setValue(0, Value::text("en attente"));
-    OtherProcessLock other(file);
-    const std::string before = writetest::fileBytes(file);
+    auto other = otherProcessLocking(file);
+    const std::string before = jettest::fileBytes(file);
     writer::FileLock::setDefaultTimeout(300);
     try {
         rs->update();
@@ -92,8 +63,8 @@ TEST(WriteLock, WritesWaitForAnotherProcessAndTimeOut)
         EXPECT_NE(std::string(e.what()).find("verrouillé"), std::string::npos);
     }
     writer::FileLock::setDefaultTimeout(30000);
-    EXPECT_EQ(writetest::fileBytes(file), before);
-    other.release();
+    EXPECT_EQ(jettest::fileBytes(file), before);
+    EXPECT_TRUE(other->end());
     rs->update(); // still pending: goes through now
     EXPECT_EQ(db->table("tablep").rowCount, 1u);
 }
@@ -117,13 +88,13 @@ TEST(WriteLock, HandlerSeesTheWaitInSlicesAndMayGiveUp)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string file = smallDatabase(writetest::scratchDir());
+        std::string file = smallDatabase(jettest::scratchDir());
         auto db = Database::open(file, OpenMode::ReadWrite);
         auto rs = db->openRecordset("tablep");
         rs->addNew();
         rs->setValue(0, Value::text("en attente"));
-        auto other = std::make_unique<OtherProcessLock>(file);
-        const std::string before = writetest::fileBytes(file);
+        auto other = otherProcessLocking(file);
+        const std::string before = jettest::fileBytes(file);
 
         std::vector<LockWait> calls;
         HandlerScope scope([&](const LockWait& w) {
@@ -132,7 +103,7 @@ TEST(WriteLock, HandlerSeesTheWaitInSlicesAndMayGiveUp)
                 return true;
             const int waits = int(calls.size());
             if (c.releaseAfter && waits == c.releaseAfter)
-                other->release();
+                other->end();
             return !(c.giveUpAfter && waits == c.giveUpAfter);
         });
         bool refused = false;
@@ -164,7 +135,7 @@ TEST(WriteLock, HandlerSeesTheWaitInSlicesAndMayGiveUp)
         EXPECT_EQ(calls.back().acquired, !refused);
         other.reset();
         if (c.write && refused)
-            EXPECT_EQ(writetest::fileBytes(file), before);
+            EXPECT_EQ(jettest::fileBytes(file), before);
 
         // A free lock is taken without a word to the handler.
         calls.clear();

@@ -7,7 +7,7 @@
 #include "page_store.h"
 #include "table_writer.h"
 #include "usage_map_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -44,7 +44,7 @@ void expectHealthy(const std::string& file)
 
 TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     const int rows = 9000;
@@ -108,7 +108,7 @@ TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
 
 TEST(WriteMaps, AceFileAcceptsWrites)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.accdb", dir);
     {

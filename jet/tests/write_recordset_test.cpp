@@ -2,7 +2,7 @@
 // LastModified and bookmarks, memos moving between their three storage
 // forms, rows that outgrow their page, refusals (autonumber columns, wrong type,
 // text too long, read-only file), and execute().
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -48,7 +48,7 @@ void expectSameAsMdbtools(const std::string& file, const std::string& table)
 
 TEST(WriteRecordset, AddNewUpdateAndLastModified)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     Bookmark added;
@@ -86,7 +86,7 @@ TEST(WriteRecordset, AddNewUpdateAndLastModified)
 
 TEST(WriteRecordset, EditGrowsRowsAndMemosChangeForm)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     const std::vector<std::string> memos = {
@@ -129,7 +129,7 @@ TEST(WriteRecordset, EditGrowsRowsAndMemosChangeForm)
 
 TEST(WriteRecordset, DeleteRemovesRowsAndTheirMemos)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     {
@@ -157,7 +157,7 @@ TEST(WriteRecordset, DeleteRemovesRowsAndTheirMemos)
 
 TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     // Indexed tables are written with their indexes (see index_write_test).
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
@@ -173,7 +173,7 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
 
     // An autonumber column is the database's to set: every way of setting it
     // is refused, naming it, and nothing is written.
-    const std::string indexedBefore = writetest::fileBytes(file);
+    const std::string indexedBefore = jettest::fileBytes(file);
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
         auto rs = db->openRecordset("velmor2001");
@@ -194,10 +194,10 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
         refusesId([&] { db->execute("UPDATE velmor2001 SET client = 'x', id = 100 WHERE id = 200"); }, "UPDATE sans ligne");
         refusesId([&] { db->execute("INSERT INTO velmor2001 (id, client) VALUES (3, 'x')"); }, "INSERT");
     }
-    EXPECT_EQ(writetest::fileBytes(file), indexedBefore);
+    EXPECT_EQ(jettest::fileBytes(file), indexedBefore);
 
     std::string plain = copyFixture("velmor2001.mdb", dir);
-    const std::string plainOriginal = writetest::fileBytes(plain);
+    const std::string plainOriginal = jettest::fileBytes(plain);
     {
         auto db = Database::open(plain, OpenMode::ReadWrite);
         auto rs = db->openRecordset("velmor2001");
@@ -208,12 +208,12 @@ TEST(WriteRecordset, RefusedWritesLeaveTheFileUntouched)
         EXPECT_THROW(db->execute("INSERT INTO velmor2001 (client) VALUES ('" + std::string(60, 'y') + "')"), Error);
         EXPECT_THROW(db->execute("UPDATE velmor2001 SET dateaccord = 'demain'"), Error);
     }
-    EXPECT_EQ(writetest::fileBytes(plain), plainOriginal);
+    EXPECT_EQ(jettest::fileBytes(plain), plainOriginal);
 }
 
 TEST(WriteRecordset, ExecuteInsertUpdateDelete)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     auto db = Database::open(file, OpenMode::ReadWrite);
@@ -229,7 +229,7 @@ TEST(WriteRecordset, ExecuteInsertUpdateDelete)
 
 TEST(WriteRecordset, ReadOnlyFileOpensReadOnlyAndRefusesWrites)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     ::chmod(file.c_str(), 0444);

@@ -6,7 +6,7 @@
 #include "page_store.h"
 #include "table_writer.h"
 #include "usage_map_writer.h"
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/status.h"
 
@@ -14,7 +14,7 @@
 
 using namespace jet;
 using namespace jet::writer;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
@@ -53,7 +53,7 @@ struct Writer {
 
 TEST(WriteRows, AddedRowsReadBackWithMdbtools)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001.mdb", dir);
     const std::string shortMemo = "Réparé.";

@@ -1,36 +1,55 @@
-// Helpers of the write-side tests: scratch copies of fixtures, and reading a
-// table back with mdbtools' mdb-export.
+// What the engine's tests share: the fixtures (skipping with
+// VELMOR_SKIP_WITHOUT_FIXTURE when ../shared is absent), scratch copies,
+// a table read back by mdbtools' mdb-export and by velmor-db, and, off
+// Windows, another process that holds something open while a test runs.
 #pragma once
 
 #include "jet/database.h"
 #include "jet/recordset.h"
+#include "jet/status.h"
 
 #include <gtest/gtest.h>
 
+#include "testkit/fixtures.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
-namespace writetest {
+namespace jettest {
 
-inline std::string fixturesDir() { return VELMOR_FIXTURES_DIR; }
-
-inline bool haveFixtures()
+inline std::string fixture(const std::string& name)
 {
-    return std::filesystem::exists(std::filesystem::path(fixturesDir()) / "velmor2001.mdb");
+    return velmor::fixtures::path(name);
 }
 
-#define SKIP_WITHOUT_FIXTURES()                                                                    \
-    do {                                                                                           \
-        if (!writetest::haveFixtures())                                                            \
-            GTEST_SKIP() << "fixtures absentes : " << writetest::fixturesDir();                    \
-    } while (0)
+inline std::unique_ptr<jet::Database> openFixture(const std::string& name)
+{
+    return jet::Database::open(fixture(name), jet::OpenMode::ReadOnly);
+}
+
+// The code of the error `f` throws; none when it throws nothing.
+inline std::optional<jet::Code> codeOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const jet::Error& e) {
+        return e.code();
+    }
+    return std::nullopt;
+}
 
 // A fresh scratch folder for one test.
 inline std::filesystem::path scratchDir()
@@ -63,8 +82,8 @@ inline void writeAt(const std::string& path, const std::string& bytes, off_t off
 
 inline std::string copyFixture(const std::string& name, const std::filesystem::path& dir)
 {
-    std::filesystem::path to = dir / name;
-    std::filesystem::copy_file(std::filesystem::path(fixturesDir()) / name, to,
+    std::filesystem::path to = dir / std::filesystem::path(name).filename();
+    std::filesystem::copy_file(fixture(name), to,
                                std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
@@ -199,4 +218,86 @@ inline void expectExportsEqual(const std::string& file, const std::string& table
     EXPECT_EQ(differences, 0u);
 }
 
-} // namespace writetest
+#ifndef _WIN32
+// Another process that runs `work`, keeps what it opened until end() (or
+// the end of the test), then runs `finish` and exits.
+class OtherProcess {
+public:
+    explicit OtherProcess(const std::function<void()>& work, const std::function<void()>& finish = {})
+    {
+        int up[2], down[2];
+        EXPECT_EQ(::pipe(up), 0);
+        EXPECT_EQ(::pipe(down), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(up[0]);
+            ::close(down[1]);
+            char c = 'x';
+            try {
+                work();
+            } catch (...) {
+                c = 'e';
+            }
+            if (::write(up[1], &c, 1) != 1 || ::read(down[0], &c, 1) < 0)
+                _exit(1);
+            if (finish)
+                finish();
+            _exit(0);
+        }
+        ::close(up[1]);
+        ::close(down[0]);
+        release_ = down[1];
+        char c = 0;
+        EXPECT_EQ(::read(up[0], &c, 1), 1);
+        EXPECT_EQ(c, 'x') << "l'autre processus a échoué";
+        ::close(up[0]);
+    }
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+    ~OtherProcess() { end(); }
+    // Lets the process finish; true when it exited normally.
+    bool end()
+    {
+        if (pid_ <= 0)
+            return true;
+        ::close(release_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = 0;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    pid_t pid_ = 0;
+    int release_ = -1;
+};
+
+// Another Jet program in slot `slot` of a lock file: its names, and its
+// lock on the slot's byte (or on `lockAt`), a plain record lock as Samba
+// takes for a Windows client.
+inline constexpr off_t kUserLock = 0x10000001; // slot k: kUserLock + k
+
+inline std::function<void()> jetProgramIn(const std::string& ldb, int slot, off_t lockAt = -1)
+{
+    return [=] {
+        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd < 0)
+            throw 1;
+        std::string e(64, '\0');
+        e.replace(0, 9, "PC-COMPTA");
+        e.replace(32, 5, "Admin");
+        if (::pwrite(fd, e.data(), e.size(), off_t(slot) * 64) != 64)
+            throw 1;
+        struct flock fl;
+        std::memset(&fl, 0, sizeof fl);
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = lockAt >= 0 ? lockAt : kUserLock + slot;
+        fl.l_len = 1;
+        if (::fcntl(fd, F_SETLK, &fl) != 0)
+            throw 1;
+    };
+}
+#endif
+
+} // namespace jettest
