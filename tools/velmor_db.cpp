@@ -1,6 +1,7 @@
 // velmor-db: lists, describes, exports and queries the tables of an Access
 // file with Velmor's own engine.
 #include "command_line.h"
+#include "password_option.h"
 #include "csv_export.h"
 #include "velmor_db_write.h"
 
@@ -40,6 +41,7 @@ const char* kUsage =
     "Quand un autre programme écrit dans la base, velmor-db attend qu'il ait fini (30 s au plus)\n"
     "et le dit sur la sortie d'erreur.\n"
     "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n"
+    "Base protégée par un mot de passe (.mdb) : ajoutez --mot-de-passe MOT à la commande.\n"
     "velmor-db --version affiche la version.\n";
 
 // While another program holds the file: says on stderr what the tool waits
@@ -78,7 +80,7 @@ bool reportWait(const jet::LockWait& wait)
 // for another file (it is left alone and the file read as it is).
 std::unique_ptr<jet::Database> openForReading(const std::string& file)
 {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = velmor::openDatabase(file, jet::OpenMode::ReadOnly);
     if (db->journalOrphaned())
         std::cerr << "velmor-db : " << db->readOnlyReason() << "\n";
     return db;
@@ -248,10 +250,18 @@ int main(int argc, char** argv)
         return 0;
     }
     jet::setLockWaitHandler(reportWait);
+    std::vector<std::string> rest = args;
+    if (std::string error; !velmor::takePasswordOption(rest, error))
+        return usageError(error);
+    if (rest.empty())
+        return usageError("commande manquante");
     try {
-        return run(args);
+        return run(rest);
     } catch (const jet::Error& e) {
-        std::cerr << "velmor-db : " << e.what() << "\n";
+        std::cerr << "velmor-db : " << e.what();
+        if (e.code() == jet::Code::PasswordRequired)
+            std::cerr << " (option --mot-de-passe MOT)";
+        std::cerr << "\n";
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "velmor-db : erreur inattendue : " << e.what() << "\n";

@@ -10,9 +10,9 @@
 
 namespace jet {
 
-std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
+std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode, const std::string& password)
 {
-    return std::make_unique<detail::DatabaseImpl>(path, mode);
+    return std::make_unique<detail::DatabaseImpl>(path, mode, password);
 }
 
 long Database::insertRows(const std::string&, const std::function<bool(std::vector<Value>&)>&)
@@ -112,7 +112,7 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
     return def;
 }
 
-DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
+DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode, const std::string& password) : path_(path)
 {
     if (mode != OpenMode::ReadOnly) {
         try {
@@ -144,6 +144,7 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
         lockStore = std::shared_ptr<writer::PageStore>(writer_, &writer_->store());
     }
     storage_ = std::make_shared<Storage>(path, std::move(lockStore));
+    checkPassword(path, storage_->password(), password);
     if (!readOnly_ && storage_->format().format == Format::Jet3) {
         readOnlyReason_ = "les bases Access 97 (Jet 3) sont ouvertes en lecture seule";
         if (mode == OpenMode::ReadWrite)

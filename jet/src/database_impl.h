@@ -51,6 +51,7 @@ public:
     const PageFile& file() const { return *file_; }
     const FormatInfo& format() const { return *header_.format; }
     uint16_t codePage() const { return header_.codePage; }
+    const std::string& password() const { return header_.password; }
     const std::vector<CatalogEntry>& catalog() const { return catalog_; }
 
     // Case-insensitive; throws NotFound.
@@ -75,7 +76,7 @@ private:
 
 class DatabaseImpl : public Database {
 public:
-    DatabaseImpl(const std::string& path, OpenMode mode);
+    DatabaseImpl(const std::string& path, OpenMode mode, const std::string& password = {});
 
     const std::string& path() const override { return path_; }
     Format format() const override { return storage_->format().format; }

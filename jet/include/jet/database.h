@@ -87,7 +87,15 @@ public:
     // bytes in the file system's encoding elsewhere; messages quote them so.
     //
     // Opens an existing file. Throws Error (IoError, NotADatabase, Corrupt,
-    // Unsupported for encrypted or password-protected files).
+    // Unsupported for encrypted files: Jet-encoded .mdb, and .accdb files
+    // that ACE encrypts with their password).
+    //
+    // A .mdb file (Access 97 to 2003) may carry a database password; its
+    // data is not encrypted, but the file opens only when `password` is the
+    // stored one, compared exactly (case included): Error(PasswordRequired)
+    // when none is given, Error(WrongPassword) when it differs. The password
+    // of a file that has none is ignored. checkDatabase and compactDatabase
+    // read the structure only and need no password; compaction keeps it.
     //
     // A write that a writer left half done (it died) is undone first when
     // the file is opened for writing; a read-only open leaves the file and
@@ -97,7 +105,8 @@ public:
     // read-only with readOnlyReason() saying why, and the file is read as it
     // is.
     static std::unique_ptr<Database> open(const std::string& path,
-                                          OpenMode mode = OpenMode::ReadWriteIfPossible);
+                                          OpenMode mode = OpenMode::ReadWriteIfPossible,
+                                          const std::string& password = {});
 
     // Creates a new empty database (only Format::Jet4 is supported); refuses
     // to overwrite an existing file.
