@@ -1,10 +1,13 @@
 #include "database_impl.h"
 
+#include "complex_columns.h"
 #include "database_writer.h"
 #include "journal.h"
 #include "recordset_impl.h"
 #include "text.h"
 #include "writable_recordset.h"
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -13,6 +16,11 @@ namespace jet {
 std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode, const std::string& password)
 {
     return std::make_unique<detail::DatabaseImpl>(path, mode, password);
+}
+
+std::vector<Attachment> Database::attachments(const std::string&, const std::string&)
+{
+    throw Error(Code::Unsupported, "lecture des pièces jointes non prise en charge");
 }
 
 long Database::insertRows(const std::string&, const std::function<bool(std::vector<Value>&)>&)
@@ -108,6 +116,12 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
         return it->second;
     auto def = readTableDef(*file_, *header_.format, entry.definitionPage, entry.name, entry.system,
                             header_.codePage);
+    if (std::any_of(def->columns.begin(), def->columns.end(),
+                    [](const ColumnDef& c) { return c.rawType == uint8_t(ColumnType::Complex); })) {
+        auto described = std::make_shared<TableDef>(*def);
+        describeComplexColumns(*file_, *header_.format, catalog_, definitionOf(), *described);
+        def = described;
+    }
     definitions_[entry.definitionPage] = def;
     return def;
 }
@@ -187,6 +201,23 @@ TableInfo DatabaseImpl::table(const std::string& name) const
 {
     Storage::ReadScope scope(*storage_);
     return storage_->tableDef(storage_->findTable(name))->info();
+}
+
+DefinitionOf Storage::definitionOf()
+{
+    return [this](const CatalogEntry& entry) { return tableDef(entry); };
+}
+
+std::vector<Attachment> DatabaseImpl::attachments(const std::string& table, const std::string& column)
+{
+    Storage::ReadScope scope(*storage_);
+    storage_->refresh();
+    auto def = storage_->tableDef(storage_->findTable(table));
+    const int index = def->columnIndex(column);
+    if (index < 0)
+        throw Error(Code::NotFound, "colonne inconnue : " + column + " (table " + def->name + ")");
+    return readAttachments(storage_->file(), storage_->format(), storage_->catalog(), storage_->definitionOf(), *def,
+                           def->columns[size_t(index)]);
 }
 
 std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableOrSelect)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalog.h"
+#include "complex_columns.h"
 #include "header.h"
 #include "page_file.h"
 #include "table_def.h"
@@ -57,6 +58,8 @@ public:
     // Case-insensitive; throws NotFound.
     const CatalogEntry& findTable(const std::string& name) const;
     std::shared_ptr<const TableDef> tableDef(const CatalogEntry& entry);
+    // tableDef as a function, for the readers of one table that need others.
+    DefinitionOf definitionOf();
 
     // After a write: maps the file again if it grew, and reads the catalog
     // and table definitions afresh (in a ReadScope of its own).
@@ -88,6 +91,7 @@ public:
     std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) override;
     long execute(const std::string& sql) override;
     long insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next) override;
+    std::vector<Attachment> attachments(const std::string& table, const std::string& column) override;
     void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) override;
 
 private:

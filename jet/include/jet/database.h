@@ -28,9 +28,17 @@ enum class OpenMode {
     ReadWriteIfPossible // falls back to read-only; see Database::readOnlyReason()
 };
 
+// What a complex column (ColumnType::Complex, type code 0x12) holds.
+enum class ComplexKind { None, Attachment, MultiValue, VersionHistory, Unknown };
+
 struct ColumnInfo {
     std::string name;
+    // ColumnType::Complex stands for every column the engine cannot convert:
+    // complex columns (complex says which kind) and types it does not know
+    // (typeCode says which). Their values are Value::Kind::Unsupported.
     ColumnType type = ColumnType::Text;
+    int typeCode = 0;    // the type code stored in the file
+    ComplexKind complex = ComplexKind::None;
     int number = 0;      // Jet's column number
     int size = 0;        // bytes in the row for fixed columns; max bytes for Text
     int maxChars = 0;    // Text: maximum length in characters
@@ -77,6 +85,14 @@ struct ColumnSpec {
     // point (0 to precision), as Access's defaults.
     int precision = 18;
     int scale = 0;
+};
+
+// A file attached to a row's attachment column.
+struct Attachment {
+    int64_t complexId = 0; // the row's value in the attachment column (see Value::unsupported)
+    std::string fileName;
+    std::string fileType;  // the extension as Access records it ("pdf")
+    std::vector<uint8_t> data; // the file's bytes, uncompressed
 };
 
 class Database {
@@ -147,6 +163,11 @@ public:
     // programs wait meanwhile, their reads included. The pages the rows fill
     // are kept in memory until the commit. Returns the number of rows added.
     virtual long insertRows(const std::string& table, const std::function<bool(std::vector<Value>& values)>& next);
+
+    // Every file of an attachment column of a table, in the order of the
+    // column's storage. Throws NotFound (no such table or column),
+    // InvalidValue (not an attachment column) or Corrupt.
+    virtual std::vector<Attachment> attachments(const std::string& table, const std::string& column);
 
     virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) = 0;
 };

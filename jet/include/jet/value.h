@@ -64,6 +64,10 @@ public:
     static Value guid(const std::array<uint8_t, 16>& bytes);
     // Decimal as its exact decimal text ("-12.3400").
     static Value decimal(std::string text);
+    // A value the engine does not convert: for a complex column, its complex
+    // id in decimal ("12"), which Database::attachments() gives each file;
+    // for a column of a type the engine does not know, its stored bytes as
+    // "RawData[(N) XX XX XX XX  XX ...]" (hex, groups of four).
     static Value unsupported(std::string what);
 
     Kind kind() const { return kind_; }
