@@ -1,5 +1,6 @@
 #include "database_impl.h"
 
+#include "calculated_columns.h"
 #include "complex_columns.h"
 #include "database_writer.h"
 #include "journal.h"
@@ -117,9 +118,13 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
     auto def = readTableDef(*file_, *header_.format, entry.definitionPage, entry.name, entry.system,
                             header_.codePage);
     if (std::any_of(def->columns.begin(), def->columns.end(),
-                    [](const ColumnDef& c) { return c.rawType == uint8_t(ColumnType::Complex); })) {
+                    [](const ColumnDef& c) { return c.rawType == uint8_t(ColumnType::Complex) || c.calculated; })) {
         auto described = std::make_shared<TableDef>(*def);
         describeComplexColumns(*file_, *header_.format, catalog_, definitionOf(), *described);
+        if (const auto objects = std::find_if(catalog_.begin(), catalog_.end(),
+                                              [](const CatalogEntry& e) { return e.definitionPage == kCatalogPage; });
+            objects != catalog_.end())
+            describeCalculatedColumns(*file_, *header_.format, *tableDef(*objects), *described);
         def = described;
     }
     definitions_[entry.definitionPage] = def;

@@ -190,6 +190,8 @@ Value RowReader::value(const ColumnDef& column) const
     // The common cases first, inline: a fixed-size number or date in its
     // place, a Jet4/ACE text column.
     const ColumnType type = column.info.type;
+    if (column.calculated) [[unlikely]]
+        return calculatedValue(column);
     const bool null = isNull(column);
     if (type == ColumnType::Boolean)
         return Value::boolean(!null);

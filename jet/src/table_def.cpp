@@ -128,6 +128,7 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         info.name = names[i];
         info.type = knownType(c.rawType) ? ColumnType(c.rawType) : ColumnType::Complex;
         info.typeCode = c.rawType;
+        c.calculated = (ext & 0xC0) != 0;
         info.number = c.number;
         info.size = c.length;
         info.fixed = (flags & kColumnFixed) != 0;

@@ -48,6 +48,11 @@ struct ColumnInfo {
     bool compressedUnicode = false;
     bool hyperlink = false;
     int precision = 0, scale = 0; // Numeric
+    // A calculated column (Access 2010 and later): `type` is its result's,
+    // `expression` as Access shows it ("[LastName] & \", \" & [FirstName]").
+    // Its values are read; rows of its table cannot be added or changed.
+    bool calculated = false;
+    std::string expression;
 };
 
 struct IndexColumn {

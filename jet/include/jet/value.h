@@ -92,7 +92,8 @@ public:
     struct Civil { int year, month, day, hour, minute, second; };
     Civil civil() const;
 
-    // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss",
+    // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss"
+    // (then ".SSS" when the time has milliseconds),
     // numbers in C locale, booleans "true"/"false", GUIDs "{XXXXXXXX-...}",
     // binary as the raw bytes. Null gives "".
     std::string toString() const;
