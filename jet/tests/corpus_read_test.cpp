@@ -146,3 +146,13 @@ TEST(Corpus, EveryTableReadsAsItsDump)
     EXPECT_EQ(tables, 65);
     EXPECT_EQ(extendedDates, 9);
 }
+
+// Access 97 keeps the last autonumber given at offset 16 of the table
+// definition (the row count at 12, the table's type at 20).
+TEST(Corpus, Jet3AutonumberCounter)
+{
+    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    auto db = Database::open(fixture("access-made/nwind.mdb"), OpenMode::ReadOnly);
+    EXPECT_EQ(db->table("Categories").nextAutonumber, 8u); // CategoryID 1 to 8
+    EXPECT_EQ(db->table("Employees").nextAutonumber, 9u);
+}
