@@ -272,9 +272,10 @@ std::string Value::toString() const
         const double fraction = std::fabs(d_ - std::trunc(d_));
         const int64_t ms = std::llround(fraction * 86400000.0);
         if (ms % 1000 != 0 && ms < 86400000) {
+            civilFromDays(int64_t(std::trunc(d_)) + kAccessEpoch, c.year, c.month, c.day);
             const int64_t s = ms / 1000;
-            std::snprintf(buffer + 11, sizeof buffer - 11, "%02d:%02d:%02d.%03d", int(s / 3600), int(s / 60 % 60),
-                          int(s % 60), int(ms % 1000));
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day,
+                          int(s / 3600), int(s / 60 % 60), int(s % 60), int(ms % 1000));
         }
         return buffer;
     }
