@@ -1,5 +1,6 @@
-// libFuzzer target: open a database from arbitrary bytes and read every
-// value of every table. Any jet::Error is fine; a crash, a sanitizer report,
+// libFuzzer target: open a database from arbitrary bytes (with the password
+// of the seed that has one) and read every value of every table (calculated
+// columns unwrapped) and the files of every attachment column. Any jet::Error is fine; a crash, a sanitizer report,
 // a hang or any other exception is a bug.
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -27,9 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     try {
-        auto db = jet::Database::open(path, jet::OpenMode::ReadOnly);
+        auto db = jet::Database::open(path, jet::OpenMode::ReadOnly, "password");
         for (const auto& name : db->tableNames(true)) {
-            db->table(name);
+            for (const auto& column : db->table(name).columns) {
+                if (column.complex != jet::ComplexKind::Attachment)
+                    continue;
+                try {
+                    for (const auto& file : db->attachments(name, column.name))
+                        if (file.data.size() > size_t(1) << 31)
+                            std::abort();
+                } catch (const jet::Error&) {
+                }
+            }
             auto rs = db->openRecordset(name);
             const int columns = int(rs->columns().size());
             long rows = 0;

@@ -29,7 +29,9 @@ fuzzer="$build/jet/velmor_jet_fuzzer"
 seeds="$build/fuzz-seeds"
 corpus="$build/fuzz-corpus"
 mkdir -p "$seeds" "$corpus"
-for f in velmor2001.mdb velmor2001-empty.mdb velmor2001.accdb access-made/DateTestDatabase.mdb; do
+for f in velmor2001.mdb velmor2001-empty.mdb velmor2001.accdb access-made/DateTestDatabase.mdb \
+    access-corpus/calcFieldTestV2010.accdb access-corpus/V2000_with-password.mdb \
+    access-corpus/unsupportedFieldsTestV2007.accdb; do
     [ -f "$fixtures/$f" ] && cp "$fixtures/$f" "$seeds/$(basename "$f")"
 done
 cd "$build" || exit 1

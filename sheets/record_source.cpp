@@ -8,9 +8,11 @@
 #include "sheets/engine_path.h"
 #include "sheets/value_text.h"
 #include "sheets/write_conflict.h"
+#include "shell/dialogs.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QWidget>
 
@@ -46,7 +48,9 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     switch (e.code()) {
     case jet::Code::IoError:
     case jet::Code::NotADatabase:
-    case jet::Code::Corrupt: code = Code::NoDatabase; break;
+    case jet::Code::Corrupt:
+    case jet::Code::PasswordRequired:
+    case jet::Code::WrongPassword: code = Code::NoDatabase; break;
     case jet::Code::NotFound:
     case jet::Code::SqlError: code = Code::BadSource; break;
     case jet::Code::ReadOnly:
@@ -82,6 +86,44 @@ auto guarded(F&& operation) -> decltype(operation())
     }
 }
 
+// Passwords typed in this session, by file: the file is asked for once, not
+// at each opening of each sheet.
+QHash<QString, QString>& typedPasswords()
+{
+    static QHash<QString, QString> passwords;
+    return passwords;
+}
+
+// Opens the file; a file with a database password asks for it until it is
+// the right one or the box is cancelled.
+std::unique_ptr<jet::Database> openAskingPassword(const QString& path)
+{
+    const QString name = quoted(QFileInfo(path).fileName());
+    QString password = typedPasswords().value(path);
+    for (;;) {
+        try {
+            auto db = jet::Database::open(toEnginePath(path), jet::OpenMode::ReadWriteIfPossible,
+                                          password.toStdString());
+            if (!password.isEmpty())
+                typedPasswords().insert(path, password);
+            return db;
+        } catch (const jet::Error& e) {
+            if (e.code() != jet::Code::PasswordRequired && e.code() != jet::Code::WrongPassword)
+                throw;
+            typedPasswords().remove(path);
+            const QString prompt =
+                e.code() == jet::Code::WrongPassword
+                    ? QStringLiteral("Mot de passe incorrect pour la base %1.\nMot de passe :").arg(name)
+                    : QStringLiteral("La base %1 est protégée par un mot de passe.\nMot de passe :").arg(name);
+            const std::optional<QString> typed = dialogs().password(nullptr, prompt, QStringLiteral("Mot de passe"));
+            if (!typed)
+                throw RecordSourceError(Code::NoDatabase,
+                                        QStringLiteral("cette base est protégée par un mot de passe, qui n'a pas été donné"));
+            password = *typed;
+        }
+    }
+}
+
 // The engine, after the checks that give the clearest messages.
 std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 {
@@ -92,7 +134,7 @@ std::unique_ptr<jet::Database> openWithEngine(const QString& path)
                                 QStringLiteral("ce fichier est introuvable (déplacé, renommé ou supprimé)"));
     if (info.isDir())
         throw RecordSourceError(Code::NoDatabase, QStringLiteral("c'est un dossier, pas une base de données"));
-    return jet::Database::open(toEnginePath(path), jet::OpenMode::ReadWriteIfPossible);
+    return openAskingPassword(path);
 }
 
 } // namespace

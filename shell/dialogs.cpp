@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -84,6 +85,17 @@ std::optional<QString> NativeDialogs::input(QWidget* parent, const QString& prom
     box.setWindowTitle(captionOrTitle(caption));
     box.setLabelText(prompt);
     box.setTextValue(defaultText);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.textValue();
+}
+
+std::optional<QString> NativeDialogs::password(QWidget* parent, const QString& prompt, const QString& caption) {
+    QInputDialog box(parent);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextEchoMode(QLineEdit::Password);
+    box.setWindowTitle(captionOrTitle(caption));
+    box.setLabelText(prompt);
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return box.textValue();

@@ -38,6 +38,14 @@ public:
     virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
                                          const QString& caption, const QString& defaultText) = 0;
 
+    // A password box: an input box whose text is hidden as it is typed.
+    // Returns the typed text, or nothing when cancelled. Implementations that
+    // show nothing (tests) may answer it as an input box.
+    virtual std::optional<QString> password(QWidget* parent, const QString& prompt, const QString& caption)
+    {
+        return input(parent, prompt, caption, QString());
+    }
+
     // A file-open dialog. `filter` is in Qt's form ("Desc (*.x);;Other (*)"),
     // `selectedFilter` one of its entries, `startPath` the file to start from.
     // Returns the full path of the picked file, or nothing on Cancel.

@@ -15,6 +15,7 @@ public:
     bool askRetry(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& caption,
                                  const QString& defaultText) override;
+    std::optional<QString> password(QWidget* parent, const QString& prompt, const QString& caption) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& selectedFilter,
                                     const QString& startPath) override;

@@ -22,7 +22,7 @@ std::string quoted(const std::string& text)
 
 std::string csvField(const jet::Value& value)
 {
-    if (value.isNull())
+    if (value.isNull() || value.kind() == jet::Value::Kind::Unsupported)
         return {};
     if (value.kind() == jet::Value::Kind::Binary) {
         static const char* hex = "0123456789abcdef";
@@ -49,17 +49,22 @@ void writeCsvHeader(std::ostream& out, const jet::Recordset& rows)
     out << '\n';
 }
 
-long writeCsvRows(std::ostream& out, jet::Recordset& rows, long limit)
+long writeCsvRows(std::ostream& out, jet::Recordset& rows, long limit, std::vector<long>* unconverted)
 {
     long count = 0;
     const int columns = int(rows.columns().size());
+    if (unconverted)
+        unconverted->assign(size_t(columns), 0);
     std::string line;
     while (rows.hasCurrent() && (limit < 0 || count < limit)) {
         line.clear();
         for (int i = 0; i < columns; ++i) {
             if (i)
                 line += ',';
-            line += csvField(rows.value(i));
+            const jet::Value value = rows.value(i);
+            if (unconverted && value.kind() == jet::Value::Kind::Unsupported)
+                ++(*unconverted)[size_t(i)];
+            line += csvField(value);
         }
         line += '\n';
         out << line;

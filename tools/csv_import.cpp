@@ -1,6 +1,7 @@
 #include "csv_import.h"
 
 #include "command_line.h"
+#include "password_option.h"
 
 #include "jet/database.h"
 #include "jet/status.h"
@@ -324,7 +325,7 @@ int importCsv(const std::string& file, const std::string& table, const std::stri
     std::ifstream in(pathFromUtf8(csvPath), std::ios::binary);
     if (!in)
         throw jet::Error(jet::Code::IoError, "fichier CSV introuvable : " + csvPath);
-    auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+    auto db = openDatabase(file, jet::OpenMode::ReadWrite);
     const jet::TableInfo info = db->table(table);
     RowSource rows(in, csvPath, info);
     long imported = 0;

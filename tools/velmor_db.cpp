@@ -1,6 +1,9 @@
 // velmor-db: lists, describes, exports and queries the tables of an Access
 // file with Velmor's own engine.
+#include "attachments_command.h"
+#include "column_types.h"
 #include "command_line.h"
+#include "password_option.h"
 #include "csv_export.h"
 #include "velmor_db_write.h"
 
@@ -12,6 +15,8 @@
 #include "jet/status.h"
 #include "velmor/version.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -28,9 +33,14 @@ const char* kUsage =
     "Commandes :\n"
     "  tables FICHIER [--systeme]   liste les tables (avec --systeme : les tables MSys* aussi)\n"
     "  schema FICHIER [TABLE]       décrit les colonnes et les index d'une table ou de toutes\n"
-    "  export FICHIER TABLE [--lignes N]\n"
+    "  export FICHIER TABLE [--lignes N] [--ignorer-types-inconnus]\n"
     "                               écrit la table en CSV sur la sortie standard\n"
-    "  query FICHIER \"SELECT ...\"   écrit en CSV les lignes d'une requête\n"
+    "  query FICHIER \"SELECT ...\" [--ignorer-types-inconnus]\n"
+    "                               écrit en CSV les lignes d'une requête\n"
+    "  attachments FICHIER TABLE [DOSSIER]\n"
+    "                               extrait les pièces jointes de la table dans DOSSIER\n"
+    "                               (par défaut « TABLE - pièces jointes »), un sous-dossier\n"
+    "                               par colonne puis par ligne (ligne-1, ligne-2...)\n"
     "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
     "  check FICHIER                vérifie pages, tables d'occupation, valeurs longues et index\n"
     "  compact FICHIER              compacte la base (refusé tant qu'un autre programme l'a ouverte)\n"
@@ -39,7 +49,11 @@ const char* kUsage =
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
     "Quand un autre programme écrit dans la base, velmor-db attend qu'il ait fini (30 s au plus)\n"
     "et le dit sur la sortie d'erreur.\n"
-    "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée.\n"
+    "Les valeurs que velmor-db ne sait pas convertir (pièces jointes, valeurs multiples, types\n"
+    "inconnus) sont écrites en champ vide, et la sortie d'erreur nomme leur table, colonne et type.\n"
+    "Code de sortie : 0 si tout va bien, 1 en cas d'erreur, 2 si la commande est mal formée,\n"
+    "3 si des valeurs n'ont pas été converties (0 avec --ignorer-types-inconnus).\n"
+    "Base protégée par un mot de passe (.mdb) : ajoutez --mot-de-passe MOT à la commande.\n"
     "velmor-db --version affiche la version.\n";
 
 // While another program holds the file: says on stderr what the tool waits
@@ -78,7 +92,7 @@ bool reportWait(const jet::LockWait& wait)
 // for another file (it is left alone and the file read as it is).
 std::unique_ptr<jet::Database> openForReading(const std::string& file)
 {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = velmor::openDatabase(file, jet::OpenMode::ReadOnly);
     if (db->journalOrphaned())
         std::cerr << "velmor-db : " << db->readOnlyReason() << "\n";
     return db;
@@ -88,6 +102,25 @@ int usageError(const std::string& message)
 {
     std::cerr << "velmor-db : " << message << "\nEssayez « velmor-db --help ».\n";
     return 2;
+}
+
+// The table a SELECT reads: the name after FROM, brackets taken away.
+std::string tableOfSelect(const std::string& select)
+{
+    std::string upper = select;
+    for (char& c : upper)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    size_t at = upper.find(" FROM ");
+    if (at == std::string::npos)
+        return select;
+    at = select.find_first_not_of(" \t", at + 6);
+    if (at == std::string::npos)
+        return select;
+    if (select[at] == '[') {
+        const size_t end = select.find(']', at);
+        return select.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+    }
+    return select.substr(at, select.find_first_of(" \t;", at) - at);
 }
 
 std::string flagsOf(const jet::ColumnInfo& c)
@@ -115,7 +148,7 @@ void printSchema(const jet::TableInfo& t)
     std::cout << "Table " << t.name << (t.system ? " (système)" : "") << " : " << t.rowCount << " lignes, "
               << t.columns.size() << " colonnes, page de définition " << t.definitionPage << "\n";
     for (const auto& c : t.columns) {
-        std::cout << "  " << c.name << " : " << jet::columnTypeName(c.type);
+        std::cout << "  " << c.name << " : " << velmor::columnTypeText(c);
         if (c.type == jet::ColumnType::Text)
             std::cout << "(" << c.maxChars << ")";
         if (c.type == jet::ColumnType::Numeric)
@@ -139,6 +172,58 @@ void printSchema(const jet::TableInfo& t)
             std::cout << " clé étrangère";
         std::cout << "\n";
     }
+}
+
+// export, query and count: the rows of a table or a SELECT.
+int exportRows(const std::vector<std::string>& args, bool ignoreUnconverted)
+{
+    const std::string& command = args[0];
+    const std::string& file = args[1];
+    if (args.size() < 3)
+        return usageError(command == "query" ? "requête manquante" : "nom de table manquant");
+    long limit = -1;
+    if (command == "export" && args.size() == 5 && (args[3] == "--lignes" || args[3] == "--rows")) {
+        char* end = nullptr;
+        limit = std::strtol(args[4].c_str(), &end, 10);
+        if (!end || *end || limit < 0)
+            return usageError("nombre de lignes invalide : " + args[4]);
+    } else if (args.size() > 3) {
+        return usageError("trop d'arguments pour " + command);
+    }
+    if (command == "query" && args[2].find_first_not_of(" \t") != std::string::npos) {
+        std::string head = args[2].substr(args[2].find_first_not_of(" \t"));
+        if (head.size() < 6 || strncasecmp(head.c_str(), "SELECT", 6) != 0)
+            return usageError("la requête doit commencer par SELECT");
+    }
+    auto db = openForReading(file);
+    auto rows = db->openRecordset(args[2]);
+    if (command == "count") {
+        std::cout << rows->recordCount() << "\n";
+        return 0;
+    }
+    // Every row at once, under one hold of the file's lock: the export is
+    // of one commit, and the lock is free again before the output is written.
+    rows->fetchAll();
+    std::ios::sync_with_stdio(false);
+    velmor::writeCsvHeader(std::cout, *rows);
+    std::vector<long> unconverted;
+    velmor::writeCsvRows(std::cout, *rows, limit, &unconverted);
+    std::cout.flush();
+    if (!std::cout)
+        throw jet::Error(jet::Code::IoError, "écriture sur la sortie standard impossible");
+    const std::string table = command == "query" ? tableOfSelect(args[2]) : args[2];
+    bool any = false;
+    for (size_t i = 0; i < unconverted.size(); ++i) {
+        if (unconverted[i] == 0)
+            continue;
+        any = true;
+        const jet::ColumnInfo& c = rows->columns()[i];
+        std::cerr << "velmor-db : attention : table " << table << ", colonne " << c.name << " ("
+                  << velmor::columnTypeText(c) << ") : " << unconverted[i]
+                  << (unconverted[i] > 1 ? " valeurs non converties, écrites" : " valeur non convertie, écrite")
+                  << " en champ vide\n";
+    }
+    return any && !ignoreUnconverted ? 3 : 0;
 }
 
 int run(const std::vector<std::string>& args)
@@ -170,39 +255,15 @@ int run(const std::vector<std::string>& args)
         }
         return 0;
     }
+    if (command == "attachments")
+        return velmor::runAttachmentsCommand(args);
     if (command == "export" || command == "query" || command == "count") {
-        if (args.size() < 3)
-            return usageError(command == "query" ? "requête manquante" : "nom de table manquant");
-        long limit = -1;
-        if (command == "export" && args.size() == 5 && (args[3] == "--lignes" || args[3] == "--rows")) {
-            char* end = nullptr;
-            limit = std::strtol(args[4].c_str(), &end, 10);
-            if (!end || *end || limit < 0)
-                return usageError("nombre de lignes invalide : " + args[4]);
-        } else if (args.size() > 3) {
-            return usageError("trop d'arguments pour " + command);
-        }
-        if (command == "query" && args[2].find_first_not_of(" \t") != std::string::npos) {
-            std::string head = args[2].substr(args[2].find_first_not_of(" \t"));
-            if (head.size() < 6 || strncasecmp(head.c_str(), "SELECT", 6) != 0)
-                return usageError("la requête doit commencer par SELECT");
-        }
-        auto db = openForReading(file);
-        auto rows = db->openRecordset(args[2]);
-        if (command == "count") {
-            std::cout << rows->recordCount() << "\n";
-            return 0;
-        }
-        // Every row at once, under one hold of the file's lock: the export is
-        // of one commit, and the lock is free again before the output is written.
-        rows->fetchAll();
-        std::ios::sync_with_stdio(false);
-        velmor::writeCsvHeader(std::cout, *rows);
-        velmor::writeCsvRows(std::cout, *rows, limit);
-        std::cout.flush();
-        if (!std::cout)
-            throw jet::Error(jet::Code::IoError, "écriture sur la sortie standard impossible");
-        return 0;
+        std::vector<std::string> plain = args;
+        const auto flag = std::find(plain.begin(), plain.end(), "--ignorer-types-inconnus");
+        const bool ignoreUnconverted = flag != plain.end() && command != "count";
+        if (ignoreUnconverted)
+            plain.erase(flag);
+        return exportRows(plain, ignoreUnconverted);
     }
     if (command == "check") {
         if (args.size() > 2)
@@ -248,10 +309,18 @@ int main(int argc, char** argv)
         return 0;
     }
     jet::setLockWaitHandler(reportWait);
+    std::vector<std::string> rest = args;
+    if (std::string error; !velmor::takePasswordOption(rest, error))
+        return usageError(error);
+    if (rest.empty())
+        return usageError("commande manquante");
     try {
-        return run(args);
+        return run(rest);
     } catch (const jet::Error& e) {
-        std::cerr << "velmor-db : " << e.what() << "\n";
+        std::cerr << "velmor-db : " << e.what();
+        if (e.code() == jet::Code::PasswordRequired)
+            std::cerr << " (option --mot-de-passe MOT)";
+        std::cerr << "\n";
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "velmor-db : erreur inattendue : " << e.what() << "\n";

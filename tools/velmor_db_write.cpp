@@ -7,6 +7,7 @@
 #include "jet/status.h"
 
 #include "csv_import.h"
+#include "password_option.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -199,7 +200,7 @@ bool runWriteCommand(const std::vector<std::string>& args, int& exitCode)
             return usage("trop d'arguments pour " + command);
         createVelmorDatabase(file);
         if (command == "demo") {
-            auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+            auto db = openDatabase(file, jet::OpenMode::ReadWrite);
             addDemoRows(*db);
         }
         std::cout << "base créée : " << file << "\n";
@@ -221,7 +222,7 @@ bool runWriteCommand(const std::vector<std::string>& args, int& exitCode)
     }
     if (args.size() != 3)
         return usage("usage : velmor-db exec FICHIER \"SQL\"");
-    auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+    auto db = openDatabase(file, jet::OpenMode::ReadWrite);
     long changed = db->execute(args[2]);
     std::cout << changed << (changed > 1 ? " lignes modifiées\n" : " ligne modifiée\n");
     exitCode = 0;

@@ -1,5 +1,7 @@
 #include "database_impl.h"
 
+#include "calculated_columns.h"
+#include "complex_columns.h"
 #include "database_writer.h"
 #include "execute_sql.h"
 #include "journal.h"
@@ -7,13 +9,20 @@
 #include "text.h"
 #include "writable_recordset.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace jet {
 
-std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
+std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode, const std::string& password)
 {
-    return std::make_unique<detail::DatabaseImpl>(path, mode);
+    return std::make_unique<detail::DatabaseImpl>(path, mode, password);
+}
+
+std::vector<Attachment> Database::attachments(const std::string&, const std::string&)
+{
+    throw Error(Code::Unsupported, "lecture des pièces jointes non prise en charge");
 }
 
 long Database::insertRows(const std::string&, const std::function<bool(std::vector<Value>&)>&)
@@ -109,11 +118,21 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
         return it->second;
     auto def = readTableDef(*file_, *header_.format, entry.definitionPage, entry.name, entry.system,
                             header_.codePage);
+    if (std::any_of(def->columns.begin(), def->columns.end(),
+                    [](const ColumnDef& c) { return c.rawType == uint8_t(ColumnType::Complex) || c.calculated; })) {
+        auto described = std::make_shared<TableDef>(*def);
+        describeComplexColumns(*file_, *header_.format, catalog_, definitionOf(), *described);
+        if (const auto objects = std::find_if(catalog_.begin(), catalog_.end(),
+                                              [](const CatalogEntry& e) { return e.definitionPage == kCatalogPage; });
+            objects != catalog_.end())
+            describeCalculatedColumns(*file_, *header_.format, *tableDef(*objects), *described);
+        def = described;
+    }
     definitions_[entry.definitionPage] = def;
     return def;
 }
 
-DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
+DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode, const std::string& password) : path_(path)
 {
     if (mode != OpenMode::ReadOnly) {
         try {
@@ -145,6 +164,7 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode) : path_(path)
         lockStore = std::shared_ptr<writer::PageStore>(writer_, &writer_->store());
     }
     storage_ = std::make_shared<Storage>(path, std::move(lockStore));
+    checkPassword(path, storage_->password(), password);
     if (!readOnly_ && storage_->format().format == Format::Jet3) {
         readOnlyReason_ = "les bases Access 97 (Jet 3) sont ouvertes en lecture seule";
         if (mode == OpenMode::ReadWrite)
@@ -187,6 +207,23 @@ TableInfo DatabaseImpl::table(const std::string& name) const
 {
     Storage::ReadScope scope(*storage_);
     return storage_->tableDef(storage_->findTable(name))->info();
+}
+
+DefinitionOf Storage::definitionOf()
+{
+    return [this](const CatalogEntry& entry) { return tableDef(entry); };
+}
+
+std::vector<Attachment> DatabaseImpl::attachments(const std::string& table, const std::string& column)
+{
+    Storage::ReadScope scope(*storage_);
+    storage_->refresh();
+    auto def = storage_->tableDef(storage_->findTable(table));
+    const int index = def->columnIndex(column);
+    if (index < 0)
+        throw Error(Code::NotFound, "colonne inconnue : " + column + " (table " + def->name + ")");
+    return readAttachments(storage_->file(), storage_->format(), storage_->catalog(), storage_->definitionOf(), *def,
+                           def->columns[size_t(index)]);
 }
 
 std::unique_ptr<Recordset> DatabaseImpl::openRecordset(const std::string& tableOrSelect)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalog.h"
+#include "complex_columns.h"
 #include "header.h"
 #include "page_file.h"
 #include "table_def.h"
@@ -51,11 +52,14 @@ public:
     const PageFile& file() const { return *file_; }
     const FormatInfo& format() const { return *header_.format; }
     uint16_t codePage() const { return header_.codePage; }
+    const std::string& password() const { return header_.password; }
     const std::vector<CatalogEntry>& catalog() const { return catalog_; }
 
     // Case-insensitive; throws NotFound.
     const CatalogEntry& findTable(const std::string& name) const;
     std::shared_ptr<const TableDef> tableDef(const CatalogEntry& entry);
+    // tableDef as a function, for the readers of one table that need others.
+    DefinitionOf definitionOf();
 
     // After a write: maps the file again if it grew, and reads the catalog
     // and table definitions afresh (in a ReadScope of its own).
@@ -75,7 +79,7 @@ private:
 
 class DatabaseImpl : public Database {
 public:
-    DatabaseImpl(const std::string& path, OpenMode mode);
+    DatabaseImpl(const std::string& path, OpenMode mode, const std::string& password = {});
 
     const std::string& path() const override { return path_; }
     Format format() const override { return storage_->format().format; }
@@ -87,6 +91,7 @@ public:
     std::unique_ptr<Recordset> openRecordset(const std::string& tableOrSelect) override;
     long execute(const std::string& sql) override;
     long insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next) override;
+    std::vector<Attachment> attachments(const std::string& table, const std::string& column) override;
     void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) override;
 
 private:

@@ -28,7 +28,7 @@ FormatInfo makeJet3()
     f.tdefNextPage = 4;
     f.tdefLength = 8;
     f.tdefRowCount = 12;
-    f.tdefNextAutonumber = 20;
+    f.tdefNextAutonumber = 16;
     f.tdefTableType = 20;
     f.tdefMaxColumns = 21;
     f.tdefVarColumns = 23;

@@ -1,5 +1,7 @@
 #include "header.h"
 
+#include "text.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -43,6 +45,39 @@ const FormatInfo* formatForVersion(uint8_t version, bool ace)
     }
 }
 
+// The password as the header stores it once unmasked: Jet4 masks it again
+// with the whole part of the creation date; it is UCS-2 there and code-page
+// bytes in Jet3, padded with zeros.
+std::string storedPassword(const std::vector<uint8_t>& header, const FormatInfo& f, uint16_t codePage)
+{
+    std::vector<uint8_t> bytes(header.begin() + f.headerPassword,
+                               header.begin() + f.headerPassword + f.headerPasswordLength);
+    if (f.headerCreationDate >= 0) {
+        uint64_t bits = uint64_t(le32(header.data() + f.headerCreationDate)) |
+                        uint64_t(le32(header.data() + f.headerCreationDate + 4)) << 32;
+        double date;
+        std::memcpy(&date, &bits, sizeof date);
+        int32_t whole = 0;
+        if (std::isfinite(date) && date > -2147483648.0 && date < 2147483648.0)
+            whole = int32_t(date);
+        const uint32_t mask = uint32_t(whole);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] ^= uint8_t(mask >> (8 * (i % 4)));
+    }
+    if (f.jet3) {
+        size_t n = 0;
+        while (n < bytes.size() && bytes[n] != 0)
+            ++n;
+        return decodeCodePageText(bytes.data(), n, codePage);
+    }
+    size_t n = 0;
+    while (n + 1 < bytes.size() && (bytes[n] != 0 || bytes[n + 1] != 0))
+        n += 2;
+    std::string utf8;
+    appendUcs2(utf8, bytes.data(), n);
+    return utf8;
+}
+
 } // namespace
 
 HeaderInfo readHeader(PageFile& file)
@@ -73,35 +108,28 @@ HeaderInfo readHeader(PageFile& file)
     info.codePage = le16(header.data() + f.headerCodePage);
     info.sortOrder = f.jet3 ? le16(header.data() + f.headerSortOrder) : le32(header.data() + f.headerSortOrder);
 
-    if (le32(header.data() + f.headerEncodingKey) != 0)
-        throw Error(Code::Unsupported, path + " : base de données chiffrée, non prise en charge");
-
-    if (f.format == Format::Jet3 || f.format == Format::Jet4) {
-        std::vector<uint8_t> password(header.begin() + f.headerPassword,
-                                      header.begin() + f.headerPassword + f.headerPasswordLength);
-        if (f.headerCreationDate >= 0) {
-            // Jet4 further masks the password with the creation date.
-            uint64_t bits = uint64_t(le32(header.data() + f.headerCreationDate)) |
-                            uint64_t(le32(header.data() + f.headerCreationDate + 4)) << 32;
-            double date;
-            std::memcpy(&date, &bits, sizeof date);
-            int32_t whole = 0;
-            if (std::isfinite(date) && date > -2147483648.0 && date < 2147483648.0)
-                whole = int32_t(date);
-            uint8_t mask[4] = {uint8_t(whole), uint8_t(uint32_t(whole) >> 8), uint8_t(uint32_t(whole) >> 16),
-                               uint8_t(uint32_t(whole) >> 24)};
-            for (size_t i = 0; i < password.size(); ++i)
-                password[i] ^= mask[i % 4];
-        }
-        for (uint8_t b : password) {
-            if (b != 0)
-                throw Error(Code::Unsupported,
-                            path + " : base de données protégée par un mot de passe, non prise en charge");
-        }
+    if (le32(header.data() + f.headerEncodingKey) != 0) {
+        if (f.format == Format::Jet3 || f.format == Format::Jet4)
+            throw Error(Code::Unsupported, path + " : base de données chiffrée (codage Jet), non prise en charge");
+        throw Error(Code::Unsupported, path + " : base .accdb chiffrée par un mot de passe (chiffrement ACE), "
+                                              "non prise en charge : enlevez le mot de passe dans Access "
+                                              "pour l'ouvrir ici");
     }
+    if (f.format == Format::Jet3 || f.format == Format::Jet4)
+        info.password = storedPassword(header, f, info.codePage);
 
     file.overlayPage(0, std::move(header));
     return info;
+}
+
+void checkPassword(const std::string& path, const std::string& stored, const std::string& given)
+{
+    if (stored.empty())
+        return;
+    if (given.empty())
+        throw Error(Code::PasswordRequired, path + " : base protégée par un mot de passe : indiquez-le pour l'ouvrir");
+    if (given != stored)
+        throw Error(Code::WrongPassword, path + " : mot de passe incorrect");
 }
 
 } // namespace jet::detail

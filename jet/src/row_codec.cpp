@@ -190,6 +190,8 @@ Value RowReader::value(const ColumnDef& column) const
     // The common cases first, inline: a fixed-size number or date in its
     // place, a Jet4/ACE text column.
     const ColumnType type = column.info.type;
+    if (column.calculated) [[unlikely]]
+        return calculatedValue(column);
     const bool null = isNull(column);
     if (type == ColumnType::Boolean)
         return Value::boolean(!null);
@@ -224,20 +226,29 @@ Value RowReader::value(const ColumnDef& column) const
     return otherValue(column);
 }
 
+static Value unconvertedValue(const ColumnDef& column, const uint8_t* p, size_t n)
+{
+    if (column.rawType == uint8_t(ColumnType::Complex) && n == 4)
+        return Value::unsupported(std::to_string(int32_t(le32(p))));
+    static const char* hex = "0123456789ABCDEF";
+    std::string text = "RawData[(" + std::to_string(n) + ")";
+    for (size_t i = 0; i < n; ++i) {
+        text += i % 4 == 0 && i > 0 ? "  " : " ";
+        text += hex[p[i] >> 4];
+        text += hex[p[i] & 15];
+    }
+    return Value::unsupported(text + "]");
+}
+
 Value RowReader::otherValue(const ColumnDef& column) const
 {
     const ColumnType type = column.info.type;
-    if (type == ColumnType::Complex) {
-        if (isNull(column))
-            return Value();
-        return Value::unsupported(column.rawType == uint8_t(ColumnType::Complex)
-                                      ? "pièce jointe ou valeur multiple non prise en charge"
-                                      : "type de colonne non pris en charge");
-    }
     const uint8_t* p = nullptr;
     size_t n = 0;
     if (isNull(column) || !presentBytes(column, p, n))
         return Value();
+    if (type == ColumnType::Complex)
+        return unconvertedValue(column, p, n);
     auto needFixed = [&](size_t want) {
         if (n < want)
             row_.corrupt("colonne " + column.info.name + " : " + std::to_string(n) + " octets au lieu de " +

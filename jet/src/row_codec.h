@@ -43,6 +43,8 @@ public:
 
 private:
     void loadJet3Offsets() const;
+    // A calculated column's value, unwrapped (calculated_columns.cpp).
+    Value calculatedValue(const ColumnDef& column) const;
     // Where a variable column's bytes lie in the row; false when the row
     // predates the column.
     bool variableRange(const ColumnDef& column, size_t& start, size_t& end) const

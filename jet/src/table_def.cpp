@@ -127,6 +127,8 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         ColumnInfo& info = c.info;
         info.name = names[i];
         info.type = knownType(c.rawType) ? ColumnType(c.rawType) : ColumnType::Complex;
+        info.typeCode = c.rawType;
+        c.calculated = (ext & 0xC0) != 0;
         info.number = c.number;
         info.size = c.length;
         info.fixed = (flags & kColumnFixed) != 0;

@@ -1,5 +1,5 @@
 #include "table_writer.h"
-
+#include "calculated_columns.h"
 #include "data_page_writer.h"
 #include "jet/status.h"
 
@@ -407,8 +407,17 @@ Field TableWriter::encodeColumn(size_t i, const Value& v)
     return data ? longValueFieldFor(c, *data) : Field();
 }
 
+void TableWriter::refuseCalculatedColumns() const
+{
+    std::vector<std::pair<std::string, uint8_t>> columns;
+    for (const ColumnLayout& c : layout_.columns)
+        columns.emplace_back(c.name, c.extFlags);
+    detail::refuseWritesToCalculatedTable(columns);
+}
+
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
 {
+    refuseCalculatedColumns();
     std::vector<Field> fields(layout_.columns.size());
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
         const ColumnLayout& c = layout_.columns[i];
@@ -452,6 +461,7 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
 
 void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& changes)
 {
+    refuseCalculatedColumns();
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
     std::vector<Field> now = old;

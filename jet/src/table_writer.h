@@ -76,6 +76,10 @@ public:
     static std::string autonumberRefusal(const std::string& column);
 
 private:
+    // Throws Unsupported when the table has calculated columns, whose
+    // results this engine cannot compute.
+    void refuseCalculatedColumns() const;
+
     struct Located {
         RowId header;
         RowId data;

@@ -267,6 +267,16 @@ std::string Value::toString() const
         char buffer[48];
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
                       c.minute, c.second);
+        // Milliseconds, when the time has any: the second is then the one
+        // they belong to, not rounded up.
+        const double fraction = std::fabs(d_ - std::trunc(d_));
+        const int64_t ms = std::llround(fraction * 86400000.0);
+        if (ms % 1000 != 0 && ms < 86400000) {
+            civilFromDays(int64_t(std::trunc(d_)) + kAccessEpoch, c.year, c.month, c.day);
+            const int64_t s = ms / 1000;
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day,
+                          int(s / 3600), int(s / 60 % 60), int(s % 60), int(ms % 1000));
+        }
         return buffer;
     }
     case Kind::Text:

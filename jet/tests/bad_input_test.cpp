@@ -150,7 +150,7 @@ TEST_F(BadInput, EncryptedAndPasswordProtectedFilesAreRefused)
     std::vector<uint8_t> password = bytes;
     password[0x42] ^= 0x41; // first password character
     jet::Error e2 = errorReading(write("motdepasse.mdb", password));
-    EXPECT_EQ(e2.code(), Code::Unsupported);
+    EXPECT_EQ(e2.code(), Code::PasswordRequired);
     EXPECT_TRUE(mentions(e2, "mot de passe"));
 }
 

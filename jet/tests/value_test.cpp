@@ -48,8 +48,11 @@ TEST(Value, Dates)
     auto c = Value::dateTime(2001, 12, 31, 23, 59, 59).civil();
     EXPECT_EQ(c.year, 2001);
     EXPECT_EQ(c.second, 59);
-    // 23:59:59.9 rounds to the next midnight
-    EXPECT_EQ(Value::dateTime(1.0 + 86399.9 / 86400).toString(), "1900-01-01 00:00:00");
+    // 23:59:59.9 rounds to the next midnight in civil(); the text keeps the
+    // milliseconds, of the day they belong to
+    EXPECT_EQ(Value::dateTime(1.0 + 86399.9 / 86400).civil().day, 1);
+    EXPECT_EQ(Value::dateTime(1.0 + 86399.9 / 86400).toString(), "1899-12-31 23:59:59.900");
+    EXPECT_EQ(Value::dateTime(1.0 + 30.356 / 86400).toString(), "1899-12-31 00:00:30.356");
 }
 
 TEST(Value, Guid)

@@ -28,9 +28,17 @@ enum class OpenMode {
     ReadWriteIfPossible // falls back to read-only; see Database::readOnlyReason()
 };
 
+// What a complex column (ColumnType::Complex, type code 0x12) holds.
+enum class ComplexKind { None, Attachment, MultiValue, VersionHistory, Unknown };
+
 struct ColumnInfo {
     std::string name;
+    // ColumnType::Complex stands for every column the engine cannot convert:
+    // complex columns (complex says which kind) and types it does not know
+    // (typeCode says which). Their values are Value::Kind::Unsupported.
     ColumnType type = ColumnType::Text;
+    int typeCode = 0;    // the type code stored in the file
+    ComplexKind complex = ComplexKind::None;
     int number = 0;      // Jet's column number
     int size = 0;        // bytes in the row for fixed columns; max bytes for Text
     int maxChars = 0;    // Text: maximum length in characters
@@ -40,6 +48,11 @@ struct ColumnInfo {
     bool compressedUnicode = false;
     bool hyperlink = false;
     int precision = 0, scale = 0; // Numeric
+    // A calculated column (Access 2010 and later): `type` is its result's,
+    // `expression` as Access shows it ("[LastName] & \", \" & [FirstName]").
+    // Its values are read; rows of its table cannot be added or changed.
+    bool calculated = false;
+    std::string expression;
 };
 
 struct IndexColumn {
@@ -79,6 +92,14 @@ struct ColumnSpec {
     int scale = 0;
 };
 
+// A file attached to a row's attachment column.
+struct Attachment {
+    int64_t complexId = 0; // the row's value in the attachment column (see Value::unsupported)
+    std::string fileName;
+    std::string fileType;  // the extension as Access records it ("pdf")
+    std::vector<uint8_t> data; // the file's bytes, uncompressed
+};
+
 class Database {
 public:
     virtual ~Database() = default;
@@ -87,7 +108,15 @@ public:
     // bytes in the file system's encoding elsewhere; messages quote them so.
     //
     // Opens an existing file. Throws Error (IoError, NotADatabase, Corrupt,
-    // Unsupported for encrypted or password-protected files).
+    // Unsupported for encrypted files: Jet-encoded .mdb, and .accdb files
+    // that ACE encrypts with their password).
+    //
+    // A .mdb file (Access 97 to 2003) may carry a database password; its
+    // data is not encrypted, but the file opens only when `password` is the
+    // stored one, compared exactly (case included): Error(PasswordRequired)
+    // when none is given, Error(WrongPassword) when it differs. The password
+    // of a file that has none is ignored. checkDatabase and compactDatabase
+    // read the structure only and need no password; compaction keeps it.
     //
     // A write that a writer left half done (it died) is undone first when
     // the file is opened for writing; a read-only open leaves the file and
@@ -97,7 +126,8 @@ public:
     // read-only with readOnlyReason() saying why, and the file is read as it
     // is.
     static std::unique_ptr<Database> open(const std::string& path,
-                                          OpenMode mode = OpenMode::ReadWriteIfPossible);
+                                          OpenMode mode = OpenMode::ReadWriteIfPossible,
+                                          const std::string& password = {});
 
     // Creates a new empty database (only Format::Jet4 is supported); refuses
     // to overwrite an existing file.
@@ -138,6 +168,11 @@ public:
     // programs wait meanwhile, their reads included. The pages the rows fill
     // are kept in memory until the commit. Returns the number of rows added.
     virtual long insertRows(const std::string& table, const std::function<bool(std::vector<Value>& values)>& next);
+
+    // Every file of an attachment column of a table, in the order of the
+    // column's storage. Throws NotFound (no such table or column),
+    // InvalidValue (not an attachment column) or Corrupt.
+    virtual std::vector<Attachment> attachments(const std::string& table, const std::string& column);
 
     virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) = 0;
 };

@@ -27,6 +27,8 @@ enum class Code {
     Conflict,       // update() / deleteCurrent(): another program changed the row since it was read
                     // (nothing written; Recordset::conflict() says which columns)
     RowDeleted,     // update(): another program deleted the row since it was read (nothing written)
+    PasswordRequired, // the file (.mdb) has a database password and none was given
+    WrongPassword,    // the password given is not the file's
     OrphanedJournal, // the unfinished journal beside the file (FILE-journal) was made for another file, such
                      // as the one a backup copied over replaced: it is not applied and nothing is written
 };

@@ -64,6 +64,10 @@ public:
     static Value guid(const std::array<uint8_t, 16>& bytes);
     // Decimal as its exact decimal text ("-12.3400").
     static Value decimal(std::string text);
+    // A value the engine does not convert: for a complex column, its complex
+    // id in decimal ("12"), which Database::attachments() gives each file;
+    // for a column of a type the engine does not know, its stored bytes as
+    // "RawData[(N) XX XX XX XX  XX ...]" (hex, groups of four).
     static Value unsupported(std::string what);
 
     Kind kind() const { return kind_; }
@@ -88,7 +92,8 @@ public:
     struct Civil { int year, month, day, hour, minute, second; };
     Civil civil() const;
 
-    // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss",
+    // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss"
+    // (then ".SSS" when the time has milliseconds),
     // numbers in C locale, booleans "true"/"false", GUIDs "{XXXXXXXX-...}",
     // binary as the raw bytes. Null gives "".
     std::string toString() const;
