@@ -2,7 +2,7 @@
 // table's properties, their values from behind their wrapper; adding or
 // changing rows of their tables is refused and leaves the file as it was,
 // deleting rows is not.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "jet/check.h"
 #include "jet/database.h"
@@ -10,17 +10,11 @@
 #include "jet/status.h"
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
 const char* kCalc = "access-corpus/calcFieldTestV2010.accdb";
-
-#define SKIP_WITHOUT_CALC()                                                                        \
-    do {                                                                                           \
-        if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / kCalc))                \
-            GTEST_SKIP() << "fixture absente : " << fixturesDir() << "/" << kCalc;                 \
-    } while (0)
 
 std::string calcCopy()
 {
@@ -33,8 +27,8 @@ std::string calcCopy()
 
 TEST(CalculatedColumns, ResultTypesExpressionsAndValues)
 {
-    SKIP_WITHOUT_CALC();
-    auto db = Database::open(fixturesDir() + "/" + kCalc, OpenMode::ReadOnly);
+    VELMOR_SKIP_WITHOUT_FIXTURE(kCalc);
+    auto db = Database::open(fixture(kCalc), OpenMode::ReadOnly);
     const TableInfo t = db->table("Table1");
     std::map<std::string, ColumnInfo> byName;
     for (const ColumnInfo& c : t.columns)
@@ -65,7 +59,7 @@ TEST(CalculatedColumns, ResultTypesExpressionsAndValues)
 
 TEST(CalculatedColumns, AddingOrChangingRowsIsRefusedDeletingIsNot)
 {
-    SKIP_WITHOUT_CALC();
+    VELMOR_SKIP_WITHOUT_FIXTURE(kCalc);
     const std::string file = calcCopy();
     const std::string before = fileBytes(file);
     auto db = Database::open(file, OpenMode::ReadWrite);

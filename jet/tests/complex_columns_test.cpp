@@ -1,7 +1,7 @@
 // Columns the engine does not convert: complex columns (their kind named,
 // their value the complex id), unknown types (their stored bytes), and the
 // files of attachment columns, inflated.
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "complex_columns.h"
 #include "page_file.h"
@@ -13,6 +13,7 @@
 #include <cstring>
 
 using namespace jet;
+using namespace jettest;
 
 namespace {
 
@@ -32,7 +33,7 @@ const ColumnInfo& column(const TableInfo& t, const std::string& name)
 
 TEST(ComplexColumns, KindsAndUnconvertedValues)
 {
-    REQUIRE_FIXTURE(kUnsupported);
+    VELMOR_SKIP_WITHOUT_FIXTURE(kUnsupported);
     auto db = Database::open(fixture(kUnsupported), OpenMode::ReadOnly);
     const TableInfo t = db->table("Test");
     EXPECT_EQ(column(t, "UnknownVar").typeCode, 0x46);
@@ -67,7 +68,7 @@ TEST(ComplexColumns, KindsAndUnconvertedValues)
 // that inflates to the theme's ZIP archive.
 TEST(ComplexColumns, AttachmentsAreReadWhole)
 {
-    REQUIRE_FIXTURE(kBigint);
+    VELMOR_SKIP_WITHOUT_FIXTURE(kBigint);
     auto db = Database::open(fixture(kBigint), OpenMode::ReadOnly);
     const std::vector<Attachment> files = db->attachments("MSysResources", "Data");
     ASSERT_EQ(files.size(), 1u);
@@ -85,7 +86,7 @@ TEST(ComplexColumns, AttachmentsAreReadWhole)
 
 TEST(ComplexColumns, AttachmentBytesAreChecked)
 {
-    REQUIRE_FIXTURE(kBigint);
+    VELMOR_SKIP_WITHOUT_FIXTURE(kBigint);
     detail::PageFile file(fixture(kBigint));
     auto stored = [](uint32_t flag, const std::vector<uint8_t>& content) {
         std::vector<uint8_t> b = {uint8_t(flag), 0, 0, 0, uint8_t(content.size()), uint8_t(content.size() >> 8), 0, 0};

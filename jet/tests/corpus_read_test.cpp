@@ -6,7 +6,7 @@
 // - the five bytes that code page 1252 leaves undefined (81 8D 8F 90 9D) read
 //   as the C1 controls of the same number, as iconv reads them; the dumps
 //   have U+FFFD there.
-#include "fixture_paths.h"
+#include "test_support.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -19,6 +19,7 @@
 #include <sstream>
 
 using namespace jet;
+using namespace jettest;
 
 namespace {
 
@@ -105,9 +106,8 @@ bool sameValue(const Value& v, const std::string& dump)
 
 TEST(Corpus, EveryTableReadsAsItsDump)
 {
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-corpus");
     const std::filesystem::path dir = fixture("access-corpus");
-    if (!std::filesystem::exists(dir))
-        GTEST_SKIP() << "fixture absente : " << dir;
     int tables = 0, extendedDates = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
@@ -151,7 +151,7 @@ TEST(Corpus, EveryTableReadsAsItsDump)
 // definition (the row count at 12, the table's type at 20).
 TEST(Corpus, Jet3AutonumberCounter)
 {
-    REQUIRE_FIXTURE("access-made/nwind.mdb");
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/nwind.mdb");
     auto db = Database::open(fixture("access-made/nwind.mdb"), OpenMode::ReadOnly);
     EXPECT_EQ(db->table("Categories").nextAutonumber, 8u); // CategoryID 1 to 8
     EXPECT_EQ(db->table("Employees").nextAutonumber, 9u);

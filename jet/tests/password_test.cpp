@@ -1,7 +1,7 @@
 // Database passwords of .mdb files: the file opens only with its own
 // password, whatever the mode; writes and compaction keep it; encrypted
 // files are refused with a message that says why.
-#include "write_support.h"
+#include "test_support.h"
 
 #include "header.h"
 
@@ -12,17 +12,11 @@
 #include "jet/status.h"
 
 using namespace jet;
-using namespace writetest;
+using namespace jettest;
 
 namespace {
 
 const char* kProtected = "access-corpus/V2000_with-password.mdb";
-
-#define SKIP_WITHOUT_CORPUS()                                                                      \
-    do {                                                                                           \
-        if (!std::filesystem::exists(std::filesystem::path(fixturesDir()) / kProtected))           \
-            GTEST_SKIP() << "fixture absente : " << fixturesDir() << "/" << kProtected;            \
-    } while (0)
 
 // A scratch copy of a corpus file.
 std::string corpusCopy(const char* name)
@@ -47,7 +41,7 @@ Code openingFails(const std::string& file, OpenMode mode, const std::string& pas
 
 TEST(Password, OpensOnlyWithTheStoredPassword)
 {
-    SKIP_WITHOUT_CORPUS();
+    VELMOR_SKIP_WITHOUT_FIXTURE(kProtected);
     const std::string file = corpusCopy(kProtected);
     for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite, OpenMode::ReadWriteIfPossible}) {
         EXPECT_EQ(openingFails(file, mode, ""), Code::PasswordRequired);
@@ -67,13 +61,13 @@ TEST(Password, OpensOnlyWithTheStoredPassword)
     EXPECT_GT(db->table("Table1").rowCount, 0u);
 
     // A file without a password ignores the one given.
-    SKIP_WITHOUT_FIXTURES();
-    EXPECT_NO_THROW(Database::open(fixturesDir() + "/velmor2001.mdb", OpenMode::ReadOnly, "n'importe"));
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    EXPECT_NO_THROW(Database::open(fixture("velmor2001.mdb"), OpenMode::ReadOnly, "n'importe"));
 }
 
 TEST(Password, WritesAndCompactionKeepIt)
 {
-    SKIP_WITHOUT_CORPUS();
+    VELMOR_SKIP_WITHOUT_FIXTURE(kProtected);
     const std::string file = corpusCopy(kProtected);
     {
         auto db = Database::open(file, OpenMode::ReadWrite, "password");
@@ -92,7 +86,7 @@ TEST(Password, WritesAndCompactionKeepIt)
 // own encoding for .mdb, the password's encryption for .accdb.
 TEST(Password, EncryptedFilesAreRefusedAndSaySo)
 {
-    SKIP_WITHOUT_FIXTURES();
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
     const std::filesystem::path dir = scratchDir();
     for (const char* name : {"velmor2001.accdb", "velmor2001.mdb"}) {
         const std::string file = copyFixture(name, dir);
