@@ -138,6 +138,7 @@ void RowListModel::rebuild()
             rows_->moveFirst();
     }
     endResetModel();
+    fetchMore(); // the first rows at once: what the view shows first
     emit countChanged();
 }
 

@@ -1,7 +1,8 @@
 // The rows of one table as a list: a table model over a read-only dynaset
 // of the database file. Rows are read in batches as the view asks for them
 // (canFetchMore/fetchMore), so opening the list on a large table reads only
-// its first rows. Sorting reopens the dynaset with ORDER BY (the engine uses
+// its first batch of rows (read at once, as are the first rows after each
+// change of sort or filter). Sorting reopens the dynaset with ORDER BY (the engine uses
 // the column's index when there is one, its text collation otherwise).
 //
 // The filter keeps the rows where every typed word occurs in one of the

@@ -143,10 +143,12 @@ QString SheetHost::statusNote() const
         return QString();
     QStringList parts;
     const BaseR& source = current->recordSource();
-    if (source.isOpen())
-        parts << positiontext::position(source.state() == BaseR::State::Adding,
-                                        source.AbsolutePosition(), source.RecordCount());
-    parts << found_[current == sheets_[1] ? 1 : 0] << current->statusNote();
+    const QString& found = found_[current == sheets_[1] ? 1 : 0];
+    const bool adding = source.state() == BaseR::State::Adding;
+    // An empty result is said once, by what the command found.
+    if (source.isOpen() && (adding || source.RecordCount() > 0 || found.isEmpty()))
+        parts << positiontext::position(adding, source.AbsolutePosition(), source.RecordCount());
+    parts << found << current->statusNote();
     parts.removeAll(QString());
     return parts.join(QStringLiteral(" — "));
 }
