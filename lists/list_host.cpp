@@ -2,6 +2,7 @@
 
 #include "lists/history_window.h"
 #include "lists/list_window.h"
+#include "sheets/outstanding_threshold.h"
 #include "sheets/record_sheet.h"
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
@@ -11,6 +12,9 @@
 #include "jet/status.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QTableView>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -58,6 +62,22 @@ ListHost::ListHost(MainWindow& window, SheetHost& sheets) : QObject(&window), wi
     historyAction_ = menu->addAction(QStringLiteral("Historique du client"));
     historyAction_->setObjectName(QStringLiteral("historiqueDuClient"));
 
+    reminder_ = new QPushButton(window.statusBar1);
+    reminder_->setObjectName(QStringLiteral("rappelEnCours"));
+    reminder_->setFlat(true);
+    reminder_->setToolTip(QStringLiteral("Afficher la liste de ces fiches"));
+    reminder_->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    reminder_->hide();
+    window.statusBar1->addWidget(reminder_);
+    connect(reminder_, &QPushButton::clicked, this, [this] {
+        if (ListWindow* list = openList(reminded_)) {
+            list->outstandingToggle()->setChecked(true);
+            list->table()->sortByColumn(list->model()->columnCount() - 1, Qt::DescendingOrder);
+        }
+    });
+    // After the window shows, so that the start-up waits for nothing.
+    QTimer::singleShot(0, this, &ListHost::remindOverdue);
+
     connect(listButton_, &QPushButton::clicked, this, [this] { openList(); });
     connect(listAction_, &QAction::triggered, this, [this] { openList(); });
     connect(historyAction_, &QAction::triggered, this, [this] { openHistoryOfSheet(); });
@@ -83,6 +103,42 @@ void ListHost::show(QWidget* child)
     frame->resize(child->size());
     frame->show();
     window_.mdiArea->setActiveSubWindow(frame);
+}
+
+QString ListHost::reminderText(long loans, long returns, int days)
+{
+    QStringList parts;
+    if (loans > 0)
+        parts << (loans == 1 ? QStringLiteral("1 prêt") : QStringLiteral("%1 prêts").arg(loans));
+    if (returns > 0)
+        parts << (returns == 1 ? QStringLiteral("1 retour") : QStringLiteral("%1 retours").arg(returns));
+    if (parts.isEmpty())
+        return QString();
+    return QStringLiteral("%1 en cours depuis plus de %2 jours").arg(parts.join(QStringLiteral(" et ")), QString::number(days));
+}
+
+void ListHost::remindOverdue()
+{
+    const int days = outstanding::threshold();
+    const QDate limit = QDate::currentDate().addDays(-days);
+    long counts[2] = {0, 0};
+    try {
+        std::shared_ptr<jet::Database> database = openDatabase();
+        for (const ListDesign* design : {&loanListDesign(), &returnListDesign()}) {
+            const QString select = QStringLiteral("SELECT * FROM [%1] WHERE [%2] IS NULL AND [%3] < #%4#")
+                                       .arg(QLatin1String(design->sheet.table), QLatin1String(design->sheet.outstandingColumn),
+                                            QLatin1String(design->ageFrom), limit.toString(Qt::ISODate));
+            counts[design->which == SheetHost::Sheet::Loan ? 0 : 1] =
+                database->openRecordset(select.toStdString())->recordCount();
+        }
+    } catch (const std::exception&) {
+        reminder_->hide(); // no database yet, or not readable: the sheets will say so
+        return;
+    }
+    reminded_ = counts[0] > 0 ? SheetHost::Sheet::Loan : SheetHost::Sheet::Return;
+    const QString text = reminderText(counts[0], counts[1], days);
+    reminder_->setText(text);
+    reminder_->setVisible(!text.isEmpty());
 }
 
 ListWindow* ListHost::openList()

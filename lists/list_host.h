@@ -3,6 +3,10 @@
 // "Historique du client". Lists and histories open as windows of the
 // document area, beside the sheets; opening one of their rows shows it in
 // its sheet.
+//
+// Once the main window shows, a reminder in the status bar counts the
+// outstanding rows older than the threshold ("3 prêts en cours depuis plus
+// de 30 jours"); clicking it opens the list on them.
 #pragma once
 
 #include "lists/list_design.h"
@@ -29,6 +33,14 @@ public:
     QPushButton* listButton() const { return listButton_; }
     QAction* listAction() const { return listAction_; }
     QAction* historyAction() const { return historyAction_; }
+    // The status bar's reminder (hidden when there is nothing to remind).
+    QPushButton* reminder() const { return reminder_; }
+
+    // Counts the outstanding rows older than the threshold in the database
+    // the settings name and shows the reminder (nothing is said when the
+    // file cannot be read). Runs once by itself after the window shows.
+    void remindOverdue();
+    static QString reminderText(long loans, long returns, int days);
 
     // "Liste": the list of the table of the sheet the marker names.
     ListWindow* openList();
@@ -53,6 +65,8 @@ private:
     QPushButton* listButton_ = nullptr;
     QAction* listAction_ = nullptr;
     QAction* historyAction_ = nullptr;
+    QPushButton* reminder_ = nullptr;
+    SheetHost::Sheet reminded_ = SheetHost::Sheet::Loan;
 };
 
 } // namespace velmor

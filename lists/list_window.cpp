@@ -19,6 +19,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace velmor {
@@ -118,6 +119,17 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
     });
     showCount();
     resize(900, 500);
+
+    // The search keys are read while the user looks at the list, a few
+    // thousand rows at a time, so that the first keystroke finds them ready.
+    auto* idle = new QTimer(this);
+    idle->setInterval(0);
+    connect(idle, &QTimer::timeout, this, [this, idle] {
+        if (model_->prepareSearch(2000))
+            idle->stop();
+    });
+    connect(model_, &QAbstractItemModel::modelReset, idle, [idle] { idle->start(); });
+    QTimer::singleShot(300, idle, [idle] { idle->start(); });
 }
 
 void ListWindow::showCount()

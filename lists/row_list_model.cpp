@@ -9,6 +9,8 @@
 #include <QBrush>
 #include <QColor>
 
+#include <limits>
+
 namespace velmor {
 
 namespace {
@@ -97,14 +99,20 @@ void RowListModel::reopen()
     keys_.clear();
 }
 
-void RowListModel::buildKeys()
+bool RowListModel::prepareSearch(long rows)
 {
-    if (!keys_.empty() || rows_->recordCount() == 0)
-        return;
     const long count = rows_->recordCount();
-    keyBookmarks_.reserve(size_t(count));
-    keys_.reserve(size_t(count));
-    for (rows_->moveFirst(); rows_->hasCurrent(); rows_->moveNext()) {
+    if (long(keys_.size()) >= count)
+        return true;
+    if (keys_.empty()) {
+        keyBookmarks_.reserve(size_t(count));
+        keys_.reserve(size_t(count));
+        rows_->moveFirst();
+    } else {
+        rows_->setBookmark(keyBookmarks_.back());
+        rows_->moveNext();
+    }
+    for (long done = 0; done < rows && rows_->hasCurrent(); ++done, rows_->moveNext()) {
         std::string key;
         for (int column : searchColumns_) {
             key += keyOf(rows_->value(column));
@@ -113,6 +121,10 @@ void RowListModel::buildKeys()
         keyBookmarks_.push_back(rows_->bookmark());
         keys_.push_back(std::move(key));
     }
+    // Unfiltered reading goes on from the last row read.
+    if (!filtering_ && !fetched_.empty())
+        rows_->setBookmark(fetched_.back().bookmark);
+    return long(keys_.size()) >= count || !rows_->hasCurrent();
 }
 
 void RowListModel::rebuild()
@@ -123,7 +135,7 @@ void RowListModel::rebuild()
     rowsRead_ = 0;
     filtering_ = !words_.empty();
     if (filtering_) {
-        buildKeys();
+        prepareSearch(std::numeric_limits<long>::max());
         for (size_t i = 0; i < keys_.size(); ++i) {
             bool all = true;
             for (const std::string& word : words_)

@@ -8,8 +8,8 @@
 // The filter keeps the rows where every typed word occurs in one of the
 // searched columns, compared as the General sort order compares text (case,
 // accents and punctuation ignored). The typed text never reaches SQL: the
-// first filter reads the searched columns of every row once into keys, and
-// each keystroke then scans those keys.
+// searched columns of every row are read once into keys (while the list is
+// idle, or by the first filter), and each keystroke then scans those keys.
 //
 // "En cours seulement" selects the outstanding rows (those "En Cours"
 // selects) and adds the column "En cours depuis" with their age in days;
@@ -67,6 +67,11 @@ public:
     // Rows whose values were read from the file since the last reset.
     long rowsRead() const { return rowsRead_; }
 
+    // Reads the searched columns of up to `rows` more rows into the keys the
+    // filter scans (the first filter does it for every row that is left);
+    // true once every row has its key. The list calls it while idle.
+    bool prepareSearch(long rows);
+
     jet::Bookmark bookmarkAt(int row) const;
     // Reads every remaining row (export, printing).
     void fetchAllRows();
@@ -92,7 +97,6 @@ private:
     QString selectText() const;
     void reopen();  // a new dynaset for the sort and the outstanding choice
     void rebuild(); // rows shown anew from the dynaset (filter applied)
-    void buildKeys();
     Row readCurrent();
     int fieldCount() const;
 

@@ -204,6 +204,21 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Nouvelle fiche"));
     }
 
+    void reminderOpensTheOverdueRows()
+    {
+        QPushButton* reminder = lists->reminder();
+        QTRY_VERIFY(reminder->isVisible());
+        QCOMPARE(reminder->text(), QStringLiteral("1 prêt et 4 retours en cours depuis plus de 30 jours"));
+        QTest::mouseClick(reminder, Qt::LeftButton);
+        auto* list = qobject_cast<ListWindow*>(window->mdiArea->activeSubWindow()->widget());
+        QVERIFY(list);
+        QVERIFY(list->model()->outstandingOnly());
+        QCOMPARE(&list->model()->design(), &loanListDesign());
+        QCOMPARE(list->model()->data(list->model()->index(0, 0), RowListModel::OverdueRole).toBool(), true);
+        QCOMPARE(ListHost::reminderText(3, 0, 30), QStringLiteral("3 prêts en cours depuis plus de 30 jours"));
+        QCOMPARE(ListHost::reminderText(0, 0, 30), QString());
+    }
+
     void thresholdIsSetInTheOptionsWindow()
     {
         QCOMPARE(outstanding::threshold(), 30);
