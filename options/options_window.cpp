@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -122,6 +123,8 @@ Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLook
     joursEnCoursLabel->setObjectName(QStringLiteral("joursEnCoursLabel"));
     joursEnCoursLabel->setBuddy(joursEnCours);
     joursEnCours->setAccessibleName(joursEnCoursLabel->text());
+    if (auto* typed = joursEnCours->findChild<QLineEdit*>()) // the box inside the spin box
+        typed->setAccessibleName(joursEnCoursLabel->text());
     auto* threshold = new QHBoxLayout;
     threshold->addWidget(joursEnCoursLabel, 1);
     threshold->addWidget(joursEnCours);
