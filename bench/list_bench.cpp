@@ -7,8 +7,8 @@
 // columns of every row once), scrolling from top to bottom (the longest
 // step), and the memory the list takes beside that of the sheet alone.
 #include "lists/list_window.h"
-#include "sheets/retour.h"
 #include "sheets/record_sheet.h"
+#include "sheets/retour.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,13 +17,11 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
-
 #include <cstdio>
 
 namespace {
 
-long residentKilobytes()
-{
+long residentKilobytes() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -34,9 +32,7 @@ long residentKilobytes()
 }
 
 // Runs the event loop until `done` holds; returns the milliseconds taken.
-template <typename Work, typename Done>
-double timed(Work work, Done done)
-{
+template <typename Work, typename Done> double timed(Work work, Done done) {
     QElapsedTimer clock;
     clock.start();
     work();
@@ -48,8 +44,7 @@ double timed(Work work, Done done)
 class PaintWatch : public QObject {
 public:
     bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint)
             painted = true;
         return false;
@@ -58,8 +53,7 @@ public:
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
@@ -86,7 +80,8 @@ int main(int argc, char** argv)
     std::unique_ptr<velmor::ListWindow> list;
     const double open = timed(
         [&] {
-            auto database = std::shared_ptr<jet::Database>(jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
+            auto database = std::shared_ptr<jet::Database>(
+                jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
             list = std::make_unique<velmor::ListWindow>(database, velmor::returnListDesign());
             list->table()->viewport()->installEventFilter(&watch);
             list->show();
@@ -117,11 +112,16 @@ int main(int argc, char** argv)
         idleTotal += double(step.nsecsElapsed()) / 1e6;
         idleLongest = std::max(idleLongest, double(step.nsecsElapsed()) / 1e6);
     }
-    std::printf("search keys read while idle: %.0f ms in all, longest step %.1f ms\n", idleTotal, idleLongest);
-    const double firstKey = timed([&] { list->searchBox()->setText(QStringLiteral("l")); }, painted());
-    std::printf("first keystroke to count: %.1f ms (%s)\n", firstKey, qPrintable(list->countLabel()->text()));
-    const double nextKey = timed([&] { list->searchBox()->setText(QStringLiteral("lo")); }, painted());
-    std::printf("next keystroke to count: %.1f ms (%s)\n", nextKey, qPrintable(list->countLabel()->text()));
+    std::printf("search keys read while idle: %.0f ms in all, longest step %.1f ms\n", idleTotal,
+                idleLongest);
+    const double firstKey =
+        timed([&] { list->searchBox()->setText(QStringLiteral("l")); }, painted());
+    std::printf("first keystroke to count: %.1f ms (%s)\n", firstKey,
+                qPrintable(list->countLabel()->text()));
+    const double nextKey =
+        timed([&] { list->searchBox()->setText(QStringLiteral("lo")); }, painted());
+    std::printf("next keystroke to count: %.1f ms (%s)\n", nextKey,
+                qPrintable(list->countLabel()->text()));
     std::printf("memory with the search keys: %+ld kB\n", residentKilobytes() - beforeList);
     const double clear = timed([&] { list->searchBox()->clear(); }, painted());
     std::printf("clearing the search: %.1f ms\n", clear);
@@ -132,13 +132,14 @@ int main(int argc, char** argv)
     double longest = 0, total = 0;
     int steps = 0;
     while (list->model()->canFetchMore() || bar->value() < bar->maximum()) {
-        const double step = timed([&] { bar->setValue(bar->value() + bar->pageStep() * 10); }, painted());
+        const double step =
+            timed([&] { bar->setValue(bar->value() + bar->pageStep() * 10); }, painted());
         longest = std::max(longest, step);
         total += step;
         ++steps;
     }
-    std::printf("scroll top to bottom: %d steps, %.0f ms, longest step %.1f ms (%d rows)\n", steps, total, longest,
-                list->model()->rowCount());
+    std::printf("scroll top to bottom: %d steps, %.0f ms, longest step %.1f ms (%d rows)\n", steps,
+                total, longest, list->model()->rowCount());
     std::printf("memory after scrolling every row: %+ld kB\n", residentKilobytes() - beforeList);
     return 0;
 }

@@ -9,20 +9,19 @@ namespace velmor {
 
 namespace {
 
-const QStringList& captions()
-{
-    static const QStringList list{QStringLiteral("Fiche"),  QStringLiteral("Date d'accord"),
+const QStringList& captions() {
+    static const QStringList list{QStringLiteral("Fiche"),    QStringLiteral("Date d'accord"),
                                   QStringLiteral("Emetteur"), QStringLiteral("N° accord"),
-                                  QStringLiteral("Client"), QStringLiteral("Matériel"),
+                                  QStringLiteral("Client"),   QStringLiteral("Matériel"),
                                   QStringLiteral("Motif")};
     return list;
 }
 
 } // namespace
 
-ClientHistoryModel::ClientHistoryModel(jet::Database& database, const QString& client, QObject* parent)
-    : QAbstractTableModel(parent), client_(client)
-{
+ClientHistoryModel::ClientHistoryModel(jet::Database& database, const QString& client,
+                                       QObject* parent)
+    : QAbstractTableModel(parent), client_(client) {
     readTable(database, returnListDesign());
     readTable(database, loanListDesign());
     std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
@@ -32,12 +31,12 @@ ClientHistoryModel::ClientHistoryModel(jet::Database& database, const QString& c
     });
 }
 
-void ClientHistoryModel::readTable(jet::Database& database, const ListDesign& design)
-{
+void ClientHistoryModel::readTable(jet::Database& database, const ListDesign& design) {
     QString quoted = client_;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     const QString select = QStringLiteral("SELECT * FROM [%1] WHERE [%2] = '%3'")
-                               .arg(QLatin1String(design.sheet.table), QLatin1String(design.sheet.clientColumn), quoted);
+                               .arg(QLatin1String(design.sheet.table),
+                                    QLatin1String(design.sheet.clientColumn), quoted);
     std::unique_ptr<jet::Recordset> rows = database.openRecordset(select.toStdString());
     const int dateColumn = rows->columnIndex(design.historyDate);
     std::vector<int> textColumns;
@@ -54,31 +53,30 @@ void ClientHistoryModel::readTable(jet::Database& database, const ListDesign& de
         }
         for (int column : textColumns) {
             const jet::Value value = column >= 0 ? rows->value(column) : jet::Value();
-            entry.texts << (value.kind() == jet::Value::Kind::Text ? QString::fromStdString(value.asText()) : QString());
+            entry.texts << (value.kind() == jet::Value::Kind::Text
+                                ? QString::fromStdString(value.asText())
+                                : QString());
         }
         entries_.push_back(std::move(entry));
     }
 }
 
-int ClientHistoryModel::rowCount(const QModelIndex& parent) const
-{
+int ClientHistoryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(entries_.size());
 }
 
-int ClientHistoryModel::columnCount(const QModelIndex& parent) const
-{
+int ClientHistoryModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(captions().size());
 }
 
-QVariant ClientHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < captions().size())
+QVariant ClientHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < captions().size())
         return captions().at(section);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-QVariant ClientHistoryModel::data(const QModelIndex& index, int role) const
-{
+QVariant ClientHistoryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || size_t(index.row()) >= entries_.size())
         return QVariant();
     const Entry& entry = entries_[size_t(index.row())];

@@ -3,10 +3,9 @@
 // last), each saying which table it comes from.
 #pragma once
 
-#include "lists/list_design.h"
-
 #include "jet/database.h"
 #include "jet/recordset.h"
+#include "lists/list_design.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -35,7 +34,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
     void readTable(jet::Database& database, const ListDesign& design);

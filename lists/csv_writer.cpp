@@ -7,8 +7,7 @@ namespace velmor::csv {
 
 namespace {
 
-QString quoted(const QString& text)
-{
+QString quoted(const QString& text) {
     static const QString special = QStringLiteral(";\"\r\n");
     bool needs = false;
     for (QChar c : text)
@@ -20,8 +19,7 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + inner + QLatin1Char('"');
 }
 
-void appendLine(QString& out, const QStringList& fields)
-{
+void appendLine(QString& out, const QStringList& fields) {
     QStringList written;
     for (const QString& field : fields)
         written << quoted(field);
@@ -31,15 +29,13 @@ void appendLine(QString& out, const QStringList& fields)
 
 } // namespace
 
-QString fieldText(const QVariant& value)
-{
+QString fieldText(const QVariant& value) {
     if (value.typeId() == QMetaType::QDate)
         return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
     return value.toString();
 }
 
-QByteArray write(const QStringList& header, const std::vector<QVariantList>& rows)
-{
+QByteArray write(const QStringList& header, const std::vector<QVariantList>& rows) {
     QString out;
     appendLine(out, header);
     for (const QVariantList& row : rows) {
@@ -51,8 +47,7 @@ QByteArray write(const QStringList& header, const std::vector<QVariantList>& row
     return QByteArray("\xEF\xBB\xBF") + out.toUtf8();
 }
 
-QByteArray writeModel(const QAbstractItemModel& model, int valueRole)
-{
+QByteArray writeModel(const QAbstractItemModel& model, int valueRole) {
     QStringList header;
     for (int c = 0; c < model.columnCount(); ++c)
         header << model.headerData(c, Qt::Horizontal).toString();

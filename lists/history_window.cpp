@@ -11,8 +11,7 @@
 namespace velmor {
 
 HistoryWindow::HistoryWindow(ClientHistoryModel* model, QWidget* parent)
-    : QWidget(parent), model_(model), table_(new QTableView(this))
-{
+    : QWidget(parent), model_(model), table_(new QTableView(this)) {
     model_->setParent(this);
     setObjectName(QStringLiteral("historiqueClient"));
     setWindowTitle(QStringLiteral("Historique du client « %1 »").arg(model_->client()));
@@ -30,12 +29,12 @@ HistoryWindow::HistoryWindow(ClientHistoryModel* model, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(count);
     layout->addWidget(table_, 1);
-    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { openRow(index.row()); });
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { openRow(index.row()); });
     resize(800, 400);
 }
 
-bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool HistoryWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table_->currentIndex().isValid()) {
@@ -46,8 +45,7 @@ bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void HistoryWindow::openRow(int row)
-{
+void HistoryWindow::openRow(int row) {
     if (row < 0 || row >= model_->rowCount())
         return;
     const auto& entry = model_->entry(row);

@@ -13,9 +13,9 @@ namespace velmor {
 struct ListDesign {
     const SheetDesign& sheet;
     SheetHost::Sheet which;
-    QString kind;                  // "Retour" / "Prêt", said in the client history
-    const char* ageFrom;           // outstanding since this date
-    const char* historyDate;       // the client history's order
+    QString kind;                           // "Retour" / "Prêt", said in the client history
+    const char* ageFrom;                    // outstanding since this date
+    const char* historyDate;                // the client history's order
     std::vector<const char*> searchColumns; // emitter, agreement, client, equipment, reason
 };
 

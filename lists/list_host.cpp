@@ -1,5 +1,6 @@
 #include "lists/list_host.h"
 
+#include "jet/status.h"
 #include "lists/history_window.h"
 #include "lists/list_window.h"
 #include "sheets/outstanding_threshold.h"
@@ -9,32 +10,28 @@
 #include "shell/paths.h"
 #include "shell/settings.h"
 
-#include "jet/status.h"
-
 #include <QAction>
 #include <QCheckBox>
-#include <QTableView>
-#include <QTimer>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTableView>
+#include <QTimer>
 
 namespace velmor {
 
 namespace {
 
-SheetHost::Sheet markedSheet()
-{
+SheetHost::Sheet markedSheet() {
     const QString marker = settings::read(QStringLiteral("pageencours"), QStringLiteral("pgcours"),
                                           QStringLiteral("page"));
     return settings::toNumber(marker).value_or(0.0f) == 1.0f ? SheetHost::Sheet::Loan
-                                                            : SheetHost::Sheet::Return;
+                                                             : SheetHost::Sheet::Return;
 }
 
-QString reasonOf(const std::exception& error)
-{
+QString reasonOf(const std::exception& error) {
     if (const auto* failure = dynamic_cast<const RecordSourceError*>(&error))
         return failure->message();
     return QString::fromUtf8(error.what());
@@ -42,8 +39,8 @@ QString reasonOf(const std::exception& error)
 
 } // namespace
 
-ListHost::ListHost(MainWindow& window, SheetHost& sheets) : QObject(&window), window_(window), sheets_(sheets)
-{
+ListHost::ListHost(MainWindow& window, SheetHost& sheets)
+    : QObject(&window), window_(window), sheets_(sheets) {
     // "Liste" right of "En Cours", spaced as the buttons before it.
     QPushButton* last = window.Command8;
     const int gap = last->x() - window.Command7->geometry().right() - 1;
@@ -51,7 +48,8 @@ ListHost::ListHost(MainWindow& window, SheetHost& sheets) : QObject(&window), wi
     listButton_->setObjectName(QStringLiteral("CommandListe"));
     listButton_->setToolTip(QStringLiteral("Liste des fiches de la feuille en cours"));
     listButton_->setAutoDefault(false);
-    listButton_->setGeometry(last->geometry().right() + 1 + gap, last->y(), last->width(), last->height());
+    listButton_->setGeometry(last->geometry().right() + 1 + gap, last->y(), last->width(),
+                             last->height());
     QWidget::setTabOrder(last, listButton_);
 
     auto* menu = new QMenu(QStringLiteral("Listes"), &window);
@@ -83,20 +81,18 @@ ListHost::ListHost(MainWindow& window, SheetHost& sheets) : QObject(&window), wi
     connect(historyAction_, &QAction::triggered, this, [this] { openHistoryOfSheet(); });
 }
 
-void ListHost::report(const QString& text)
-{
+void ListHost::report(const QString& text) {
     dialogs().message(&window_, text, applicationTitle());
 }
 
-std::shared_ptr<jet::Database> ListHost::openDatabase()
-{
+std::shared_ptr<jet::Database> ListHost::openDatabase() {
     const QString path = settings::read(QStringLiteral("option"), QStringLiteral("option"),
                                         QStringLiteral("cheminbase"), paths::defaultDatabase());
-    return std::shared_ptr<jet::Database>(jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
+    return std::shared_ptr<jet::Database>(
+        jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
 }
 
-void ListHost::show(QWidget* child)
-{
+void ListHost::show(QWidget* child) {
     QMdiSubWindow* frame = window_.mdiArea->addSubWindow(child);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->setObjectName(child->objectName() + QStringLiteral("Fenetre"));
@@ -105,29 +101,31 @@ void ListHost::show(QWidget* child)
     window_.mdiArea->setActiveSubWindow(frame);
 }
 
-QString ListHost::reminderText(long loans, long returns, int days)
-{
+QString ListHost::reminderText(long loans, long returns, int days) {
     QStringList parts;
     if (loans > 0)
         parts << (loans == 1 ? QStringLiteral("1 prêt") : QStringLiteral("%1 prêts").arg(loans));
     if (returns > 0)
-        parts << (returns == 1 ? QStringLiteral("1 retour") : QStringLiteral("%1 retours").arg(returns));
+        parts << (returns == 1 ? QStringLiteral("1 retour")
+                               : QStringLiteral("%1 retours").arg(returns));
     if (parts.isEmpty())
         return QString();
-    return QStringLiteral("%1 en cours depuis plus de %2 jours").arg(parts.join(QStringLiteral(" et ")), QString::number(days));
+    return QStringLiteral("%1 en cours depuis plus de %2 jours")
+        .arg(parts.join(QStringLiteral(" et ")), QString::number(days));
 }
 
-void ListHost::remindOverdue()
-{
+void ListHost::remindOverdue() {
     const int days = outstanding::threshold();
     const QDate limit = QDate::currentDate().addDays(-days);
     long counts[2] = {0, 0};
     try {
         std::shared_ptr<jet::Database> database = openDatabase();
         for (const ListDesign* design : {&loanListDesign(), &returnListDesign()}) {
-            const QString select = QStringLiteral("SELECT * FROM [%1] WHERE [%2] IS NULL AND [%3] < #%4#")
-                                       .arg(QLatin1String(design->sheet.table), QLatin1String(design->sheet.outstandingColumn),
-                                            QLatin1String(design->ageFrom), limit.toString(Qt::ISODate));
+            const QString select =
+                QStringLiteral("SELECT * FROM [%1] WHERE [%2] IS NULL AND [%3] < #%4#")
+                    .arg(QLatin1String(design->sheet.table),
+                         QLatin1String(design->sheet.outstandingColumn),
+                         QLatin1String(design->ageFrom), limit.toString(Qt::ISODate));
             counts[design->which == SheetHost::Sheet::Loan ? 0 : 1] =
                 database->openRecordset(select.toStdString())->recordCount();
         }
@@ -141,13 +139,11 @@ void ListHost::remindOverdue()
     reminder_->setVisible(!text.isEmpty());
 }
 
-ListWindow* ListHost::openList()
-{
+ListWindow* ListHost::openList() {
     return openList(markedSheet());
 }
 
-ListWindow* ListHost::openList(SheetHost::Sheet which)
-{
+ListWindow* ListHost::openList(SheetHost::Sheet which) {
     ListWindow* list = nullptr;
     try {
         list = new ListWindow(openDatabase(), listDesign(which));
@@ -161,14 +157,14 @@ ListWindow* ListHost::openList(SheetHost::Sheet which)
     return list;
 }
 
-HistoryWindow* ListHost::openHistory(const QString& client)
-{
+HistoryWindow* ListHost::openHistory(const QString& client) {
     HistoryWindow* history = nullptr;
     try {
         std::shared_ptr<jet::Database> database = openDatabase();
         history = new HistoryWindow(new ClientHistoryModel(*database, client));
     } catch (const std::exception& error) {
-        report(QStringLiteral("L'historique du client n'a pas pu être ouvert.\n\n%1").arg(reasonOf(error)));
+        report(QStringLiteral("L'historique du client n'a pas pu être ouvert.\n\n%1")
+                   .arg(reasonOf(error)));
         return nullptr;
     }
     connect(history, &HistoryWindow::openRowRequested, this, &ListHost::openRow);
@@ -176,8 +172,7 @@ HistoryWindow* ListHost::openHistory(const QString& client)
     return history;
 }
 
-HistoryWindow* ListHost::openHistoryOfSheet()
-{
+HistoryWindow* ListHost::openHistoryOfSheet() {
     const SheetHost::Sheet which = markedSheet();
     RecordSheet* sheet = sheets_.sheet(which, false);
     const SheetDesign& design = listDesign(which).sheet;
@@ -187,15 +182,15 @@ HistoryWindow* ListHost::openHistoryOfSheet()
             if (auto* box = sheet->findChild<QLineEdit*>(QString::fromLatin1(field.box)))
                 client = box->text().trimmed();
     if (client.isEmpty()) {
-        report(QStringLiteral("Aucun client n'est affiché dans la feuille « %1 » : ouvrez une fiche d'abord.")
+        report(QStringLiteral(
+                   "Aucun client n'est affiché dans la feuille « %1 » : ouvrez une fiche d'abord.")
                    .arg(design.windowTitle));
         return nullptr;
     }
     return openHistory(client);
 }
 
-bool ListHost::openRow(SheetHost::Sheet which, jet::Bookmark bookmark)
-{
+bool ListHost::openRow(SheetHost::Sheet which, jet::Bookmark bookmark) {
     sheets_.open(which); // the sheet in front, created and loaded if need be
     RecordSheet* sheet = sheets_.sheet(which, false);
     if (!sheet || !sheet->writePendingEdit())

@@ -9,9 +9,8 @@
 // de 30 jours"); clicking it opens the list on them.
 #pragma once
 
-#include "lists/list_design.h"
-
 #include "jet/recordset.h"
+#include "lists/list_design.h"
 
 #include <QObject>
 

@@ -12,8 +12,7 @@ namespace velmor {
 namespace {
 
 // Column widths in proportion to their texts, at most 40 characters each.
-std::vector<double> columnShares(const QAbstractItemModel& model)
-{
+std::vector<double> columnShares(const QAbstractItemModel& model) {
     std::vector<double> widths(size_t(model.columnCount()), 1.0);
     const int sampled = std::min(model.rowCount(), 200);
     for (int c = 0; c < model.columnCount(); ++c) {
@@ -32,8 +31,7 @@ std::vector<double> columnShares(const QAbstractItemModel& model)
 
 } // namespace
 
-int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, QPrinter& printer)
-{
+int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, QPrinter& printer) {
     printer.setPageOrientation(QPageLayout::Landscape);
     QPainter painter;
     if (!painter.begin(&printer))
@@ -52,7 +50,7 @@ int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, 
     const double line = QFontMetricsF(body, &printer).height() * 1.3;
     const double titleLine = QFontMetricsF(title, &printer).height() * 1.4;
 
-    const double top = titleLine + 2 * line; // title, filter and date, blank
+    const double top = titleLine + 2 * line;          // title, filter and date, blank
     const double bottom = area.height() - 1.5 * line; // page numbers
     const int perPage = std::max(1, int((bottom - top) / line) - 1); // less the header row
     const int rows = model.rowCount();
@@ -64,8 +62,9 @@ int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, 
         for (int c = 0; c < model.columnCount(); ++c) {
             const double w = shares[size_t(c)] * area.width();
             const QRectF cell(x + 2, y, w - 4, line);
-            painter.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
-                             painter.fontMetrics().elidedText(textOf(c), Qt::ElideRight, int(cell.width())));
+            painter.drawText(
+                cell, Qt::AlignLeft | Qt::AlignVCenter,
+                painter.fontMetrics().elidedText(textOf(c), Qt::ElideRight, int(cell.width())));
             x += w;
         }
     };
@@ -75,9 +74,11 @@ int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, 
         if (p > 0)
             printer.newPage();
         painter.setFont(title);
-        painter.drawText(QRectF(0, 0, area.width(), titleLine), Qt::AlignLeft | Qt::AlignVCenter, heading.title);
+        painter.drawText(QRectF(0, 0, area.width(), titleLine), Qt::AlignLeft | Qt::AlignVCenter,
+                         heading.title);
         painter.setFont(body);
-        painter.drawText(QRectF(0, 0, area.width(), titleLine), Qt::AlignRight | Qt::AlignVCenter, date);
+        painter.drawText(QRectF(0, 0, area.width(), titleLine), Qt::AlignRight | Qt::AlignVCenter,
+                         date);
         painter.drawText(QRectF(0, titleLine, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                          heading.filter);
 
@@ -87,7 +88,8 @@ int printList(const QAbstractItemModel& model, const ListPrintHeading& heading, 
         painter.setFont(body);
         const int first = p * perPage;
         for (int r = first; r < std::min(rows, first + perPage); ++r)
-            drawCells(top + line * (r - first + 1), [&](int c) { return model.data(model.index(r, c)).toString(); });
+            drawCells(top + line * (r - first + 1),
+                      [&](int c) { return model.data(model.index(r, c)).toString(); });
 
         painter.drawText(QRectF(0, bottom, area.width(), 1.5 * line), Qt::AlignCenter,
                          QStringLiteral("Page %1 sur %2").arg(p + 1).arg(pages));

@@ -2,8 +2,8 @@
 
 #include "lists/csv_writer.h"
 #include "lists/list_printing.h"
-#include "shell/dialogs.h"
 #include "sheets/outstanding_threshold.h"
+#include "shell/dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -26,11 +26,12 @@ namespace velmor {
 
 namespace {
 
-ListWindow::SaveChooser& saveChooser()
-{
-    static ListWindow::SaveChooser chooser = [](QWidget* parent, const QString& suggested) -> std::optional<QString> {
-        const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Exporter la liste"), suggested,
-                                                          QStringLiteral("Fichier CSV (*.csv)"));
+ListWindow::SaveChooser& saveChooser() {
+    static ListWindow::SaveChooser chooser =
+        [](QWidget* parent, const QString& suggested) -> std::optional<QString> {
+        const QString path =
+            QFileDialog::getSaveFileName(parent, QStringLiteral("Exporter la liste"), suggested,
+                                         QStringLiteral("Fichier CSV (*.csv)"));
         if (path.isEmpty())
             return std::nullopt;
         return path;
@@ -38,8 +39,7 @@ ListWindow::SaveChooser& saveChooser()
     return chooser;
 }
 
-QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent)
-{
+QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
@@ -48,14 +48,13 @@ QPushButton* makeButton(const char* name, const QString& caption, QWidget* paren
 
 } // namespace
 
-void ListWindow::setSaveChooser(SaveChooser chooser)
-{
+void ListWindow::setSaveChooser(SaveChooser chooser) {
     saveChooser() = std::move(chooser);
 }
 
-ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign& design, QWidget* parent)
-    : QWidget(parent)
-{
+ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign& design,
+                       QWidget* parent)
+    : QWidget(parent) {
     setObjectName(QStringLiteral("liste") + QString::fromLatin1(design.sheet.objectName));
     setWindowTitle(QStringLiteral("Liste — %1").arg(design.sheet.windowTitle));
     model_ = new RowListModel(std::move(database), design, this);
@@ -63,7 +62,8 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
 
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("rechercheListe"));
-    search_->setPlaceholderText(QStringLiteral("Rechercher (émetteur, n° accord, client, matériel, motif)"));
+    search_->setPlaceholderText(
+        QStringLiteral("Rechercher (émetteur, n° accord, client, matériel, motif)"));
     search_->setClearButtonEnabled(true);
     search_->setAccessibleName(QStringLiteral("Rechercher dans la liste"));
     outstanding_ = new QCheckBox(QStringLiteral("En cours seulement"), this);
@@ -90,7 +90,8 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
 
     auto* exportButton = makeButton("exporterListe", QStringLiteral("Exporter…"), this);
     auto* printButton = makeButton("imprimerListe", QStringLiteral("Imprimer la liste…"), this);
-    auto* historyButton = makeButton("historiqueListe", QStringLiteral("Historique du client"), this);
+    auto* historyButton =
+        makeButton("historiqueListe", QStringLiteral("Historique du client"), this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(search_, 1);
@@ -109,7 +110,8 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
     connect(search_, &QLineEdit::textChanged, model_, &RowListModel::setFilter);
     connect(outstanding_, &QCheckBox::toggled, model_, &RowListModel::setOutstandingOnly);
     connect(model_, &RowListModel::countChanged, this, &ListWindow::showCount);
-    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { openRow(index.row()); });
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { openRow(index.row()); });
     connect(exportButton, &QPushButton::clicked, this, &ListWindow::exportRows);
     connect(printButton, &QPushButton::clicked, this, &ListWindow::printRows);
     connect(historyButton, &QPushButton::clicked, this, [this] {
@@ -132,13 +134,11 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
     QTimer::singleShot(300, idle, [idle] { idle->start(); });
 }
 
-void ListWindow::showCount()
-{
+void ListWindow::showCount() {
     count_->setText(model_->countText());
 }
 
-bool ListWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool ListWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table_->currentIndex().isValid()) {
@@ -149,27 +149,25 @@ bool ListWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ListWindow::openRow(int row)
-{
+void ListWindow::openRow(int row) {
     const jet::Bookmark bookmark = model_->bookmarkAt(row);
     if (bookmark.valid())
         emit openRowRequested(model_->design().which, bookmark);
 }
 
-QString ListWindow::selectedClient() const
-{
+QString ListWindow::selectedClient() const {
     const QModelIndex current = table_->currentIndex();
     if (!current.isValid())
         return QString();
     const auto& fields = model_->design().sheet.fields;
     for (size_t c = 0; c < fields.size(); ++c)
         if (QLatin1String(fields[c].column) == QLatin1String(model_->design().sheet.clientColumn))
-            return model_->data(model_->index(current.row(), int(c)), RowListModel::ValueRole).toString();
+            return model_->data(model_->index(current.row(), int(c)), RowListModel::ValueRole)
+                .toString();
     return QString();
 }
 
-QString ListWindow::filterDescription() const
-{
+QString ListWindow::filterDescription() const {
     QStringList parts;
     if (!model_->filter().trimmed().isEmpty())
         parts << QStringLiteral("Filtre : « %1 »").arg(model_->filter().trimmed());
@@ -179,30 +177,29 @@ QString ListWindow::filterDescription() const
     return parts.join(QStringLiteral(" — "));
 }
 
-bool ListWindow::exportTo(const QString& path)
-{
+bool ListWindow::exportTo(const QString& path) {
     model_->fetchAllRows();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv::writeModel(*model_, RowListModel::ValueRole)) < 0
-        || !file.commit()) {
-        dialogs().message(this, QStringLiteral("La liste n'a pas pu être exportée dans « %1 » :\n%2")
-                                    .arg(QDir::toNativeSeparators(path), file.errorString()),
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv::writeModel(*model_, RowListModel::ValueRole)) < 0 || !file.commit()) {
+        dialogs().message(this,
+                          QStringLiteral("La liste n'a pas pu être exportée dans « %1 » :\n%2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()),
                           applicationTitle());
         return false;
     }
     return true;
 }
 
-void ListWindow::exportRows()
-{
+void ListWindow::exportRows() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested = folder + QStringLiteral("/%1.csv").arg(QString::fromLatin1(model_->design().sheet.table));
+    const QString suggested =
+        folder + QStringLiteral("/%1.csv").arg(QString::fromLatin1(model_->design().sheet.table));
     if (const std::optional<QString> path = saveChooser()(this, suggested))
         exportTo(*path);
 }
 
-void ListWindow::printRows()
-{
+void ListWindow::printRows() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
     if (!dialogs().print(this, printer))

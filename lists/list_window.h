@@ -33,7 +33,8 @@ public:
 
     // The file "Exporter…" writes to (the save dialog; nothing on Cancel).
     // Tests replace it.
-    using SaveChooser = std::function<std::optional<QString>(QWidget* parent, const QString& suggested)>;
+    using SaveChooser =
+        std::function<std::optional<QString>(QWidget* parent, const QString& suggested)>;
     static void setSaveChooser(SaveChooser chooser);
 
     // "Exporter…": the rows shown, in their order, as CSV. Returns false

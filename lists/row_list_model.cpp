@@ -1,35 +1,30 @@
 #include "lists/row_list_model.h"
 
+#include "jet/status.h"
+#include "jet/text_match.h"
 #include "sheets/position_text.h"
 #include "sheets/value_text.h"
 
-#include "jet/status.h"
-#include "jet/text_match.h"
-
 #include <QBrush>
 #include <QColor>
-
 #include <limits>
 
 namespace velmor {
 
 namespace {
 
-std::string keyOf(const QString& text)
-{
-    return jet::textMatchKey(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                 size_t(text.size())));
+std::string keyOf(const QString& text) {
+    return jet::textMatchKey(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
 }
 
-std::string keyOf(const jet::Value& value)
-{
+std::string keyOf(const jet::Value& value) {
     if (value.kind() != jet::Value::Kind::Text)
         return std::string();
     return keyOf(QString::fromStdString(value.asText()));
 }
 
-QDate dateOf(const jet::Value& value)
-{
+QDate dateOf(const jet::Value& value) {
     if (value.kind() != jet::Value::Kind::DateTime)
         return QDate();
     const jet::Value::Civil c = value.civil();
@@ -37,8 +32,7 @@ QDate dateOf(const jet::Value& value)
 }
 
 // The engine's name of a column, bracketed for SELECT.
-QString bracketed(const char* name)
-{
+QString bracketed(const char* name) {
     return QStringLiteral("[%1]").arg(QLatin1String(name));
 }
 
@@ -47,21 +41,18 @@ QString bracketed(const char* name)
 RowListModel::RowListModel(std::shared_ptr<jet::Database> database, const ListDesign& design,
                            QObject* parent)
     : QAbstractTableModel(parent), database_(std::move(database)), design_(design),
-      today_(QDate::currentDate())
-{
+      today_(QDate::currentDate()) {
     reopen();
     rebuild();
 }
 
 RowListModel::~RowListModel() = default;
 
-int RowListModel::fieldCount() const
-{
+int RowListModel::fieldCount() const {
     return int(design_.sheet.fields.size());
 }
 
-QString RowListModel::selectText() const
-{
+QString RowListModel::selectText() const {
     QString text = QStringLiteral("SELECT * FROM %1").arg(bracketed(design_.sheet.table));
     if (outstandingOnly_)
         text += QStringLiteral(" WHERE %1 IS NULL").arg(bracketed(design_.sheet.outstandingColumn));
@@ -75,12 +66,12 @@ QString RowListModel::selectText() const
     }
     if (orderColumn)
         text += QStringLiteral(" ORDER BY %1 %2")
-                    .arg(bracketed(orderColumn), ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+                    .arg(bracketed(orderColumn),
+                         ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
     return text;
 }
 
-void RowListModel::reopen()
-{
+void RowListModel::reopen() {
     rows_ = database_->openRecordset(selectText().toStdString());
     auto columnOf = [this](const char* name) {
         const int index = rows_->columnIndex(name);
@@ -99,8 +90,7 @@ void RowListModel::reopen()
     keys_.clear();
 }
 
-bool RowListModel::prepareSearch(long rows)
-{
+bool RowListModel::prepareSearch(long rows) {
     const long count = rows_->recordCount();
     if (long(keys_.size()) >= count)
         return true;
@@ -127,8 +117,7 @@ bool RowListModel::prepareSearch(long rows)
     return long(keys_.size()) >= count || !rows_->hasCurrent();
 }
 
-void RowListModel::rebuild()
-{
+void RowListModel::rebuild() {
     beginResetModel();
     fetched_.clear();
     matches_.clear();
@@ -154,8 +143,7 @@ void RowListModel::rebuild()
     emit countChanged();
 }
 
-RowListModel::Row RowListModel::readCurrent()
-{
+RowListModel::Row RowListModel::readCurrent() {
     Row row;
     row.bookmark = rows_->bookmark();
     row.values.reserve(fieldColumns_.size());
@@ -170,13 +158,11 @@ RowListModel::Row RowListModel::readCurrent()
     return row;
 }
 
-bool RowListModel::canFetchMore(const QModelIndex& parent) const
-{
+bool RowListModel::canFetchMore(const QModelIndex& parent) const {
     return !parent.isValid() && long(fetched_.size()) < matchCount_;
 }
 
-void RowListModel::fetchMore(const QModelIndex& parent)
-{
+void RowListModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
     const long first = long(fetched_.size());
@@ -195,19 +181,16 @@ void RowListModel::fetchMore(const QModelIndex& parent)
     endInsertRows();
 }
 
-void RowListModel::fetchAllRows()
-{
+void RowListModel::fetchAllRows() {
     while (canFetchMore())
         fetchMore();
 }
 
-long RowListModel::matchCount() const
-{
+long RowListModel::matchCount() const {
     return matchCount_;
 }
 
-long RowListModel::tableCount() const
-{
+long RowListModel::tableCount() const {
     if (tableCount_ < 0) {
         if (!outstandingOnly_ && !filtering_)
             tableCount_ = rows_->recordCount();
@@ -217,36 +200,31 @@ long RowListModel::tableCount() const
     return tableCount_;
 }
 
-QString RowListModel::countText() const
-{
+QString RowListModel::countText() const {
     if (!filtering_ && !outstandingOnly_)
         return positiontext::rowCount(matchCount_);
     return QStringLiteral("%1 sur %2").arg(positiontext::rowCount(matchCount_)).arg(tableCount());
 }
 
-jet::Bookmark RowListModel::bookmarkAt(int row) const
-{
+jet::Bookmark RowListModel::bookmarkAt(int row) const {
     if (row < 0 || size_t(row) >= fetched_.size())
         return {};
     return fetched_[size_t(row)].bookmark;
 }
 
-void RowListModel::setToday(const QDate& today)
-{
+void RowListModel::setToday(const QDate& today) {
     today_ = today;
     if (outstandingOnly_)
         setOutstandingOnly(true);
 }
 
-void RowListModel::setThreshold(int days)
-{
+void RowListModel::setThreshold(int days) {
     threshold_ = days;
     if (!fetched_.empty())
         emit dataChanged(index(0, 0), index(int(fetched_.size()) - 1, columnCount() - 1));
 }
 
-void RowListModel::setFilter(const QString& typed)
-{
+void RowListModel::setFilter(const QString& typed) {
     filter_ = typed;
     words_.clear();
     for (const QString& word : typed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -257,8 +235,7 @@ void RowListModel::setFilter(const QString& typed)
     rebuild();
 }
 
-void RowListModel::setOutstandingOnly(bool only)
-{
+void RowListModel::setOutstandingOnly(bool only) {
     const bool changed = only != outstandingOnly_;
     if (changed)
         beginResetModel();
@@ -271,26 +248,22 @@ void RowListModel::setOutstandingOnly(bool only)
     rebuild();
 }
 
-void RowListModel::sort(int column, Qt::SortOrder order)
-{
+void RowListModel::sort(int column, Qt::SortOrder order) {
     sortColumn_ = column;
     sortOrder_ = order;
     reopen();
     rebuild();
 }
 
-int RowListModel::rowCount(const QModelIndex& parent) const
-{
+int RowListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(fetched_.size());
 }
 
-int RowListModel::columnCount(const QModelIndex& parent) const
-{
+int RowListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : fieldCount() + (outstandingOnly_ ? 1 : 0);
 }
 
-QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section >= 0 && section < fieldCount())
@@ -300,8 +273,7 @@ QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int 
     return QVariant();
 }
 
-QVariant RowListModel::data(const QModelIndex& index, int role) const
-{
+QVariant RowListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || size_t(index.row()) >= fetched_.size())
         return QVariant();
     const Row& row = fetched_[size_t(index.row())];
@@ -320,7 +292,8 @@ QVariant RowListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     }
     const jet::Value& value = row.values[size_t(index.column())];
-    const jet::ColumnInfo& column = rows_->columns().at(size_t(fieldColumns_[size_t(index.column())]));
+    const jet::ColumnInfo& column =
+        rows_->columns().at(size_t(fieldColumns_[size_t(index.column())]));
     switch (role) {
     case Qt::DisplayRole: {
         QString text = valuetext::toText(value, column);

@@ -16,10 +16,9 @@
 // rows older than the threshold carry a background colour.
 #pragma once
 
-#include "lists/list_design.h"
-
 #include "jet/database.h"
 #include "jet/recordset.h"
+#include "lists/list_design.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -79,7 +78,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
     void fetchMore(const QModelIndex& parent = QModelIndex()) override;
 
@@ -102,7 +102,7 @@ private:
 
     std::shared_ptr<jet::Database> database_;
     const ListDesign& design_;
-    std::vector<int> fieldColumns_;  // dynaset column of each field
+    std::vector<int> fieldColumns_; // dynaset column of each field
     std::vector<int> searchColumns_;
     int ageFromColumn_ = -1;
     std::unique_ptr<jet::Recordset> rows_;

@@ -2,15 +2,13 @@
 
 namespace velmor::positiontext {
 
-QString rowCount(long count)
-{
+QString rowCount(long count) {
     if (count <= 0)
         return QStringLiteral("Aucune fiche");
     return count == 1 ? QStringLiteral("1 fiche") : QStringLiteral("%1 fiches").arg(count);
 }
 
-QString position(bool adding, long position, long count)
-{
+QString position(bool adding, long position, long count) {
     if (adding)
         return QStringLiteral("Nouvelle fiche");
     if (position < 0 || position >= count)
@@ -18,13 +16,11 @@ QString position(bool adding, long position, long count)
     return QStringLiteral("Fiche %1 sur %2").arg(position + 1).arg(count);
 }
 
-QString foundForClient(long count, const QString& client)
-{
+QString foundForClient(long count, const QString& client) {
     return QStringLiteral("%1 pour « %2 »").arg(rowCount(count), client);
 }
 
-QString foundOutstanding(long count)
-{
+QString foundOutstanding(long count) {
     return QStringLiteral("%1 en cours").arg(rowCount(count));
 }
 

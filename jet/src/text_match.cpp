@@ -6,8 +6,7 @@
 
 namespace jet {
 
-std::string textMatchKey(std::u16string_view text)
-{
+std::string textMatchKey(std::u16string_view text) {
     std::string key;
     key.reserve(text.size());
     detail::CharCode code;
@@ -35,8 +34,7 @@ std::string textMatchKey(std::u16string_view text)
     return key;
 }
 
-bool keyContains(std::string_view haystackKey, std::string_view needleKey)
-{
+bool keyContains(std::string_view haystackKey, std::string_view needleKey) {
     return haystackKey.find(needleKey) != std::string_view::npos;
 }
 
