@@ -1,6 +1,7 @@
 #include "options/options_wiring.h"
 
 #include "options/printing.h"
+#include "options/slip_menu.h"
 #include "shell/common_dialog.h"
 #include "shell/main_window.h"
 
@@ -55,9 +56,12 @@ OptionsMenus* installOptions(QWidget* mainWindow, CommonDialog& commonDialog, QA
 }
 
 OptionsMenus* installOptions(MainWindow& mainWindow, SheetHost& sheets) {
-    return installOptions(&mainWindow, mainWindow.CommonDialog1, mainWindow.option,
-                          mainWindow.Imprimer, mainWindow.commentaire, mainWindow.Command2,
-                          mainWindow.Command3, sheetLookup(sheets));
+    OptionsMenus* menus = installOptions(&mainWindow, mainWindow.CommonDialog1, mainWindow.option,
+                                         mainWindow.Imprimer, mainWindow.commentaire,
+                                         mainWindow.Command2, mainWindow.Command3, sheetLookup(sheets));
+    addSlipEntries(&mainWindow, mainWindow.Fichier, mainWindow.Imprimer, menus->printer(),
+                   sheetLookup(sheets));
+    return menus;
 }
 
 } // namespace velmor

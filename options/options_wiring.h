@@ -64,7 +64,8 @@ OptionsMenus* installOptions(QWidget* mainWindow, CommonDialog& commonDialog, QA
                              QAction* imprimer, QAction* commentaire, QWidget* pretButton,
                              QWidget* retourButton, SheetLookup sheets);
 
-// The same for the application's main window and its sheet host.
+// The same for the application's main window and its sheet host, with the
+// slip entries of "Fichier" (slip_menu.h).
 OptionsMenus* installOptions(MainWindow& mainWindow, SheetHost& sheets);
 
 } // namespace velmor

@@ -2,7 +2,8 @@
 # The Debian package, made from this build tree with CPack and unpacked into
 # a throwaway root (dpkg -x):
 #  - it is named velmor_VERSION_amd64.deb and its Depends come from the
-#    binaries (libc6, Qt's libraries) rather than from a hand-written list;
+#    binaries (libc6, Qt's libraries) rather than from a hand-written list,
+#    plus Qt's translations for its dialogs in French;
 #  - the installed velmor-db and velmor print the version, and velmor-db
 #    makes a working demonstration database;
 #  - the menu entry passes desktop-file-validate, the metainfo passes
@@ -27,7 +28,7 @@ deb="$tmp/out/velmor_${version}_amd64.deb"
 [ -f "$deb" ] || { fail "paquet absent : $(ls "$tmp/out")"; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6; do
+for library in libc6 libstdc++6 libqt6widgets6 libqt6printsupport6 qt6-translations-l10n; do
     echo "$depends" | grep -q "$library" || fail "Depends sans $library : $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version du paquet : $(dpkg-deb -f "$deb" Version)"

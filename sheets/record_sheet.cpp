@@ -1,6 +1,7 @@
 #include "sheets/record_sheet.h"
 
 #include "sheets/bound_field.h"
+#include "sheets/box_aid.h"
 #include "sheets/default_picture.h"
 #include "sheets/lock_wait_ui.h"
 #include "sheets/record_source.h"
@@ -86,6 +87,7 @@ RecordSheet::RecordSheet(const SheetDesign& design, QWidget* parent) : QWidget(p
         boxFields_.push_back(bound);
         source_->bind(QString::fromLatin1(design.fields[i].column), bound);
         box->installEventFilter(this);
+        new BoxAid(box);
     }
     authorField_ = new LabelField(author_);
     source_->bind(QString::fromLatin1(design.authorColumn), authorField_);
@@ -112,6 +114,9 @@ RecordSheet::RecordSheet(const SheetDesign& design, QWidget* parent) : QWidget(p
 
     connect(source_, &BaseR::currentChanged, this, &RecordSheet::updateFieldAccess);
     connect(source_, &BaseR::opened, this, [this] {
+        for (size_t i = 0; i < boxFields_.size(); ++i)
+            if (QLineEdit* box = boxFields_[i]->widget())
+                BoxAid::of(box)->setColumn(source_->columnInfo(QString::fromLatin1(design_.fields[i].column)));
         const QString reason = source_->readOnlyReason();
         if (!reason.isEmpty())
             emit openedReadOnly(source_->DatabaseName(), reason);
@@ -305,7 +310,7 @@ void RecordSheet::updateFieldAccess()
             continue;
         box->setReadOnly(!editable);
         box->setPlaceholderText(onRow ? QString() : QStringLiteral("Aucune fiche"));
-        box->setToolTip(note);
+        BoxAid::of(box)->setNote(note);
         QPalette look = palette();
         look.setColor(QPalette::Base, editable ? QColor(Qt::white) : QColor(224, 224, 224));
         look.setColor(QPalette::Text, QColor(Qt::black));

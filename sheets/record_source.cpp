@@ -1,5 +1,7 @@
 #include "sheets/record_source.h"
 
+#include "sheets/file_reason.h"
+
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -84,12 +86,12 @@ auto guarded(F&& operation) -> decltype(operation())
 std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 {
     const QFileInfo info(path);
+    // The reasons do not name the file: the message that shows them does.
     if (!info.exists())
         throw RecordSourceError(Code::NoDatabase,
-                                QStringLiteral("Le fichier de base de données %1 est introuvable.").arg(quoted(path)));
+                                QStringLiteral("ce fichier est introuvable (déplacé, renommé ou supprimé)"));
     if (info.isDir())
-        throw RecordSourceError(Code::NoDatabase,
-                                QStringLiteral("%1 est un dossier, pas une base de données.").arg(quoted(path)));
+        throw RecordSourceError(Code::NoDatabase, QStringLiteral("c'est un dossier, pas une base de données"));
     return jet::Database::open(toEnginePath(path), jet::OpenMode::ReadWriteIfPossible);
 }
 
@@ -448,24 +450,9 @@ void BaseR::Refresh()
         try {
             db = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
             if (!db)
-                throw RecordSourceError(Code::NoDatabase, QStringLiteral("Impossible d'ouvrir la base de données %1.")
-                                                              .arg(quoted(databaseName_)));
+                throw RecordSourceError(Code::NoDatabase, QStringLiteral("le fichier ne peut pas être ouvert"));
         } catch (const jet::Error& e) {
-            QString message;
-            switch (e.code()) {
-            case jet::Code::NotADatabase:
-                message = QStringLiteral("Le fichier %1 n'est pas une base de données Access (%2).")
-                              .arg(quoted(databaseName_), engineText(e));
-                break;
-            case jet::Code::Unsupported:
-                message = QStringLiteral("La base de données %1 ne peut pas être lue : %2")
-                              .arg(quoted(databaseName_), engineText(e));
-                break;
-            default:
-                message = QStringLiteral("Impossible d'ouvrir la base de données %1 : %2")
-                              .arg(quoted(databaseName_), engineText(e));
-                break;
-            }
+            const QString message = openingReason(e, databaseName_);
             throw RecordSourceError(e.code() == jet::Code::Locked ? Code::Busy : Code::NoDatabase, message);
         } catch (const std::bad_alloc&) {
             throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
@@ -520,6 +507,16 @@ BaseR::State BaseR::state() const
     if (d->adding())
         return State::Adding;
     return d->onRow() ? State::CurrentRow : State::NoCurrentRow;
+}
+
+std::optional<jet::ColumnInfo> BaseR::columnInfo(const QString& column) const
+{
+    if (!d->rs)
+        return std::nullopt;
+    const int index = d->rs->columnIndex(column.toStdString());
+    if (index < 0)
+        return std::nullopt;
+    return d->rs->columns().at(size_t(index));
 }
 
 QString BaseR::readOnlyReason() const

@@ -4,9 +4,12 @@
 // the widgets reach it through BoundField adapters.
 //
 // Every operation that cannot be done throws RecordSourceError, whose message
-// is French and fit to show to the user.
+// is French and fit to show to the user. When the database file cannot be
+// opened the message is the reason alone ("ce fichier n'est pas une base
+// Access"): the message box that shows it names the file.
 #pragma once
 
+#include "jet/database.h"
 #include "jet/recordset.h"
 
 #include <QObject>
@@ -131,6 +134,10 @@ public:
 
     State state() const;
     bool isOpen() const { return state() != State::Closed; }
+    // The definition of `column` in the open row set, as the engine reads it
+    // from the table (type, length of a text column); nothing while closed
+    // or when the row set has no such column.
+    std::optional<jet::ColumnInfo> columnInfo(const QString& column) const;
     // Why the open database cannot be written, in French ("" when it can,
     // or when the record source is closed).
     QString readOnlyReason() const;

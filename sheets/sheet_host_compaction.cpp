@@ -1,4 +1,5 @@
 // "Compacter la base" (SheetHost::compactDatabase).
+#include "sheets/file_reason.h"
 #include "sheets/lock_wait_ui.h"
 #include "sheets/record_sheet.h"
 #include "sheets/record_source.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QMdiArea>
@@ -44,7 +46,7 @@ QString SheetHost::compactQuestion(const QString& path)
 {
     return QStringLiteral("Compacter la base %1 ?\n\nLes fiches seront fermées le temps du compactage, puis "
                           "rouvertes. Aucun autre poste ne doit avoir la base ouverte.")
-        .arg(path);
+        .arg(QDir::toNativeSeparators(path));
 }
 
 void SheetHost::compactDatabase()
@@ -101,9 +103,11 @@ void SheetHost::compactDatabase()
                     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 });
             outcome = QStringLiteral("La base %1 a été compactée.\n\nTaille avant : %2\nTaille après : %3")
-                          .arg(path, kilobytes(result.sizeBefore), kilobytes(result.sizeAfter));
+                          .arg(QDir::toNativeSeparators(path), kilobytes(result.sizeBefore),
+                               kilobytes(result.sizeAfter));
         } catch (const jet::Error& error) {
-            outcome = QStringLiteral("La base %1 n'a pas été compactée :\n%2").arg(path, QString::fromUtf8(error.what()));
+            outcome = QStringLiteral("La base %1 n'a pas été compactée :\n%2")
+                          .arg(QDir::toNativeSeparators(path), withoutPath(QString::fromUtf8(error.what()), path));
         }
         emit busyTextChanged(QString());
     }

@@ -95,6 +95,7 @@ std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& c
     QFileDialog box(parent, caption, QString(), filter);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     box.setFileMode(QFileDialog::ExistingFile);
+    box.resize(760, 480); // room for the names, sizes, types and dates
 #ifndef Q_OS_WIN
     // Qt's own dialog everywhere but on Windows: French like the rest, and
     // its file list can be told what "*.*" means (below).
@@ -120,6 +121,31 @@ std::optional<QString> NativeDialogs::openFile(QWidget* parent, const QString& c
     everyFileForStarDotStar(box.selectedNameFilter());
 #endif
 
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList picked = box.selectedFiles();
+    if (picked.isEmpty() || picked.first().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(picked.first());
+}
+
+std::optional<QString> NativeDialogs::saveFile(QWidget* parent, const QString& caption,
+                                               const QString& filter, const QString& startPath) {
+    QFileDialog box(parent, caption, QString(), filter);
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setFileMode(QFileDialog::AnyFile);
+    box.resize(760, 480);
+#ifndef Q_OS_WIN
+    box.setOption(QFileDialog::DontUseNativeDialog);
+#endif
+    const QString suffix = qtFilterPatterns(filter).value(0).section(QLatin1Char('.'), -1);
+    if (!suffix.isEmpty() && suffix != QLatin1String("*"))
+        box.setDefaultSuffix(suffix);
+    if (!startPath.isEmpty()) {
+        const QFileInfo start(startPath);
+        box.setDirectory(start.absolutePath());
+        box.selectFile(start.fileName());
+    }
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList picked = box.selectedFiles();

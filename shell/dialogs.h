@@ -45,6 +45,12 @@ public:
                                             const QString& filter, const QString& selectedFilter,
                                             const QString& startPath) = 0;
 
+    // A file-save dialog that asks before replacing a file. `filter` is in
+    // Qt's form, `startPath` the file name it proposes. Returns the full path
+    // chosen, or nothing on Cancel.
+    virtual std::optional<QString> saveFile(QWidget* parent, const QString& caption,
+                                            const QString& filter, const QString& startPath) = 0;
+
     // The printer dialog; returns false on Cancel. On OK `printer` is set up.
     virtual bool print(QWidget* parent, QPrinter& printer) = 0;
 };

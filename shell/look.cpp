@@ -1,5 +1,7 @@
 #include "shell/look.h"
 
+#include "shell/missing_translations.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLibraryInfo>
@@ -17,7 +19,11 @@ bool installFrenchTranslation(QCoreApplication& app) {
         delete translator;
         return false;
     }
-    return QCoreApplication::installTranslator(translator);
+    if (!QCoreApplication::installTranslator(translator))
+        return false;
+    // Then what Qt's translation lacks (searched first, answers for little).
+    QCoreApplication::installTranslator(new MissingQtTranslations(&app));
+    return true;
 }
 
 void installFontSubstitutes() {

@@ -4,6 +4,8 @@
 #include "shell/settings.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -269,11 +271,23 @@ void MainWindow::endProgram(QuitReason reason) {
     QCoreApplication::exit(0);
 }
 
+QString databaseDialogStart() {
+    // The database in use, in its folder, when that folder is there;
+    // otherwise the user's home folder.
+    const QString current = settings::read(QStringLiteral("option"), QStringLiteral("option"),
+                                           QStringLiteral("cheminbase"));
+    if (!current.isEmpty() && QFileInfo(current).absoluteDir().exists())
+        return current;
+    return QDir::homePath() + QLatin1Char('/');
+}
+
 void MainWindow::openDatabase() {
     // Cancel must end the command with nothing saved.
     CommonDialog1.setCancelError(true);
     CommonDialog1.setFilter(databaseFileFilter());
     CommonDialog1.setFilterIndex(3);
+    if (CommonDialog1.fileName().isEmpty())
+        CommonDialog1.setFileName(databaseDialogStart());
     const std::optional<QString> picked = CommonDialog1.showOpen(this);
     if (!picked)
         return;

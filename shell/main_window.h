@@ -128,6 +128,11 @@ private:
     bool ending_ = false;
 };
 
+// Where "Ouvrir une Base" starts the first time in a run: the stored
+// database (in its folder) when its folder exists, else the home folder
+// (a path ending in "/").
+QString databaseDialogStart();
+
 // The filter of "Ouvrir une Base", as the file dialog object receives it.
 QString databaseFileFilter();
 

@@ -18,6 +18,8 @@ public:
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& selectedFilter,
                                     const QString& startPath) override;
+    std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 };
 

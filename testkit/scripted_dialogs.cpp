@@ -1,5 +1,7 @@
 #include "testkit/scripted_dialogs.h"
 
+#include <QRegularExpression>
+
 #include "shell/native_dialogs.h"
 
 #include <QPrinter>
@@ -35,6 +37,10 @@ void ScriptedDialogs::queueOpenFile(std::optional<QString> path) {
     files_.emplace_back(path.has_value(), path.value_or(QString()));
 }
 
+void ScriptedDialogs::queueSaveFile(std::optional<QString> path) {
+    saves_.emplace_back(path.has_value(), path.value_or(QString()));
+}
+
 void ScriptedDialogs::queuePrint(bool ok, const QString& pdfFile) {
     prints_.emplace_back(ok, pdfFile);
 }
@@ -64,11 +70,30 @@ void ScriptedDialogs::clear() {
     retries_.clear();
     inputs_.clear();
     files_.clear();
+    saves_.clear();
     prints_.clear();
     unanswered_ = 0;
 }
 
+QStringList ScriptedDialogs::strandedPunctuation(const QString& text) {
+    static const QRegularExpression onlyPunctuation(QStringLiteral("^[\\p{P}\\p{S}]+$"));
+    static const QRegularExpression spaceThenMark(QStringLiteral("\\s[.,;)]$"));
+    QStringList faults;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (onlyPunctuation.match(trimmed).hasMatch() || spaceThenMark.match(line.trimmed()).hasMatch())
+            faults << line;
+    }
+    return faults;
+}
+
 void ScriptedDialogs::record(const Call& call) {
+    // Every box a test brings up is read as a user would: no line may end on
+    // a stranded punctuation mark.
+    const QStringList faults = strandedPunctuation(call.text);
+    if (!faults.isEmpty())
+        qFatal("message box line ending in stranded punctuation: \"%s\" in \"%s\"",
+               qPrintable(faults.first()), qPrintable(call.text));
     calls_.append(call);
     if (onCall_)
         onCall_(call);
@@ -174,6 +199,26 @@ std::optional<QString> ScriptedDialogs::openFile(QWidget* parent, const QString&
     }
     const auto [answered, text] = files_.front();
     files_.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> ScriptedDialogs::saveFile(QWidget* parent, const QString& caption,
+                                                 const QString& filter, const QString& startPath) {
+    Call call;
+    call.kind = Kind::SaveFile;
+    call.parent = parent;
+    call.caption = caption;
+    call.filter = filter;
+    call.startPath = startPath;
+    record(call);
+    if (saves_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const auto [answered, text] = saves_.front();
+    saves_.pop_front();
     if (!answered)
         return std::nullopt;
     return text;

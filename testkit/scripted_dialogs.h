@@ -8,7 +8,8 @@
 //
 // A call that finds its queue empty gets the "Cancel" answer (No, the escape
 // button, nothing, false) and is counted in unansweredCalls(), so a test can
-// check that no dialog came up unexpectedly.
+// check that no dialog came up unexpectedly. A box whose text has a line
+// ending on a stranded punctuation mark stops the test program.
 #pragma once
 
 #include "shell/dialogs.h"
@@ -24,7 +25,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, Print };
+    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, SaveFile, Print };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -37,7 +38,7 @@ public:
         QString defaultText;    // input box
         QString filter;         // open dialog, Qt's form
         QString selectedFilter; // open dialog
-        QString startPath;      // open dialog
+        QString startPath;      // open and save dialogs
     };
 
     // Installs itself as the dialogs in use; the destructor puts back the
@@ -54,6 +55,7 @@ public:
     void queueRetry(bool retry); // false: "Annuler"
     void queueInput(std::optional<QString> text);
     void queueOpenFile(std::optional<QString> path);
+    void queueSaveFile(std::optional<QString> path);
     // `pdfFile`, when given, makes the printer write a PDF there on OK.
     void queuePrint(bool ok, const QString& pdfFile = QString());
 
@@ -66,6 +68,12 @@ public:
     // Texts of the message boxes (OK only) shown so far.
     QStringList messages() const;
     int unansweredCalls() const { return unanswered_; }
+
+    // The lines of `text` that end on a stranded punctuation mark: a line of
+    // punctuation only, or one ending in a blank and then ".", ",", ";" or
+    // ")". Every box recorded is checked; one such line stops the test
+    // program.
+    static QStringList strandedPunctuation(const QString& text);
     void clear();
 
     void message(QWidget* parent, const QString& text, const QString& caption) override;
@@ -78,6 +86,8 @@ public:
                                  const QString& defaultText) override;
     std::optional<QString> openFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& selectedFilter,
+                                    const QString& startPath) override;
+    std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 
@@ -92,6 +102,7 @@ private:
     // (answered with a text, the text); (false, "") stands for Cancel.
     std::deque<std::pair<bool, QString>> inputs_;
     std::deque<std::pair<bool, QString>> files_;
+    std::deque<std::pair<bool, QString>> saves_;
     std::deque<std::pair<bool, QString>> prints_;
     std::function<void(const Call&)> onCall_;
     int unanswered_ = 0;

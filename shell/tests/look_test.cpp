@@ -2,6 +2,10 @@
 #include "shell/look.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
@@ -18,6 +22,24 @@ private slots:
 
     void frenchTranslationIsLoaded() {
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Oui"));
+    }
+
+    // What the file dialog of "Ouvrir une Base" shows: its column headers
+    // and the type of a folder.
+    void fileDialogIsFrench() {
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("archives")));
+        QFileDialog box(nullptr, QStringLiteral("Ouvrir"), folder.path());
+        box.setOption(QFileDialog::DontUseNativeDialog);
+        box.setViewMode(QFileDialog::Detail);
+        auto* model = box.findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        QStringList headers;
+        for (int column = 0; column < model->columnCount(); ++column)
+            headers << model->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"Nom", "Taille", "Type", "Dernière modification"}));
+        const QModelIndex archives = model->index(QDir(folder.path()).filePath(QStringLiteral("archives")), 2);
+        QTRY_COMPARE(model->data(archives).toString(), QStringLiteral("Dossier"));
     }
 
     void fontsHaveStandIns_data() {

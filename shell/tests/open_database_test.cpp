@@ -1,6 +1,7 @@
 // "Ouvrir une Base": the filter list, the third entry selected, Cancel
 // saving nothing, the picked path saved as `cheminbase`, and the dialog
-// starting from the file picked last.
+// starting from the file picked last, else from the database in use or the
+// home folder.
 #include "shell/common_dialog.h"
 #include "shell/file_filter.h"
 #include "shell/main_window.h"
@@ -9,7 +10,9 @@
 #include "testkit/settings_sandbox.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace velmor;
@@ -158,7 +161,8 @@ private slots:
             window.ouvrir->trigger();
         const QList<ScriptedDialogs::Call> calls = dialogs.calls();
         QCOMPARE(calls.size(), 4);
-        QCOMPARE(calls.at(0).startPath, QString());
+        const QString home = QDir::homePath() + QLatin1Char('/');
+        QCOMPARE(calls.at(0).startPath, home); // no database yet: the home folder
         QCOMPARE(calls.at(1).startPath, QStringLiteral("/srv/a/velmor2001.mdb"));
         QCOMPARE(calls.at(2).startPath, QStringLiteral("/srv/a/velmor2001.mdb"));
         QCOMPARE(calls.at(3).startPath, QStringLiteral("/srv/b/autre.mdb"));
@@ -166,12 +170,20 @@ private slots:
             QCOMPARE(call.selectedFilter, QStringLiteral("Base Velmor v2.00(velmor2001.mdb)"));
         QCOMPARE(storedBase(), QStringLiteral("/srv/b/autre.mdb"));
 
-        // A new main window (a new run) starts afresh; only the setting remains.
+        // A new main window (a new run) starts from the database in use, in
+        // its folder, when that folder is there, else from the home folder.
         MainWindow next;
         dialogs.queueOpenFile(std::nullopt);
         next.ouvrir->trigger();
-        QCOMPARE(dialogs.calls().last().startPath, QString());
+        QCOMPARE(dialogs.calls().last().startPath, home); // /srv/b is not there
         QCOMPARE(storedBase(), QStringLiteral("/srv/b/autre.mdb"));
+        QTemporaryDir folder;
+        const QString inUse = QDir(folder.path()).filePath(QStringLiteral("velmor2001.mdb"));
+        settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("cheminbase"), inUse);
+        MainWindow third;
+        dialogs.queueOpenFile(std::nullopt);
+        third.ouvrir->trigger();
+        QCOMPARE(dialogs.calls().last().startPath, inUse);
     }
 
     void commonDialogWithoutCancelError() {
