@@ -1,5 +1,6 @@
 #include "app/wiring.h"
 
+#include "lists/list_host.h"
 #include "options/options_wiring.h"
 #include "sheets/sheet_host.h"
 #include "shell/main_window.h"
@@ -56,9 +57,10 @@ void setUpMainWindow(MainWindow& window)
 {
     // "Quitter" and "Ouvrir une Base" are the main window's own; the record
     // sheets get the toolbar, the options layer "option", "Imprimer" and
-    // "à propos de".
+    // "à propos de", the lists "Liste" and the menu "Listes".
     SheetHost* host = connectSheets(window);
     installOptions(window, *host);
+    new ListHost(window, *host);
 }
 
 } // namespace velmor::app

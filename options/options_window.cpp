@@ -1,5 +1,6 @@
 #include "options/options_window.h"
 
+#include "sheets/outstanding_threshold.h"
 #include "sheets/record_sheet.h"
 #include "shell/look.h"
 #include "shell/paths.h"
@@ -9,7 +10,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace velmor {
@@ -112,6 +115,20 @@ Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLook
     }
     rows->setColumnStretch(1, 1);
 
+    joursEnCours = new QSpinBox(this);
+    joursEnCours->setObjectName(QStringLiteral("joursEnCours"));
+    joursEnCours->setRange(1, 3650);
+    joursEnCours->setSuffix(QStringLiteral(" jours"));
+    joursEnCoursLabel = new QLabel(QStringLiteral("Fiches en cours signalées après"), this);
+    joursEnCoursLabel->setObjectName(QStringLiteral("joursEnCoursLabel"));
+    joursEnCoursLabel->setBuddy(joursEnCours);
+    joursEnCours->setAccessibleName(joursEnCoursLabel->text());
+    if (auto* typed = joursEnCours->findChild<QLineEdit*>()) // the box inside the spin box
+        typed->setAccessibleName(joursEnCoursLabel->text());
+    auto* threshold = new QHBoxLayout;
+    threshold->addWidget(joursEnCoursLabel, 1);
+    threshold->addWidget(joursEnCours);
+
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(okoption);
@@ -121,6 +138,8 @@ Optionvelmor::Optionvelmor(QWidget* pretButton, QWidget* retourButton, SheetLook
     layout->addWidget(Label1);
     layout->addSpacing(18);
     layout->addLayout(rows);
+    layout->addSpacing(14);
+    layout->addLayout(threshold);
     layout->addStretch(1);
     layout->addLayout(bottom);
 
@@ -136,6 +155,7 @@ void Optionvelmor::readFlags() {
     setBoxFromFlag(Check3, QStringLiteral("nomfeuilleretour"));
     setBoxFromFlag(Check4, QStringLiteral("affichepret"));
     setBoxFromFlag(Check5, QStringLiteral("afficheretour"));
+    joursEnCours->setValue(outstanding::threshold());
 }
 
 void Optionvelmor::open() {
@@ -166,6 +186,7 @@ void Optionvelmor::okoption_Click() {
     saveFlag(Check3, QStringLiteral("nomfeuilleretour"));
     saveFlag(Check4, QStringLiteral("affichepret"));
     saveFlag(Check5, QStringLiteral("afficheretour"));
+    outstanding::saveThreshold(joursEnCours->value());
 
     if (pretButton_)
         pretButton_->setVisible(Check4->isChecked());

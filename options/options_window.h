@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QSpinBox;
 class QLabel;
 class QPushButton;
 
@@ -51,6 +52,10 @@ public:
     QLabel* affichepret;
     QCheckBox* Check5;
     QLabel* utilisationretour;
+    // Days after which an outstanding row stands out in the lists
+    // (`joursencours`).
+    QSpinBox* joursEnCours;
+    QLabel* joursEnCoursLabel;
     QPushButton* okoption;
     // The window's own file dialog, used by "Changer"; it starts from the
     // file picked last while this window exists.

@@ -584,6 +584,11 @@ long BaseR::RecordCount() const
     return d->open() ? d->rs->recordCount() : 0;
 }
 
+long BaseR::AbsolutePosition() const
+{
+    return d->onRow() ? d->rs->absolutePosition() : -1;
+}
+
 void BaseR::AddNew()
 {
     guarded([&] {

@@ -144,6 +144,9 @@ public:
     bool BOF() const;
     bool EOF_() const;
     long RecordCount() const;
+    // The current row's place in the row set, from 0; -1 when no stored row
+    // is current (a pending new row, past either end, closed).
+    long AbsolutePosition() const;
 
     // Recordset operations. Each move first saves the row being left; if
     // that save fails, the move is not made. BOF/EOF/RecordCount read as at

@@ -1,6 +1,7 @@
 #include "sheets/sheet_host.h"
 
 #include "sheets/lock_wait_ui.h"
+#include "sheets/position_text.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
@@ -138,7 +139,18 @@ RecordSheet* SheetHost::markedSheet() const
 QString SheetHost::statusNote() const
 {
     RecordSheet* current = markedSheet();
-    return current ? current->statusNote() : QString();
+    if (!current)
+        return QString();
+    QStringList parts;
+    const BaseR& source = current->recordSource();
+    const QString& found = found_[current == sheets_[1] ? 1 : 0];
+    const bool adding = source.state() == BaseR::State::Adding;
+    // An empty result is said once, by what the command found.
+    if (source.isOpen() && (adding || source.RecordCount() > 0 || found.isEmpty()))
+        parts << positiontext::position(adding, source.AbsolutePosition(), source.RecordCount());
+    parts << found << current->statusNote();
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(" — "));
 }
 
 bool SheetHost::writeCommandsEnabled() const
@@ -205,6 +217,12 @@ RecordSheet* SheetHost::sheet(Sheet which, bool create)
             emit statusChanged();
         }
     });
+    // The position in the status bar follows every move.
+    connect(&created->recordSource(), &BaseR::currentChanged, this, [this, created] {
+        if (markedSheet() == created)
+            emit statusChanged();
+    });
+    connect(created, &RecordSheet::discarded, this, [this, i] { found_[i].clear(); });
     connect(created, &RecordSheet::statusChanged, this, [this, created] {
         if (markedSheet() != created)
             return;
@@ -355,6 +373,8 @@ void SheetHost::showAll()
 {
     forMarkedSheet([this](RecordSheet* target) {
         setSourceAndRefresh(target, target->design().allRows());
+        found_[target == sheets_[1] ? 1 : 0].clear();
+        emit statusChanged();
     });
 }
 
@@ -438,6 +458,7 @@ void SheetHost::search()
         if (!typed)
             return; // Cancel: the row source stays as it was
         setSourceAndRefresh(target, target->design().rowsOfClient(*typed));
+        tellFound(target, positiontext::foundForClient(target->recordSource().RecordCount(), *typed));
     });
 }
 
@@ -445,7 +466,16 @@ void SheetHost::outstanding()
 {
     forMarkedSheet([this](RecordSheet* target) {
         setSourceAndRefresh(target, target->design().outstandingRows());
+        tellFound(target, positiontext::foundOutstanding(target->recordSource().RecordCount()));
     });
+}
+
+void SheetHost::tellFound(RecordSheet* target, const QString& text)
+{
+    // Said only when the command's rows are shown (not when it stopped on
+    // a pending edit that could not be written).
+    found_[target == sheets_[1] ? 1 : 0] = target->recordSource().isOpen() ? text : QString();
+    emit statusChanged();
 }
 
 std::function<void()> SheetHost::guardQuit(QWidget* frame, std::function<void()> quit)

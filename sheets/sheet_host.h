@@ -70,8 +70,10 @@ public:
     // The notice shown once per file that opens read-only.
     static QString readOnlyNotice(const QString& path, const QString& reason);
 
-    // What the status bar says about the sheet the marker names (empty when
-    // there is nothing to say), and whether "Nouveau", "Effacer" and
+    // What the status bar says about the sheet the marker names: its
+    // position ("Fiche 3 sur 8"), what the last "Rechercher" or "En Cours"
+    // found, and any note of the sheet (empty when there is nothing to
+    // say); and whether "Nouveau", "Effacer" and
     // "Enregistrer" can act on it.
     QString statusNote() const;
     bool writeCommandsEnabled() const;
@@ -101,6 +103,8 @@ private:
     // read-only: says so and returns true.
     bool refuseReadOnly(RecordSheet* sheet, const QString& command);
     RecordSheet* markedSheet() const;
+    // Keeps what "Rechercher" or "En Cours" found for the status bar.
+    void tellFound(RecordSheet* target, const QString& text);
     // The read-only notices due since the last call, once per file.
     void showReadOnlyNotices(RecordSheet* sheet);
 
@@ -109,6 +113,7 @@ private:
     QPointer<QMdiSubWindow> windows_[2];
     LockWaitUi* waits_ = nullptr;
     QSet<QString> noticedFiles_;
+    QString found_[2];
     std::vector<std::pair<QString, QString>> dueNotices_; // path, reason
 };
 

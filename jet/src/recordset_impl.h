@@ -37,6 +37,7 @@ public:
         return long(rows_.size());
     }
 
+    long absolutePosition() const override { return hasCurrent() ? position_ : -1; }
     void fetchAll() override;
     void moveFirst() override;
     void moveLast() override;

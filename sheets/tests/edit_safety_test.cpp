@@ -232,7 +232,8 @@ private slots:
 
         host->addNew();
         checkLocked(sheet, false);
-        QVERIFY(host->statusNote().isEmpty());
+        QVERIFY(host->statusNote().startsWith(QStringLiteral("Nouvelle fiche")));
+        QVERIFY(!host->statusNote().contains(QStringLiteral("« Nouveau »"))); // the note is gone
         QVERIFY(host->writeCommandsEnabled());
         typeInto(box(sheet, "clientS1"), QStringLiteral("Delta"));
         host->save();

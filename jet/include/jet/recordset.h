@@ -107,6 +107,9 @@ public:
     virtual bool eof() const = 0;
     virtual bool hasCurrent() const = 0;
     virtual long recordCount() const = 0;
+    // The current row's place in the set (0 for the first row), or -1 when
+    // no row is current.
+    virtual long absolutePosition() const { return -1; }
 
     virtual void moveFirst() = 0;
     virtual void moveLast() = 0;

@@ -1,0 +1,22 @@
+// Texts compared as Access's "General" sort order compares them at its first
+// level: case and accents ignored, and the characters it sorts apart
+// (apostrophes, hyphens and other punctuation) left out, so that "loreal"
+// matches "L'Oréal" and "oe" matches "œ".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace jet {
+
+// The first-level key of a text: one byte per Latin letter, digit or blank
+// (ligatures give their letters), more for other scripts; a character the
+// collation tables do not cover gives itself, case folded, behind a marker
+// byte. Texts with equal keys are equal for the General order's first level.
+std::string textMatchKey(std::u16string_view text);
+
+// True when `needleKey` (a textMatchKey) occurs in `haystackKey`; an empty
+// needle occurs everywhere.
+bool keyContains(std::string_view haystackKey, std::string_view needleKey);
+
+} // namespace jet

@@ -1,0 +1,128 @@
+// The rows of one table as a list: a table model over a read-only dynaset
+// of the database file. Rows are read in batches as the view asks for them
+// (canFetchMore/fetchMore), so opening the list on a large table reads only
+// its first batch of rows (read at once, as are the first rows after each
+// change of sort or filter). Sorting reopens the dynaset with ORDER BY (the engine uses
+// the column's index when there is one, its text collation otherwise).
+//
+// The filter keeps the rows where every typed word occurs in one of the
+// searched columns, compared as the General sort order compares text (case,
+// accents and punctuation ignored). The typed text never reaches SQL: the
+// searched columns of every row are read once into keys (while the list is
+// idle, or by the first filter), and each keystroke then scans those keys.
+//
+// "En cours seulement" selects the outstanding rows (those "En Cours"
+// selects) and adds the column "En cours depuis" with their age in days;
+// rows older than the threshold carry a background colour.
+#pragma once
+
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "lists/list_design.h"
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmor {
+
+class RowListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int batchSize = 200;
+    // The whole stored value of a cell (a QString, or a QDate for dates),
+    // for export.
+    static constexpr int ValueRole = Qt::UserRole;
+    // True on an outstanding row older than the threshold.
+    static constexpr int OverdueRole = Qt::UserRole + 1;
+
+    // Throws jet::Error when the table cannot be read.
+    RowListModel(std::shared_ptr<jet::Database> database, const ListDesign& design,
+                 QObject* parent = nullptr);
+    ~RowListModel() override;
+
+    const ListDesign& design() const { return design_; }
+
+    // The day ages count to (today unless set), and the threshold in days.
+    void setToday(const QDate& today);
+    void setThreshold(int days);
+    int threshold() const { return threshold_; }
+
+    void setFilter(const QString& typed);
+    QString filter() const { return filter_; }
+    void setOutstandingOnly(bool only);
+    bool outstandingOnly() const { return outstandingOnly_; }
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
+
+    // The rows the list shows (read so far or not), and the rows of the table.
+    long matchCount() const;
+    long tableCount() const;
+    // "8 fiches", or "2 fiches sur 8" while a filter or "En cours seulement" is on.
+    QString countText() const;
+    // Rows whose values were read from the file since the last reset.
+    long rowsRead() const { return rowsRead_; }
+
+    // Reads the searched columns of up to `rows` more rows into the keys the
+    // filter scans (the first filter does it for every row that is left);
+    // true once every row has its key. The list calls it while idle.
+    bool prepareSearch(long rows);
+
+    jet::Bookmark bookmarkAt(int row) const;
+    // Reads every remaining row (export, printing).
+    void fetchAllRows();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
+    void fetchMore(const QModelIndex& parent = QModelIndex()) override;
+
+signals:
+    // matchCount() or countText() changed.
+    void countChanged();
+
+private:
+    struct Row {
+        jet::Bookmark bookmark;
+        std::vector<jet::Value> values; // the design's fields, in order
+        int age = -1;                   // days outstanding; -1 when not shown or unknown
+    };
+
+    QString selectText() const;
+    void reopen();  // a new dynaset for the sort and the outstanding choice
+    void rebuild(); // rows shown anew from the dynaset (filter applied)
+    Row readCurrent();
+    int fieldCount() const;
+
+    std::shared_ptr<jet::Database> database_;
+    const ListDesign& design_;
+    std::vector<int> fieldColumns_; // dynaset column of each field
+    std::vector<int> searchColumns_;
+    int ageFromColumn_ = -1;
+    std::unique_ptr<jet::Recordset> rows_;
+    QDate today_;
+    int threshold_ = 30;
+    QString filter_;
+    std::vector<std::string> words_; // keys of the typed words
+    bool outstandingOnly_ = false;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+
+    std::vector<jet::Bookmark> keyBookmarks_; // every row of the dynaset, with its key
+    std::vector<std::string> keys_;
+    std::vector<long> matches_; // positions in keyBookmarks_ while filtering
+    bool filtering_ = false;
+
+    std::vector<Row> fetched_;
+    long matchCount_ = 0;
+    mutable long tableCount_ = -1;
+    long rowsRead_ = 0;
+};
+
+} // namespace velmor
