@@ -29,20 +29,6 @@ namespace {
 // The header block is masked with RC4 under this fixed key.
 const uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
-const FormatInfo* formatForVersion(uint8_t version, bool ace)
-{
-    switch (version) {
-    case 0: return ace ? nullptr : &formatInfo(Format::Jet3);
-    case 1: return &formatInfo(Format::Jet4);
-    case 2: return &formatInfo(Format::Ace12);
-    case 3: return &formatInfo(Format::Ace14);
-    case 4: return &formatInfo(Format::Ace15);
-    case 5: return &formatInfo(Format::Ace16);
-    case 6: return &formatInfo(Format::Ace17);
-    default: return nullptr;
-    }
-}
-
 } // namespace
 
 HeaderInfo readHeader(PageFile& file)
