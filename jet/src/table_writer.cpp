@@ -327,13 +327,8 @@ std::vector<uint8_t> TableWriter::longValueData(const Field& f, std::vector<uint
     return out;
 }
 
-RowId TableWriter::insertStored(std::vector<Field> fields,
-                                const std::vector<std::optional<std::vector<uint8_t>>>& longValues)
+RowId TableWriter::addRow(const std::vector<Field>& fields)
 {
-    fields.resize(layout_.columns.size());
-    for (size_t i = 0; i < layout_.columns.size() && i < longValues.size(); ++i)
-        if (layout_.columns[i].isLongValue() && longValues[i])
-            fields[i] = longValueFieldFor(layout_.columns[i], *longValues[i]);
     std::vector<uint8_t> row = encodeRow(layout_, fields);
     if (indexes_)
         indexes_->checkInsert(fields);
@@ -344,6 +339,16 @@ RowId TableWriter::insertStored(std::vector<Field> fields,
         indexes_->insert(fields, page, uint16_t(slot));
     ++rowDelta_;
     return RowId{page, uint16_t(slot)};
+}
+
+RowId TableWriter::insertStored(std::vector<Field> fields,
+                                const std::vector<std::optional<std::vector<uint8_t>>>& longValues)
+{
+    fields.resize(layout_.columns.size());
+    for (size_t i = 0; i < layout_.columns.size() && i < longValues.size(); ++i)
+        if (layout_.columns[i].isLongValue() && longValues[i])
+            fields[i] = longValueFieldFor(layout_.columns[i], *longValues[i]);
+    return addRow(fields);
 }
 
 void TableWriter::releaseEmptyPage(uint32_t page)
@@ -433,16 +438,7 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
     for (size_t i = 0; i < layout_.columns.size(); ++i)
         if (layout_.columns[i].isLongValue() && i < values.size())
             fields[i] = encodeColumn(i, values[i]);
-    std::vector<uint8_t> row = encodeRow(layout_, fields);
-    if (indexes_)
-        indexes_->checkInsert(fields);
-    uint32_t page = pageWithRoom(int(row.size()));
-    DataPage dp{txn_.modify(page), txn_.pageSize()};
-    int slot = dp.addRow(row.data(), int(row.size()));
-    if (indexes_)
-        indexes_->insert(fields, page, uint16_t(slot));
-    ++rowDelta_;
-    return RowId{page, uint16_t(slot)};
+    return addRow(fields);
 }
 
 void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& changes)

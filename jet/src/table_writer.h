@@ -85,6 +85,8 @@ private:
     Field encodeColumn(size_t i, const Value& v);
     // The stored bytes of a Memo / OLE value (nullopt for NULL), checked.
     std::optional<std::vector<uint8_t>> longValueBytes(size_t i, const Value& v);
+    // Encodes the row, checks and updates the indexes, and stores it.
+    RowId addRow(const std::vector<Field>& fields);
     Field longValueFieldFor(const ColumnDef& c, const std::vector<uint8_t>& data);
     std::vector<uint8_t> writeLongValue(const ColumnDef& c, const std::vector<uint8_t>& data);
     void freeLongValue(const ColumnDef& c, const Field& f);
