@@ -9,9 +9,7 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 
-#include "database_writer.h"
 #include "disk_probe.h"
-#include "table_writer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -114,23 +112,24 @@ int main(int argc, char** argv)
             for (const char* table : {"velmor2001", "tablep"})
                 db->createTable(table, columnsLike(source->table(table)));
         }
-        jet::writer::DatabaseWriter writer(file);
+        auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
         long total = 0;
         double batchSeconds = 0;
         for (const char* table : {"velmor2001", "tablep"}) {
             auto rows = source->openRecordset(table);
             std::vector<int> from; // source column of each target column
-            jet::TableInfo target = jet::Database::open(file, jet::OpenMode::ReadOnly)->table(table);
+            jet::TableInfo target = db->table(table);
             for (const auto& c : target.columns)
                 from.push_back(rows->columnIndex(c.name));
             std::vector<std::vector<jet::Value>> batch;
             auto flush = [&]() {
                 auto t0 = Clock::now();
-                writer.transact([&](jet::writer::Transaction& txn) {
-                    jet::writer::TableWriter t(txn, writer.definitionPage(txn, table));
-                    for (const auto& v : batch)
-                        t.insert(v);
-                    t.finish();
+                size_t next = 0;
+                db->insertRows(table, [&](std::vector<jet::Value>& values) {
+                    if (next == batch.size())
+                        return false;
+                    values = batch[next++];
+                    return true;
                 });
                 batchSeconds += seconds(t0);
                 total += long(batch.size());
@@ -154,7 +153,6 @@ int main(int argc, char** argv)
         oneWriteImport(*source, dir);
 
         printFlushCost(dir);
-        auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
         auto rs = db->openRecordset("velmor2001");
         auto t0 = Clock::now();
         for (long i = 0; i < n; ++i) {

@@ -216,12 +216,12 @@ Value RowReader::calculatedValue(const ColumnDef& column) const
     return unwrapCalculatedValue(row_, column, reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
 }
 
-void refuseWritesToCalculatedTable(const std::vector<std::pair<std::string, uint8_t>>& columnsAndExtFlags)
+void refuseWritesToCalculatedTable(const TableDef& def)
 {
     std::string names;
-    for (const auto& [name, ext] : columnsAndExtFlags) {
-        if (ext & kColumnExtCalculated)
-            names += (names.empty() ? "« " : ", « ") + name + " »";
+    for (const ColumnDef& c : def.columns) {
+        if (c.calculated)
+            names += (names.empty() ? "« " : ", « ") + c.info.name + " »";
     }
     if (!names.empty())
         throw Error(Code::Unsupported, "table à colonnes calculées (" + names +

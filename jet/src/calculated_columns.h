@@ -31,8 +31,7 @@ Value unwrapCalculatedValue(const ByteRange& row, const ColumnDef& column, const
 // The wrapped value's bytes (the part after the 20-byte header).
 bool calculatedPayload(const uint8_t* data, size_t size, const uint8_t*& payload, size_t& payloadSize);
 
-// Throws Unsupported, naming the calculated columns, when `columns` has
-// any (extra flags as the table definition stores them).
-void refuseWritesToCalculatedTable(const std::vector<std::pair<std::string, uint8_t>>& columnsAndExtFlags);
+// Throws Unsupported, naming the calculated columns, when `def` has any.
+void refuseWritesToCalculatedTable(const TableDef& def);
 
 } // namespace jet::detail

@@ -1,6 +1,7 @@
 #include "collation.h"
 
 #include "jet/status.h"
+#include "text.h"
 
 #include <algorithm>
 #include <array>
@@ -390,47 +391,8 @@ void appendTextKey(SortOrder order, std::u16string_view text, bool ascending, st
 std::u16string utf16UnitsOfUtf8(std::string_view s)
 {
     std::u16string out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        uint8_t c = uint8_t(s[i]);
-        uint32_t cp;
-        int extra;
-        if (c < 0x80) {
-            cp = c;
-            extra = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            extra = 3;
-        } else {
-            badUtf8();
-        }
-        if (i + size_t(extra) >= s.size())
-            badUtf8();
-        for (int k = 1; k <= extra; ++k) {
-            uint8_t cc = uint8_t(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                badUtf8();
-            cp = cp << 6 | (cc & 0x3F);
-        }
-        static const uint32_t minimum[4] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            badUtf8();
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-        i += size_t(extra) + 1;
-    }
+    if (!utf16Of(s, out))
+        badUtf8();
     return out;
 }
 

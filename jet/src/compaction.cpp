@@ -11,7 +11,7 @@
 #include "page_store.h"
 #include "system_error.h"
 #include "table_writer.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "os_file.h"
 #include "jet/check.h"
 #include "jet/compact.h"
@@ -67,14 +67,14 @@ struct TableCopy {
 void emptyTable(TableCopy& t, Transaction& txn, PageAllocator& pages)
 {
     TableWriter& w = *t.writer;
-    const TableLayout& layout = w.layout();
+    const TableDef& layout = w.layout();
     std::vector<LiveRow> live = readLiveRows(txn, layout);
     std::vector<uint32_t> longValuePages;
     for (const LiveRow& row : live) {
         std::vector<std::optional<std::vector<uint8_t>>> values(layout.columns.size());
         for (size_t i = 0; i < layout.columns.size(); ++i) {
             const Field& f = row.fields[i];
-            if (layout.columns[i].longValue() && !f.null && f.bytes.size() >= 12 && f.bytes[3] != 0x80)
+            if (layout.columns[i].isLongValue() && !f.null && f.bytes.size() >= 12 && f.bytes[3] != 0x80)
                 values[i] = w.longValueData(f, &longValuePages);
         }
         t.rows.push_back(row.fields);
@@ -84,10 +84,10 @@ void emptyTable(TableCopy& t, Transaction& txn, PageAllocator& pages)
         w.remove(RowId{row.page, row.row});
     // The table's pages, its long-value columns' pages (emptied ones stay
     // the column's), and the long-value pages its rows pointed into.
-    std::vector<uint32_t> emptied = UsageMap(txn, layout.ownedMap).pages();
-    for (const ColumnLayout& c : layout.columns)
-        if (c.longValue() && c.lvOwnedMap && c.lvFreeMap) {
-            std::vector<uint32_t> more = UsageMap(txn, c.lvOwnedMap).pages();
+    std::vector<uint32_t> emptied = UsageMap(txn, layout.ownedPages).pages();
+    for (const ColumnDef& c : layout.columns)
+        if (c.isLongValue() && c.hasLongValueMaps()) {
+            std::vector<uint32_t> more = UsageMap(txn, c.longValueOwned).pages();
             emptied.insert(emptied.end(), more.begin(), more.end());
         }
     emptied.insert(emptied.end(), longValuePages.begin(), longValuePages.end());
@@ -97,17 +97,11 @@ void emptyTable(TableCopy& t, Transaction& txn, PageAllocator& pages)
         if (page < 3 || page >= txn.pageCount())
             continue;
         DataPage dp{const_cast<uint8_t*>(txn.page(page)), txn.pageSize()};
-        const bool rowsPage = dp.p[0] == 0x01 && (dp.owner() == layout.tdefPage || dp.owner() == kLongValueOwner);
+        const bool rowsPage = dp.p[0] == 0x01 && (dp.owner() == layout.page || dp.owner() == kLongValueOwner);
         if (rowsPage && dp.allDeleted())
             w.releaseEmptyPage(page);
     }
-    std::vector<uint32_t> maps = {layout.ownedMap, layout.freeMap};
-    for (const ColumnLayout& c : layout.columns)
-        if (c.longValue() && c.lvOwnedMap && c.lvFreeMap) {
-            maps.push_back(c.lvOwnedMap);
-            maps.push_back(c.lvFreeMap);
-        }
-    for (uint32_t pointer : maps)
+    for (detail::RowPointer pointer : rowUsageMaps(layout))
         UsageMap(txn, pointer).rewrite(pages);
 }
 

@@ -20,6 +20,7 @@ struct RowPointer {
     uint32_t page = 0;
     uint16_t row = 0;
     static RowPointer fromRaw(uint32_t raw) { return {raw >> 8, uint16_t(raw & 0xFF)}; }
+    uint32_t raw() const { return page << 8 | (row & 0xFFu); }
     bool null() const { return page == 0; }
 };
 

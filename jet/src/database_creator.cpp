@@ -11,7 +11,8 @@
 #include "os_file.h"
 #include "system_error.h"
 #include "table_writer.h"
-#include "usage_map_writer.h"
+#include "text.h"
+#include "usage_map.h"
 #include "jet/status.h"
 
 #include <cerrno>
@@ -139,7 +140,7 @@ void placeColumns(TableSpec& t)
 
 void putName(std::vector<uint8_t>& out, const std::string& utf8)
 {
-    std::vector<uint8_t> ucs2 = encodeText(utf8, false);
+    std::vector<uint8_t> ucs2 = detail::encodeUnicodeText(utf8, false);
     out.push_back(uint8_t(ucs2.size()));
     out.push_back(uint8_t(ucs2.size() >> 8));
     out.insert(out.end(), ucs2.begin(), ucs2.end());

@@ -39,6 +39,7 @@ FormatInfo makeJet3()
     f.tdefFreeSpaceMap = 39;
     f.tdefHeaderSize = 43;
     f.tdefRealIndexEntrySize = 8;
+    f.tdefRealIndexRowCount = 4;
 
     f.columnDescriptorSize = 18;
     f.colType = 0;
@@ -65,6 +66,8 @@ FormatInfo makeJet3()
     f.fixedDataRowOffset = 1;
     f.usageMapInlineBytes = 128;
     f.longValueChunkMax = 2032;
+    f.maxRowSize = 2012;
+    f.maxInlineLongValue = 64;
     return f;
 }
 
@@ -103,6 +106,7 @@ FormatInfo makeJet4(Format format)
     f.tdefFreeSpaceMap = 59;
     f.tdefHeaderSize = 63;
     f.tdefRealIndexEntrySize = 12;
+    f.tdefRealIndexRowCount = 4;
 
     f.columnDescriptorSize = 25;
     f.colType = 0;
@@ -129,6 +133,8 @@ FormatInfo makeJet4(Format format)
     f.fixedDataRowOffset = 2;
     f.usageMapInlineBytes = 64;
     f.longValueChunkMax = 4076;
+    f.maxRowSize = 4060;
+    f.maxInlineLongValue = 64;
     return f;
 }
 
@@ -154,6 +160,20 @@ const FormatInfo& formatInfo(Format format)
     case Format::Ace17: return kAce17;
     }
     return kJet4;
+}
+
+const FormatInfo* formatForVersion(uint8_t version, bool ace)
+{
+    switch (version) {
+    case 0: return ace ? nullptr : &formatInfo(Format::Jet3);
+    case 1: return &formatInfo(Format::Jet4);
+    case 2: return &formatInfo(Format::Ace12);
+    case 3: return &formatInfo(Format::Ace14);
+    case 4: return &formatInfo(Format::Ace15);
+    case 5: return &formatInfo(Format::Ace16);
+    case 6: return &formatInfo(Format::Ace17);
+    default: return nullptr;
+    }
 }
 
 } // namespace jet::detail

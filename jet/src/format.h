@@ -1,7 +1,8 @@
 // Where things are in a Jet file, for each version of the format.
 //
-// Every offset the engine uses to read a page lives here, one table per
-// version, so that the readers never test the version themselves.
+// Every offset the engine uses to read or write a page, and every limit of
+// the format, lives here, one table per version, so that the readers and
+// writers never test the version themselves.
 #pragma once
 
 #include "jet/database.h"
@@ -47,6 +48,7 @@ struct FormatInfo {
     int tdefFreeSpaceMap;
     int tdefHeaderSize;        // where the per-index row counts begin
     int tdefRealIndexEntrySize;
+    int tdefRealIndexRowCount; // 4 bytes, inside each of those entries
 
     // Column descriptor (in the table definition)
     int columnDescriptorSize;
@@ -75,9 +77,20 @@ struct FormatInfo {
 
     int fixedDataRowOffset;    // fixed columns begin after the row's column count
     int usageMapInlineBytes;   // bitmap bytes of an inline usage map
-    int longValueChunkMax;
+    int longValueChunkMax;     // largest row of a long-value page
+
+    // Limits
+    int maxRowSize;            // bytes of a row
+    int maxInlineLongValue;    // long values up to this size may stay inside the row
 };
 
+// Limits common to every version.
+constexpr int kMaxNumericPrecision = 28;   // digits of a Decimal (Numeric) column
+
 const FormatInfo& formatInfo(Format format);
+
+// The format of a file whose header holds `version` (0 Jet3, 1 Jet4, 2.. ACE);
+// null when unknown. `ace`: the file's signature says ACE.
+const FormatInfo* formatForVersion(uint8_t version, bool ace);
 
 } // namespace jet::detail

@@ -31,20 +31,6 @@ namespace {
 // The header block is masked with RC4 under this fixed key.
 const uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 
-const FormatInfo* formatForVersion(uint8_t version, bool ace)
-{
-    switch (version) {
-    case 0: return ace ? nullptr : &formatInfo(Format::Jet3);
-    case 1: return &formatInfo(Format::Jet4);
-    case 2: return &formatInfo(Format::Ace12);
-    case 3: return &formatInfo(Format::Ace14);
-    case 4: return &formatInfo(Format::Ace15);
-    case 5: return &formatInfo(Format::Ace16);
-    case 6: return &formatInfo(Format::Ace17);
-    default: return nullptr;
-    }
-}
-
 // The password as the header stores it once unmasked: Jet4 masks it again
 // with the whole part of the creation date; it is UCS-2 there and code-page
 // bytes in Jet3, padded with zeros.

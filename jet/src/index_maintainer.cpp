@@ -3,6 +3,7 @@
 #include "collation.h"
 #include "data_page_writer.h"
 #include "header.h"
+#include "text.h"
 #include "jet/status.h"
 
 #include <algorithm>
@@ -80,16 +81,29 @@ uint32_t databaseSortOrder(Transaction& txn)
     return rd32(block.data() + (at - start));
 }
 
-Value fieldValue(const ColumnLayout& c, const Field& f)
+std::string keyText(const std::vector<Value>& values)
 {
-    if (c.type == ColumnType::Boolean)
+    std::string s;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            s += ", ";
+        s += values[i].isNull() ? std::string("NULL") : "« " + values[i].toString() + " »";
+    }
+    return s;
+}
+
+} // namespace
+
+Value fieldValue(const ColumnDef& c, const Field& f)
+{
+    if (c.info.type == ColumnType::Boolean)
         return Value::boolean(f.boolean);
     if (f.null)
         return Value();
     const std::vector<uint8_t>& b = f.bytes;
     auto need = [&](size_t n) {
         if (b.size() < n)
-            throw Error(Code::Corrupt, "colonne « " + c.name + " » : valeur stockée tronquée");
+            throw Error(Code::Corrupt, "colonne « " + c.info.name + " » : valeur stockée tronquée");
     };
     auto le64 = [&]() {
         need(8);
@@ -98,7 +112,7 @@ Value fieldValue(const ColumnLayout& c, const Field& f)
             v = v << 8 | b[size_t(i)];
         return v;
     };
-    switch (c.type) {
+    switch (c.info.type) {
     case ColumnType::Byte: need(1); return Value::integer(b[0]);
     case ColumnType::Integer: need(2); return Value::integer(int16_t(rd16(b.data())));
     case ColumnType::Long: need(4); return Value::integer(int32_t(rd32(b.data())));
@@ -115,7 +129,7 @@ Value fieldValue(const ColumnLayout& c, const Field& f)
         uint64_t bits = le64();
         double x;
         std::memcpy(&x, &bits, 8);
-        return c.type == ColumnType::DateTime ? Value::dateTime(x) : Value::real(x);
+        return c.info.type == ColumnType::DateTime ? Value::dateTime(x) : Value::real(x);
     }
     case ColumnType::Guid: {
         need(16);
@@ -123,24 +137,11 @@ Value fieldValue(const ColumnLayout& c, const Field& f)
         std::copy(b.begin(), b.begin() + 16, g.begin());
         return Value::guid(g);
     }
-    case ColumnType::Text: return Value::text(decodeText(b.data(), b.size()));
+    case ColumnType::Text: return Value::text(detail::decodeUnicodeText(b.data(), b.size()));
     default:
-        throw Error(Code::Unsupported, "colonne « " + c.name + " » : type de clé d'index non pris en charge");
+        throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : type de clé d'index non pris en charge");
     }
 }
-
-std::string keyText(const std::vector<Value>& values)
-{
-    std::string s;
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i)
-            s += ", ";
-        s += values[i].isNull() ? std::string("NULL") : "« " + values[i].toString() + " »";
-    }
-    return s;
-}
-
-} // namespace
 
 struct IndexMaintainer::Index {
     std::string name;
@@ -171,65 +172,29 @@ bool sameField(const Field& a, const Field& b)
 
 } // namespace
 
-IndexMaintainer::IndexMaintainer(Transaction& txn, const TableLayout& layout, PageAllocator& allocator)
+IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator)
     : txn_(txn), layout_(layout), allocator_(allocator)
 {
-    const std::string table = "table (définition page " + std::to_string(layout.tdefPage) + ")";
+    const std::string table = "table (définition page " + std::to_string(layout.page) + ")";
     if (!detail::indexPagesSupported(txn.pageSize()))
         throw Error(Code::Unsupported, "index : pages de " + std::to_string(txn.pageSize()) +
                                            " octets non prises en charge ; table en lecture seule");
 
-    // What the layout does not keep: the sort order of each text column,
-    // which logical index is the primary key, and the index names.
-    std::vector<uint8_t> d = definitionBytes(txn, layout.tdefPage);
-    auto need = [&](size_t at, size_t n) {
-        if (at + n > d.size())
-            corrupt(layout.tdefPage, "définition de table tronquée");
-    };
-    need(0, 63);
-    const uint16_t columnCount = rd16(&d[45]);
-    const size_t real = layout.realIndexes.size();
-    size_t pos = 63 + 12 * real;
-    std::vector<std::pair<uint16_t, uint32_t>> sortOrders; // column number, stored order
-    for (uint16_t i = 0; i < columnCount; ++i) {
-        need(pos, 25);
-        sortOrders.emplace_back(rd16(&d[pos + 5]), rd32(&d[pos + 11]));
-        pos += 25;
-    }
-    for (uint16_t i = 0; i < columnCount; ++i) {
-        need(pos, 2);
-        pos += 2 + rd16(&d[pos]);
-    }
-    pos += 52 * real;
-    std::vector<std::pair<uint32_t, uint8_t>> logical; // physical index, type
-    for (uint32_t i = 0; i < layout.logicalIndexCount; ++i) {
-        need(pos, 28);
-        logical.emplace_back(rd32(&d[pos + 8]), d[pos + 23]);
-        pos += 28;
-    }
-    std::vector<std::string> names;
-    for (uint32_t i = 0; i < layout.logicalIndexCount; ++i) {
-        need(pos, 2);
-        uint16_t length = rd16(&d[pos]);
-        need(pos + 2, length);
-        names.push_back(decodeText(&d[pos + 2], length));
-        pos += 2 + length;
-    }
-
     const SortOrder databaseOrder = detail::sortOrderFromStored(databaseSortOrder(txn));
+    const size_t real = layout.physicalIndexes.size();
     for (size_t p = 0; p < real; ++p) {
-        const RealIndexLayout& r = layout.realIndexes[p];
+        const detail::PhysicalIndex& r = layout.physicalIndexes[p];
         auto index = std::make_unique<Index>();
         index->physical = p;
         index->unique = (r.flags & 0x01) != 0;
         index->ignoreNulls = (r.flags & 0x02) != 0;
-        index->countOffset = r.countOffset;
-        for (size_t l = 0; l < logical.size(); ++l) {
-            if (logical[l].first != p)
+        index->countOffset = r.rowCountOffset;
+        for (size_t l = 0; l < layout.logicalToPhysical.size(); ++l) {
+            if (size_t(layout.logicalToPhysical[l]) != p)
                 continue;
-            if (index->name.empty() && l < names.size())
-                index->name = names[l];
-            if (logical[l].second == 0x01)
+            if (index->name.empty())
+                index->name = layout.indexes[l].name;
+            if (layout.indexes[l].primary)
                 index->primary = index->unique = true;
         }
         if (index->name.empty())
@@ -240,32 +205,27 @@ IndexMaintainer::IndexMaintainer(Transaction& txn, const TableLayout& layout, Pa
                 if (layout.columns[i].number == number)
                     at = int(i);
             if (at < 0)
-                corrupt(layout.tdefPage, "index « " + index->name + " » : colonne " + std::to_string(number) +
-                                             " inexistante");
-            const ColumnLayout& c = layout.columns[size_t(at)];
+                corrupt(layout.page, "index « " + index->name + " » : colonne " + std::to_string(number) +
+                                         " inexistante");
+            const ColumnDef& c = layout.columns[size_t(at)];
             KeyColumn key;
-            key.type = c.type;
+            key.type = c.info.type;
             key.ascending = ascending;
-            if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
-                uint32_t stored = 0;
-                for (auto [n, order] : sortOrders)
-                    if (n == number)
-                        stored = order;
-                key.order = detail::columnSortOrder(stored, databaseOrder);
-            }
+            if (c.isText())
+                key.order = detail::columnSortOrder(c.sortOrder, databaseOrder);
             std::string problem = detail::keyColumnProblem(key);
-            if (problem.empty() && c.longValue())
+            if (problem.empty() && c.isLongValue())
                 problem = "index sur une colonne Mémo ou Objet OLE";
             if (!problem.empty())
-                throw Error(Code::Unsupported, "index « " + index->name + " », colonne « " + c.name + " » : " +
+                throw Error(Code::Unsupported, "index « " + index->name + " », colonne « " + c.info.name + " » : " +
                                                    problem + " ; écriture refusée pour ne pas écrire de clé fausse");
             index->columns.push_back(at);
             index->keyColumns.push_back(key);
         }
         if (r.rootPage == 0 || r.rootPage >= txn.pageCount())
-            corrupt(layout.tdefPage, "index « " + index->name + " » : page racine invalide");
-        index->pages = std::make_unique<TransactionPages>(txn, allocator, r.ownedMap);
-        index->tree = std::make_unique<IndexTree>(*index->pages, r.rootPage, layout.tdefPage);
+            corrupt(layout.page, "index « " + index->name + " » : page racine invalide");
+        index->pages = std::make_unique<TransactionPages>(txn, allocator, r.ownedPages.raw());
+        index->tree = std::make_unique<IndexTree>(*index->pages, r.rootPage, layout.page);
         indexes_.push_back(std::move(index));
     }
     (void)table;
@@ -333,7 +293,7 @@ void IndexMaintainer::checkKey(Index& index, const std::vector<Field>& row, uint
     bool allNull = true, anyNull = false;
     for (int c : index.columns) {
         // fieldValue() gives NULL exactly for these fields.
-        const bool null = layout_.columns[size_t(c)].type != ColumnType::Boolean &&
+        const bool null = layout_.columns[size_t(c)].info.type != ColumnType::Boolean &&
                           (size_t(c) >= row.size() || row[size_t(c)].null);
         if (null)
             anyNull = true;
@@ -444,7 +404,7 @@ void IndexMaintainer::finish()
         if (index->distinctDelta == 0)
             continue;
         if (index->countOffset + 4 <= txn_.pageSize()) {
-            uint8_t* t = txn_.modify(layout_.tdefPage);
+            uint8_t* t = txn_.modify(layout_.page);
             int64_t count = int64_t(rd32(t + index->countOffset)) + index->distinctDelta;
             wr32(t + index->countOffset, uint32_t(count < 0 ? 0 : count));
         }

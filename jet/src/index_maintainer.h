@@ -13,7 +13,7 @@
 #include "index_key.h"
 #include "index_tree.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 
 #include <memory>
 #include <optional>
@@ -24,11 +24,15 @@ namespace jet::writer {
 
 struct RowId;
 
+// The value a stored field holds, as an index key sees it. Throws
+// Error(Unsupported) for a column type that has no key.
+Value fieldValue(const ColumnDef& column, const Field& field);
+
 class IndexMaintainer {
 public:
     // Throws Error(Unsupported) with a French reason when the table's
     // indexes cannot be maintained.
-    IndexMaintainer(Transaction& txn, const TableLayout& layout, PageAllocator& allocator);
+    IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator);
     ~IndexMaintainer();
 
     // Throw Error(Constraint) (nothing changed) when the row would break a
@@ -55,7 +59,7 @@ private:
     void drop(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);
 
     Transaction& txn_;
-    const TableLayout& layout_;
+    const TableDef& layout_;
     PageAllocator& allocator_;
     std::vector<std::unique_ptr<Index>> indexes_;
 };

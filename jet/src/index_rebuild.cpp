@@ -2,7 +2,8 @@
 
 #include "data_page_writer.h"
 #include "index_key.h"
-#include "usage_map_writer.h"
+#include "index_maintainer.h"
+#include "usage_map.h"
 #include "jet/status.h"
 
 #include <algorithm>
@@ -23,69 +24,13 @@ struct Entry {
 
 } // namespace
 
-Value fieldValue(const ColumnLayout& c, const Field& f)
-{
-    if (c.type == ColumnType::Boolean)
-        return Value::boolean(f.boolean);
-    if (f.null)
-        return Value();
-    const uint8_t* b = f.bytes.data();
-    switch (c.type) {
-    case ColumnType::Byte: return Value::integer(b[0]);
-    case ColumnType::Integer: return Value::integer(int16_t(rd16(b)));
-    case ColumnType::Long: return Value::integer(int32_t(rd32(b)));
-    case ColumnType::DateTime: {
-        uint64_t bits = uint64_t(rd32(b)) | uint64_t(rd32(b + 4)) << 32;
-        double d;
-        std::memcpy(&d, &bits, 8);
-        return Value::dateTime(d);
-    }
-    case ColumnType::Text: return Value::text(decodeText(b, f.bytes.size()));
-    default:
-        throw Error(Code::Unsupported, "clé d'index non prise en charge pour la colonne « " + c.name + " »");
-    }
-}
-
-std::vector<LiveRow> readLiveRows(Transaction& txn, const TableLayout& table)
-{
-    std::vector<LiveRow> out;
-    UsageMap owned(txn, table.ownedMap);
-    for (uint32_t page : owned.pages()) {
-        if (page >= txn.pageCount())
-            continue;
-        DataPage dp{const_cast<uint8_t*>(txn.page(page)), txn.pageSize()};
-        if (dp.p[0] != 0x01 || dp.owner() != table.tdefPage)
-            continue;
-        for (int r = 0; r < dp.rowCount(); ++r) {
-            uint16_t s = dp.slot(r);
-            if (s & kRowDeleted)
-                continue;
-            const uint8_t* row = dp.p + dp.rowStart(r);
-            size_t size = size_t(dp.rowSize(r));
-            uint32_t where = page;
-            if (s & kRowOverflow) {
-                uint32_t p2 = rd24(row + 1);
-                int r2 = row[0];
-                if (p2 >= txn.pageCount())
-                    throw Error(Code::Corrupt, "page " + std::to_string(page) + " : renvoi de ligne invalide");
-                DataPage dp2{const_cast<uint8_t*>(txn.page(p2)), txn.pageSize()};
-                row = dp2.p + dp2.rowStart(r2);
-                size = size_t(dp2.rowSize(r2));
-                where = p2;
-            }
-            out.push_back(LiveRow{page, uint16_t(r), decodeFields(table, row, size, where)});
-        }
-    }
-    return out;
-}
-
 void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
 {
-    TableLayout table = readLayout(txn, tdefPage);
-    if (table.realIndexes.empty())
+    TableDef table = detail::readTableDef(txn, tdefPage);
+    if (table.physicalIndexes.empty())
         return;
     std::vector<LiveRow> rows = readLiveRows(txn, table);
-    for (const RealIndexLayout& index : table.realIndexes) {
+    for (const detail::PhysicalIndex& index : table.physicalIndexes) {
         std::vector<detail::KeyColumn> keyColumns;
         std::vector<size_t> positions;
         for (auto [number, ascending] : index.columns) {
@@ -96,7 +41,7 @@ void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
             if (pos == table.columns.size())
                 throw Error(Code::Corrupt, "page " + std::to_string(tdefPage) + " : colonne d'index inconnue");
             detail::KeyColumn k;
-            k.type = table.columns[pos].type;
+            k.type = table.columns[pos].info.type;
             k.ascending = ascending;
             k.order = detail::SortOrder::GeneralLegacy;
             keyColumns.push_back(k);
@@ -146,7 +91,7 @@ void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
             p[kIndexMaskStart + n / 8] |= uint8_t(1 << (n % 8));
         }
         wr16(p + 2, uint16_t(txn.pageSize() - at));
-        wr32(txn.modify(tdefPage) + index.countOffset, unique);
+        wr32(txn.modify(tdefPage) + index.rowCountOffset, unique);
     }
 }
 

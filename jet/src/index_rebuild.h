@@ -12,21 +12,9 @@
 
 namespace jet::writer {
 
-// The value a stored field holds, for index keys (Long, Integer, Byte,
-// Text, Boolean, DateTime columns).
-Value fieldValue(const ColumnLayout& column, const Field& field);
-
 // Rewrites every index of the table at `tdefPage` from its live rows and
 // updates their entry counts in the table definition. Throws
 // Error(Unsupported) when an index does not fit on its one page.
 void rebuildIndexes(Transaction& txn, uint32_t tdefPage);
-
-// Every live row of a table: (page, slot) of its header and its fields.
-struct LiveRow {
-    uint32_t page;
-    uint16_t row;
-    std::vector<Field> fields;
-};
-std::vector<LiveRow> readLiveRows(Transaction& txn, const TableLayout& table);
 
 } // namespace jet::writer

@@ -134,11 +134,17 @@ void PageFile::pageOutOfRange(uint32_t n) const
                                    std::to_string(pageCount_) + " pages)");
 }
 
+void ByteRange::corrupt(const std::string& what) const
+{
+    if (file_)
+        file_->corrupt(page_, what);
+    throw Error(Code::Corrupt, "page " + std::to_string(page_) + " : " + what);
+}
+
 void ByteRange::outOfBounds(size_t offset, size_t count) const
 {
-    file_->corrupt(page_, "lecture de " + std::to_string(count) + " octets à la position " +
-                              std::to_string(offset) + " hors de la zone de " + std::to_string(size_) +
-                              " octets");
+    corrupt("lecture de " + std::to_string(count) + " octets à la position " + std::to_string(offset) +
+            " hors de la zone de " + std::to_string(size_) + " octets");
 }
 
 } // namespace jet::detail

@@ -95,6 +95,9 @@ class ByteRange {
 public:
     ByteRange(const PageFile& file, uint32_t page, const uint8_t* data, size_t size)
         : file_(&file), page_(page), data_(data), size_(size) {}
+    // Bytes that do not come from a PageFile (a write transaction's pages):
+    // errors then name the page only.
+    ByteRange(uint32_t page, const uint8_t* data, size_t size) : file_(nullptr), page_(page), data_(data), size_(size) {}
 
     const PageFile& file() const { return *file_; }
     uint32_t pageNumber() const { return page_; }
@@ -121,7 +124,7 @@ public:
         need(offset, count);
         return ByteRange(*file_, page_, data_ + offset, count);
     }
-    [[noreturn]] void corrupt(const std::string& what) const { file_->corrupt(page_, what); }
+    [[noreturn]] void corrupt(const std::string& what) const;
 
 private:
     [[noreturn]] void outOfBounds(size_t offset, size_t count) const;

@@ -4,7 +4,7 @@
 #include "data_page_writer.h"
 #include "jet/status.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 
 #include <map>
 #include <set>
@@ -63,21 +63,21 @@ private:
     void problem(const std::string& text) { report_.problems.push_back(text); }
 
     void claimTable(const std::string& name, uint32_t tdef) {
-        TableLayout t;
+        TableDef t;
         try {
-            t = readLayout(txn_, tdef);
+            t = detail::readTableDef(txn_, tdef);
         } catch (const Error&) {
             return; // reported by the storage check
         }
-        claimMap(t.ownedMap, {"table " + name, Listed::DataPages, tdef});
+        claimMap(t.ownedPages.raw(), {"table " + name, Listed::DataPages, tdef});
         std::set<uint32_t> seen; // indexes and columns may share one map
-        for (const RealIndexLayout& x : t.realIndexes)
-            if ((x.ownedMap >> 8) != 0 && seen.insert(x.ownedMap).second)
-                claimMap(x.ownedMap, {"index de la table " + name, Listed::IndexPages, tdef});
-        for (const ColumnLayout& c : t.columns)
-            if (c.longValue() && (c.lvOwnedMap >> 8) != 0 && seen.insert(c.lvOwnedMap).second)
-                claimMap(c.lvOwnedMap, {"valeurs longues de " + name + "." + c.name,
-                                        Listed::LongValuePages, tdef});
+        for (const detail::PhysicalIndex& x : t.physicalIndexes)
+            if (!x.ownedPages.null() && seen.insert(x.ownedPages.raw()).second)
+                claimMap(x.ownedPages.raw(), {"index de la table " + name, Listed::IndexPages, tdef});
+        for (const ColumnDef& c : t.columns)
+            if (c.isLongValue() && c.hasLongValueMaps() && seen.insert(c.longValueOwned.raw()).second)
+                claimMap(c.longValueOwned.raw(), {"valeurs longues de " + name + "." + c.info.name,
+                                                  Listed::LongValuePages, tdef});
     }
 
     void claimMap(uint32_t pointer, Claimant claimant) {

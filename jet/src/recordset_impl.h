@@ -6,7 +6,7 @@
 // and bookmarks finish the walk.
 #pragma once
 
-#include "database_impl.h"
+#include "storage.h"
 #include "row_codec.h"
 #include "sql.h"
 #include "table_walk.h"

@@ -20,7 +20,10 @@ int fixedSize(const ColumnDef& column)
     case ColumnType::DateTime: return 8;
     case ColumnType::Guid: return 16;
     case ColumnType::Numeric: return 17;
-    case ColumnType::Complex: return column.length ? column.length : 4;
+    // A complex column holds a 4-byte key into its hidden table, whatever its
+    // stored length; other types read as Complex take their stored length.
+    case ColumnType::Complex:
+        return column.rawType == uint8_t(ColumnType::Complex) || column.length == 0 ? 4 : column.length;
     case ColumnType::BigInt: return 8;
     default: return column.length;
     }

@@ -2,6 +2,8 @@
 
 #include "data_page_writer.h"
 #include "decimal.h"
+#include "usage_map.h"
+#include "text.h"
 #include "jet/status.h"
 
 #include <algorithm>
@@ -17,82 +19,16 @@ namespace {
     throw Error(Code::Corrupt, "page " + std::to_string(page) + " : " + what);
 }
 
-ColumnType typeOf(uint8_t raw)
-{
-    return static_cast<ColumnType>(raw);
-}
-
-int fixedBytes(ColumnType t, uint16_t length)
-{
-    switch (t) {
-    case ColumnType::Boolean: return 0;
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
-    case ColumnType::Long: return 4;
-    case ColumnType::Currency: return 8;
-    case ColumnType::Single: return 4;
-    case ColumnType::Double: return 8;
-    case ColumnType::DateTime: return 8;
-    case ColumnType::Guid: return 16;
-    case ColumnType::Numeric: return 17;
-    case ColumnType::BigInt: return 8;
-    default: return length;
-    }
-}
-
-// UTF-8 to UTF-16 code units (invalid bytes are taken as Latin-1).
-std::u16string toUtf16(const std::string& s)
-{
-    std::u16string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        uint8_t c = uint8_t(s[i]);
-        uint32_t cp = c;
-        int extra = 0;
-        if (c >= 0xF0 && c < 0xF8) { cp = c & 0x07; extra = 3; }
-        else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xC0) { cp = c & 0x1F; extra = 1; }
-        bool ok = c < 0x80 || (extra > 0 && i + size_t(extra) < s.size() + 1);
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + size_t(k) >= s.size() || (uint8_t(s[i + k]) & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = cp << 6 | (uint8_t(s[i + k]) & 0x3F);
-        }
-        if (!ok || (c >= 0x80 && c < 0xC0)) {
-            out.push_back(char16_t(c));
-            ++i;
-            continue;
-        }
-        i += size_t(extra) + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-    }
-    return out;
-}
-
-bool sameLetter(char a, char b)
-{
-    if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
-    return a == b;
-}
-
 const char* typeLabel(ColumnType t)
 {
     return columnTypeName(t);
 }
 
-[[noreturn]] void wrongType(const ColumnLayout& c, const Value& v)
+[[noreturn]] void wrongType(const ColumnDef& c, const Value& v)
 {
     (void)v;
-    throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
-                                        typeLabel(c.type) + ")");
+    throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.info.name + " » (" +
+                                        typeLabel(c.info.type) + ")");
 }
 
 void putLE(std::vector<uint8_t>& out, uint64_t v, int n)
@@ -102,7 +38,7 @@ void putLE(std::vector<uint8_t>& out, uint64_t v, int n)
 }
 
 // The exact decimal text of a value written to a Decimal column.
-std::string decimalTextOf(const ColumnLayout& c, const Value& v)
+std::string decimalTextOf(const ColumnDef& c, const Value& v)
 {
     switch (v.kind()) {
     case Value::Kind::Decimal: return v.asText();
@@ -116,7 +52,7 @@ std::string decimalTextOf(const ColumnLayout& c, const Value& v)
     }
     case Value::Kind::Double: {
         if (!std::isfinite(v.asDouble()))
-            throw Error(Code::InvalidValue, "valeur non finie pour la colonne décimale « " + c.name + " »");
+            throw Error(Code::InvalidValue, "valeur non finie pour la colonne décimale « " + c.info.name + " »");
         // The shortest digits that read back as the same number ("0.1", not
         // 0.1000000000000000055...; a Single value with a float's digits),
         // possibly with an exponent ("1.5E-5").
@@ -133,26 +69,26 @@ std::string decimalPlaces(int scale)
 
 } // namespace
 
-std::vector<uint8_t> encodeNumeric(const ColumnLayout& c, const Value& v)
+std::vector<uint8_t> encodeNumeric(const ColumnDef& c, const Value& v)
 {
-    const int precision = c.precision, scale = c.scale;
+    const int precision = c.info.precision, scale = c.info.scale;
     if (precision < 1 || precision > kMaxNumericPrecision || scale > precision)
-        throw Error(Code::Unsupported, "colonne décimale « " + c.name + " » : précision " +
+        throw Error(Code::Unsupported, "colonne décimale « " + c.info.name + " » : précision " +
                                            std::to_string(precision) + " et échelle " + std::to_string(scale) +
                                            " non prises en charge, écriture refusée");
     const std::string text = decimalTextOf(c, v);
     std::optional<detail::DecimalDigits> d = detail::parseDecimal(text);
     if (!d)
-        throw Error(Code::InvalidValue, "valeur décimale invalide pour la colonne « " + c.name + " » : « " + text +
+        throw Error(Code::InvalidValue, "valeur décimale invalide pour la colonne « " + c.info.name + " » : « " + text +
                                             " »");
     // Significant digits after the point beyond the scale (trailing zeros
     // were dropped): refused rather than rounded.
     const long fractionDigits = long(d->digits.size()) - d->point;
     if (fractionDigits > scale)
-        throw Error(Code::InvalidValue, "valeur décimale trop précise pour la colonne « " + c.name + " » (" +
+        throw Error(Code::InvalidValue, "valeur décimale trop précise pour la colonne « " + c.info.name + " » (" +
                                             decimalPlaces(scale) + ")");
     if (!d->digits.empty() && d->point > precision - scale)
-        throw Error(Code::InvalidValue, "valeur hors limites pour la colonne « " + c.name + " » (" +
+        throw Error(Code::InvalidValue, "valeur hors limites pour la colonne « " + c.info.name + " » (" +
                                             std::to_string(precision - scale) +
                                             " chiffres avant la virgule au plus, " + decimalPlaces(scale) + ")");
     // The unscaled value: at most 28 digits, below 2^96.
@@ -169,147 +105,7 @@ std::vector<uint8_t> encodeNumeric(const ColumnLayout& c, const Value& v)
     return out;
 }
 
-int TableLayout::columnIndex(const std::string& name) const
-{
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& n = columns[i].name;
-        if (n.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t k = 0; k < n.size() && same; ++k)
-            same = sameLetter(n[k], name[k]);
-        if (same)
-            return int(i);
-    }
-    return -1;
-}
-
-std::vector<uint8_t> definitionBytes(Transaction& txn, uint32_t tdefPage)
-{
-    std::vector<uint8_t> d;
-    uint32_t page = tdefPage;
-    int guard = 0;
-    while (page != 0) {
-        if (++guard > 1000 || page >= txn.pageCount())
-            corrupt(tdefPage, "chaîne de pages de définition de table invalide");
-        const uint8_t* p = txn.page(page);
-        if (p[0] != 0x02)
-            corrupt(page, "page de définition de table attendue");
-        if (d.empty())
-            d.assign(p, p + txn.pageSize());
-        else
-            d.insert(d.end(), p + 8, p + txn.pageSize());
-        page = rd32(p + 4);
-    }
-    return d;
-}
-
-TableLayout readLayout(Transaction& txn, uint32_t tdefPage)
-{
-    std::vector<uint8_t> d = definitionBytes(txn, tdefPage);
-    auto need = [&](size_t off, size_t n) {
-        if (off + n > d.size())
-            corrupt(tdefPage, "définition de table tronquée");
-    };
-    TableLayout t;
-    t.tdefPage = tdefPage;
-    need(0, 63);
-    t.rowCount = rd32(&d[16]);
-    t.lastAutonumber = rd32(&d[20]);
-    t.system = d[40] == 0x53;
-    t.maxColumns = rd16(&d[41]);
-    t.varColumns = rd16(&d[43]);
-    uint16_t columnCount = rd16(&d[45]);
-    t.logicalIndexCount = rd32(&d[47]);
-    t.realIndexCount = rd32(&d[51]);
-    t.ownedMap = rd32(&d[55]);
-    t.freeMap = rd32(&d[59]);
-    if (t.realIndexCount > 1000 || t.logicalIndexCount > 1000)
-        corrupt(tdefPage, "nombre d'index invalide");
-    size_t pos = 63 + 12 * size_t(t.realIndexCount);
-    std::vector<ColumnLayout> cols(columnCount);
-    for (auto& c : cols) {
-        need(pos, 25);
-        const uint8_t* b = &d[pos];
-        c.rawType = b[0];
-        c.type = typeOf(b[0]);
-        c.number = rd16(b + 5);
-        c.varIndex = rd16(b + 7);
-        c.precision = b[11];
-        c.scale = b[12];
-        c.flags = b[15];
-        c.extFlags = b[16];
-        c.fixedOffset = rd16(b + 21);
-        c.length = rd16(b + 23);
-        pos += 25;
-    }
-    for (auto& c : cols) {
-        need(pos, 2);
-        uint16_t len = rd16(&d[pos]);
-        pos += 2;
-        need(pos, len);
-        std::string name;
-        const uint8_t* s = &d[pos];
-        if (len >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
-            for (size_t k = 2; k < len; ++k) {
-                uint8_t ch = s[k];
-                if (ch < 0x80) name.push_back(char(ch));
-                else { name.push_back(char(0xC0 | ch >> 6)); name.push_back(char(0x80 | (ch & 0x3F))); }
-            }
-        } else {
-            for (size_t k = 0; k + 1 < len; k += 2) {
-                uint32_t ch = rd16(s + k);
-                if (ch < 0x80) name.push_back(char(ch));
-                else if (ch < 0x800) { name.push_back(char(0xC0 | ch >> 6)); name.push_back(char(0x80 | (ch & 0x3F))); }
-                else { name.push_back(char(0xE0 | ch >> 12)); name.push_back(char(0x80 | ((ch >> 6) & 0x3F))); name.push_back(char(0x80 | (ch & 0x3F))); }
-            }
-        }
-        c.name = name;
-        pos += len;
-    }
-    // Physical index descriptions, logical ones, then the logical names.
-    for (uint32_t i = 0; i < t.realIndexCount; ++i) {
-        need(pos, 52);
-        const uint8_t* b = &d[pos];
-        RealIndexLayout x;
-        for (int k = 0; k < 10; ++k) {
-            uint16_t number = rd16(b + 4 + 3 * k);
-            if (number != 0xFFFF)
-                x.columns.emplace_back(number, b[6 + 3 * k] != 0);
-        }
-        x.ownedMap = rd32(b + 34);
-        x.rootPage = rd32(b + 38);
-        x.flags = b[46];
-        x.countOffset = 63 + 12 * size_t(i) + 4;
-        t.realIndexes.push_back(x);
-        pos += 52;
-    }
-    pos += 28 * size_t(t.logicalIndexCount);
-    for (uint32_t i = 0; i < t.logicalIndexCount; ++i) {
-        need(pos, 2);
-        pos += 2 + rd16(&d[pos]);
-    }
-    // The usage maps of long-value columns, until 0xFFFF.
-    while (pos + 2 <= d.size()) {
-        uint16_t number = rd16(&d[pos]);
-        if (number == 0xFFFF)
-            break;
-        need(pos, 10);
-        for (auto& c : cols)
-            if (c.number == number) {
-                c.lvOwnedMap = rd32(&d[pos + 2]);
-                c.lvFreeMap = rd32(&d[pos + 6]);
-                if ((c.lvOwnedMap >> 8) == 0 || (c.lvFreeMap >> 8) == 0)
-                    c.lvOwnedMap = c.lvFreeMap = 0; // no maps of its own
-            }
-        pos += 10;
-    }
-    std::sort(cols.begin(), cols.end(), [](const ColumnLayout& a, const ColumnLayout& b) { return a.number < b.number; });
-    t.columns = std::move(cols);
-    return t;
-}
-
-std::vector<Field> decodeFields(const TableLayout& table, const uint8_t* row, size_t size, uint32_t page)
+std::vector<Field> decodeFields(const TableDef& table, const uint8_t* row, size_t size, uint32_t page)
 {
     std::vector<Field> out(table.columns.size());
     if (size < 3)
@@ -323,7 +119,7 @@ std::vector<Field> decodeFields(const TableLayout& table, const uint8_t* row, si
 
     size_t varCount = 0, eod = 0;
     const uint8_t* varTable = nullptr;
-    if (table.varColumns > 0 && size >= maskSize + 4) {
+    if (table.varColumnCount > 0 && size >= maskSize + 4) {
         varCount = rd16(row + size - maskSize - 2);
         if (size < maskSize + 4 + 2 * varCount)
             corrupt(page, "table des colonnes variables hors de la ligne");
@@ -331,17 +127,17 @@ std::vector<Field> decodeFields(const TableLayout& table, const uint8_t* row, si
         eod = rd16(varTable - 2 * (varCount + 1));
     }
     for (size_t i = 0; i < table.columns.size(); ++i) {
-        const ColumnLayout& c = table.columns[i];
+        const ColumnDef& c = table.columns[i];
         Field& f = out[i];
-        if (c.type == ColumnType::Boolean) {
+        if (c.info.type == ColumnType::Boolean) {
             f.null = false;
             f.boolean = present(c.number);
             continue;
         }
         if (!present(c.number))
             continue;
-        if (c.fixed()) {
-            int n = fixedBytes(c.type, c.length);
+        if (c.info.fixed) {
+            int n = c.fixedBytes;
             if (2 + size_t(c.fixedOffset) + size_t(n) > size)
                 corrupt(page, "colonne fixe hors de la ligne");
             f.null = false;
@@ -360,7 +156,7 @@ std::vector<Field> decodeFields(const TableLayout& table, const uint8_t* row, si
     return out;
 }
 
-std::vector<uint8_t> encodeRow(const TableLayout& table, const std::vector<Field>& fields)
+std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& fields)
 {
     uint16_t columnCount = table.maxColumns;
     for (const auto& c : table.columns)
@@ -369,34 +165,34 @@ std::vector<uint8_t> encodeRow(const TableLayout& table, const std::vector<Field
 
     int fixedEnd = 0;
     for (const auto& c : table.columns)
-        if (c.fixed())
-            fixedEnd = std::max(fixedEnd, int(c.fixedOffset) + fixedBytes(c.type, c.length));
+        if (c.info.fixed)
+            fixedEnd = std::max(fixedEnd, int(c.fixedOffset) + c.fixedBytes);
     std::vector<uint8_t> row(2 + size_t(fixedEnd), 0);
     wr16(row.data(), columnCount);
     for (size_t i = 0; i < table.columns.size(); ++i) {
-        const ColumnLayout& c = table.columns[i];
+        const ColumnDef& c = table.columns[i];
         const Field& f = fields[i];
-        if (c.type == ColumnType::Boolean) {
+        if (c.info.type == ColumnType::Boolean) {
             if (f.boolean)
                 mask[c.number >> 3] |= uint8_t(1 << (c.number & 7));
             continue;
         }
-        if (!c.fixed() || f.null)
+        if (!c.info.fixed || f.null)
             continue;
         mask[c.number >> 3] |= uint8_t(1 << (c.number & 7));
         std::memcpy(row.data() + 2 + c.fixedOffset, f.bytes.data(),
-                    std::min<size_t>(f.bytes.size(), size_t(fixedBytes(c.type, c.length))));
+                    std::min<size_t>(f.bytes.size(), size_t(c.fixedBytes)));
     }
-    if (table.varColumns > 0) {
-        uint16_t varSlots = table.varColumns;
+    if (table.varColumnCount > 0) {
+        uint16_t varSlots = table.varColumnCount;
         for (const auto& c : table.columns)
-            if (!c.fixed() && c.type != ColumnType::Boolean)
+            if (!c.info.fixed && c.info.type != ColumnType::Boolean)
                 varSlots = std::max<uint16_t>(varSlots, uint16_t(c.varIndex + 1));
         std::vector<const Field*> byIndex(varSlots, nullptr);
-        std::vector<const ColumnLayout*> colByIndex(varSlots, nullptr);
+        std::vector<const ColumnDef*> colByIndex(varSlots, nullptr);
         for (size_t i = 0; i < table.columns.size(); ++i) {
-            const ColumnLayout& c = table.columns[i];
-            if (c.fixed() || c.type == ColumnType::Boolean)
+            const ColumnDef& c = table.columns[i];
+            if (c.info.fixed || c.info.type == ColumnType::Boolean)
                 continue;
             byIndex[c.varIndex] = &fields[i];
             colByIndex[c.varIndex] = &c;
@@ -406,11 +202,11 @@ std::vector<uint8_t> encodeRow(const TableLayout& table, const std::vector<Field
             offsets[v] = uint16_t(row.size());
             const Field* f = byIndex[v];
             if (f && !f->null) {
-                const ColumnLayout& c = *colByIndex[v];
+                const ColumnDef& c = *colByIndex[v];
                 mask[c.number >> 3] |= uint8_t(1 << (c.number & 7));
                 row.insert(row.end(), f->bytes.begin(), f->bytes.end());
             }
-            if (row.size() > size_t(kMaxRowSize))
+            if (row.size() > size_t(table.format->maxRowSize))
                 break;
         }
         uint16_t eod = uint16_t(row.size());
@@ -420,94 +216,17 @@ std::vector<uint8_t> encodeRow(const TableLayout& table, const std::vector<Field
         putLE(row, varSlots, 2);
     }
     row.insert(row.end(), mask.begin(), mask.end());
-    if (row.size() > size_t(kMaxRowSize))
+    if (row.size() > size_t(table.format->maxRowSize))
         throw Error(Code::InvalidValue, "ligne trop longue (" + std::to_string(row.size()) + " octets, " +
-                                            std::to_string(kMaxRowSize) + " au plus)");
+                                            std::to_string(table.format->maxRowSize) + " au plus)");
     return row;
 }
 
-std::vector<uint8_t> encodeText(const std::string& utf8, bool allowCompression, size_t* chars)
-{
-    std::u16string u = toUtf16(utf8);
-    if (chars)
-        *chars = u.size();
-    std::vector<uint8_t> out;
-    bool compress = allowCompression && u.size() > 2 && u.size() <= size_t(kMaxCompressedChars);
-    if (compress)
-        for (char16_t c : u)
-            if (c < 1 || c > 0xFF) {
-                compress = false;
-                break;
-            }
-    if (compress) {
-        out.reserve(u.size() + 2);
-        out.push_back(0xFF);
-        out.push_back(0xFE);
-        for (char16_t c : u)
-            out.push_back(uint8_t(c));
-    } else {
-        out.reserve(u.size() * 2);
-        for (char16_t c : u) {
-            out.push_back(uint8_t(c));
-            out.push_back(uint8_t(c >> 8));
-        }
-    }
-    return out;
-}
-
-std::string decodeText(const uint8_t* data, size_t size)
-{
-    std::u16string u;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        bool compressed = true;
-        for (size_t i = 2; i < size;) {
-            if (data[i] == 0) {
-                compressed = !compressed;
-                ++i;
-            } else if (compressed) {
-                u.push_back(char16_t(data[i++]));
-            } else {
-                if (i + 1 >= size)
-                    break;
-                u.push_back(char16_t(data[i] | data[i + 1] << 8));
-                i += 2;
-            }
-        }
-    } else {
-        for (size_t i = 0; i + 1 < size; i += 2)
-            u.push_back(char16_t(data[i] | data[i + 1] << 8));
-    }
-    std::string out;
-    for (size_t i = 0; i < u.size(); ++i) {
-        uint32_t cp = u[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | cp >> 6));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | cp >> 12));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | cp >> 18));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
-
-Field encodeValue(const ColumnLayout& c, const Value& v)
+Field encodeValue(const ColumnDef& c, const Value& v)
 {
     Field f;
     if (v.isNull()) {
-        if (c.type == ColumnType::Boolean)
+        if (c.info.type == ColumnType::Boolean)
             f.null = false; // Boolean columns cannot be null: false
         return f;
     }
@@ -536,10 +255,10 @@ Field encodeValue(const ColumnLayout& c, const Value& v)
     };
     auto range = [&](int64_t x, int64_t lo, int64_t hi) {
         if (x < lo || x > hi)
-            throw Error(Code::InvalidValue, "valeur hors limites pour la colonne « " + c.name + " »");
+            throw Error(Code::InvalidValue, "valeur hors limites pour la colonne « " + c.info.name + " »");
         return x;
     };
-    switch (c.type) {
+    switch (c.info.type) {
     case ColumnType::Boolean:
         if (v.kind() == Value::Kind::Bool)
             f.boolean = v.asBool();
@@ -597,12 +316,12 @@ Field encodeValue(const ColumnLayout& c, const Value& v)
         if (v.kind() != Value::Kind::Text)
             wrongType(c, v);
         size_t chars = 0;
-        f.bytes = encodeText(v.asText(), c.compressed(), &chars);
+        f.bytes = detail::encodeUnicodeText(v.asText(), c.info.compressedUnicode, &chars);
         size_t maxChars = c.length / 2;
         if (maxChars == 0)
             maxChars = 255;
         if (chars > maxChars)
-            throw Error(Code::InvalidValue, "texte trop long pour la colonne « " + c.name + " » (" +
+            throw Error(Code::InvalidValue, "texte trop long pour la colonne « " + c.info.name + " » (" +
                                                 std::to_string(chars) + " caractères, " +
                                                 std::to_string(maxChars) + " au plus)");
         break;
@@ -612,15 +331,59 @@ Field encodeValue(const ColumnLayout& c, const Value& v)
             wrongType(c, v);
         f.bytes = v.asBinary();
         if (c.length && f.bytes.size() > c.length)
-            throw Error(Code::InvalidValue, "valeur binaire trop longue pour la colonne « " + c.name + " »");
+            throw Error(Code::InvalidValue, "valeur binaire trop longue pour la colonne « " + c.info.name + " »");
         break;
     }
     case ColumnType::Numeric: f.bytes = encodeNumeric(c, v); break;
     default:
-        throw Error(Code::Unsupported, "écriture d'une colonne de type " + std::string(typeLabel(c.type)) +
-                                           " non prise en charge (« " + c.name + " »)");
+        throw Error(Code::Unsupported, "écriture d'une colonne de type " + std::string(typeLabel(c.info.type)) +
+                                           " non prise en charge (« " + c.info.name + " »)");
     }
     return f;
+}
+
+std::vector<detail::RowPointer> rowUsageMaps(const TableDef& table)
+{
+    std::vector<detail::RowPointer> maps = {table.ownedPages, table.freeSpacePages};
+    for (const ColumnDef& c : table.columns)
+        if (c.isLongValue() && c.hasLongValueMaps()) {
+            maps.push_back(c.longValueOwned);
+            maps.push_back(c.longValueFree);
+        }
+    return maps;
+}
+
+std::vector<LiveRow> readLiveRows(Transaction& txn, const TableDef& table)
+{
+    std::vector<LiveRow> out;
+    UsageMap owned(txn, table.ownedPages);
+    for (uint32_t page : owned.pages()) {
+        if (page >= txn.pageCount())
+            continue;
+        DataPage dp{const_cast<uint8_t*>(txn.page(page)), txn.pageSize()};
+        if (dp.p[0] != 0x01 || dp.owner() != table.page)
+            continue;
+        for (int r = 0; r < dp.rowCount(); ++r) {
+            uint16_t s = dp.slot(r);
+            if (s & kRowDeleted)
+                continue;
+            const uint8_t* row = dp.p + dp.rowStart(r);
+            size_t size = size_t(dp.rowSize(r));
+            uint32_t where = page;
+            if (s & kRowOverflow) {
+                uint32_t p2 = rd24(row + 1);
+                int r2 = row[0];
+                if (p2 >= txn.pageCount())
+                    throw Error(Code::Corrupt, "page " + std::to_string(page) + " : renvoi de ligne invalide");
+                DataPage dp2{const_cast<uint8_t*>(txn.page(p2)), txn.pageSize()};
+                row = dp2.p + dp2.rowStart(r2);
+                size = size_t(dp2.rowSize(r2));
+                where = p2;
+            }
+            out.push_back(LiveRow{page, uint16_t(r), decodeFields(table, row, size, where)});
+        }
+    }
+    return out;
 }
 
 } // namespace jet::writer

@@ -8,7 +8,7 @@
 #include "page_owner_check.h"
 #include "page_store.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "jet/check.h"
 #include "jet/status.h"
 
@@ -68,11 +68,11 @@ struct Checker {
             problem(where + " : espace libre noté " + std::to_string(dp.freeSpace()) + ", réel " + std::to_string(room));
     }
 
-    void checkLongValue(const std::string& table, const ColumnLayout& c, const Field& f, uint32_t page, int row,
+    void checkLongValue(const std::string& table, const ColumnDef& c, const Field& f, uint32_t page, int row,
                         std::set<uint32_t>& lvPages)
     {
         const std::string where = "table " + table + ", ligne " + std::to_string(page) + ":" + std::to_string(row) +
-                                  ", colonne " + c.name;
+                                  ", colonne " + c.info.name;
         if (f.bytes.size() < 12) {
             problem(where + " : valeur longue tronquée");
             return;
@@ -138,12 +138,12 @@ struct Checker {
             problem("table " + name + " : page de définition " + std::to_string(tdef) + " invalide");
             return;
         }
-        TableLayout t = readLayout(txn, tdef);
+        TableDef t = detail::readTableDef(txn, tdef);
         for (uint32_t p = tdef; p != 0 && validPage(p); p = rd32(txn.page(p) + 4))
             used.insert(p);
         std::vector<uint32_t> owned, free;
         try {
-            UsageMap ownedMap(txn, t.ownedMap), freeMap(txn, t.freeMap);
+            UsageMap ownedMap(txn, t.ownedPages), freeMap(txn, t.freeSpacePages);
             owned = ownedMap.pages();
             free = freeMap.pages();
             used.insert(ownedMap.mapPage());
@@ -203,32 +203,32 @@ struct Checker {
                     continue;
                 }
                 for (size_t i = 0; i < t.columns.size(); ++i)
-                    if (t.columns[i].longValue() && !fields[i].null)
+                    if (t.columns[i].isLongValue() && !fields[i].null)
                         checkLongValue(name, t.columns[i], fields[i], page, r, lvPages);
             }
         }
         if (uint32_t(rows) != t.rowCount)
             problem("table " + name + " : " + std::to_string(t.rowCount) + " lignes notées, " + std::to_string(rows) +
                     " trouvées");
-        for (const ColumnLayout& c : t.columns) {
-            if (!c.longValue() || !c.lvOwnedMap)
+        for (const ColumnDef& c : t.columns) {
+            if (!c.isLongValue() || !c.hasLongValueMaps())
                 continue;
             try {
-                UsageMap m(txn, c.lvOwnedMap), mf(txn, c.lvFreeMap);
+                UsageMap m(txn, c.longValueOwned), mf(txn, c.longValueFree);
                 used.insert(m.mapPage());
                 used.insert(mf.mapPage());
                 for (uint32_t p : m.pages())
                     used.insert(p);
             } catch (const Error& e) {
-                problem("table " + name + ", colonne " + c.name + " : " + e.what());
+                problem("table " + name + ", colonne " + c.info.name + " : " + e.what());
             }
         }
         for (uint32_t p : lvPages)
             used.insert(p);
-        for (const RealIndexLayout& x : t.realIndexes) {
-            if (x.ownedMap) {
+        for (const detail::PhysicalIndex& x : t.physicalIndexes) {
+            if (x.ownedPages.raw() != 0) {
                 try {
-                    UsageMap m(txn, x.ownedMap);
+                    UsageMap m(txn, x.ownedPages);
                     used.insert(m.mapPage());
                     for (uint32_t p : m.pages())
                         used.insert(p);

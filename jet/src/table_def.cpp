@@ -1,5 +1,6 @@
 #include "table_def.h"
 
+#include "page_store.h"
 #include "row_codec.h"
 #include "text.h"
 
@@ -8,10 +9,15 @@
 
 namespace jet::detail {
 
+bool sameColumnName(const std::string& a, const std::string& b)
+{
+    return compareIgnoringCase(a, b) == 0;
+}
+
 int TableDef::columnIndex(const std::string& wanted) const
 {
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (compareIgnoringCase(columns[i].info.name, wanted) == 0)
+        if (sameColumnName(columns[i].info.name, wanted))
             return int(i);
     }
     return -1;
@@ -34,18 +40,20 @@ TableInfo TableDef::info() const
 namespace {
 
 // The whole definition, its continuation pages appended without their
-// 8-byte headers.
-std::vector<uint8_t> loadDefinition(const PageFile& file, const FormatInfo& f, uint32_t first)
+// 8-byte headers. `pageAt(n)` returns page n (checked against the file's
+// end); `corrupt(n, what)` throws.
+template <class PageAt, class Corrupt>
+std::vector<uint8_t> loadDefinition(const FormatInfo& f, uint32_t first, PageAt pageAt, Corrupt corrupt)
 {
     std::vector<uint8_t> buffer;
     std::unordered_set<uint32_t> seen;
     uint32_t page = first;
     while (page != 0) {
         if (!seen.insert(page).second)
-            file.corrupt(page, "chaîne de pages de définition de table en boucle");
-        const uint8_t* bytes = file.page(page);
+            corrupt(page, "chaîne de pages de définition de table en boucle");
+        const uint8_t* bytes = pageAt(page);
         if (bytes[0] != kTableDefinitionPage)
-            file.corrupt(page, "page de définition de table attendue (type " + std::to_string(bytes[0]) + ")");
+            corrupt(page, "page de définition de table attendue (type " + std::to_string(bytes[0]) + ")");
         if (buffer.empty())
             buffer.assign(bytes, bytes + f.pageSize);
         else
@@ -53,6 +61,21 @@ std::vector<uint8_t> loadDefinition(const PageFile& file, const FormatInfo& f, u
         page = le32(bytes + f.tdefNextPage);
     }
     return buffer;
+}
+
+std::vector<uint8_t> loadDefinition(const PageFile& file, const FormatInfo& f, uint32_t first)
+{
+    return loadDefinition(
+        f, first, [&](uint32_t n) { return file.page(n); },
+        [&](uint32_t n, const std::string& what) { file.corrupt(n, what); });
+}
+
+const FormatInfo& formatOf(writer::Transaction& txn)
+{
+    const FormatInfo* f = formatForVersion(txn.version(), txn.version() >= 2);
+    if (!f || f->pageSize != txn.pageSize())
+        throw Error(Code::Unsupported, "version de format " + std::to_string(txn.version()) + " non prise en charge");
+    return *f;
 }
 
 std::string readName(const FormatInfo& f, const ByteRange& r, size_t& pos, uint16_t codePage)
@@ -74,18 +97,28 @@ bool knownType(uint8_t t)
     return (t >= 0x01 && t <= 0x0C) || t == 0x0F || t == 0x10 || t == 0x12 || t == 0x13;
 }
 
-} // namespace
-
-std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatInfo& f, uint32_t page,
-                                             const std::string& name, bool system, uint16_t codePage)
+// The usage maps of Memo/OLE columns that have their own, after the index
+// names: (column number, owned pages, free space) until 0xFFFF.
+void readLongValueMaps(const ByteRange& r, size_t pos, std::vector<ColumnDef>& columns)
 {
-    std::vector<uint8_t> buffer = loadDefinition(file, f, page);
-    ByteRange r(file, page, buffer.data(), buffer.size());
+    while (pos + 10 <= r.size()) {
+        const uint16_t number = r.u16(pos);
+        if (number == 0xFFFF)
+            break;
+        const RowPointer owned = RowPointer::fromRaw(r.u32(pos + 2));
+        const RowPointer free = RowPointer::fromRaw(r.u32(pos + 6));
+        for (ColumnDef& c : columns)
+            if (c.number == number && !owned.null() && !free.null()) {
+                c.longValueOwned = owned;
+                c.longValueFree = free;
+            }
+        pos += 10;
+    }
+}
 
-    auto def = std::make_shared<TableDef>();
-    def->name = name;
-    def->page = page;
-    def->system = system;
+void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, TableDef* def)
+{
+    def->format = &f;
     def->rowCount = r.u32(size_t(f.tdefRowCount));
     def->nextAutonumber = r.u32(size_t(f.tdefNextAutonumber));
     def->maxColumns = r.u16(size_t(f.tdefMaxColumns));
@@ -118,6 +151,7 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         c.length = r.u16(at + size_t(f.colLength));
         uint8_t flags = r.u8(at + size_t(f.colFlags));
         uint8_t ext = f.colExtFlags >= 0 ? r.u8(at + size_t(f.colExtFlags)) : 0;
+        c.flags = flags;
         c.codePage = f.colCodePage >= 0 ? r.u16(at + size_t(f.colCodePage)) : 0;
         if (c.codePage == 0)
             c.codePage = codePage;
@@ -167,6 +201,8 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         index.ownedPages = RowPointer::fromRaw(r.u32(at));
         index.rootPage = r.u32(at + 4);
         index.flags = r.u8(at + 8 + size_t(f.realIndexSkipBeforeFlags));
+        index.rowCountOffset = uint32_t(f.tdefHeaderSize) + i * uint32_t(f.tdefRealIndexEntrySize) +
+                               uint32_t(f.tdefRealIndexRowCount);
         def->physicalIndexes.push_back(std::move(index));
         pos += size_t(f.realIndexSize);
     }
@@ -204,6 +240,47 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
         index.required = (physical.flags & 0x08) != 0;
         def->indexes.push_back(std::move(index));
     }
+    readLongValueMaps(r, pos, def->columns);
+}
+
+} // namespace
+
+std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatInfo& f, uint32_t page,
+                                             const std::string& name, bool system, uint16_t codePage)
+{
+    std::vector<uint8_t> buffer = loadDefinition(file, f, page);
+    auto def = std::make_shared<TableDef>();
+    def->name = name;
+    def->page = page;
+    def->system = system;
+    parseTableDef(f, ByteRange(file, page, buffer.data(), buffer.size()), codePage, def.get());
+    return def;
+}
+
+std::vector<uint8_t> definitionBytes(writer::Transaction& txn, uint32_t page)
+{
+    auto corrupt = [](uint32_t n, const std::string& what) {
+        throw Error(Code::Corrupt, "page " + std::to_string(n) + " : " + what);
+    };
+    return loadDefinition(
+        formatOf(txn), page,
+        [&](uint32_t n) {
+            if (n >= txn.pageCount())
+                corrupt(n, "au-delà de la fin du fichier (" + std::to_string(txn.pageCount()) + " pages)");
+            return txn.page(n);
+        },
+        corrupt);
+}
+
+TableDef readTableDef(writer::Transaction& txn, uint32_t page)
+{
+    const FormatInfo& f = formatOf(txn);
+    std::vector<uint8_t> buffer = definitionBytes(txn, page);
+    TableDef def;
+    def.page = page;
+    ByteRange r(page, buffer.data(), buffer.size());
+    def.system = r.u8(size_t(f.tdefTableType)) == kSystemTableType;
+    parseTableDef(f, r, 0, &def);
     return def;
 }
 

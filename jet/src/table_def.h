@@ -1,5 +1,36 @@
 // Table definitions: columns, indexes and usage maps, read from the table
-// definition page and its continuation pages.
+// definition page (type 0x02) and its continuation pages. Both the readers
+// and the write side use this one model.
+//
+// The definition is read as one buffer: the first page whole, then each
+// continuation page without its 8-byte header. Offsets for Jet4 and ACE
+// (Jet3 in format.cpp, every one of them in FormatInfo):
+//
+//   0   0x02, 0x01                  41  largest column number + 1 (2)
+//   4   next definition page (4)    43  variable columns (2)
+//   8   definition length (4)       45  columns (2)
+//   16  rows (4)                    47  logical indexes (4)
+//   20  next autonumber (4)         51  physical indexes (4)
+//   40  0x4E user, 0x53 system      55  owned-pages usage map (row pointer)
+//                                   59  free-space usage map (row pointer)
+//   63  per physical index: 4 unknown, row count (4), 4 unknown (12 each)
+//
+// then, back to back:
+//   - column descriptors, 25 bytes each: type 0, number 5 (2), variable slot
+//     7 (2), text sort order 11 (4), precision 11 and scale 12 (Decimal),
+//     flags 15, extra flags 16, fixed offset 21 (2), length 23 (2);
+//   - column names: length (2) and UCS-2 or compressed text;
+//   - physical indexes, 52 bytes each: 4 unknown, ten (column number (2),
+//     order (1)) slots (0xFFFF: unused), usage map (row pointer), root page
+//     (4), 4 unknown, flags (1: unique, 2: ignore nulls, 8: required);
+//   - logical indexes, 28 bytes each: 4 unknown, number (4), physical index
+//     (4), ..., type at 23 (1 primary key, 2 foreign key);
+//   - logical index names, as the column names;
+//   - for each Memo/OLE column with usage maps of its own: column number (2),
+//     owned-pages map and free-space map (row pointers); 0xFFFF ends the list.
+//
+// A row pointer is 4 bytes: row number in the low byte, page in the upper
+// three.
 #pragma once
 
 #include "data_page.h"
@@ -7,6 +38,10 @@
 
 #include <memory>
 #include <vector>
+
+namespace jet::writer {
+class Transaction;
+}
 
 namespace jet::detail {
 
@@ -16,6 +51,7 @@ constexpr uint8_t kColumnAutonumber = 0x04;
 constexpr uint8_t kColumnAutoGuid = 0x40;
 constexpr uint8_t kColumnHyperlink = 0x80;
 constexpr uint8_t kColumnExtCompressed = 0x01;
+constexpr uint8_t kSystemTableType = 0x53;
 
 struct ColumnDef {
     ColumnInfo info;
@@ -32,7 +68,12 @@ struct ColumnDef {
     // Boolean, which lives in the null mask).
     uint32_t rowOffset = 0;
     uint16_t fixedBytes = 0;
+    uint8_t flags = 0;         // kColumn* bits as stored
+    // A Memo/OLE column's own usage maps (null when it has none).
+    RowPointer longValueOwned, longValueFree;
     bool isText() const { return info.type == ColumnType::Text || info.type == ColumnType::Memo; }
+    bool isLongValue() const { return info.type == ColumnType::Memo || info.type == ColumnType::OLE; }
+    bool hasLongValueMaps() const { return !longValueOwned.null() && !longValueFree.null(); }
 };
 
 struct PhysicalIndex {
@@ -40,9 +81,11 @@ struct PhysicalIndex {
     RowPointer ownedPages;
     uint32_t rootPage = 0;
     uint8_t flags = 0;
+    uint32_t rowCountOffset = 0; // of its entry count, in the definition's first page
 };
 
 struct TableDef {
+    const FormatInfo* format = nullptr;
     std::string name;
     uint32_t page = 0;
     bool system = false;
@@ -57,13 +100,25 @@ struct TableDef {
     std::vector<PhysicalIndex> physicalIndexes;
     std::vector<int> logicalToPhysical;
 
-    // Case-insensitive; -1 if none.
+    // By sameColumnName(); -1 if none.
     int columnIndex(const std::string& name) const;
     TableInfo info() const;
 };
 
+// Whether two column (or table) names are the same one: compared ignoring
+// case (Latin, Greek and Cyrillic letters, text.h's foldCase()).
+bool sameColumnName(const std::string& a, const std::string& b);
+
 // Reads the definition of the table whose definition starts at `page`.
 std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatInfo& f, uint32_t page,
                                              const std::string& name, bool system, uint16_t codePage);
+
+// The same, from the pages of a write transaction (the table's name is left
+// empty; `system` is read from the definition's table type).
+TableDef readTableDef(writer::Transaction& txn, uint32_t page);
+
+// The definition's bytes, as described above. Throws Error(Corrupt) on a
+// broken chain.
+std::vector<uint8_t> definitionBytes(writer::Transaction& txn, uint32_t page);
 
 } // namespace jet::detail

@@ -12,7 +12,7 @@ namespace jet::detail {
 template <typename Visit>
 void scanTable(const PageFile& file, const FormatInfo& f, const TableDef& table, Visit&& visit)
 {
-    std::vector<uint32_t> pages = readUsageMap(file, f, table.ownedPages);
+    std::vector<uint32_t> pages = writer::UsageMap::read(file, f, table.ownedPages);
     for (uint32_t pageNumber : pages) {
         const uint8_t* page = file.page(pageNumber);
         if (page[0] != kDataPage || le32(page + f.dataOwner) != table.page)

@@ -12,7 +12,7 @@ TableWalk::TableWalk(const PageFile& file, const FormatInfo& format, const Table
 bool TableWalk::next(std::vector<Bookmark>& rows)
 {
     if (!mapRead_) {
-        pages_ = readUsageMap(*file_, *f_, table_->ownedPages);
+        pages_ = writer::UsageMap::read(*file_, *f_, table_->ownedPages);
         mapRead_ = true;
     }
     while (nextPage_ < pages_.size()) {

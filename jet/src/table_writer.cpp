@@ -2,6 +2,7 @@
 #include "calculated_columns.h"
 #include "data_page_writer.h"
 #include "jet/status.h"
+#include "text.h"
 
 #include <algorithm>
 #include <random>
@@ -13,7 +14,6 @@ namespace {
 constexpr uint8_t kLvInline = 0x80;
 constexpr uint8_t kLvSingle = 0x40;
 constexpr uint8_t kLvChain = 0x00;
-constexpr int kLvChunk = kMaxLongValueRow - 4;
 // Free-space map pages looked at for room before a new page is taken.
 constexpr int kPagesLookedAt = 32;
 // A page that cannot take a row this small leaves the free-space map.
@@ -42,11 +42,11 @@ std::string TableWriter::autonumberRefusal(const std::string& column)
 }
 
 TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed, PageAllocator* allocator)
-    : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(readLayout(txn, tdefPage))
+    : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(detail::readTableDef(txn, tdefPage))
 {
     if (txn.version() == 0)
         throw Error(Code::Unsupported, "écriture des fichiers Jet 3 (Access 97) non prise en charge");
-    if (layout_.realIndexCount > 0 && !allowIndexed)
+    if (!layout_.physicalIndexes.empty() && !allowIndexed)
         indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_);
     lvPage_.assign(layout_.columns.size(), 0);
     lvRoomPages_.resize(layout_.columns.size());
@@ -70,7 +70,7 @@ TableWriter::Located TableWriter::locate(RowId id)
     if (id.page == 0 || id.page >= txn_.pageCount())
         throw Error(Code::NotFound, "ligne introuvable (page " + std::to_string(id.page) + ")");
     DataPage dp{const_cast<uint8_t*>(txn_.page(id.page)), txn_.pageSize()};
-    if (dp.p[0] != 0x01 || dp.owner() != layout_.tdefPage || id.row >= dp.rowCount())
+    if (dp.p[0] != 0x01 || dp.owner() != layout_.page || id.row >= dp.rowCount())
         throw Error(Code::NotFound, "ligne introuvable (page " + std::to_string(id.page) + ", ligne " +
                                         std::to_string(id.row) + ")");
     uint16_t s = dp.slot(id.row);
@@ -102,9 +102,9 @@ std::vector<Field> TableWriter::fields(RowId id)
 void TableWriter::noteFreeSpace(uint32_t page)
 {
     DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
-    if (dp.owner() == layout_.tdefPage) {
+    if (dp.owner() == layout_.page) {
         remember(roomPages_, page);
-        UsageMap freeMap(txn_, layout_.freeMap);
+        UsageMap freeMap(txn_, layout_.freeSpacePages);
         if (!freeMap.contains(page))
             freeMap.add(page, alloc_);
     }
@@ -116,7 +116,7 @@ uint32_t TableWriter::pageWithRoom(int size)
         if (p == 0 || p >= txn_.pageCount())
             return false;
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-        return dp.p[0] == 0x01 && dp.owner() == layout_.tdefPage && dp.fits(size);
+        return dp.p[0] == 0x01 && dp.owner() == layout_.page && dp.fits(size);
     };
     if (insertPage_ && usable(insertPage_))
         return insertPage_;
@@ -128,7 +128,7 @@ uint32_t TableWriter::pageWithRoom(int size)
     // A page of the free-space map with room: the space that deleted,
     // shrunk or moved rows left. Pages that cannot take another row leave
     // the map (noteFreeSpace() puts them back when they get room again).
-    UsageMap freeMap(txn_, layout_.freeMap);
+    UsageMap freeMap(txn_, layout_.freeSpacePages);
     if (int64_t last = freeMap.last(); last > 0 && usable(uint32_t(last))) {
         insertPage_ = uint32_t(last); // where the last rows went: most often it
         return insertPage_;
@@ -144,21 +144,21 @@ uint32_t TableWriter::pageWithRoom(int size)
         if (p >= txn_.pageCount())
             continue;
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-        const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.tdefPage;
+        const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.page;
         if (ours && (dp.rowCount() >= kMaxRowsPerPage || !dp.fits(kSmallRow)))
             freeMap.remove(p, alloc_);
     }
     uint32_t page = alloc_.allocate();
-    DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.tdefPage);
-    UsageMap owned(txn_, layout_.ownedMap);
+    DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.page);
+    UsageMap owned(txn_, layout_.ownedPages);
     owned.add(page, alloc_);
-    UsageMap freeMap2(txn_, layout_.freeMap);
+    UsageMap freeMap2(txn_, layout_.freeSpacePages);
     freeMap2.add(page, alloc_);
     insertPage_ = page;
     return page;
 }
 
-uint32_t TableWriter::longValuePageWithRoom(const ColumnLayout& c, int size)
+uint32_t TableWriter::longValuePageWithRoom(const ColumnDef& c, int size)
 {
     size_t ci = size_t(&c - layout_.columns.data());
     auto usable = [&](uint32_t p) {
@@ -174,8 +174,8 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnLayout& c, int size)
             lvPage_[ci] = *it;
             return *it;
         }
-    if (c.lvFreeMap) {
-        UsageMap freeMap(txn_, c.lvFreeMap);
+    if (!c.longValueFree.null()) {
+        UsageMap freeMap(txn_, c.longValueFree);
         int looked = 0;
         for (uint32_t p : freeMap.pages()) {
             if (looked++ >= kPagesLookedAt)
@@ -187,33 +187,33 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnLayout& c, int size)
             if (p >= txn_.pageCount())
                 continue;
             DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-            if (dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && !dp.fitsReusing(kMaxInlineLongValue + 1))
+            if (dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && !dp.fitsReusing(layout_.format->maxInlineLongValue + 1))
                 freeMap.remove(p, alloc_); // full: not worth looking at again
         }
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), kLongValueOwner);
-    if (c.lvOwnedMap && c.lvFreeMap) {
-        UsageMap owned(txn_, c.lvOwnedMap);
+    if (c.hasLongValueMaps()) {
+        UsageMap owned(txn_, c.longValueOwned);
         owned.add(page, alloc_);
-        UsageMap freeMap(txn_, c.lvFreeMap);
+        UsageMap freeMap(txn_, c.longValueFree);
         freeMap.add(page, alloc_);
     }
     lvPage_[ci] = page;
     return page;
 }
 
-std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const std::vector<uint8_t>& data)
+std::vector<uint8_t> TableWriter::writeLongValue(const ColumnDef& c, const std::vector<uint8_t>& data)
 {
     const uint32_t length = uint32_t(data.size());
     if (length > 0x3FFFFFFF)
-        throw Error(Code::InvalidValue, "valeur trop longue pour la colonne « " + c.name + " »");
-    if (length <= uint32_t(kMaxInlineLongValue)) {
+        throw Error(Code::InvalidValue, "valeur trop longue pour la colonne « " + c.info.name + " »");
+    if (length <= uint32_t(layout_.format->maxInlineLongValue)) {
         std::vector<uint8_t> f = longValueField(length, kLvInline, 0, 0);
         f.insert(f.end(), data.begin(), data.end());
         return f;
     }
-    if (length <= uint32_t(kMaxLongValueRow)) {
+    if (length <= uint32_t(layout_.format->longValueChunkMax)) {
         uint32_t page = longValuePageWithRoom(c, int(length));
         DataPage dp{txn_.modify(page), txn_.pageSize()};
         int row = dp.addRowReusing(data.data(), int(length));
@@ -221,12 +221,13 @@ std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const st
     }
     // A chain of long-value rows, each holding the pointer to the next one.
     // Written from the last chunk back, so that each knows its successor.
-    size_t chunks = (data.size() + kLvChunk - 1) / kLvChunk;
+    const size_t chunk = size_t(layout_.format->longValueChunkMax) - 4; // after the next chunk's pointer
+    size_t chunks = (data.size() + chunk - 1) / chunk;
     uint32_t nextPage = 0;
     uint8_t nextRow = 0;
     for (size_t k = chunks; k-- > 0;) {
-        size_t begin = k * kLvChunk;
-        size_t end = std::min(data.size(), begin + kLvChunk);
+        size_t begin = k * chunk;
+        size_t end = std::min(data.size(), begin + chunk);
         std::vector<uint8_t> row(4 + (end - begin));
         row[0] = nextRow;
         wr24(row.data() + 1, nextPage);
@@ -239,7 +240,7 @@ std::vector<uint8_t> TableWriter::writeLongValue(const ColumnLayout& c, const st
     return longValueField(length, kLvChain, nextPage, nextRow);
 }
 
-void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnLayout* lvColumn)
+void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnDef* lvColumn)
 {
     DataPage dp{txn_.modify(page), txn_.pageSize()};
     if (row >= dp.rowCount())
@@ -250,20 +251,20 @@ void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, co
         noteFreeSpace(page);
         return;
     }
-    if (!lvColumn || !lvColumn->lvOwnedMap || !lvColumn->lvFreeMap)
+    if (!lvColumn || !lvColumn->hasLongValueMaps())
         return; // a page of no map of its own
     // Nothing points into a page whose rows are all deleted: it starts
     // afresh (no row numbers left over) and stays the column's.
-    UsageMap owned(txn_, lvColumn->lvOwnedMap);
+    UsageMap owned(txn_, lvColumn->longValueOwned);
     if (dp.allDeleted() && owned.contains(page))
         DataPage::init(dp.p, txn_.pageSize(), kLongValueOwner);
     remember(lvRoomPages_[size_t(lvColumn - layout_.columns.data())], page);
-    UsageMap freeMap(txn_, lvColumn->lvFreeMap);
+    UsageMap freeMap(txn_, lvColumn->longValueFree);
     if (!freeMap.contains(page))
         freeMap.add(page, alloc_);
 }
 
-void TableWriter::freeLongValue(const ColumnLayout& c, const Field& f)
+void TableWriter::freeLongValue(const ColumnDef& c, const Field& f)
 {
     if (f.null || f.bytes.size() < 12)
         return;
@@ -326,13 +327,8 @@ std::vector<uint8_t> TableWriter::longValueData(const Field& f, std::vector<uint
     return out;
 }
 
-RowId TableWriter::insertStored(std::vector<Field> fields,
-                                const std::vector<std::optional<std::vector<uint8_t>>>& longValues)
+RowId TableWriter::addRow(const std::vector<Field>& fields)
 {
-    fields.resize(layout_.columns.size());
-    for (size_t i = 0; i < layout_.columns.size() && i < longValues.size(); ++i)
-        if (layout_.columns[i].longValue() && longValues[i])
-            fields[i] = longValueFieldFor(layout_.columns[i], *longValues[i]);
     std::vector<uint8_t> row = encodeRow(layout_, fields);
     if (indexes_)
         indexes_->checkInsert(fields);
@@ -345,15 +341,19 @@ RowId TableWriter::insertStored(std::vector<Field> fields,
     return RowId{page, uint16_t(slot)};
 }
 
+RowId TableWriter::insertStored(std::vector<Field> fields,
+                                const std::vector<std::optional<std::vector<uint8_t>>>& longValues)
+{
+    fields.resize(layout_.columns.size());
+    for (size_t i = 0; i < layout_.columns.size() && i < longValues.size(); ++i)
+        if (layout_.columns[i].isLongValue() && longValues[i])
+            fields[i] = longValueFieldFor(layout_.columns[i], *longValues[i]);
+    return addRow(fields);
+}
+
 void TableWriter::releaseEmptyPage(uint32_t page)
 {
-    std::vector<uint32_t> maps = {layout_.ownedMap, layout_.freeMap};
-    for (const ColumnLayout& c : layout_.columns)
-        if (c.longValue() && c.lvOwnedMap && c.lvFreeMap) {
-            maps.push_back(c.lvOwnedMap);
-            maps.push_back(c.lvFreeMap);
-        }
-    for (uint32_t pointer : maps) {
+    for (detail::RowPointer pointer : rowUsageMaps(layout_)) {
         UsageMap map(txn_, pointer);
         if (map.contains(page))
             map.remove(page, alloc_);
@@ -369,28 +369,28 @@ void TableWriter::releaseEmptyPage(uint32_t page)
 void TableWriter::freeFieldsLongValues(const std::vector<Field>& fields)
 {
     for (size_t i = 0; i < layout_.columns.size(); ++i)
-        if (layout_.columns[i].longValue())
+        if (layout_.columns[i].isLongValue())
             freeLongValue(layout_.columns[i], fields[i]);
 }
 
 std::optional<std::vector<uint8_t>> TableWriter::longValueBytes(size_t i, const Value& v)
 {
-    const ColumnLayout& c = layout_.columns[i];
+    const ColumnDef& c = layout_.columns[i];
     if (v.isNull())
         return std::nullopt;
-    if (c.type == ColumnType::Memo) {
+    if (c.info.type == ColumnType::Memo) {
         if (v.kind() != Value::Kind::Text)
-            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
-                                                columnTypeName(c.type) + ")");
-        return encodeText(v.asText(), c.compressed());
+            throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.info.name + " » (" +
+                                                columnTypeName(c.info.type) + ")");
+        return detail::encodeUnicodeText(v.asText(), c.info.compressedUnicode);
     }
     if (v.kind() != Value::Kind::Binary)
-        throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.name + " » (" +
-                                            columnTypeName(c.type) + ")");
+        throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.info.name + " » (" +
+                                            columnTypeName(c.info.type) + ")");
     return v.asBinary();
 }
 
-Field TableWriter::longValueFieldFor(const ColumnLayout& c, const std::vector<uint8_t>& data)
+Field TableWriter::longValueFieldFor(const ColumnDef& c, const std::vector<uint8_t>& data)
 {
     Field f;
     f.null = false;
@@ -400,8 +400,8 @@ Field TableWriter::longValueFieldFor(const ColumnLayout& c, const std::vector<ui
 
 Field TableWriter::encodeColumn(size_t i, const Value& v)
 {
-    const ColumnLayout& c = layout_.columns[i];
-    if (!c.longValue())
+    const ColumnDef& c = layout_.columns[i];
+    if (!c.isLongValue())
         return encodeValue(c, v);
     std::optional<std::vector<uint8_t>> data = longValueBytes(i, v);
     return data ? longValueFieldFor(c, *data) : Field();
@@ -409,10 +409,7 @@ Field TableWriter::encodeColumn(size_t i, const Value& v)
 
 void TableWriter::refuseCalculatedColumns() const
 {
-    std::vector<std::pair<std::string, uint8_t>> columns;
-    for (const ColumnLayout& c : layout_.columns)
-        columns.emplace_back(c.name, c.extFlags);
-    detail::refuseWritesToCalculatedTable(columns);
+    detail::refuseWritesToCalculatedTable(layout_);
 }
 
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
@@ -420,11 +417,11 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
     refuseCalculatedColumns();
     std::vector<Field> fields(layout_.columns.size());
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
-        const ColumnLayout& c = layout_.columns[i];
-        if (c.autonumber() && c.type == ColumnType::Long) {
+        const ColumnDef& c = layout_.columns[i];
+        if ((c.flags & detail::kColumnAutonumber) && c.info.type == ColumnType::Long) {
             if (i < values.size() && !values[i].isNull())
-                throw Error(Code::InvalidValue, autonumberRefusal(c.name));
-            uint32_t next = ++layout_.lastAutonumber;
+                throw Error(Code::InvalidValue, autonumberRefusal(c.info.name));
+            uint32_t next = ++layout_.nextAutonumber;
             autonumberChanged_ = true;
             if (autonumber)
                 *autonumber = next;
@@ -432,7 +429,7 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
             fields[i].bytes = {uint8_t(next), uint8_t(next >> 8), uint8_t(next >> 16), uint8_t(next >> 24)};
             continue;
         }
-        if ((c.flags & 0x40) && c.type == ColumnType::Guid && (i >= values.size() || values[i].isNull())) {
+        if ((c.flags & detail::kColumnAutoGuid) && c.info.type == ColumnType::Guid && (i >= values.size() || values[i].isNull())) {
             static std::mt19937_64 rng{std::random_device{}()};
             fields[i].null = false;
             for (int k = 0; k < 16; ++k)
@@ -440,23 +437,14 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
             continue;
         }
         const Value& v = i < values.size() ? values[i] : Value();
-        if (c.longValue())
+        if (c.isLongValue())
             continue; // after the fixed and text columns, so that type errors come first
         fields[i] = encodeColumn(i, v);
     }
     for (size_t i = 0; i < layout_.columns.size(); ++i)
-        if (layout_.columns[i].longValue() && i < values.size())
+        if (layout_.columns[i].isLongValue() && i < values.size())
             fields[i] = encodeColumn(i, values[i]);
-    std::vector<uint8_t> row = encodeRow(layout_, fields);
-    if (indexes_)
-        indexes_->checkInsert(fields);
-    uint32_t page = pageWithRoom(int(row.size()));
-    DataPage dp{txn_.modify(page), txn_.pageSize()};
-    int slot = dp.addRow(row.data(), int(row.size()));
-    if (indexes_)
-        indexes_->insert(fields, page, uint16_t(slot));
-    ++rowDelta_;
-    return RowId{page, uint16_t(slot)};
+    return addRow(fields);
 }
 
 void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& changes)
@@ -466,9 +454,9 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     std::vector<Field> old = fields(id);
     std::vector<Field> now = old;
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
-        if (changes[i] && layout_.columns[i].autonumber())
-            throw Error(Code::InvalidValue, autonumberRefusal(layout_.columns[i].name));
-        if (!changes[i] || layout_.columns[i].longValue())
+        if (changes[i] && (layout_.columns[i].flags & detail::kColumnAutonumber))
+            throw Error(Code::InvalidValue, autonumberRefusal(layout_.columns[i].info.name));
+        if (!changes[i] || layout_.columns[i].isLongValue())
             continue;
         now[i] = encodeColumn(i, *changes[i]);
     }
@@ -476,7 +464,7 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     // value takes them again instead of new ones. Should anything below be
     // refused, the whole write is given up, this with it.
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
-        if (!changes[i] || !layout_.columns[i].longValue())
+        if (!changes[i] || !layout_.columns[i].isLongValue())
             continue;
         std::optional<std::vector<uint8_t>> data = longValueBytes(i, *changes[i]);
         freeLongValue(layout_.columns[i], old[i]);
@@ -542,13 +530,14 @@ void TableWriter::finish()
         indexes_->finish();
     if (rowDelta_ == 0 && !autonumberChanged_)
         return;
-    uint8_t* t = txn_.modify(layout_.tdefPage);
-    int64_t count = int64_t(rd32(t + 16)) + rowDelta_;
+    uint8_t* t = txn_.modify(layout_.page);
+    const detail::FormatInfo& f = *layout_.format;
+    int64_t count = int64_t(rd32(t + f.tdefRowCount)) + rowDelta_;
     if (count < 0)
         count = 0;
-    wr32(t + 16, uint32_t(count));
+    wr32(t + f.tdefRowCount, uint32_t(count));
     if (autonumberChanged_)
-        wr32(t + 20, layout_.lastAutonumber);
+        wr32(t + f.tdefNextAutonumber, layout_.nextAutonumber);
     layout_.rowCount = uint32_t(count);
     rowDelta_ = 0;
     autonumberChanged_ = false;

@@ -23,7 +23,7 @@
 #include "index_maintainer.h"
 #include "page_store.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 
 #include <memory>
 #include <optional>
@@ -43,7 +43,7 @@ public:
     // writers of several tables), else from the writer's own.
     TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed = false, PageAllocator* allocator = nullptr);
 
-    const TableLayout& layout() const { return layout_; }
+    const TableDef& layout() const { return layout_; }
 
     // Adds a row; values are in layout order (missing trailing values and
     // nulls are stored as NULL). Autonumber columns get the next number; a
@@ -89,21 +89,23 @@ private:
     Field encodeColumn(size_t i, const Value& v);
     // The stored bytes of a Memo / OLE value (nullopt for NULL), checked.
     std::optional<std::vector<uint8_t>> longValueBytes(size_t i, const Value& v);
-    Field longValueFieldFor(const ColumnLayout& c, const std::vector<uint8_t>& data);
-    std::vector<uint8_t> writeLongValue(const ColumnLayout& c, const std::vector<uint8_t>& data);
-    void freeLongValue(const ColumnLayout& c, const Field& f);
+    // Encodes the row, checks and updates the indexes, and stores it.
+    RowId addRow(const std::vector<Field>& fields);
+    Field longValueFieldFor(const ColumnDef& c, const std::vector<uint8_t>& data);
+    std::vector<uint8_t> writeLongValue(const ColumnDef& c, const std::vector<uint8_t>& data);
+    void freeLongValue(const ColumnDef& c, const Field& f);
     void freeFieldsLongValues(const std::vector<Field>& fields);
     // Finds room for a new row of `size` bytes (its slot too) on a data page
     // of the table, allocating one if needed.
     uint32_t pageWithRoom(int size);
-    uint32_t longValuePageWithRoom(const ColumnLayout& c, int size);
-    void deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnLayout* lvColumn);
+    uint32_t longValuePageWithRoom(const ColumnDef& c, int size);
+    void deleteSlot(uint32_t page, uint16_t row, bool longValuePage, const ColumnDef* lvColumn);
     void noteFreeSpace(uint32_t page);
 
     Transaction& txn_;
     PageAllocator ownAllocator_;
     PageAllocator& alloc_;
-    TableLayout layout_;
+    TableDef layout_;
     uint32_t insertPage_ = 0;
     std::vector<uint32_t> lvPage_; // per column: current long-value page
     // Pages that got room back during this write, looked at first (most

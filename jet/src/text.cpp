@@ -432,30 +432,79 @@ std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePa
     return out;
 }
 
-uint32_t nextCodePoint(const std::string& text, size_t& i)
+uint32_t nextCodePoint(std::string_view text, size_t& i, bool* wellFormed)
 {
-    auto byte = [&](size_t k) { return uint8_t(text[k]); };
-    uint8_t b = byte(i);
+    const uint8_t b = uint8_t(text[i]);
     if (b < 0x80) {
         ++i;
         return b;
     }
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (extra == 0 || i + size_t(extra) >= text.size()) {
+    const int extra = b >= 0xF8 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    auto asItself = [&] {
+        if (wellFormed)
+            *wellFormed = false;
         ++i;
-        return b;
-    }
+        return uint32_t(b);
+    };
+    if (extra == 0 || i + size_t(extra) >= text.size())
+        return asItself();
     uint32_t c = b & (0x3F >> extra);
     for (int k = 1; k <= extra; ++k) {
-        uint8_t cont = byte(i + size_t(k));
-        if ((cont & 0xC0) != 0x80) {
-            ++i;
-            return b;
-        }
+        const uint8_t cont = uint8_t(text[i + size_t(k)]);
+        if ((cont & 0xC0) != 0x80)
+            return asItself();
         c = c << 6 | (cont & 0x3F);
     }
+    static const uint32_t kShortest[4] = {0, 0x80, 0x800, 0x10000};
+    if (wellFormed && (c < kShortest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
+        *wellFormed = false;
     i += size_t(extra) + 1;
     return c;
+}
+
+bool utf16Of(std::string_view utf8, std::u16string& out)
+{
+    out.clear();
+    out.reserve(utf8.size());
+    bool wellFormed = true;
+    for (size_t i = 0; i < utf8.size();) {
+        uint32_t c = nextCodePoint(utf8, i, &wellFormed);
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            c -= 0x10000;
+            out.push_back(char16_t(0xD800 + (c >> 10)));
+            out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(char16_t(c));
+        }
+    }
+    return wellFormed;
+}
+
+std::vector<uint8_t> encodeUnicodeText(std::string_view utf8, bool allowCompression, size_t* units)
+{
+    constexpr size_t kMaxCompressedUnits = 1024;
+    std::u16string u;
+    utf16Of(utf8, u);
+    if (units)
+        *units = u.size();
+    bool compress = allowCompression && u.size() > 2 && u.size() <= kMaxCompressedUnits;
+    for (size_t k = 0; compress && k < u.size(); ++k)
+        compress = u[k] >= 1 && u[k] <= 0xFF;
+    std::vector<uint8_t> out;
+    if (compress) {
+        out.reserve(u.size() + 2);
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (char16_t c : u)
+            out.push_back(uint8_t(c));
+    } else {
+        out.reserve(u.size() * 2);
+        for (char16_t c : u) {
+            out.push_back(uint8_t(c));
+            out.push_back(uint8_t(c >> 8));
+        }
+    }
+    return out;
 }
 
 uint32_t foldCase(uint32_t c)

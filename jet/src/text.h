@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace jet::detail {
 
@@ -22,15 +24,27 @@ std::string decodeUnicodeText(const uint8_t* data, size_t size);
 std::string decodeUnicodeText(const uint8_t* data, size_t size, const uint8_t* readableBegin,
                               const uint8_t* readableEnd);
 
+// The reverse of decodeUnicodeText: compressed Unicode ("FF FE" then one
+// byte per character) when `allowCompression`, the text has 3 to 1024 UTF-16
+// units and every one is in U+0001..U+00FF; else UCS-2. `units` receives the
+// length in UTF-16 units.
+std::vector<uint8_t> encodeUnicodeText(std::string_view utf8, bool allowCompression, size_t* units = nullptr);
+
 // A Jet3 text value in the database's Windows code page (0 means 1252).
 // Pages other than 1252 go through the system's converters (iconv, or
 // Windows's own); a page they do not know, or bytes not valid in it, are
 // read as 1252.
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage);
 
-// Next code point of UTF-8 text at i (advances i); invalid bytes read as
-// themselves.
-uint32_t nextCodePoint(const std::string& text, size_t& i);
+// Next code point of UTF-8 text at i (advances i); a byte that does not
+// start a sequence of the right length reads as itself. `wellFormed`, when
+// given, is cleared for such a byte and for an overlong form, a surrogate or
+// a code point past U+10FFFF.
+uint32_t nextCodePoint(std::string_view text, size_t& i, bool* wellFormed = nullptr);
+
+// UTF-8 to UTF-16 code units, read as nextCodePoint() reads them. Returns
+// false when the text is not well-formed UTF-8.
+bool utf16Of(std::string_view utf8, std::u16string& out);
 
 // Simple case folding (Latin, Greek, Cyrillic) of one code point.
 uint32_t foldCase(uint32_t c);

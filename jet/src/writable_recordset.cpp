@@ -1,5 +1,7 @@
 #include "writable_recordset.h"
 
+#include "text.h"
+
 #include "data_page.h"
 #include "row_encoder.h"
 #include "row_merge.h"
@@ -197,7 +199,7 @@ void WritableRecordset::setValue(int column, const Value& v)
                                                 columnTypeName(c.type) + ")");
         if (c.type == ColumnType::Text && c.maxChars > 0) {
             size_t chars = 0;
-            writer::encodeText(v.asText(), false, &chars);
+            detail::encodeUnicodeText(v.asText(), false, &chars);
             if (chars > size_t(c.maxChars))
                 throw Error(Code::InvalidValue, "texte trop long pour la colonne « " + c.name + " » (" +
                                                     std::to_string(chars) + " caractères, " +
@@ -206,12 +208,7 @@ void WritableRecordset::setValue(int column, const Value& v)
         if (c.type == ColumnType::Numeric) {
             // Refused here, as the writer would refuse it: malformed, too
             // precise for the scale, too large for the precision.
-            writer::ColumnLayout layout;
-            layout.name = c.name;
-            layout.type = c.type;
-            layout.precision = uint8_t(c.precision);
-            layout.scale = uint8_t(c.scale);
-            writer::encodeNumeric(layout, v);
+            writer::encodeNumeric(table_->columns[size_t(column)], v);
         }
     }
     pending_[size_t(column)] = v;

@@ -7,7 +7,7 @@
 #include "jet/check.h"
 #include "page_store.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "test_support.h"
 
 #include <cstring>
@@ -21,7 +21,7 @@ using namespace jettest;
 namespace {
 
 struct Tables {
-    TableLayout returns, loans; // velmor2001, tablep
+    detail::TableDef returns, loans; // velmor2001, tablep
     uint32_t returnPage = 0;    // a data page of velmor2001 holding rows
     uint32_t loanPage = 0;      // same for tablep
 };
@@ -36,10 +36,10 @@ problemsAfter(const std::function<void(Transaction&, const Tables&)>& damage) {
         PageStore store(file);
         Transaction txn(store);
         Tables t;
-        t.returns = readLayout(txn, findTableDefinition(txn, "velmor2001"));
-        t.loans = readLayout(txn, findTableDefinition(txn, "tablep"));
-        t.returnPage = UsageMap(txn, t.returns.ownedMap).pages().front();
-        t.loanPage = UsageMap(txn, t.loans.ownedMap).pages().front();
+        t.returns = detail::readTableDef(txn, findTableDefinition(txn, "velmor2001"));
+        t.loans = detail::readTableDef(txn, findTableDefinition(txn, "tablep"));
+        t.returnPage = UsageMap(txn, t.returns.ownedPages.raw()).pages().front();
+        t.loanPage = UsageMap(txn, t.loans.ownedPages.raw()).pages().front();
         damage(txn, t);
         txn.commit();
     }
@@ -92,8 +92,8 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound) {
     const std::vector<Case> cases = {
         {"carte qui compte la page de définition",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
-             claim(txn, t.returns.ownedMap, t.returns.tdefPage);
-             return {"table velmor2001 : page " + std::to_string(t.returns.tdefPage),
+             claim(txn, t.returns.ownedPages.raw(), t.returns.page);
+             return {"table velmor2001 : page " + std::to_string(t.returns.page),
                      "pas une page de données (page de définition de table, type 2)"};
          }},
         {"type de page changé",
@@ -104,23 +104,23 @@ TEST(CheckUsageMaps, ClaimsOfTheWrongPageAreFound) {
          }},
         {"page d'une autre table",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
-             claim(txn, t.returns.ownedMap, t.loanPage);
+             claim(txn, t.returns.ownedPages.raw(), t.loanPage);
              return {"page " + std::to_string(t.loanPage), "appartient à une autre table"};
          }},
         {"page comptée par deux tables",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
-             claim(txn, t.returns.ownedMap, t.loanPage);
+             claim(txn, t.returns.ownedPages.raw(), t.loanPage);
              return {"page " + std::to_string(t.loanPage) + " comptée aussi par table"};
          }},
         {"carte d'index qui compte une page de données",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
-             claim(txn, t.returns.realIndexes.at(0).ownedMap, t.returnPage);
+             claim(txn, t.returns.physicalIndexes.at(0).ownedPages.raw(), t.returnPage);
              return {"index de la table velmor2001 : page " + std::to_string(t.returnPage)};
          }},
         {"page de lignes absente de la carte",
          [](Transaction& txn, const Tables& t) -> std::vector<std::string> {
              PageAllocator allocator(txn);
-             UsageMap(txn, t.loans.ownedMap).remove(t.loanPage, allocator);
+             UsageMap(txn, t.loans.ownedPages.raw()).remove(t.loanPage, allocator);
              return {"table tablep : la page " + std::to_string(t.loanPage) +
                      " contient des lignes"};
          }},

@@ -109,6 +109,23 @@ TEST(Read, TableDefinitions)
     EXPECT_EQ(columnNamed(details, "UnitPrice").type, ColumnType::Currency);
 }
 
+// A complex column (attachments, multi-valued fields) stores a 4-byte key
+// in the row, whatever length its descriptor gives; another type the engine
+// does not know takes the length its descriptor gives.
+TEST(Read, ComplexColumnsTakeFourBytesOfTheRow)
+{
+    jet::detail::ColumnDef c;
+    c.info.type = ColumnType::Complex;
+    c.rawType = uint8_t(ColumnType::Complex);
+    for (uint16_t length : {0, 4, 8, 255}) {
+        c.length = length;
+        EXPECT_EQ(jet::detail::fixedSize(c), 4) << "longueur déclarée " << length;
+    }
+    c.rawType = 0x14;
+    c.length = 42;
+    EXPECT_EQ(jet::detail::fixedSize(c), 42);
+}
+
 TEST(Read, MemosInlineOnOnePageAndChained)
 {
     VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");

@@ -181,3 +181,42 @@ TEST(TextDecode, OtherCodePages)
     const uint8_t undefined[] = {'a', 0x98, 'b'};
     EXPECT_EQ(decodeCodePageText(undefined, sizeof undefined, 1251), "a\xCB\x9C" "b");
 }
+
+// Text written as Jet stores it reads back the same, compressed exactly when
+// the column allows it and every unit fits one byte (3 to 1024 units).
+TEST(TextDecode, EncodedTextReadsBack)
+{
+    struct Case {
+        std::string text;
+        bool allow, compressed;
+        size_t units;
+    } cases[] = {
+        {"abc", true, true, 3},
+        {"abc", false, false, 3},
+        {"ab", true, false, 2},
+        {"Noël à l'été", true, true, 12},
+        {"Prix : 5 €", true, false, 10},
+        {"note \xF0\x9F\x93\x9D", true, false, 7},
+        {std::string(1024, 'x'), true, true, 1024},
+        {std::string(1025, 'x'), true, false, 1025},
+    };
+    for (const Case& c : cases) {
+        size_t units = 0;
+        std::vector<uint8_t> stored = jet::detail::encodeUnicodeText(c.text, c.allow, &units);
+        EXPECT_EQ(units, c.units) << c.text;
+        EXPECT_EQ(stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE, c.compressed) << c.text;
+        EXPECT_EQ(jet::detail::decodeUnicodeText(stored.data(), stored.size()), c.text);
+    }
+}
+
+// UTF-8 that is not well formed is reported, its bytes read as themselves.
+TEST(TextDecode, Utf16OfIllFormedUtf8)
+{
+    std::u16string out;
+    EXPECT_TRUE(jet::detail::utf16Of("é\xF0\x9F\x93\x9D", out));
+    EXPECT_EQ(out, u"é\U0001F4DD");
+    for (std::string bad : {"\xC0\x80", "\xED\xA0\x80", "a\xE9" "b", "\xF8\x88\x80\x80\x80", "\xE2\x82"})
+        EXPECT_FALSE(jet::detail::utf16Of(bad, out)) << bad;
+    jet::detail::utf16Of("a\xE9" "b", out);
+    EXPECT_EQ(out, u"a\u00E9b");
+}

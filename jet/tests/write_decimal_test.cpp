@@ -15,7 +15,7 @@
 #include "page_store.h"
 #include "row_codec.h"
 #include "row_encoder.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "test_support.h"
 
 #include "jet/check.h"
@@ -57,14 +57,14 @@ ColumnSpec decimalColumn(const std::string& name, int precision, int scale)
     return c;
 }
 
-ColumnLayout layout(int precision, int scale, const std::string& name = "x")
+ColumnDef layout(int precision, int scale, const std::string& name = "x")
 {
-    ColumnLayout c;
-    c.name = name;
-    c.type = ColumnType::Numeric;
+    ColumnDef c;
+    c.info.name = name;
+    c.info.type = ColumnType::Numeric;
     c.rawType = uint8_t(ColumnType::Numeric);
-    c.precision = uint8_t(precision);
-    c.scale = uint8_t(scale);
+    c.info.precision = precision;
+    c.info.scale = scale;
     c.flags = 0x03;
     c.length = 17;
     return c;
@@ -111,7 +111,7 @@ std::vector<std::vector<uint8_t>> columnDescriptors(const std::string& file, con
 {
     PageStore store(file);
     Transaction txn(store);
-    std::vector<uint8_t> d = definitionBytes(txn, findTableDefinition(txn, table));
+    std::vector<uint8_t> d = detail::definitionBytes(txn, findTableDefinition(txn, table));
     const uint32_t real = rd32(&d[51]);
     const uint16_t count = rd16(&d[45]);
     std::vector<std::vector<uint8_t>> out;
@@ -636,7 +636,7 @@ void addIndex(const std::string& file, const std::string& table, const std::stri
     PageStore store(file);
     Transaction txn(store);
     const uint32_t tdef = findTableDefinition(txn, table);
-    std::vector<uint8_t> d = definitionBytes(txn, tdef);
+    std::vector<uint8_t> d = detail::definitionBytes(txn, tdef);
     ASSERT_EQ(rd32(&d[47]), 0u);
     ASSERT_EQ(rd32(&d[51]), 0u);
     const uint16_t count = rd16(&d[45]);

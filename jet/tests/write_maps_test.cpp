@@ -6,7 +6,7 @@
 #include "database_writer.h"
 #include "page_store.h"
 #include "table_writer.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "test_support.h"
 
 #include "jet/check.h"
@@ -69,8 +69,7 @@ TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
         }
         w.transact([&](writer::Transaction& txn) {
             uint32_t tdef = writer::findTableDefinition(txn, "velmor2001");
-            writer::TableLayout layout = writer::readLayout(txn, tdef);
-            writer::UsageMap owned(txn, layout.ownedMap);
+            writer::UsageMap owned(txn, detail::readTableDef(txn, tdef).ownedPages);
             EXPECT_TRUE(owned.isReference()) << "la carte des pages aurait dû passer en forme référencée";
             EXPECT_GT(owned.pages().size(), 512u);
         });

@@ -5,7 +5,7 @@
 #include "data_page_writer.h"
 #include "page_store.h"
 #include "table_writer.h"
-#include "usage_map_writer.h"
+#include "usage_map.h"
 #include "test_support.h"
 
 #include "jet/status.h"
@@ -85,4 +85,21 @@ TEST(WriteRows, AddedRowsReadBackWithMdbtools)
     EXPECT_EQ(rows[11][9], chainMemo);
     EXPECT_EQ(rows[12][9], "");
     EXPECT_EQ(rows[12][5], "Motif — 4");
+}
+
+// A table is found whatever the case of its name, accented letters
+// included, by the write side as by the readers.
+TEST(WriteRows, TableNamesIgnoreCaseOfAccentedLetters)
+{
+    auto dir = scratchDir();
+    const std::string file = (dir / "casse.mdb").string();
+    Database::create(file)->createTable("Prêts", {{"numéro", ColumnType::Long, 0, false}});
+    {
+        PageStore store(file);
+        Transaction txn(store);
+        const uint32_t page = findTableDefinition(txn, "Prêts");
+        EXPECT_EQ(findTableDefinition(txn, "PRÊTS"), page);
+        EXPECT_EQ(detail::readTableDef(txn, page).columnIndex("NUMÉRO"), 0);
+    }
+    EXPECT_EQ(Database::open(file, OpenMode::ReadOnly)->table("prÊts").name, "Prêts");
 }
