@@ -244,6 +244,14 @@ CompactResult compactDatabase(const std::string& path, const CompactProgress& pr
         }
         flushFile(copy);
         std::filesystem::remove(fsPath(journalPath(copy)));
+        if (detail::os::replaceNeedsTargetClosed()) {
+            // Another program that opens the file from here on holds it
+            // open, and the replacement then fails, leaving it unchanged.
+            writeLock.unlock();
+            openMark.unlock();
+            detail::os::closeFile(file.fd);
+            file.fd = -1;
+        }
         if (!detail::os::replaceFile(copy, path))
             ioFailure("compactage impossible, la base est inchangée", path);
     } catch (const std::filesystem::filesystem_error& e) {

@@ -52,6 +52,9 @@ bool sizeOf(int fd, uint64_t& size);
 bool removeFile(const std::string& path);
 // Renames `from` over `to` in one step, replacing it (durably on Windows).
 bool replaceFile(const std::string& from, const std::string& to);
+// True where a file cannot be replaced while it is open (Windows): the
+// replacer must close its own handles first; anyone else's make it fail.
+bool replaceNeedsTargetClosed();
 // True when the open file `fd` is still the one named `path` (neither
 // removed nor replaced since it was opened).
 bool isStillNamed(int fd, const std::string& path);

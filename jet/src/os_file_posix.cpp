@@ -80,6 +80,11 @@ bool replaceFile(const std::string& from, const std::string& to)
     return true;
 }
 
+bool replaceNeedsTargetClosed()
+{
+    return false;
+}
+
 bool isStillNamed(int fd, const std::string& path)
 {
     struct stat mine {}, named {};

@@ -211,6 +211,11 @@ bool replaceFile(const std::string& from, const std::string& to)
            failed();
 }
 
+bool replaceNeedsTargetClosed()
+{
+    return true;
+}
+
 bool isStillNamed(int fd, const std::string& path)
 {
     BY_HANDLE_FILE_INFORMATION mine, named;
