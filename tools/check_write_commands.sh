@@ -48,6 +48,16 @@ for table in velmor2001 tablep; do
 done
 checked "$base"
 
+# Times with milliseconds, as export writes them, import back exactly (also
+# before 1899-12-30, where Access counts days down and the time up).
+"$db" init "$tmp/ms.mdb" > /dev/null || fail "init ms"
+printf 'client,dateaccord\n"A","2001-10-12 08:30:15.250"\n"B","1899-12-29 06:00:00.125"\n' > "$tmp/ms.csv"
+"$db" import "$tmp/ms.mdb" velmor2001 "$tmp/ms.csv" > /dev/null || fail "import des millisecondes"
+"$db" export "$tmp/ms.mdb" velmor2001 > "$tmp/ms-out.csv"
+for when in "2001-10-12 08:30:15.250" "1899-12-29 06:00:00.125"; do
+    grep -qF "$when" "$tmp/ms-out.csv" || fail "millisecondes perdues ($when) : $(cat "$tmp/ms-out.csv")"
+done
+
 # An import is all or nothing: the first refused row is named by its line and
 # column, and nothing is written (an impossible date, bytes that are not UTF-8).
 refused() { # CSV-file expected-message

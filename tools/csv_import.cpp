@@ -95,9 +95,9 @@ int daysInMonth(int year, int month) {
 
 enum class DateCheck { Ok, Unreadable, Impossible };
 
-// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS]", as velmor-db export writes them.
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS[.mmm]]", as velmor-db export writes them.
 DateCheck parseDate(const std::string& text, jet::Value& out) {
-    int y, mo, d, h = 0, mi = 0, s = 0;
+    int y, mo, d, h = 0, mi = 0, s = 0, ms = 0;
     size_t at = 0;
     if (!digits(text, at, 4, y) || !expect(text, at, '-') || !digits(text, at, 2, mo) ||
         !expect(text, at, '-') || !digits(text, at, 2, d))
@@ -108,6 +108,8 @@ DateCheck parseDate(const std::string& text, jet::Value& out) {
             return DateCheck::Unreadable;
         if (at < text.size() && (!expect(text, at, ':') || !digits(text, at, 2, s)))
             return DateCheck::Unreadable;
+        if (at < text.size() && (!expect(text, at, '.') || !digits(text, at, 3, ms)))
+            return DateCheck::Unreadable;
         if (at != text.size())
             return DateCheck::Unreadable;
     }
@@ -115,6 +117,11 @@ DateCheck parseDate(const std::string& text, jet::Value& out) {
         s > 59)
         return DateCheck::Impossible;
     out = jet::Value::dateTime(y, mo, d, h, mi, s);
+    if (ms != 0) {
+        // Before 1899-12-30 the days count down and the time still counts up.
+        const double days = out.asDouble(), extra = ms / 86400000.0;
+        out = jet::Value::dateTime(days < 0 ? days - extra : days + extra);
+    }
     return DateCheck::Ok;
 }
 
@@ -186,7 +193,7 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text) {
         case DateCheck::Unreadable:
             throw jet::Error(jet::Code::InvalidValue,
                              "date illisible : « " + text +
-                                 " » (attendu AAAA-MM-JJ ou AAAA-MM-JJ HH:MM:SS)");
+                                 " » (attendu AAAA-MM-JJ ou AAAA-MM-JJ HH:MM:SS, millisecondes permises)");
         }
         return bad();
     }
