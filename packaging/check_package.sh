@@ -12,13 +12,7 @@
 # Usage: check_package.sh BUILD_DIR VERSION
 build="$1"
 version="$2"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() {
-    echo "ÉCHEC : $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../scripts/check_lib.sh"
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli; do
     command -v $tool > /dev/null || { echo "outil manquant : $tool (scripts/install-packages.sh l'installe)"; exit 1; }
 done

@@ -13,13 +13,7 @@ if [ ! -f "$corpus/V2000_with-password.mdb" ]; then
     echo "corpus absent ($corpus) : test ignoré"
     exit 77
 fi
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() {
-    echo "ÉCHEC : $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../scripts/check_lib.sh"
 
 protected="$tmp/protegee.mdb"
 cp "$corpus/V2000_with-password.mdb" "$protected"

@@ -5,13 +5,7 @@
 # Usage: VELMOR_DB=path/to/velmor-db HOLD_LOCK=path/to/jet_hold_lock check_lock_wait.sh
 db="${VELMOR_DB:-velmor-db}"
 hold="${HOLD_LOCK:?HOLD_LOCK manquant}"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() {
-    echo "ÉCHEC : $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../scripts/check_lib.sh"
 base="$tmp/verrou.mdb"
 "$db" init "$base" > /dev/null || fail "init"
 

@@ -17,13 +17,7 @@ if [ ! -f "$fixtures/velmor2001.mdb.velmor2001.csv" ]; then
     echo "dossier des fixtures absent ($fixtures) : test ignoré"
     exit 77
 fi
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() {
-    echo "ÉCHEC : $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../scripts/check_lib.sh"
 checked() {
     "$db" check "$1" > "$tmp/check" 2>&1 || fail "check $1 : $(grep -v '^note' "$tmp/check")"
 }
