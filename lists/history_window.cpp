@@ -1,9 +1,9 @@
 #include "lists/history_window.h"
+#include "lists/row_activation.h"
 
 #include "sheets/position_text.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -23,26 +23,13 @@ HistoryWindow::HistoryWindow(ClientHistoryModel* model, QWidget* parent)
     table_->setWordWrap(false);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setDefaultSectionSize(130);
-    table_->installEventFilter(this);
+    openRowsOnActivation(table_, [this](int row) { openRow(row); });
     auto* count = new QLabel(positiontext::rowCount(model_->rowCount()), this);
     count->setObjectName(QStringLiteral("nombreFichesHistorique"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(count);
     layout->addWidget(table_, 1);
-    connect(table_, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { openRow(index.row()); });
     resize(800, 400);
-}
-
-bool HistoryWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == table_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table_->currentIndex().isValid()) {
-            openRow(table_->currentIndex().row());
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void HistoryWindow::openRow(int row) {

@@ -23,7 +23,6 @@ signals:
     void openRowRequested(SheetHost::Sheet which, jet::Bookmark bookmark);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void openRow(int row);

@@ -1,4 +1,5 @@
 #include "lists/list_window.h"
+#include "lists/row_activation.h"
 
 #include "lists/csv_writer.h"
 #include "lists/list_printing.h"
@@ -11,7 +12,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -84,7 +84,7 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
     table_->horizontalHeader()->setSectionsClickable(true);
     table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table_->horizontalHeader()->setDefaultSectionSize(130);
-    table_->installEventFilter(this);
+    openRowsOnActivation(table_, [this](int row) { openRow(row); });
     connect(table_->horizontalHeader(), &QHeaderView::sortIndicatorChanged, model_,
             [this](int column, Qt::SortOrder order) { model_->sort(column, order); });
 
@@ -110,8 +110,6 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
     connect(search_, &QLineEdit::textChanged, model_, &RowListModel::setFilter);
     connect(outstanding_, &QCheckBox::toggled, model_, &RowListModel::setOutstandingOnly);
     connect(model_, &RowListModel::countChanged, this, &ListWindow::showCount);
-    connect(table_, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { openRow(index.row()); });
     connect(exportButton, &QPushButton::clicked, this, &ListWindow::exportRows);
     connect(printButton, &QPushButton::clicked, this, &ListWindow::printRows);
     connect(historyButton, &QPushButton::clicked, this, [this] {
@@ -136,17 +134,6 @@ ListWindow::ListWindow(std::shared_ptr<jet::Database> database, const ListDesign
 
 void ListWindow::showCount() {
     count_->setText(model_->countText());
-}
-
-bool ListWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == table_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table_->currentIndex().isValid()) {
-            openRow(table_->currentIndex().row());
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void ListWindow::openRow(int row) {

@@ -52,7 +52,6 @@ signals:
     void historyRequested(const QString& client);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void openRow(int row);
