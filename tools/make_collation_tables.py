@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds jet/src/collation_tables.cpp from our index-key test vectors.
+"""Builds jet/src/index/collation_tables.cpp from our index-key test vectors.
 
 The engine writes text index keys in the two "General" sort orders. The
 per-unit codes it needs (class, primary bytes, accent bytes, punctuation or
@@ -10,7 +10,7 @@ that some vector shows.
     python3 tools/make_collation_tables.py [--vectors DIR] [--output FILE]
 
 DIR defaults to ../shared/fixtures/index-keys next to the repository, FILE to
-jet/src/collation_tables.cpp. Python 3.8 or later, standard library only.
+jet/src/index/collation_tables.cpp. Python 3.8 or later, standard library only.
 
 How a code is found
 -------------------
@@ -633,7 +633,7 @@ def main():
     root = os.path.dirname(here)
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--vectors", default=os.path.join(root, "..", "shared", "fixtures", "index-keys"))
-    parser.add_argument("--output", default=os.path.join(root, "jet", "src", "collation_tables.cpp"))
+    parser.add_argument("--output", default=os.path.join(root, "jet", "src", "index", "collation_tables.cpp"))
     args = parser.parse_args()
 
     tables = []

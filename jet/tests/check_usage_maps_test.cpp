@@ -3,11 +3,11 @@
 // a page whose type was changed; an index map that claims a data page; a data
 // page with rows that its table's map lost. A freed page that kept its old
 // bytes (marked free in the global map) is no problem.
-#include "catalog_writer.h"
+#include "table/catalog_writer.h"
 #include "jet/check.h"
-#include "page_store.h"
-#include "row_encoder.h"
-#include "usage_map.h"
+#include "file/page_store.h"
+#include "format/row_encoder.h"
+#include "format/usage_map.h"
 #include "test_support.h"
 
 #include <cstring>

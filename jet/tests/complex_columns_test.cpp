@@ -3,8 +3,8 @@
 // files of attachment columns, inflated.
 #include "test_support.h"
 
-#include "complex_columns.h"
-#include "page_file.h"
+#include "format/complex_columns.h"
+#include "file/page_file.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

@@ -5,7 +5,7 @@
 //
 // Writes "verrou pris" on its standard output once it holds the lock, then
 // lets go after MILLISECONDS or, without them, when its standard input ends.
-#include "page_store.h"
+#include "file/page_store.h"
 
 #include "jet/status.h"
 

@@ -1,6 +1,6 @@
 // Reading indexes: the trees of the fixture files are walked and every entry
 // is compared with the table's rows.
-#include "collation.h"
+#include "index/collation.h"
 #include "test_support.h"
 
 #include "jet/database.h"

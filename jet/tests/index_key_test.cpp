@@ -1,7 +1,7 @@
 // Index keys: every line of the index-key vectors in the fixtures folder, then
 // the helpers the B-tree code relies on.
-#include "collation.h"
-#include "index_key.h"
+#include "index/collation.h"
+#include "index/index_key.h"
 #include "test_support.h"
 
 #include "jet/status.h"

@@ -3,12 +3,12 @@
 // the same order (before and after writes, accents, case and apostrophes
 // included). And the rows of a writable dynaset, read a batch at a time under
 // the writers' lock, are those a read-only open sees.
-#include "database_impl.h"
+#include "database/database_impl.h"
 #include "test_support.h"
-#include "index_key.h"
-#include "index_query.h"
-#include "index_reader.h"
-#include "row_order.h"
+#include "index/index_key.h"
+#include "sql/index_query.h"
+#include "index/index_reader.h"
+#include "sql/row_order.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

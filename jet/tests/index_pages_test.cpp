@@ -2,9 +2,9 @@
 // whose indexes shrink and grow again does not keep growing, and stays
 // consistent (velmor-db check, mdb-export, lookups and ORDER BY through the
 // index as a scan gives them).
-#include "catalog_writer.h"
-#include "page_store.h"
-#include "table_writer.h"
+#include "table/catalog_writer.h"
+#include "file/page_store.h"
+#include "table/table_writer.h"
 #include "test_support.h"
 
 #include "jet/check.h"

@@ -1,8 +1,8 @@
 // Reading through indexes: equality, ranges and ORDER BY give what a scan
 // gives, and the lookup of one client on the big file is fast.
 #include "test_support.h"
-#include "index_key.h"
-#include "text.h"
+#include "index/index_key.h"
+#include "format/text.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

@@ -5,15 +5,15 @@
 // After each phase the tree is checked and compared with a model; then the
 // same on tables of real files, checked by velmor-db check and read back by
 // mdb-export.
-#include "catalog_writer.h"
-#include "index_check.h"
-#include "index_key.h"
-#include "index_page.h"
-#include "index_split.h"
-#include "index_tree.h"
+#include "table/catalog_writer.h"
+#include "check/index_check.h"
+#include "index/index_key.h"
+#include "index/index_page.h"
+#include "index/index_split.h"
+#include "index/index_tree.h"
 #include "memory_index_pages.h"
-#include "page_store.h"
-#include "table_writer.h"
+#include "file/page_store.h"
+#include "table/table_writer.h"
 #include "test_support.h"
 
 #include "jet/check.h"

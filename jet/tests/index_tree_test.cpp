@@ -1,9 +1,9 @@
 // B-tree maintenance on index pages held in memory: inserts and removals in
 // random order, page splits, new levels, emptied pages, with the tree's
 // structure checked after each batch.
-#include "index_check.h"
-#include "index_page.h"
-#include "index_tree.h"
+#include "check/index_check.h"
+#include "index/index_page.h"
+#include "index/index_tree.h"
 #include "memory_index_pages.h"
 
 #include "jet/status.h"

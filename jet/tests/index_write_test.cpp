@@ -2,11 +2,11 @@
 // order keep every index equal to the rows (velmor-db check), mdb-export
 // reads what the engine reads, and duplicate primary keys are refused with
 // nothing written.
-#include "catalog_writer.h"
-#include "data_page_writer.h"
-#include "page_store.h"
-#include "table_writer.h"
-#include "text.h"
+#include "table/catalog_writer.h"
+#include "format/data_page_writer.h"
+#include "file/page_store.h"
+#include "table/table_writer.h"
+#include "format/text.h"
 #include "test_support.h"
 
 #include "jet/check.h"

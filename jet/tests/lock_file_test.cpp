@@ -3,7 +3,7 @@
 // and a byte-range lock that marks it live) and frees it on closing, the
 // last user deleting the file; another program's live slot makes the
 // database read-only, naming its user; stale slots are no obstacle.
-#include "lock_file.h"
+#include "file/lock_file.h"
 #include "test_support.h"
 
 #include "jet/database.h"

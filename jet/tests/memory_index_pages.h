@@ -3,9 +3,9 @@
 // expectTree checks the tree they hold against a model.
 #pragma once
 
-#include "index_check.h"
-#include "index_page.h"
-#include "index_tree.h"
+#include "check/index_check.h"
+#include "index/index_page.h"
+#include "index/index_tree.h"
 
 #include "jet/status.h"
 

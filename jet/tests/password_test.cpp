@@ -3,7 +3,7 @@
 // files are refused with a message that says why.
 #include "test_support.h"
 
-#include "header.h"
+#include "format/header.h"
 
 #include "jet/check.h"
 #include "jet/compact.h"

@@ -6,9 +6,9 @@
 //  - the file growing under an open recordset: the row it shows stays right;
 //  - exports while another process commits multi-row transactions and
 //    rewrites memos: every export succeeds and holds whole transactions only.
-#include "database_writer.h"
-#include "journal.h"
-#include "page_store.h"
+#include "database/database_writer.h"
+#include "file/journal.h"
+#include "file/page_store.h"
 #include "test_support.h"
 
 #include "jet/check.h"

@@ -3,8 +3,8 @@
 // velmor_db_fixture_exports test).
 #include "test_support.h"
 
-#include "row_codec.h"
-#include "text.h"
+#include "format/row_codec.h"
+#include "format/text.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

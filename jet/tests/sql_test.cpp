@@ -2,7 +2,7 @@
 // clear errors for malformed texts, unknown tables and columns.
 #include "test_support.h"
 
-#include "sql.h"
+#include "sql/sql.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

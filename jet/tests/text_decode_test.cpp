@@ -4,7 +4,7 @@
 // code page. Both forms of decodeUnicodeText are checked: the one that stays
 // within the text's bytes and the one allowed to read around them, with the
 // text at various distances from both ends of what may be read.
-#include "text.h"
+#include "format/text.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
-#include "journal.h"
+#include "file/journal.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

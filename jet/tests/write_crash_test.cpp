@@ -7,7 +7,7 @@
 //  - a child imports 20,000 rows in one write and is killed while it places
 //    them or while it commits: the file is byte for byte as before (or, when
 //    the commit had reached the disk whole, holds every row).
-#include "journal.h"
+#include "file/journal.h"
 #include "test_support.h"
 
 #include "jet/check.h"

@@ -10,12 +10,12 @@
 // when the sign byte says negative, the integer digits (at least one), then
 // a point and exactly `scale` digits ("0.00", "-12.30", "7" for scale 0),
 // so the two are compared without any normalisation.
-#include "catalog_writer.h"
-#include "data_page_writer.h"
-#include "page_store.h"
-#include "row_codec.h"
-#include "row_encoder.h"
-#include "usage_map.h"
+#include "table/catalog_writer.h"
+#include "format/data_page_writer.h"
+#include "file/page_store.h"
+#include "format/row_codec.h"
+#include "format/row_encoder.h"
+#include "format/usage_map.h"
 #include "test_support.h"
 
 #include "jet/check.h"

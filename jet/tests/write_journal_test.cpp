@@ -9,8 +9,8 @@
 //  - finished: nothing happens, and the writer removes it when it closes;
 //  - beside another file (a backup copied over the database after the
 //    writer died): neither is changed, and every reader and writer says so.
-#include "journal.h"
-#include "page_store.h"
+#include "file/journal.h"
+#include "file/page_store.h"
 #include "test_support.h"
 
 #include "jet/check.h"

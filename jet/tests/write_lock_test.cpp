@@ -2,8 +2,8 @@
 // with Error(Locked) after the timeout without writing anything, and go
 // through once the other process is done. A lock-wait handler sees the wait
 // from its start, in short slices, can give it up, and sees its end.
-#include "file_lock.h"
-#include "page_store.h"
+#include "file/file_lock.h"
+#include "file/page_store.h"
 #include "test_support.h"
 
 #include "jet/database.h"

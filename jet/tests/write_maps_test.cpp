@@ -2,11 +2,11 @@
 // its inline form to a reference map, the global page map moving its window;
 // updates that move rows to other pages, deletes; then both readers agree and
 // the check passes. Also writes to an ACE (.accdb) file.
-#include "catalog_writer.h"
-#include "database_writer.h"
-#include "page_store.h"
-#include "table_writer.h"
-#include "usage_map.h"
+#include "table/catalog_writer.h"
+#include "database/database_writer.h"
+#include "file/page_store.h"
+#include "table/table_writer.h"
+#include "format/usage_map.h"
 #include "test_support.h"
 
 #include "jet/check.h"

@@ -1,11 +1,11 @@
 // Row writes at the level of the table writer: what mdbtools reads back after
 // adds, updates that grow rows, memo updates across the three storage forms,
 // deletes, and enough adds to switch a usage map to its reference form.
-#include "catalog_writer.h"
-#include "data_page_writer.h"
-#include "page_store.h"
-#include "table_writer.h"
-#include "usage_map.h"
+#include "table/catalog_writer.h"
+#include "format/data_page_writer.h"
+#include "file/page_store.h"
+#include "table/table_writer.h"
+#include "format/usage_map.h"
 #include "test_support.h"
 
 #include "jet/status.h"

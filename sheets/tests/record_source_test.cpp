@@ -9,7 +9,7 @@
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 
-#include "journal.h"
+#include "file/journal.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"

@@ -1,0 +1,124 @@
+// Table definitions: columns, indexes and usage maps, read from the table
+// definition page (type 0x02) and its continuation pages. Both the readers
+// and the write side use this one model.
+//
+// The definition is read as one buffer: the first page whole, then each
+// continuation page without its 8-byte header. Offsets for Jet4 and ACE
+// (Jet3 in format.cpp, every one of them in FormatInfo):
+//
+//   0   0x02, 0x01                  41  largest column number + 1 (2)
+//   4   next definition page (4)    43  variable columns (2)
+//   8   definition length (4)       45  columns (2)
+//   16  rows (4)                    47  logical indexes (4)
+//   20  next autonumber (4)         51  physical indexes (4)
+//   40  0x4E user, 0x53 system      55  owned-pages usage map (row pointer)
+//                                   59  free-space usage map (row pointer)
+//   63  per physical index: 4 unknown, row count (4), 4 unknown (12 each)
+//
+// then, back to back:
+//   - column descriptors, 25 bytes each: type 0, number 5 (2), variable slot
+//     7 (2), text sort order 11 (4), precision 11 and scale 12 (Decimal),
+//     flags 15, extra flags 16, fixed offset 21 (2), length 23 (2);
+//   - column names: length (2) and UCS-2 or compressed text;
+//   - physical indexes, 52 bytes each: 4 unknown, ten (column number (2),
+//     order (1)) slots (0xFFFF: unused), usage map (row pointer), root page
+//     (4), 4 unknown, flags (1: unique, 2: ignore nulls, 8: required);
+//   - logical indexes, 28 bytes each: 4 unknown, number (4), physical index
+//     (4), ..., type at 23 (1 primary key, 2 foreign key);
+//   - logical index names, as the column names;
+//   - for each Memo/OLE column with usage maps of its own: column number (2),
+//     owned-pages map and free-space map (row pointers); 0xFFFF ends the list.
+//
+// A row pointer is 4 bytes: row number in the low byte, page in the upper
+// three.
+#pragma once
+
+#include "format/data_page.h"
+#include "jet/database.h"
+
+#include <memory>
+#include <vector>
+
+namespace jet::writer {
+class Transaction;
+}
+
+namespace jet::detail {
+
+constexpr uint8_t kColumnFixed = 0x01;
+constexpr uint8_t kColumnNullable = 0x02;
+constexpr uint8_t kColumnAutonumber = 0x04;
+constexpr uint8_t kColumnAutoGuid = 0x40;
+constexpr uint8_t kColumnHyperlink = 0x80;
+constexpr uint8_t kColumnExtCompressed = 0x01;
+constexpr uint8_t kSystemTableType = 0x53;
+
+struct ColumnDef {
+    ColumnInfo info;
+    uint8_t rawType = 0;
+    uint16_t number = 0;       // bit in the row's null mask
+    uint16_t varIndex = 0;     // slot in the row's variable-offset table
+    uint16_t fixedOffset = 0;  // position among the fixed columns
+    uint16_t length = 0;
+    uint16_t codePage = 0;     // Jet3 text
+    bool calculated = false;   // ACE calculated column (see calculated_columns.h)
+    uint32_t sortOrder = 0;    // Jet4/ACE text and memo: the 4 stored sort-order bytes (see collation.h)
+    // Where a fixed column's value lies in a row, worked out once with the
+    // table's definition: it starts at rowOffset and takes fixedBytes (0 for
+    // Boolean, which lives in the null mask).
+    uint32_t rowOffset = 0;
+    uint16_t fixedBytes = 0;
+    uint8_t flags = 0;         // kColumn* bits as stored
+    // A Memo/OLE column's own usage maps (null when it has none).
+    RowPointer longValueOwned, longValueFree;
+    bool isText() const { return info.type == ColumnType::Text || info.type == ColumnType::Memo; }
+    bool isLongValue() const { return info.type == ColumnType::Memo || info.type == ColumnType::OLE; }
+    bool hasLongValueMaps() const { return !longValueOwned.null() && !longValueFree.null(); }
+};
+
+struct PhysicalIndex {
+    std::vector<std::pair<uint16_t, bool>> columns; // column number, ascending
+    RowPointer ownedPages;
+    uint32_t rootPage = 0;
+    uint8_t flags = 0;
+    uint32_t rowCountOffset = 0; // of its entry count, in the definition's first page
+};
+
+struct TableDef {
+    const FormatInfo* format = nullptr;
+    std::string name;
+    uint32_t page = 0;
+    bool system = false;
+    uint32_t rowCount = 0;
+    uint32_t nextAutonumber = 0;
+    uint16_t maxColumns = 0;
+    uint16_t varColumnCount = 0;
+    RowPointer ownedPages;
+    RowPointer freeSpacePages;
+    std::vector<ColumnDef> columns; // in column-number order
+    std::vector<IndexInfo> indexes;
+    std::vector<PhysicalIndex> physicalIndexes;
+    std::vector<int> logicalToPhysical;
+
+    // By sameColumnName(); -1 if none.
+    int columnIndex(const std::string& name) const;
+    TableInfo info() const;
+};
+
+// Whether two column (or table) names are the same one: compared ignoring
+// case (Latin, Greek and Cyrillic letters, text.h's foldCase()).
+bool sameColumnName(const std::string& a, const std::string& b);
+
+// Reads the definition of the table whose definition starts at `page`.
+std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatInfo& f, uint32_t page,
+                                             const std::string& name, bool system, uint16_t codePage);
+
+// The same, from the pages of a write transaction (the table's name is left
+// empty; `system` is read from the definition's table type).
+TableDef readTableDef(writer::Transaction& txn, uint32_t page);
+
+// The definition's bytes, as described above. Throws Error(Corrupt) on a
+// broken chain.
+std::vector<uint8_t> definitionBytes(writer::Transaction& txn, uint32_t page);
+
+} // namespace jet::detail

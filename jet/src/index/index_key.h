@@ -1,0 +1,76 @@
+// Index keys: the bytes an index entry holds for the values of a row.
+//
+// Each column of an index contributes a flag byte and its value bytes:
+//   value present: 0x7F then the value bytes (ascending), or 0x80 then the
+//                  value bytes inverted (descending);
+//   NULL:          0x00 (ascending) or 0xFF (descending).
+// A multi-column key is the concatenation of its columns' keys. Keys compare
+// as unsigned bytes, a prefix first; equal keys are ordered by row pointer.
+//
+// The encoder refuses (canEncode() false, encodeKey() throws
+// Error(Unsupported)) anything it cannot encode exactly as Access does: an
+// unknown text sort order, a column type without a known key form, a
+// character outside the collation tables. Callers then keep the table
+// read-only instead of writing a wrong key.
+#pragma once
+
+#include "index/collation.h"
+
+#include "jet/value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet::detail {
+
+struct KeyColumn {
+    ColumnType type = ColumnType::Long;
+    bool ascending = true;
+    SortOrder order = SortOrder::GeneralLegacy; // text and memo columns only
+};
+
+// Longest text key (flag byte included) written for a General (2010) column.
+// Access 2010 shortens longer entries in a way not known exactly, so longer
+// keys are refused.
+constexpr size_t kGeneral2010MaxTextKey = 508;
+
+// True for the column types whose key form the engine knows: Boolean, Byte,
+// Integer, Long, Currency, Single, Double, DateTime, Guid, Text and Memo
+// (Text and Memo only with a supported sort order).
+bool isIndexableType(ColumnType type);
+
+// Empty when the column's keys can be encoded, otherwise a French reason
+// ("colonne de type Décimal : ...") to show when a table is kept read-only.
+std::string keyColumnProblem(const KeyColumn& column);
+
+// Whether this value of this column can be encoded exactly.
+bool canEncode(const KeyColumn& column, const Value& value);
+bool canEncode(const std::vector<KeyColumn>& columns, const std::vector<Value>& values);
+
+// Appends one column's key (flag byte and body) to out. Throws
+// Error(Unsupported) for what cannot be encoded exactly and
+// Error(InvalidValue) for a value of the wrong kind or out of range for the
+// type; out is unchanged then.
+void appendColumnKey(const KeyColumn& column, const Value& value, std::vector<uint8_t>& out);
+
+// The full key of a row: one entry of values per index column, in index order.
+std::vector<uint8_t> encodeKey(const std::vector<KeyColumn>& columns, const std::vector<Value>& values);
+
+// Text from UTF-16 units (the form the file stores); same rules as a Text value.
+std::vector<uint8_t> encodeTextKey(SortOrder order, std::u16string_view text, bool ascending = true);
+
+// Key order: unsigned bytes, then length (a key that is a prefix of the other
+// comes first). Returns <0, 0 or >0.
+int compareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
+int compareKeys(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+// Entry order: key, then data page, then row slot.
+int compareEntries(const std::vector<uint8_t>& aKey, uint32_t aPage, uint8_t aRow,
+                   const std::vector<uint8_t>& bKey, uint32_t bPage, uint8_t bRow);
+
+// Lower-case hexadecimal, as the fixtures and messages write keys.
+std::string keyToHex(const std::vector<uint8_t>& key);
+
+} // namespace jet::detail
