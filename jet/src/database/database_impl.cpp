@@ -67,13 +67,6 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode, const std::st
     }
     storage_ = std::make_shared<Storage>(path, std::move(lockStore));
     checkPassword(path, storage_->password(), password);
-    if (!readOnly_ && storage_->format().format == Format::Jet3) {
-        readOnlyReason_ = "les bases Access 97 (Jet 3) sont ouvertes en lecture seule";
-        if (mode == OpenMode::ReadWrite)
-            throw Error(Code::ReadOnly, path + " : " + readOnlyReason_);
-        readOnly_ = true;
-        writer_.reset(); // its handle stays, for the read lock
-    }
     if (!readOnly_)
         takeLockFileSlot(mode);
 }
@@ -187,6 +180,8 @@ void DatabaseImpl::createTable(const std::string& name, const std::vector<Column
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
+    if (storage_->format().jet3)
+        throw Error(Code::Unsupported, "création d'une table dans une base Access 97 (Jet 3) non prise en charge");
     writer::createTable(*writer_, name, columns);
     storage_->refresh();
 }

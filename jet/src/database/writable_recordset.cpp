@@ -199,7 +199,7 @@ void WritableRecordset::setValue(int column, const Value& v)
                                                 columnTypeName(c.type) + ")");
         if (c.type == ColumnType::Text && c.maxChars > 0) {
             size_t chars = 0;
-            detail::encodeUnicodeText(v.asText(), false, &chars);
+            writer::encodeColumnText(table_->columns[size_t(column)], v.asText(), &chars);
             if (chars > size_t(c.maxChars))
                 throw Error(Code::InvalidValue, "texte trop long pour la colonne « " + c.name + " » (" +
                                                     std::to_string(chars) + " caractères, " +

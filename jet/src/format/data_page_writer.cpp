@@ -6,26 +6,30 @@
 
 namespace jet::writer {
 
-void DataPage::init(uint8_t* page, uint32_t pageSize, uint32_t owner)
+const detail::FormatInfo& DataPage::formatOfPageSize(uint32_t pageSize)
 {
-    std::memset(page, 0, pageSize);
+    const detail::FormatInfo& jet3 = detail::formatInfo(Format::Jet3);
+    return pageSize == jet3.pageSize ? jet3 : detail::formatInfo(Format::Jet4);
+}
+
+void DataPage::init(uint8_t* page, const detail::FormatInfo& f, uint32_t owner)
+{
+    std::memset(page, 0, f.pageSize);
     page[0] = 0x01;
     page[1] = 0x01;
-    wr16(page + 2, uint16_t(pageSize - kDataPageHeader));
-    wr32(page + 4, owner);
-    wr32(page + 8, 0);
-    wr16(page + 12, 0);
+    wr16(page + f.dataFreeSpace, uint16_t(f.pageSize - uint32_t(f.dataRowCount + 2)));
+    wr32(page + f.dataOwner, owner);
 }
 
 bool DataPage::fits(int size) const
 {
-    int room = dataStart() - (kDataPageHeader + 2 * rowCount());
+    const int room = this->room();
     return rowCount() < kMaxRowsPerPage && size + 2 <= room;
 }
 
 void DataPage::updateFreeSpace()
 {
-    int room = dataStart() - (kDataPageHeader + 2 * rowCount());
+    const int room = this->room();
     wr16(p + 2, uint16_t(room < 0 ? 0 : room));
 }
 
@@ -36,7 +40,7 @@ int DataPage::addRow(const uint8_t* bytes, int size, uint16_t flags)
     int row = rowCount();
     int start = dataStart() - size;
     std::memcpy(p + start, bytes, size_t(size));
-    wr16(p + 12, uint16_t(row + 1));
+    wr16(p + rowCountAt, uint16_t(row + 1));
     setSlot(row, uint16_t(start | flags));
     updateFreeSpace();
     return row;
@@ -63,7 +67,7 @@ bool DataPage::fitsReusing(int size) const
 {
     if (deletedSlot() < 0)
         return fits(size);
-    return size <= dataStart() - (kDataPageHeader + 2 * rowCount());
+    return size <= room();
 }
 
 int DataPage::addRowReusing(const uint8_t* bytes, int size)
@@ -86,7 +90,7 @@ void DataPage::replaceRow(int row, const uint8_t* bytes, int size)
     const int delta = size - (end - start);
     if (delta != 0) {
         const int low = dataStart();
-        const int room = low - (kDataPageHeader + 2 * rowCount());
+        const int room = low - (headerSize() + 2 * rowCount());
         if (delta > room)
             throw Error(Code::Corrupt, "page de données pleine");
         // Move every row stored below this one (higher slots) by -delta.

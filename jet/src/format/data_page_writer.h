@@ -1,7 +1,10 @@
-// Row slots of Jet4/ACE data pages (and long-value pages, which share their
-// layout): header, row offset table growing down from byte 14, rows packed
-// from the end of the page towards the table.
+// Row slots of data pages (and long-value pages, which share their layout):
+// header, row count and the row offset table growing down after it (where
+// the format puts them: format.h), rows packed from the end of the page
+// towards the table.
 #pragma once
+
+#include "format/format.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,7 +15,6 @@ namespace jet::writer {
 constexpr uint16_t kRowDeleted = 0x8000;
 constexpr uint16_t kRowOverflow = 0x4000;
 constexpr uint16_t kRowOffsetMask = 0x1FFF;
-constexpr int kDataPageHeader = 14;
 constexpr int kMaxRowsPerPage = 255;
 // Owner field of a long-value page instead of a table definition page.
 constexpr uint32_t kLongValueOwner = 0x4C41564C; // "LVAL"
@@ -27,13 +29,24 @@ inline void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = ui
 struct DataPage {
     uint8_t* p;
     uint32_t pageSize;
+    int rowCountAt; // the row count; the offset table follows it
+
+    DataPage(uint8_t* page, const detail::FormatInfo& f)
+        : p(page), pageSize(f.pageSize), rowCountAt(f.dataRowCount) {}
+    // The layout of the format whose pages have that size (Jet3's are the
+    // only 2048-byte ones).
+    DataPage(uint8_t* page, uint32_t pageSize) : DataPage(page, formatOfPageSize(pageSize)) {}
 
     // A fresh empty data page owned by `owner`.
-    static void init(uint8_t* page, uint32_t pageSize, uint32_t owner);
+    static void init(uint8_t* page, const detail::FormatInfo& f, uint32_t owner);
+    static void init(uint8_t* page, uint32_t pageSize, uint32_t owner) { init(page, formatOfPageSize(pageSize), owner); }
+    static const detail::FormatInfo& formatOfPageSize(uint32_t pageSize);
 
-    int rowCount() const { return rd16(p + 12); }
-    uint16_t slot(int row) const { return rd16(p + kDataPageHeader + 2 * row); }
-    void setSlot(int row, uint16_t v) { wr16(p + kDataPageHeader + 2 * row, v); }
+    // Bytes before the first row slot.
+    int headerSize() const { return rowCountAt + 2; }
+    int rowCount() const { return rd16(p + rowCountAt); }
+    uint16_t slot(int row) const { return rd16(p + headerSize() + 2 * row); }
+    void setSlot(int row, uint16_t v) { wr16(p + headerSize() + 2 * row, v); }
     int rowStart(int row) const { return slot(row) & kRowOffsetMask; }
     int rowEnd(int row) const { return row == 0 ? int(pageSize) : rowStart(row - 1); }
     int rowSize(int row) const { return rowEnd(row) - rowStart(row); }
@@ -61,6 +74,8 @@ struct DataPage {
     void replaceRow(int row, const uint8_t* bytes, int size);
     // Recomputes the free-space field from the layout.
     void updateFreeSpace();
+    // Bytes between the row offset table and the lowest row.
+    int room() const { return dataStart() - (headerSize() + 2 * rowCount()); }
 };
 
 } // namespace jet::writer

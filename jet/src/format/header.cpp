@@ -66,6 +66,13 @@ std::string storedPassword(const std::vector<uint8_t>& header, const FormatInfo&
 
 } // namespace
 
+uint16_t headerCodePage(const FormatInfo& f, const uint8_t* page0)
+{
+    std::vector<uint8_t> masked(page0 + f.headerMaskedStart, page0 + f.headerMaskedStart + f.headerMaskedLength);
+    rc4Xor(kHeaderKey, sizeof kHeaderKey, masked.data(), masked.size());
+    return le16(masked.data() + (f.headerCodePage - f.headerMaskedStart));
+}
+
 HeaderInfo readHeader(PageFile& file)
 {
     const std::string& path = file.path();

@@ -27,6 +27,9 @@ HeaderInfo readHeader(PageFile& file);
 // (compared exactly): throws PasswordRequired or WrongPassword.
 void checkPassword(const std::string& path, const std::string& stored, const std::string& given);
 
+// The code page of Jet3 text, from the header page as stored (masked).
+uint16_t headerCodePage(const FormatInfo& f, const uint8_t* page0);
+
 // XORs `length` bytes with the keystream of the RC4 cipher under `key`.
 void rc4Xor(const uint8_t* key, size_t keyLength, uint8_t* data, size_t length);
 

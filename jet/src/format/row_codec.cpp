@@ -1,5 +1,6 @@
 #include "format/row_codec.h"
 
+#include "format/jet3_row.h"
 #include "format/long_value.h"
 #include "format/text.h"
 
@@ -75,29 +76,9 @@ void RowReader::badRange(const ColumnDef& column, size_t start, size_t end) cons
 
 void RowReader::loadJet3Offsets() const
 {
-    // Jet3 stores one-byte offsets; the jump table says where each further
-    // 256 bytes begin.
     jet3Loaded_ = true;
-    jet3Offsets_.clear();
-    const long size = long(row_.size());
-    const long last = size - 1;
-    const long nm = long(nullMaskSize_);
-    if (last - nm < 1)
-        row_.corrupt("ligne trop courte pour ses colonnes variables");
-    const long varCount = row_.u8(size_t(last - nm));
-    long jumps = (size - 1) / 256;
-    const long firstEntry = last - nm - jumps - 1;
-    if (firstEntry - varCount < 0)
+    if (!readJet3Offsets(row_.data(), row_.size(), nullMaskSize_, jet3Offsets_))
         row_.corrupt("table des colonnes variables hors de la ligne");
-    if ((firstEntry - varCount) / 256 < jumps)
-        --jumps;
-    long used = 0;
-    jet3Offsets_.resize(size_t(varCount) + 1);
-    for (long i = 0; i <= varCount; ++i) {
-        while (used < jumps && i == row_.u8(size_t(last - nm - used - 1)))
-            ++used;
-        jet3Offsets_[size_t(i)] = uint16_t(row_.u8(size_t(firstEntry - i)) + used * 256);
-    }
 }
 
 RowReader::Jet3Range RowReader::jet3VariableRange(const ColumnDef& column) const

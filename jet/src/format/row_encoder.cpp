@@ -2,6 +2,7 @@
 
 #include "format/data_page_writer.h"
 #include "format/decimal.h"
+#include "format/jet3_row.h"
 #include "format/usage_map.h"
 #include "format/text.h"
 #include "jet/status.h"
@@ -105,52 +106,80 @@ std::vector<uint8_t> encodeNumeric(const ColumnDef& c, const Value& v)
     return out;
 }
 
+std::vector<uint8_t> encodeColumnText(const ColumnDef& c, const std::string& text, size_t* chars)
+{
+    if (!c.codePageText)
+        return detail::encodeUnicodeText(text, c.info.compressedUnicode, chars);
+    std::vector<uint8_t> bytes;
+    std::string missing;
+    if (!detail::encodeCodePageText(text, c.codePage, bytes, missing))
+        throw Error(Code::InvalidValue,
+                    "le caractère « " + missing + " » ne peut pas être enregistré dans la colonne « " + c.info.name +
+                        " » : une base Access 97 range son texte dans la page de codes " +
+                        std::to_string(c.codePage ? c.codePage : 1252) + ", qui ne le contient pas");
+    if (chars)
+        *chars = bytes.size(); // one byte a character in the single-byte pages; never more bytes than the column holds
+    return bytes;
+}
+
+std::string decodeColumnText(const ColumnDef& c, const std::vector<uint8_t>& bytes)
+{
+    return c.codePageText ? detail::decodeCodePageText(bytes.data(), bytes.size(), c.codePage)
+                          : detail::decodeUnicodeText(bytes.data(), bytes.size());
+}
+
 std::vector<Field> decodeFields(const TableDef& table, const uint8_t* row, size_t size, uint32_t page)
 {
+    const detail::FormatInfo& f = *table.format;
+    const bool jet3 = f.rowOffsetSize == 1;
     std::vector<Field> out(table.columns.size());
-    if (size < 3)
+    if (size < size_t(f.rowColumnCountSize) + 1)
         corrupt(page, "ligne trop courte");
-    const uint16_t count = rd16(row);
+    const uint16_t count = jet3 ? row[0] : rd16(row);
     const size_t maskSize = (size_t(count) + 7) / 8;
-    if (maskSize + 2 > size)
+    if (maskSize + size_t(f.rowColumnCountSize) > size)
         corrupt(page, "ligne trop courte pour son masque de nullité");
     const uint8_t* mask = row + size - maskSize;
     auto present = [&](uint16_t n) { return n < count && ((mask[n >> 3] >> (n & 7)) & 1); };
 
-    size_t varCount = 0, eod = 0;
-    const uint8_t* varTable = nullptr;
-    if (table.varColumnCount > 0 && size >= maskSize + 4) {
-        varCount = rd16(row + size - maskSize - 2);
+    // Offsets of the variable columns, the end of the last one after them.
+    std::vector<uint16_t> offsets;
+    if (table.varColumnCount > 0 && jet3) {
+        if (!detail::readJet3Offsets(row, size, maskSize, offsets))
+            corrupt(page, "table des colonnes variables hors de la ligne");
+    } else if (table.varColumnCount > 0 && size >= maskSize + 4) {
+        const size_t varCount = rd16(row + size - maskSize - 2);
         if (size < maskSize + 4 + 2 * varCount)
             corrupt(page, "table des colonnes variables hors de la ligne");
-        varTable = row + size - maskSize - 2; // entry i at varTable - 2 * (i + 1)
-        eod = rd16(varTable - 2 * (varCount + 1));
+        const uint8_t* varTable = row + size - maskSize - 2; // entry i at varTable - 2 * (i + 1)
+        for (size_t i = 0; i <= varCount; ++i)
+            offsets.push_back(rd16(varTable - 2 * (i + 1)));
     }
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
-        Field& f = out[i];
+        Field& fd = out[i];
         if (c.info.type == ColumnType::Boolean) {
-            f.null = false;
-            f.boolean = present(c.number);
+            fd.null = false;
+            fd.boolean = present(c.number);
             continue;
         }
         if (!present(c.number))
             continue;
         if (c.info.fixed) {
             int n = c.fixedBytes;
-            if (2 + size_t(c.fixedOffset) + size_t(n) > size)
+            if (size_t(c.rowOffset) + size_t(n) > size)
                 corrupt(page, "colonne fixe hors de la ligne");
-            f.null = false;
-            f.bytes.assign(row + 2 + c.fixedOffset, row + 2 + c.fixedOffset + n);
+            fd.null = false;
+            fd.bytes.assign(row + c.rowOffset, row + c.rowOffset + n);
         } else {
-            if (c.varIndex >= varCount)
+            if (size_t(c.varIndex) + 1 >= offsets.size())
                 continue;
-            size_t start = rd16(varTable - 2 * (c.varIndex + 1));
-            size_t end = size_t(c.varIndex) + 1 < varCount ? rd16(varTable - 2 * (c.varIndex + 2)) : eod;
+            size_t start = offsets[c.varIndex];
+            size_t end = offsets[size_t(c.varIndex) + 1];
             if (start > end || end > size)
                 corrupt(page, "colonne variable hors de la ligne");
-            f.null = false;
-            f.bytes.assign(row + start, row + end);
+            fd.null = false;
+            fd.bytes.assign(row + start, row + end);
         }
     }
     return out;
@@ -158,6 +187,8 @@ std::vector<Field> decodeFields(const TableDef& table, const uint8_t* row, size_
 
 std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& fields)
 {
+    const detail::FormatInfo& format = *table.format;
+    const bool jet3 = format.rowOffsetSize == 1;
     uint16_t columnCount = table.maxColumns;
     for (const auto& c : table.columns)
         columnCount = std::max<uint16_t>(columnCount, uint16_t(c.number + 1));
@@ -167,8 +198,13 @@ std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& 
     for (const auto& c : table.columns)
         if (c.info.fixed)
             fixedEnd = std::max(fixedEnd, int(c.fixedOffset) + c.fixedBytes);
-    std::vector<uint8_t> row(2 + size_t(fixedEnd), 0);
-    wr16(row.data(), columnCount);
+    if (jet3 && columnCount > 255)
+        throw Error(Code::Unsupported, "table de plus de 255 colonnes : écriture non prise en charge");
+    std::vector<uint8_t> row(size_t(format.fixedDataRowOffset) + size_t(fixedEnd), 0);
+    if (jet3)
+        row[0] = uint8_t(columnCount);
+    else
+        wr16(row.data(), columnCount);
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
         const Field& f = fields[i];
@@ -180,7 +216,7 @@ std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& 
         if (!c.info.fixed || f.null)
             continue;
         mask[c.number >> 3] |= uint8_t(1 << (c.number & 7));
-        std::memcpy(row.data() + 2 + c.fixedOffset, f.bytes.data(),
+        std::memcpy(row.data() + c.rowOffset, f.bytes.data(),
                     std::min<size_t>(f.bytes.size(), size_t(c.fixedBytes)));
     }
     if (table.varColumnCount > 0) {
@@ -210,10 +246,17 @@ std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& 
                 break;
         }
         uint16_t eod = uint16_t(row.size());
-        putLE(row, eod, 2);
-        for (int v = int(varSlots) - 1; v >= 0; --v)
-            putLE(row, offsets[size_t(v)], 2);
-        putLE(row, varSlots, 2);
+        if (jet3) {
+            offsets.push_back(eod);
+            if (row.size() <= size_t(format.maxRowSize) && !detail::appendJet3Tail(row, offsets, mask))
+                throw Error(Code::InvalidValue, "ligne trop longue pour sa table des colonnes variables");
+            mask.clear(); // appended with the tail
+        } else {
+            putLE(row, eod, 2);
+            for (int v = int(varSlots) - 1; v >= 0; --v)
+                putLE(row, offsets[size_t(v)], 2);
+            putLE(row, varSlots, 2);
+        }
     }
     row.insert(row.end(), mask.begin(), mask.end());
     if (row.size() > size_t(table.format->maxRowSize))
@@ -316,8 +359,8 @@ Field encodeValue(const ColumnDef& c, const Value& v)
         if (v.kind() != Value::Kind::Text)
             wrongType(c, v);
         size_t chars = 0;
-        f.bytes = detail::encodeUnicodeText(v.asText(), c.info.compressedUnicode, &chars);
-        size_t maxChars = c.length / 2;
+        f.bytes = encodeColumnText(c, v.asText(), &chars);
+        size_t maxChars = c.codePageText ? c.length : c.length / 2;
         if (maxChars == 0)
             maxChars = 255;
         if (chars > maxChars)

@@ -5,6 +5,9 @@
 //   variable column count (2) | null mask (1 bit per column, 1 = present;
 //   Boolean columns keep their value there)
 //
+// Jet3 rows have the same parts with one-byte counts and offsets, and a jump
+// table before the variable column count (jet3_row.h).
+//
 // following the table definition (table_def.h), read afresh inside a write
 // transaction.
 #pragma once
@@ -40,6 +43,15 @@ std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& 
 // The stored form of a value for a column other than Memo/OLE. Throws
 // InvalidValue (in French) on a wrong type or a text too long.
 Field encodeValue(const ColumnDef& column, const Value& value);
+
+// The stored bytes of the text of a Text or Memo column: Unicode (Jet4 and
+// later; compressed when the column allows it) or the column's code page
+// (Jet3). `chars` receives its length in characters (Jet3: in bytes). Throws InvalidValue (in
+// French) for a character that the code page cannot hold.
+std::vector<uint8_t> encodeColumnText(const ColumnDef& column, const std::string& text, size_t* chars = nullptr);
+
+// The text of a Text column's stored bytes (the reverse of encodeColumnText).
+std::string decodeColumnText(const ColumnDef& column, const std::vector<uint8_t>& bytes);
 
 // The 17 stored bytes of a Decimal (Numeric) column's value: a sign byte
 // (0x80 negative, 0 otherwise; zero is never negative), then the unscaled

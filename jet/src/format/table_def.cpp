@@ -1,6 +1,7 @@
 #include "format/table_def.h"
 
 #include "file/page_store.h"
+#include "format/header.h"
 #include "format/row_codec.h"
 #include "format/text.h"
 
@@ -155,6 +156,7 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
         c.codePage = f.colCodePage >= 0 ? r.u16(at + size_t(f.colCodePage)) : 0;
         if (c.codePage == 0)
             c.codePage = codePage;
+        c.codePageText = f.jet3;
         if (!f.jet3 && (c.rawType == uint8_t(ColumnType::Text) || c.rawType == uint8_t(ColumnType::Memo)))
             c.sortOrder = r.u32(at + size_t(f.colSortOrder));
 
@@ -280,7 +282,7 @@ TableDef readTableDef(writer::Transaction& txn, uint32_t page)
     def.page = page;
     ByteRange r(page, buffer.data(), buffer.size());
     def.system = r.u8(size_t(f.tdefTableType)) == kSystemTableType;
-    parseTableDef(f, r, 0, &def);
+    parseTableDef(f, r, f.jet3 ? headerCodePage(f, txn.page(0)) : 0, &def);
     return def;
 }
 

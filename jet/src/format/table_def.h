@@ -61,6 +61,7 @@ struct ColumnDef {
     uint16_t fixedOffset = 0;  // position among the fixed columns
     uint16_t length = 0;
     uint16_t codePage = 0;     // Jet3 text
+    bool codePageText = false; // text and memo stored in codePage (Jet3), not in Unicode
     bool calculated = false;   // ACE calculated column (see calculated_columns.h)
     uint32_t sortOrder = 0;    // Jet4/ACE text and memo: the 4 stored sort-order bytes (see collation.h)
     // Where a fixed column's value lies in a row, worked out once with the

@@ -405,6 +405,89 @@ bool decodeWithSystem(const uint8_t* data, size_t size, uint16_t codePage, std::
 
 } // namespace
 
+namespace {
+
+// The byte of a character in Windows-1252, or -1.
+int cp1252Byte(uint32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return int(c);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c && !(c >= 0x80 && c <= 0x9F))
+            return 0x80 + i;
+    return -1;
+}
+
+#ifdef _WIN32
+bool encodeWithSystem(const std::u16string& utf16, uint16_t codePage, std::vector<uint8_t>& out)
+{
+    const wchar_t* in = reinterpret_cast<const wchar_t*>(utf16.data());
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, in, int(utf16.size()), nullptr, 0, nullptr,
+                                      &usedDefault);
+    if (n <= 0 || usedDefault)
+        return false;
+    out.resize(size_t(n));
+    return WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, in, int(utf16.size()),
+                               reinterpret_cast<char*>(out.data()), n, nullptr, &usedDefault) == n &&
+           !usedDefault;
+}
+#else
+bool encodeWithSystem(std::string_view utf8, uint16_t codePage, std::vector<uint8_t>& out)
+{
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = ::iconv_open(name.c_str(), "UTF-8");
+    if (cd == iconv_t(-1))
+        return false;
+    out.assign(utf8.size() * 2 + 8, 0);
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* to = reinterpret_cast<char*>(out.data());
+    size_t outLeft = out.size();
+    const size_t done = ::iconv(cd, &in, &inLeft, &to, &outLeft);
+    ::iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return done != size_t(-1) && inLeft == 0;
+}
+#endif
+
+} // namespace
+
+bool encodeCodePageText(std::string_view utf8, uint16_t codePage, std::vector<uint8_t>& out, std::string& missing)
+{
+    out.clear();
+    missing.clear();
+    const bool system = isWindowsCodePage(codePage) && codePage != 1252;
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t at = i;
+        bool wellFormed = true;
+        const uint32_t c = nextCodePoint(utf8, i, &wellFormed);
+        const int b = system ? (c < 0x80 ? int(c) : -2) : cp1252Byte(c);
+        if (wellFormed && b >= 0) {
+            out.push_back(uint8_t(b));
+            continue;
+        }
+        if (wellFormed && b == -2) {
+            // One character through the system's converter: refused when
+            // it has no byte for it.
+            std::vector<uint8_t> bytes;
+#ifdef _WIN32
+            std::u16string unit;
+            bool ok = utf16Of(utf8.substr(at, i - at), unit) && encodeWithSystem(unit, codePage, bytes);
+#else
+            bool ok = encodeWithSystem(utf8.substr(at, i - at), codePage, bytes);
+#endif
+            if (ok && !bytes.empty()) {
+                out.insert(out.end(), bytes.begin(), bytes.end());
+                continue;
+            }
+        }
+        missing.assign(utf8.substr(at, i - at));
+        return false;
+    }
+    return true;
+}
+
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage)
 {
     // Plain ASCII is the same bytes in UTF-8.

@@ -36,6 +36,12 @@ std::vector<uint8_t> encodeUnicodeText(std::string_view utf8, bool allowCompress
 // read as 1252.
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage);
 
+// The reverse of decodeCodePageText: the bytes of UTF-8 text in a Jet3
+// file's code page (0 means 1252). A character the page cannot hold is never
+// replaced: false, with that character (UTF-8) in `missing`. Text that is not
+// well-formed UTF-8 is refused the same way.
+bool encodeCodePageText(std::string_view utf8, uint16_t codePage, std::vector<uint8_t>& out, std::string& missing);
+
 // Next code point of UTF-8 text at i (advances i); a byte that does not
 // start a sequence of the right length reads as itself. `wellFormed`, when
 // given, is cleared for such a byte and for an overlong form, a surrogate or

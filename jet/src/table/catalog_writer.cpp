@@ -29,7 +29,7 @@ std::vector<CatalogRow> readCatalogRows(Transaction& txn)
         if (cParent >= 0 && !f[size_t(cParent)].null)
             c.parentId = rd32(f[size_t(cParent)].bytes.data());
         if (!f[size_t(cName)].null)
-            c.name = detail::decodeUnicodeText(f[size_t(cName)].bytes.data(), f[size_t(cName)].bytes.size());
+            c.name = decodeColumnText(layout.columns[size_t(cName)], f[size_t(cName)].bytes);
         if (!f[size_t(cType)].null)
             c.type = int16_t(rd16(f[size_t(cType)].bytes.data()));
         if (cFlags >= 0 && !f[size_t(cFlags)].null)

@@ -36,6 +36,35 @@ const char* TableWriter::indexedRefusal()
     return "table indexée : écriture non prise en charge";
 }
 
+const char* TableWriter::jet3IndexedRefusal()
+{
+    return "table indexée d'une base Access 97 (Jet 3) : seules les modifications de colonnes hors index sont "
+           "prises en charge (ajout, suppression et changement d'une colonne indexée refusés)";
+}
+
+void TableWriter::refuseJet3IndexWork(const std::vector<Field>* old, const std::vector<Field>* now,
+                                      const std::vector<std::optional<Value>>* changes) const
+{
+    if (!jet3Indexed_)
+        return;
+    if (!old || !now)
+        throw Error(Code::Unsupported, jet3IndexedRefusal());
+    auto same = [](const Field& a, const Field& b) {
+        return a.null == b.null && a.boolean == b.boolean && a.bytes == b.bytes;
+    };
+    for (const detail::PhysicalIndex& index : layout_.physicalIndexes)
+        for (const auto& [number, ascending] : index.columns)
+            for (size_t i = 0; i < layout_.columns.size(); ++i) {
+                const ColumnDef& c = layout_.columns[i];
+                // A long value is stored anew whenever it is given.
+                const bool changed = c.isLongValue() ? i < changes->size() && (*changes)[i].has_value()
+                                                     : !same((*old)[i], (*now)[i]);
+                if (c.number == number && changed)
+                    throw Error(Code::Unsupported,
+                                std::string(jet3IndexedRefusal()) + " : colonne « " + c.info.name + " »");
+            }
+}
+
 std::string TableWriter::autonumberRefusal(const std::string& column)
 {
     return "la colonne « " + column + " » est numérotée automatiquement : sa valeur ne peut être ni choisie ni modifiée";
@@ -44,9 +73,9 @@ std::string TableWriter::autonumberRefusal(const std::string& column)
 TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed, PageAllocator* allocator)
     : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(detail::readTableDef(txn, tdefPage))
 {
-    if (txn.version() == 0)
-        throw Error(Code::Unsupported, "écriture des fichiers Jet 3 (Access 97) non prise en charge");
-    if (!layout_.physicalIndexes.empty() && !allowIndexed)
+    if (!layout_.physicalIndexes.empty() && !allowIndexed && layout_.format->jet3)
+        jet3Indexed_ = true; // this engine does not write Jet3 index keys
+    else if (!layout_.physicalIndexes.empty() && !allowIndexed)
         indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_);
     lvPage_.assign(layout_.columns.size(), 0);
     lvRoomPages_.resize(layout_.columns.size());
@@ -329,6 +358,7 @@ std::vector<uint8_t> TableWriter::longValueData(const Field& f, std::vector<uint
 
 RowId TableWriter::addRow(const std::vector<Field>& fields)
 {
+    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     std::vector<uint8_t> row = encodeRow(layout_, fields);
     if (indexes_)
         indexes_->checkInsert(fields);
@@ -382,7 +412,7 @@ std::optional<std::vector<uint8_t>> TableWriter::longValueBytes(size_t i, const 
         if (v.kind() != Value::Kind::Text)
             throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.info.name + " » (" +
                                                 columnTypeName(c.info.type) + ")");
-        return detail::encodeUnicodeText(v.asText(), c.info.compressedUnicode);
+        return encodeColumnText(c, v.asText());
     }
     if (v.kind() != Value::Kind::Binary)
         throw Error(Code::InvalidValue, "valeur de type incompatible pour la colonne « " + c.info.name + " » (" +
@@ -415,6 +445,7 @@ void TableWriter::refuseCalculatedColumns() const
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
 {
     refuseCalculatedColumns();
+    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     std::vector<Field> fields(layout_.columns.size());
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
         const ColumnDef& c = layout_.columns[i];
@@ -460,6 +491,7 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
             continue;
         now[i] = encodeColumn(i, *changes[i]);
     }
+    refuseJet3IndexWork(&old, &now, &changes);
     // A long value rewritten gives its pages back first, so that the new
     // value takes them again instead of new ones. Should anything below be
     // refused, the whole write is given up, this with it.
@@ -477,14 +509,14 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
 
     DataPage dataPage{txn_.modify(loc.data.page), txn_.pageSize()};
     const int oldSize = dataPage.rowSize(loc.data.row);
-    const int room = dataPage.dataStart() - (kDataPageHeader + 2 * dataPage.rowCount());
+    const int room = dataPage.dataStart() - (dataPage.headerSize() + 2 * dataPage.rowCount());
     if (size - oldSize <= room) {
         dataPage.replaceRow(loc.data.row, row.data(), size);
         if (size < oldSize)
             noteFreeSpace(loc.data.page);
     } else {
         DataPage header{txn_.modify(loc.header.page), txn_.pageSize()};
-        const int headerRoom = header.dataStart() - (kDataPageHeader + 2 * header.rowCount());
+        const int headerRoom = header.dataStart() - (header.headerSize() + 2 * header.rowCount());
         if (loc.moved && size - header.rowSize(loc.header.row) <= headerRoom) {
             // The row fits on its own page again: bring it home.
             header.replaceRow(loc.header.row, row.data(), size);
@@ -513,6 +545,7 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
 
 void TableWriter::remove(RowId id)
 {
+    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
     if (indexes_)
