@@ -209,6 +209,40 @@ TEST(TextDecode, EncodedTextReadsBack)
     }
 }
 
+// Text for an Access 97 file: in its code page, read back the same; a
+// character the page cannot hold (or ill-formed UTF-8) is named, never
+// replaced.
+TEST(TextDecode, CodePageTextWrittenOrRefused)
+{
+    struct Case {
+        std::string text;
+        uint16_t codePage;
+        std::vector<uint8_t> bytes; // expected when `missing` is empty
+        std::string missing;
+    } cases[] = {
+        {"Jérôme € œ\xC2\x81", 1252, {'J', 0xE9, 'r', 0xF4, 'm', 'e', ' ', 0x80, ' ', 0x9C, 0x81}, ""},
+        {"Noël", 0, {'N', 'o', 0xEB, 'l'}, ""},
+        {"Москва", 1251, {0xCC, 0xEE, 0xF1, 0xEA, 0xE2, 0xE0}, ""},
+        {"Łóź", 1250, {0xA3, 0xF3, 0x9F}, ""},
+        {"Zoé Ω", 1252, {}, "Ω"},
+        {"Łódź", 1252, {}, "Ł"},
+        {"Прага é", 1251, {}, "é"},
+        {"note \xF0\x9F\x93\x9D", 1252, {}, "\xF0\x9F\x93\x9D"},
+        {"a\xFF", 1252, {}, "\xFF"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        std::string missing;
+        const bool ok = jet::detail::encodeCodePageText(c.text, c.codePage, bytes, missing);
+        EXPECT_EQ(ok, c.missing.empty()) << c.text;
+        EXPECT_EQ(missing, c.missing) << c.text;
+        if (ok) {
+            EXPECT_EQ(bytes, c.bytes) << c.text;
+            EXPECT_EQ(decodeCodePageText(bytes.data(), bytes.size(), c.codePage), c.text);
+        }
+    }
+}
+
 // UTF-8 that is not well formed is reported, its bytes read as themselves.
 TEST(TextDecode, Utf16OfIllFormedUtf8)
 {

@@ -407,13 +407,14 @@ bool decodeWithSystem(const uint8_t* data, size_t size, uint16_t codePage, std::
 
 namespace {
 
-// The byte of a character in Windows-1252, or -1.
+// The byte of a character in Windows-1252 as decodeCodePageText reads it
+// (the five bytes the page leaves undefined stand for themselves), or -1.
 int cp1252Byte(uint32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return int(c);
     for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && !(c >= 0x80 && c <= 0x9F))
+        if (kCp1252High[i] == c)
             return 0x80 + i;
     return -1;
 }
