@@ -218,7 +218,7 @@ TEST_P(KilledWriters, LoseNothingThatWasCommitted)
             break;
     }
     EXPECT_GT(acknowledged.size(), 20u); // depends on the disk: each commit waits for two flushes
-    std::cout << acknowledged.size() << " lignes confirmées, " << killedWithJournal
+    std::cout << acknowledged.size() << " écritures confirmées, " << killedWithJournal
               << " arrêts pendant une écriture journalisée\n";
 }
 
