@@ -267,3 +267,48 @@ TEST(WriteRows, Jet3RowTailReadsBack)
     }
     EXPECT_GT(fillers, 0);
 }
+
+// A Jet3 table without indexes, as many desks' own tables are, takes adds
+// and deletes too. The Access 97 fixtures have none: this one is Table2 of
+// indexTestV1997.mdb with its indexes taken out of its definition (page
+// 41: the 43-byte header with no index counted, the columns and their
+// names, the end mark).
+TEST(WriteRows, Jet3AddsAndDeletesInATableWithoutIndexes)
+{
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-corpus/indexTestV1997.mdb");
+    auto dir = scratchDir();
+    const std::string file = copyFixture("access-corpus/indexTestV1997.mdb", dir);
+    const std::string bytes = fileBytes(file);
+    const size_t tdef = 41 * 2048, columns = 2;
+    auto u16 = [&](size_t at) { return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8; };
+    const size_t start = tdef + 43 + 8 * u16(tdef + 31); // the columns, after an entry per real index
+    size_t end = start + 18 * columns;
+    for (size_t c = 0; c < columns; ++c)
+        end += 1 + uint8_t(bytes[end]);
+    std::string def = bytes.substr(tdef, 43) + bytes.substr(start, end - start) + "\xFF\xFF" + std::string(8, '\0');
+    def.replace(27, 8, std::string(8, '\0'));                                    // no logical, no real index
+    def.replace(8, 4, std::string(1, char(def.size() - 8)) + std::string(3, '\0')); // its length
+    writeAt(file, def + std::string(2048 - def.size(), '\0'), off_t(tdef));
+
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    ASSERT_TRUE(db->table("Table2").indexes.empty());
+    EXPECT_EQ(db->insertRows("Table2",
+                             [n = 3](std::vector<Value>& row) mutable {
+                                 if (n > 300)
+                                     return false;
+                                 row[0] = Value::integer(n);
+                                 row[1] = Value::text("Ligne n°" + std::to_string(n) + " — été");
+                                 ++n;
+                                 return true;
+                             }),
+              298);
+    EXPECT_EQ(db->execute("DELETE FROM Table2 WHERE id < 2 OR id > 250"), 52);
+    EXPECT_EQ(db->execute("UPDATE Table2 SET data = 'Modifiée : œuvre' WHERE id = 20"), 1);
+    EXPECT_EQ(db->execute("INSERT INTO Table2 (id, data) VALUES (999, 'Zoé')"), 1);
+    db.reset();
+    expectJet3ExportsEqual(file, "Table2");
+    EXPECT_EQ(mdbExport(file, "Table2").size(), 1u + 250);
+    EXPECT_EQ(Database::open(file, OpenMode::ReadOnly)->table("Table2").rowCount, 250u);
+    const CheckReport report = checkDatabase(file);
+    EXPECT_TRUE(report.problems.empty()) << report.problems.front();
+}
