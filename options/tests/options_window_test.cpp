@@ -213,6 +213,7 @@ private slots:
         const bool loan = marker == QStringLiteral("1");
         RecordSheet* marked = loan ? sheets->loanSheet() : sheets->returnSheet();
         RecordSheet* other = loan ? sheets->returnSheet() : sheets->loanSheet();
+        QVERIFY(marked);
         QVERIFY(showsColour(marked, Qt::red));
         if (existing) {
             QVERIFY(showsBuiltPicture(other));
