@@ -589,6 +589,7 @@ private slots:
         QWidget frame;
         frame.show();
         host->guardQuit(&frame, {});
+        host->open(Sheet::Return);
         host->open(Sheet::Loan);
         typeInto(box(loanSheet(), "parqiuS2"), QString::fromUtf8("Noémie"));
         QVERIFY(frame.close());
