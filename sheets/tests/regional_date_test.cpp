@@ -213,7 +213,6 @@ private slots:
         QCOMPARE(dateKey("18/04/2001 09:30:00", french), QStringLiteral("20010418"));
         QCOMPARE(dateKey("", french), QString());
         QCOMPARE(dateKey("   ", french), QString());
-        QVERIFY(dateKey("", french).isEmpty());
         QCOMPARE(dateKey("10/12/2001", american), QStringLiteral("20011012"));
         QCOMPARE(dateKey("12/10/2001"), QStringLiteral("20011012"));
         // Not a date: a key all the same, never a failure.
