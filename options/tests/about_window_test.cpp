@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -33,41 +32,20 @@ class AboutWindowTest : public QObject {
 private slots:
     void initTestCase() { installLook(*qApp); }
 
+    // The texts, top to bottom and centred, "ok" at the bottom.
     void labelsAndLook() {
         aproposv2 w;
         QCOMPARE(w.objectName(), QStringLiteral("aproposv2"));
         QCOMPARE(w.windowTitle(), QStringLiteral("a propos"));
         QVERIFY(w.isWindow());
-        QCOMPARE(w.size(), QSize(343, 313));
-        const QColor blue(0, 0, 255);
-
         QCOMPARE(w.propos->text(), QStringLiteral("VELMOR"));
-        QCOMPARE(w.propos->font().family(), QStringLiteral("Times New Roman"));
-        QCOMPARE(w.propos->font().pointSizeF(), 24.0);
-        QVERIFY(w.propos->font().bold());
-        QCOMPARE(w.propos->palette().color(QPalette::WindowText), blue);
-
         QCOMPARE(w.Label4->text(), QStringLiteral("V 2.0"));
-        QCOMPARE(w.Label4->font(), w.font());
-        QCOMPARE(w.Label4->palette().color(QPalette::WindowText), blue);
-
         QCOMPARE(w.Label1->text(), QStringLiteral("développé par"));
-        QCOMPARE(w.Label1->font().family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(w.Label1->font().pointSizeF(), 8.25);
-        QVERIFY(w.Label1->font().bold());
-        QVERIFY(w.Label1->font().underline());
-
-        for (QLabel* credit : {w.Label2, w.Label3}) {
-            QVERIFY(!credit->text().isEmpty());
-            QCOMPARE(credit->font().family(), QStringLiteral("Courier New"));
-            QCOMPARE(credit->font().pointSizeF(), 9.75);
-            QVERIFY(!credit->font().bold());
-        }
+        QVERIFY(!w.Label2->text().isEmpty() && !w.Label3->text().isEmpty());
         QCOMPARE(w.Command1->text(), QStringLiteral("ok"));
 
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        // All centred, from top to bottom, "ok" at the bottom.
         const QList<QWidget*> order = {w.propos, w.Label4, w.Label1,
                                        w.Label2, w.Label3, w.Command1};
         int previous = -1;
@@ -84,18 +62,6 @@ private slots:
         const QString folder = QStringLiteral(VELMOR_BINARY_DIR "/options-shots");
         QDir().mkpath(folder);
         QVERIFY(w.grab().save(folder + QStringLiteral("/about-window.png")));
-    }
-
-    void okHidesTheWindow() {
-        QPointer<aproposv2> slot;
-        aproposv2* w = aproposv2::showIn(slot);
-        QVERIFY(w->isVisible());
-        QTest::mouseClick(w->Command1, Qt::LeftButton);
-        QVERIFY(!w->isVisible());
-        QVERIFY(slot); // kept
-        QCOMPARE(aproposv2::showIn(slot), w);
-        QVERIFY(w->isVisible());
-        delete w;
     }
 
     void openedTwiceGivesOneWindow() {
@@ -118,8 +84,10 @@ private slots:
         QVERIFY(!first->isModal());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
 
-        // "ok" then the menu again: the same window.
-        first->Command1_Click();
+        // "ok" hides it; the menu shows the same window again.
+        QTest::mouseClick(first->Command1, Qt::LeftButton);
+        QVERIFY(!first->isVisible());
+        QVERIFY(menus->aboutWindow());
         commentaire.trigger();
         QCOMPARE(menus->aboutWindow(), first.data());
         QVERIFY(first->isVisible());

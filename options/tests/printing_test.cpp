@@ -71,53 +71,43 @@ private slots:
         QVERIFY(!inkBox(renderPage(pdf, folder.path(), 30)).isEmpty());
     }
 
-    void nothingIsPrintedWithoutAUsableMarker_data() {
-        QTest::addColumn<QString>("marker");
-        QTest::addColumn<bool>("store");
-        QTest::newRow("missing") << QString() << false;
-        QTest::newRow("empty") << QString() << true;
-        QTest::newRow("text") << QStringLiteral("retour") << true;
-        QTest::newRow("two") << QStringLiteral("2") << true;
+    // Nothing is printed, and nothing said, without a marker naming a sheet,
+    // when the dialog is cancelled (before the marker is read: no sheet is
+    // created) or when the printer fails.
+    void nothingIsPrinted_data() {
+        QTest::addColumn<QString>("marker"); // null: not stored
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("pdf");
+        QTest::addColumn<int>("created");
+        QTest::newRow("missing") << QString() << true << "rien.pdf" << 0;
+        QTest::newRow("empty") << QStringLiteral("") << true << "rien.pdf" << 0;
+        QTest::newRow("text") << QStringLiteral("retour") << true << "rien.pdf" << 0;
+        QTest::newRow("two") << QStringLiteral("2") << true << "rien.pdf" << 0;
+        QTest::newRow("cancel") << QStringLiteral("0") << false << "annule.pdf" << 0;
+        QTest::newRow("failing printer") << QStringLiteral("0") << true
+                                         << "/nonexistent-folder/sous/dossier/page.pdf" << 1;
     }
-
-    void nothingIsPrintedWithoutAUsableMarker() {
+    void nothingIsPrinted() {
         QFETCH(QString, marker);
-        QFETCH(bool, store);
+        QFETCH(bool, answer);
+        QFETCH(QString, pdf);
+        QFETCH(int, created);
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         QTemporaryDir folder;
         SheetsOnDemand sheets;
-        if (store)
+        if (!marker.isNull())
             saveMarker(marker);
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("rien.pdf"));
-        dialogs.queuePrint(true, pdf);
-        CommonDialog commonDialog;
-        QPrinter printer(QPrinter::HighResolution);
-        QVERIFY(!printCurrentSheet(nullptr, commonDialog, printer, sheets.lookup()));
-        // The dialog came first all the same.
-        QCOMPARE(dialogs.calls(ScriptedDialogs::Kind::Print).size(), 1);
-        QVERIFY(!QFile::exists(pdf));
-        QCOMPARE(sheets.created, 0);
-        QVERIFY(dialogs.messages().isEmpty());
-    }
-
-    void cancelPrintsNothing() {
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        SheetsOnDemand sheets;
-        saveMarker(QStringLiteral("0"));
-        // The dialog is answered before the marker is read: a marker
-        // written while it is open counts.
-        dialogs.queuePrint(false);
+        const QString path = QDir(folder.path()).filePath(pdf);
+        dialogs.queuePrint(answer, path);
         CommonDialog commonDialog;
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("annule.pdf"));
-        printer.setOutputFileName(pdf);
+        printer.setOutputFileName(path);
         QVERIFY(!printCurrentSheet(nullptr, commonDialog, printer, sheets.lookup()));
-        QVERIFY(!QFile::exists(pdf));
-        QCOMPARE(sheets.created, 0);
+        QCOMPARE(dialogs.calls(ScriptedDialogs::Kind::Print).size(), 1); // the dialog first
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(sheets.created, created);
         QVERIFY(dialogs.messages().isEmpty());
     }
 
@@ -135,43 +125,6 @@ private slots:
         QVERIFY(sheets.loanSheet());
         QVERIFY(!sheets.returnSheet());
         QVERIFY(QFile::exists(pdf));
-    }
-
-    void aFailingPrinterEndsSilently() {
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        SheetsOnDemand sheets;
-        saveMarker(QStringLiteral("0"));
-        dialogs.queuePrint(true, QStringLiteral("/nonexistent-folder/sous/dossier/page.pdf"));
-        CommonDialog commonDialog;
-        QPrinter printer(QPrinter::HighResolution);
-        QVERIFY(!printCurrentSheet(nullptr, commonDialog, printer, sheets.lookup()));
-        QVERIFY(dialogs.messages().isEmpty());
-    }
-
-    void menuEntryPrints() {
-        if (!havePoppler())
-            QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        SheetsOnDemand sheets;
-        saveMarker(QStringLiteral("0"));
-        QWidget mainWindow;
-        CommonDialog commonDialog;
-        QAction imprimer(QStringLiteral("Imprimer"));
-        installOptions(&mainWindow, commonDialog, nullptr, &imprimer, nullptr, nullptr, nullptr,
-                       sheets.lookup());
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("menu.pdf"));
-        dialogs.queuePrint(true, pdf);
-        imprimer.trigger();
-        QCOMPARE(dialogs.calls(ScriptedDialogs::Kind::Print).at(0).parent, &mainWindow);
-        QCOMPARE(pageCount(pdf), 1);
-        // Cancel the next time.
-        QFile::remove(pdf);
-        dialogs.queuePrint(false);
-        imprimer.trigger();
-        QVERIFY(!QFile::exists(pdf));
     }
 };
 

@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include "testkit/fixtures.h"
 
 using namespace velmor;
@@ -35,11 +37,6 @@ using namespace velmor::testing;
 namespace {
 
 const QString kOption = QStringLiteral("option");
-
-QString fixture(const QString& name) {
-    const QString path = QDir(QStringLiteral(VELMOR_FIXTURES_DIR)).filePath(name);
-    return QFile::exists(path) ? path : QString();
-}
 
 // Copies a database into the folder and makes the copy the stored database
 // path, as the options window would.
@@ -64,39 +61,58 @@ struct Application {
 
 } // namespace
 
+// Every test: an empty store, scripted dialogs, and the application on a
+// copy of the fixture database.
 class RealSheetsTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<SettingsSandbox> sandbox;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<Application> app;
+
+    void start() {
+        useCopyOf(QDir(QStringLiteral(VELMOR_FIXTURES_DIR)).filePath(QStringLiteral("velmor2001.mdb")),
+                  folder->path());
+        app = std::make_unique<Application>();
+    }
+
 private slots:
     void initTestCase() { installLook(*qApp); }
+    void init() {
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+        sandbox = std::make_unique<SettingsSandbox>();
+        dialogs = std::make_unique<ScriptedDialogs>();
+        folder = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup() {
+        app.reset();
+        folder.reset();
+        dialogs.reset();
+        sandbox.reset();
+    }
 
     void printsTheReturnSheetAsShown() {
-        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        const QString database = fixture(QStringLiteral("velmor2001.mdb"));
         if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        useCopyOf(database, folder.path());
-        Application app;
-        QVERIFY(QTest::qWaitForWindowExposed(&app.window));
-        app.host.open(SheetHost::Sheet::Return);
-        RecordSheet* sheet = app.host.sheet(SheetHost::Sheet::Return, false);
+        start();
+        QVERIFY(QTest::qWaitForWindowExposed(&app->window));
+        app->host.open(SheetHost::Sheet::Return);
+        RecordSheet* sheet = app->host.sheet(SheetHost::Sheet::Return, false);
         QVERIFY(sheet && sheet->isVisible());
-        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(dialogs->messages().isEmpty());
         QTest::qWait(50);
 
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("retour.pdf"));
-        dialogs.queuePrint(true, pdf);
-        app.window.Imprimer->trigger();
+        const QString pdf = QDir(folder->path()).filePath(QStringLiteral("retour.pdf"));
+        dialogs->queuePrint(true, pdf);
+        app->window.Imprimer->trigger();
         QCOMPARE(pageCount(pdf), 1);
         const QImage page =
-            renderPage(pdf, folder.path(), 60).convertToFormat(QImage::Format_RGB32);
+            renderPage(pdf, folder->path(), 60).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!page.isNull());
         const QString shots = QStringLiteral(VELMOR_BINARY_DIR "/options-shots");
         QDir().mkpath(shots);
         QFile::remove(shots + QStringLiteral("/printed-page.png"));
-        QVERIFY(QFile::copy(QDir(folder.path()).filePath(QStringLiteral("page.png")),
+        QVERIFY(QFile::copy(QDir(folder->path()).filePath(QStringLiteral("page.png")),
                             shots + QStringLiteral("/printed-page.png")));
         // The page shows the sheet as it is on the screen, fields included.
         const QImage shown = sheet->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -113,84 +129,63 @@ private slots:
     void okOnASheetNotOpenedInThisRun() {
         // The marker says "loan sheet" from an earlier run; nothing was
         // opened yet and no database path was handed to any sheet.
-        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        useCopyOf(database, folder.path());
         const QString picture =
-            writePicture(folder.path(), QStringLiteral("fond.jpg"), Qt::darkRed, QSize(80, 60));
+            writePicture(folder->path(), QStringLiteral("fond.jpg"), Qt::darkRed, QSize(80, 60));
         settings::save(kOption, kOption, QStringLiteral("cheminimage"), picture);
         saveMarker(QStringLiteral("1"));
-        Application app;
-        app.window.option->trigger();
-        app.menus->optionsWindow()->okoption_Click();
-        RecordSheet* loan = app.host.sheet(SheetHost::Sheet::Loan, false);
+        start();
+        app->window.option->trigger();
+        app->menus->optionsWindow()->okoption_Click();
+        RecordSheet* loan = app->host.sheet(SheetHost::Sheet::Loan, false);
         QVERIFY(loan);
-        QVERIFY(!app.host.sheet(SheetHost::Sheet::Return, false));
+        QVERIFY(!app->host.sheet(SheetHost::Sheet::Return, false));
         QVERIFY(!loan->isLoaded());
         QCOMPARE(loan->backgroundImage()->pixmap().size(), QSize(80, 60));
-        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(dialogs->messages().isEmpty());
 
         // "Prêt" then loads it on the stored path and shows the first row.
-        app.host.open(SheetHost::Sheet::Loan);
+        app->host.open(SheetHost::Sheet::Loan);
         QVERIFY(loan->isLoaded());
         QVERIFY(loan->recordSource().isOpen());
         QCOMPARE(loan->recordSource().RecordCount(), 8L);
-        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(dialogs->messages().isEmpty());
     }
 
     void imageBoxClearedHidesTheCurrentSheetsImage() {
-        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        const QString database = fixture(QStringLiteral("velmor2001.mdb"));
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        useCopyOf(database, folder.path());
-        Application app;
-        app.host.open(SheetHost::Sheet::Return);
-        app.host.open(SheetHost::Sheet::Loan);
-        RecordSheet* ret = app.host.sheet(SheetHost::Sheet::Return, false);
-        RecordSheet* loan = app.host.sheet(SheetHost::Sheet::Loan, false);
-        app.window.option->trigger();
-        app.menus->optionsWindow()->Check1->setChecked(false);
-        app.menus->optionsWindow()->okoption_Click();
+        start();
+        app->host.open(SheetHost::Sheet::Return);
+        app->host.open(SheetHost::Sheet::Loan);
+        RecordSheet* ret = app->host.sheet(SheetHost::Sheet::Return, false);
+        RecordSheet* loan = app->host.sheet(SheetHost::Sheet::Loan, false);
+        app->window.option->trigger();
+        app->menus->optionsWindow()->Check1->setChecked(false);
+        app->menus->optionsWindow()->okoption_Click();
         QVERIFY(loan->backgroundImage()->isHidden());
         QVERIFY(!ret->backgroundImage()->isHidden());
         // "Retour" applies the stored choice to the return sheet.
-        app.host.open(SheetHost::Sheet::Return);
+        app->host.open(SheetHost::Sheet::Return);
         QVERIFY(ret->backgroundImage()->isHidden());
     }
 
     void printingAClosedSheetCreatesItAgain() {
-        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        const QString database = fixture(QStringLiteral("velmor2001.mdb"));
         if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        useCopyOf(database, folder.path());
-        Application app;
-        app.host.open(SheetHost::Sheet::Loan);
-        QPointer<RecordSheet> loan = app.host.sheet(SheetHost::Sheet::Loan, false);
+        start();
+        app->host.open(SheetHost::Sheet::Loan);
+        QPointer<RecordSheet> loan = app->host.sheet(SheetHost::Sheet::Loan, false);
         QVERIFY(loan);
         loan->subWindow()->close();
         QTRY_VERIFY(loan.isNull());
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("pret.pdf"));
-        dialogs.queuePrint(true, pdf);
-        app.window.Imprimer->trigger();
-        QVERIFY(app.host.sheet(SheetHost::Sheet::Loan, false));
+        const QString pdf = QDir(folder->path()).filePath(QStringLiteral("pret.pdf"));
+        dialogs->queuePrint(true, pdf);
+        app->window.Imprimer->trigger();
+        QVERIFY(app->host.sheet(SheetHost::Sheet::Loan, false));
         QCOMPARE(pageCount(pdf), 1);
         // The new sheet is printed at the size it opens with, not empty.
         const QImage page =
-            renderPage(pdf, folder.path(), 30).convertToFormat(QImage::Format_RGB32);
+            renderPage(pdf, folder->path(), 30).convertToFormat(QImage::Format_RGB32);
         const QRect ink = inkBox(page);
         QVERIFY(ink.width() > page.width() / 2 || ink.height() > page.height() / 2);
-        const QString shots = QStringLiteral(VELMOR_BINARY_DIR "/options-shots");
-        QDir().mkpath(shots);
-        page.save(shots + QStringLiteral("/printed-loan-sheet-created.png"));
     }
 };
 

@@ -27,27 +27,6 @@ using namespace sheetstest;
 
 namespace {
 
-class PlainField : public BoundField {
-public:
-    QString text() const override { return text_; }
-    void setText(const QString& text) override
-    {
-        text_ = text;
-        modified_ = false;
-    }
-    bool isModified() const override { return modified_; }
-    void setModified(bool modified) override { modified_ = modified; }
-    void type(const QString& text)
-    {
-        text_ = text;
-        modified_ = true;
-    }
-
-private:
-    QString text_;
-    bool modified_ = false;
-};
-
 // The other desk: "open PATH", "set COLUMN TEXT", "save", "delete"; answers
 // "ok" or "error MESSAGE" on a line of its own.
 int runOtherDesk(int argc, char** argv)
@@ -55,7 +34,7 @@ int runOtherDesk(int argc, char** argv)
     QCoreApplication app(argc, argv);
     ScriptedDialogs unanswered; // a box would be cancelled
     BaseR source(loanSheetDesign().source);
-    std::map<QString, PlainField> fields;
+    std::map<QString, TypedField> fields;
     for (const char* column : {"naccordp", "clientp", "materielp", "motifp"})
         source.bind(QString::fromLatin1(column), &fields[QString::fromLatin1(column)]);
     QTextStream in(stdin);

@@ -130,20 +130,6 @@ private slots:
         QCOMPARE(formatDateTime(QDate(2001, 4, 18), std::nullopt, french), QStringLiteral("18/04/2001"));
     }
 
-    void roundTrip()
-    {
-        for (const QLocale& locale : {french, american, german}) {
-            for (QDate d(1930, 1, 1); d.year() < 2030; d = d.addDays(37)) {
-                const QString text = formatDate(d, locale);
-                QCOMPARE(parseDate(text, locale).value_or(QDate()), d);
-            }
-            const QString withTime = formatDateTime(QDate(2001, 4, 18), QTime(23, 59, 59), locale);
-            auto back = parseDateTime(withTime, locale);
-            QVERIFY(back.has_value());
-            QCOMPARE(back->time.value_or(QTime()), QTime(23, 59, 59));
-        }
-    }
-
     // Whatever the regional settings, a date written by formatDate (or
     // formatDateTime) reads back as the same date: the C locale of a fresh
     // system ("15 Jan 2001"), the usual ones, and every locale Qt knows
@@ -227,7 +213,6 @@ private slots:
         QCOMPARE(dateKey("18/04/2001 09:30:00", french), QStringLiteral("20010418"));
         QCOMPARE(dateKey("", french), QString());
         QCOMPARE(dateKey("   ", french), QString());
-        QVERIFY(dateKey("", french).isEmpty());
         QCOMPARE(dateKey("10/12/2001", american), QStringLiteral("20011012"));
         QCOMPARE(dateKey("12/10/2001"), QStringLiteral("20011012"));
         // Not a date: a key all the same, never a failure.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "jet/value.h"
+#include "sheets/bound_field.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +75,28 @@ template <typename Parent>
 QPushButton* button(const Parent& parent, const char* name) { return child<QPushButton>(parent, name); }
 template <typename Parent>
 QLabel* label(const Parent& parent, const char* name) { return child<QLabel>(parent, name); }
+
+// A field without a window, as a test drives it: `type` is the user typing.
+class TypedField : public velmor::BoundField {
+public:
+    QString text() const override { return text_; }
+    void setText(const QString& text) override
+    {
+        text_ = text;
+        modified_ = false;
+    }
+    bool isModified() const override { return modified_; }
+    void setModified(bool modified) override { modified_ = modified; }
+    void type(const QString& text)
+    {
+        text_ = text;
+        modified_ = true;
+    }
+
+private:
+    QString text_;
+    bool modified_ = false;
+};
 
 // Replaces the text of `box` by typing, as the user would.
 void typeInto(QLineEdit* box, const QString& text);

@@ -63,136 +63,86 @@ private slots:
 
     void cleanup() { closeDesk(); }
 
-    void markerValues()
+    // The marker follows the last button, even when the sheet cannot open,
+    // and stays when a sheet is hidden or discarded. The first "Prêt"
+    // creates the loan sheet only; each button shows its sheet maximized in
+    // front and hides the other; a second click is no second sheet.
+    void markerAndWindows()
     {
         QCOMPARE(marker(), QString());
-        usableDatabase();
-        host->open(Sheet::Loan);
-        QCOMPARE(marker(), QStringLiteral("1"));
-        host->open(Sheet::Return);
-        QCOMPARE(marker(), QStringLiteral("0"));
-        host->open(Sheet::Loan);
-        QCOMPARE(marker(), QStringLiteral("1"));
-        // Closing or discarding a sheet leaves the marker alone.
-        loanSheet()->hideSheet();
-        QCOMPARE(marker(), QStringLiteral("1"));
-        loanSheet()->subWindow()->close();
-        processDeletions();
-        QCOMPARE(marker(), QStringLiteral("1"));
-    }
-
-    void markerWrittenEvenWhenTheSheetCannotOpen()
-    {
         setOption("cheminbase", dir->path() + QStringLiteral("/nulle-part.mdb"));
-        host->open(Sheet::Return);
-        QCOMPARE(marker(), QStringLiteral("0"));
-        QVERIFY(returnSheet()->subWindow()->isVisible());
         host->open(Sheet::Loan);
         QCOMPARE(marker(), QStringLiteral("1"));
         QVERIFY(loanSheet()->subWindow()->isVisible());
-    }
+        QVERIFY(!returnSheet());
+        loanSheet()->subWindow()->close();
+        processDeletions();
+        QCOMPARE(marker(), QStringLiteral("1"));
+        scripted->clear();
 
-    void firstPretLeavesTheReturnSheetUncreated()
-    {
         usableDatabase();
         host->open(Sheet::Loan);
-        QVERIFY(loanSheet());
-        QVERIFY(!returnSheet());
+        RecordSheet* loan = loanSheet();
+        QMdiSubWindow* window = loan->subWindow();
         host->open(Sheet::Loan);
+        QCOMPARE(loanSheet(), loan);
+        QCOMPARE(loan->subWindow(), window);
+        QCOMPARE(area->subWindowList().size(), 1);
         QVERIFY(!returnSheet());
+        QVERIFY(window->isMaximized());
+        QCOMPARE(area->activeSubWindow(), window);
+
         host->open(Sheet::Return);
-        QVERIFY(returnSheet());
+        QCOMPARE(marker(), QStringLiteral("0"));
         QVERIFY(returnSheet()->isLoaded());
-        QVERIFY(!loanSheet()->subWindow()->isVisible());
-        QVERIFY(returnSheet()->subWindow()->isVisible());
+        QVERIFY(returnSheet()->subWindow()->isMaximized());
+        QCOMPARE(area->activeSubWindow(), returnSheet()->subWindow());
+        QVERIFY(!window->isVisible());
+        host->open(Sheet::Loan);
+        QCOMPARE(marker(), QStringLiteral("1"));
+        QVERIFY(!returnSheet()->subWindow()->isVisible());
+        loan->hideSheet();
+        QCOMPARE(marker(), QStringLiteral("1"));
+        QCOMPARE(scripted->calls().size(), 0);
     }
 
-    // The path goes to the record source before the load step reads it.
-    void databasePathBeforeTheLoadStep()
+    // The stored path (the default one when none is stored) goes to the
+    // record source before the load step reads it, and a new path reaches an
+    // open sheet at its next opening. "Prêt", "Retour", "Prêt": the loan
+    // sheet comes back on its row.
+    void databasePathAndRow()
     {
+        host->open(Sheet::Return);
+        QCOMPARE(returnSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
+        host->open(Sheet::Loan);
+        QCOMPARE(loanSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
+        returnSheet()->subWindow()->close();
+        loanSheet()->subWindow()->close();
+        processDeletions();
         VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
         setOption("cheminbase", path);
+        scripted->clear();
         host->open(Sheet::Return);
         QCOMPARE(returnSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
-        QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::CurrentRow);
         QCOMPARE(box(returnSheet(), "clientS1")->text(), QString::fromUtf8("L'Oréal"));
         host->open(Sheet::Loan);
         QCOMPARE(loanSheet()->recordSource().DatabaseName(), path);
         QCOMPARE(loanSheet()->recordSource().RecordSource(), QStringLiteral("tablep"));
         QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-2001-001"));
         QCOMPARE(scripted->calls().size(), 0);
-    }
-
-    // With nothing stored, both buttons use the default database file.
-    void defaultDatabasePath()
-    {
+        button(loanSheet(), "movenext")->click();
+        button(loanSheet(), "movenext")->click();
         host->open(Sheet::Return);
-        QCOMPARE(returnSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
         host->open(Sheet::Loan);
-        QCOMPARE(loanSheet()->recordSource().DatabaseName(), paths::defaultDatabase());
-    }
+        QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-2001-003"));
 
-    // A new path reaches an open sheet at its next opening, without a refresh.
-    void newPathWithoutRefresh()
-    {
-        const QString first = usableDatabase();
-        host->open(Sheet::Return);
         const QString second = dir->path() + QStringLiteral("/autre.mdb");
         setOption("cheminbase", second);
         host->open(Sheet::Return);
         QCOMPARE(returnSheet()->recordSource().DatabaseName(), second);
         QCOMPARE(returnSheet()->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
-        Q_UNUSED(first);
-    }
-
-    void pretTwiceIsPretOnce()
-    {
-        usableDatabase();
-        host->open(Sheet::Loan);
-        RecordSheet* sheet = loanSheet();
-        QMdiSubWindow* window = sheet->subWindow();
-        const int messages = scripted->calls().size();
-        host->open(Sheet::Loan);
-        QCOMPARE(loanSheet(), sheet);
-        QCOMPARE(sheet->subWindow(), window);
-        QCOMPARE(area->subWindowList().size(), 1);
-        QCOMPARE(scripted->calls().size(), messages);
-    }
-
-    void shownMaximizedInFront()
-    {
-        usableDatabase();
-        host->open(Sheet::Return);
-        host->open(Sheet::Loan);
-        QMdiSubWindow* window = loanSheet()->subWindow();
-        QVERIFY(window->isVisible());
-        QVERIFY(window->isMaximized());
-        QCOMPARE(area->activeSubWindow(), window);
-        QVERIFY(!returnSheet()->subWindow()->isVisible());
-        host->open(Sheet::Return);
-        QCOMPARE(area->activeSubWindow(), returnSheet()->subWindow());
-        QVERIFY(returnSheet()->subWindow()->isMaximized());
-        QVERIFY(!loanSheet()->subWindow()->isVisible());
-    }
-
-    // "Prêt", "Retour", "Prêt": the loan sheet comes back on its row.
-    void backOnTheSameRow()
-    {
-        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        const QString path = copyFixture(QStringLiteral("velmor2001.mdb"), dir->path());
-        setOption("cheminbase", path);
-        host->open(Sheet::Loan);
-        auto* loan = qobject_cast<Pretmat*>(loanSheet());
-        button(loan, "movenext")->click();
-        button(loan, "movenext")->click();
-        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
-        host->open(Sheet::Return);
-        host->open(Sheet::Loan);
-        QCOMPARE(loanSheet(), loan);
-        QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-003"));
-        QCOMPARE(marker(), QStringLiteral("1"));
     }
 
     // The picture flag (both sheets) and each sheet's own title flag: 1
