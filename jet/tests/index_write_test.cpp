@@ -62,13 +62,6 @@ Value clientValue(const std::string& c)
     return c == "\x01NULL" ? Value() : Value::text(c);
 }
 
-std::string fingerprint(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
-}
-
 std::string checkText(const CheckReport& r)
 {
     std::string s;
@@ -258,7 +251,7 @@ TEST(WriteIndexed, DuplicatePrimaryKeyIsRefusedAndTheFileUnchanged)
         t[21] = t[22] = t[23] = 0;
         txn.commit();
     }
-    const std::string before = fingerprint(file);
+    const std::string before = fileBytes(file);
     auto db = Database::open(file, OpenMode::ReadWrite);
     auto rs = db->openRecordset("tablep");
     rs->addNew();
@@ -271,38 +264,9 @@ TEST(WriteIndexed, DuplicatePrimaryKeyIsRefusedAndTheFileUnchanged)
         EXPECT_NE(std::string(e.what()).find("PrimaryKey"), std::string::npos) << e.what();
     }
     rs->cancelUpdate();
-    EXPECT_EQ(fingerprint(file), before);
+    EXPECT_EQ(fileBytes(file), before);
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << checkText(report);
-}
-
-TEST(WriteIndexed, RecordsetWritesOnIndexedTables)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-    auto dir = scratchDir();
-    std::string file = copyFixture("velmor2001-indexed.mdb", dir);
-    {
-        auto db = Database::open(file, OpenMode::ReadWrite);
-        auto rs = db->openRecordset("velmor2001");
-        rs->addNew();
-        rs->setValue(rs->columnIndex("client"), Value::text("Nouvelle Société d'Été"));
-        rs->update();
-        rs->moveFirst();
-        rs->edit();
-        rs->setValue(rs->columnIndex("client"), Value::text("L'ORÉAL"));
-        rs->update();
-        rs->moveNext();
-        rs->deleteCurrent();
-    }
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
-    auto db = Database::open(file, OpenMode::ReadOnly);
-    // Rows 1 (changed) and 4: text compares ignoring case.
-    auto rs = db->openRecordset("SELECT * FROM velmor2001 WHERE client = 'L''ORÉAL'");
-    EXPECT_EQ(rs->recordCount(), 2);
-    auto added = db->openRecordset("SELECT * FROM velmor2001 WHERE client = 'Nouvelle Société d''Été'");
-    ASSERT_EQ(added->recordCount(), 1);
-    EXPECT_EQ(added->value("id").asInt(), 9);
 }
 
 // The figures the issue asks for: on copies of both indexed files, 10,000
@@ -359,7 +323,7 @@ TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
         ASSERT_EQ(found, 1);
         txn.commit();
     }
-    const std::string before = fingerprint(file);
+    const std::string before = fileBytes(file);
     {
         auto db = Database::open(file, OpenMode::ReadWrite);
         auto rs = db->openRecordset("tablep");
@@ -377,7 +341,7 @@ TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
         auto found = db->openRecordset("SELECT * FROM tablep WHERE clientp = 'Crédit Agricole'");
         EXPECT_EQ(found->recordCount(), 2);
     }
-    EXPECT_EQ(fingerprint(file), before);
+    EXPECT_EQ(fileBytes(file), before);
     CheckReport report = checkDatabase(file);
     EXPECT_TRUE(report.ok()) << checkText(report);
     bool noted = false;
@@ -406,7 +370,7 @@ TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
             rs->setValue(make, Value::text("Fabricant " + std::to_string(i % 7)));
             rs->update();
         }
-        const std::string before = fingerprint(file);
+        const std::string before = fileBytes(file);
         for (const char* duplicate : {"30051", "n1005"}) {
             rs->addNew();
             rs->setValue(key, Value::text(duplicate));
@@ -424,7 +388,7 @@ TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
         rs->setValue(key, Value::text("N1010"));
         EXPECT_THROW(rs->update(), Error);
         rs->cancelUpdate();
-        EXPECT_EQ(fingerprint(file), before);
+        EXPECT_EQ(fileBytes(file), before);
         // Changed keys and deletions.
         for (int i = 0; i < 40 && !rs->eof(); ++i) {
             rs->edit();
