@@ -62,14 +62,6 @@ Value clientValue(const std::string& c)
     return c == "\x01NULL" ? Value() : Value::text(c);
 }
 
-std::string checkText(const CheckReport& r)
-{
-    std::string s;
-    for (const auto& p : r.problems)
-        s += "\n  " + p;
-    return s;
-}
-
 std::vector<RowId> liveRows(const std::string& file, const std::string& table)
 {
     std::vector<RowId> ids;
@@ -188,12 +180,10 @@ TEST(WriteIndexed, AddsDeletesAndUpdatesKeepIndexesExact)
     auto dir = scratchDir();
     std::string file = copyFixture("velmor2001-indexed.mdb", dir);
     auto clients = randomWrites(file, "tablep", "clientp", 3000, 0, 0, 500, 7);
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    CheckReport report = expectHealthy(file);
     auto more = randomWrites(file, "tablep", "clientp", 500, 1500, 1500, 300, 8);
     clients.insert(clients.end(), more.begin(), more.end());
-    report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    report = expectHealthy(file);
     for (const auto& note : report.notes)
         EXPECT_EQ(note.find("clés distinctes"), std::string::npos) << note;
     expectExportsEqual(file, "tablep");
@@ -229,8 +219,7 @@ TEST(WriteIndexed, AddsDeletesAndUpdatesKeepIndexesExact)
         t.finish();
         txn.commit();
     }
-    report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     EXPECT_TRUE(liveRows(file, "tablep").empty());
     expectExportsEqual(file, "tablep");
 }
@@ -265,8 +254,7 @@ TEST(WriteIndexed, DuplicatePrimaryKeyIsRefusedAndTheFileUnchanged)
     }
     rs->cancelUpdate();
     EXPECT_EQ(fileBytes(file), before);
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
 }
 
 // The figures the issue asks for: on copies of both indexed files, 10,000
@@ -284,8 +272,7 @@ TEST_P(WriteIndexedStress, TenThousandAddsFiveThousandDeletesAndUpdates)
         expectIndexSearchEqualsScan(file, table, column, clients);
         expectExportsEqual(file, table);
     }
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    CheckReport report = expectHealthy(file);
     // Each table: its rows plus 5,000, under two indexes.
     EXPECT_GT(report.entries, 20000);
 }
@@ -342,8 +329,7 @@ TEST(WriteIndexed, UnknownTextSortOrderRefusesWritesAndKeepsReading)
         EXPECT_EQ(found->recordCount(), 2);
     }
     EXPECT_EQ(fileBytes(file), before);
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    CheckReport report = expectHealthy(file);
     bool noted = false;
     for (const auto& n : report.notes)
         if (n.find("clientp") != std::string::npos && n.find("non vérifié") != std::string::npos)
@@ -401,8 +387,7 @@ TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
             }
         }
     }
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     expectExportsEqual(file, table);
     auto db = Database::open(file, OpenMode::ReadOnly);
     EXPECT_EQ(db->openRecordset("SELECT * FROM [Asset Items] WHERE [Asset No] = 'n1250'")->recordCount(), 1);

@@ -99,13 +99,6 @@ std::set<std::string> keysOf(const std::string& file)
     return keys;
 }
 
-void expectHealthy(const std::string& file)
-{
-    CheckReport report = checkDatabase(file);
-    for (const auto& p : report.problems)
-        ADD_FAILURE() << p;
-}
-
 } // namespace
 
 TEST(WriteCrash, KilledWritersLoseNothingThatWasCommitted)
@@ -144,7 +137,7 @@ TEST(WriteCrash, KilledWritersLoseNothingThatWasCommitted)
         // Opening restores the file; then it must be whole.
         { auto db = Database::open(file, OpenMode::ReadWrite); }
         EXPECT_FALSE(std::filesystem::exists(file + "-journal"));
-        expectHealthy(file);
+        jettest::expectHealthy(file);
         std::set<std::string> keys = keysOf(file);
         for (int k : acknowledged)
             EXPECT_TRUE(keys.count("K-" + std::to_string(k))) << "ligne K-" << k << " perdue au tour " << round;
@@ -192,7 +185,7 @@ TEST(WriteCrash, TwoProcessesAddAThousandRowsEach)
     EXPECT_EQ(keys.size(), 2000u);
     auto db = Database::open(file, OpenMode::ReadOnly);
     EXPECT_EQ(db->table("velmor2001").rowCount, 2000u);
-    expectHealthy(file);
+    jettest::expectHealthy(file);
     auto rows = jettest::mdbExport(file, "velmor2001");
     EXPECT_EQ(rows.size(), 2001u);
 }
@@ -324,7 +317,7 @@ TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
             EXPECT_EQ(keysOf(file).size(), size_t(20 + rows)) << "tour " << round << " : import en partie écrit";
             ++whole;
         }
-        expectHealthy(file);
+        jettest::expectHealthy(file);
         if (HasFailure())
             break;
     }

@@ -39,14 +39,6 @@ using namespace jettest;
 
 namespace {
 
-std::string checkText(const CheckReport& r)
-{
-    std::string s;
-    for (const auto& p : r.problems)
-        s += "\n  " + p;
-    return s;
-}
-
 ColumnSpec decimalColumn(const std::string& name, int precision, int scale)
 {
     ColumnSpec c;
@@ -161,8 +153,7 @@ TEST(CreateDecimal, DescriptorHoldsPrecisionAndScaleAsAccessWritesThem)
     EXPECT_TRUE(contains(schema, "[fin]\t\t\tNumeric (28, 10)")) << schema;
     EXPECT_TRUE(contains(schema, "[taux]\t\t\tNumeric (5, 5)")) << schema;
 
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     std::filesystem::remove_all(dir);
 }
 
@@ -417,8 +408,7 @@ TEST(WriteDecimal, ValuesReadBackExactlyThroughTheEngineAndMdbExport)
     exported.erase(exported.begin());
     EXPECT_EQ(exported, expected);
 
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     std::filesystem::remove_all(dir);
 }
 
@@ -464,8 +454,7 @@ TEST(WriteDecimal, SqlNumbersKeepTheirDigits)
             order.push_back(rs->value(0).toString());
         EXPECT_EQ(order, (std::vector<std::string>{"2", "1", "4"}));
     }
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     std::filesystem::remove_all(dir);
 }
 
@@ -551,8 +540,7 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
     }
     EXPECT_EQ(jettest::fileBytes(file), before);
     EXPECT_EQ(readBack(file, "montants"), rowsBefore);
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    expectHealthy(file);
     std::filesystem::remove_all(dir);
 }
 
@@ -673,8 +661,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
         ASSERT_EQ(info.indexes[0].columns.size(), 1u);
         EXPECT_EQ(info.indexes[0].columns[0].column, "prix");
     }
-    CheckReport fresh = checkDatabase(file);
-    EXPECT_TRUE(fresh.ok()) << checkText(fresh);
+    expectHealthy(file);
 
     const std::string before = jettest::fileBytes(file);
     auto expectRefused = [&](const std::function<void()>& write, const char* what) {
@@ -705,8 +692,7 @@ TEST(WriteDecimal, TableWithAnIndexOnADecimalColumnRefusesWrites)
         auto all = db->openRecordset("SELECT * FROM articles WHERE prix = 12.5");
         EXPECT_EQ(all->recordCount(), 0);
     }
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << checkText(report);
+    CheckReport report = expectHealthy(file);
     bool noted = false;
     for (const auto& n : report.notes)
         if (contains(n, "prix") && contains(n, "non vérifié"))
