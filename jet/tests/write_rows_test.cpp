@@ -1,10 +1,8 @@
 // Table names at the level of the table writer (what the rows read back is
 // write_recordset_test's, through the same writer).
 #include "table/catalog_writer.h"
-#include "format/data_page_writer.h"
 #include "file/page_store.h"
 #include "table/table_writer.h"
-#include "format/usage_map.h"
 #include "test_support.h"
 
 #include "jet/status.h"
