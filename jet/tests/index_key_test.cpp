@@ -428,33 +428,6 @@ TEST(IndexKey, TextTrimmingAndTruncation)
     EXPECT_EQ(textKey(long1), encodeKey({{ColumnType::Memo, true, SortOrder::GeneralLegacy}}, {Value::text(long2)}));
 }
 
-// The tables hold the units the index-key vectors show, and nothing else.
-TEST(IndexKey, TablesCoverTheUnitsOfTheVectors)
-{
-    CharCode code;
-    for (SortOrder order : {SortOrder::GeneralLegacy, SortOrder::General2010}) {
-        int covered = 0;
-        for (unsigned u = 0; u <= 0xFFFF; ++u)
-            if ((u < 0xD800 || u > 0xDFFF) && lookupChar(order, char16_t(u), code))
-                ++covered;
-        int ranges = 0;
-        for (unsigned u = 1; u <= 0x20FF; u = u == 0x24F ? 0x2000 : u + 1)
-            if (lookupChar(order, char16_t(u), code))
-                ++ranges;
-        EXPECT_EQ(ranges, 591 + 256) << sortOrderName(order);
-        // Units seen only inside longer strings: marks, Greek, Cyrillic,
-        // kana, CJK, ligatures, the byte-order mark and U+FFFD.
-        for (char16_t u : {u'\u0301', u'\u03b1', u'\u0430', u'\u05d5', u'\u3042', u'\u30a2', u'\u6771', u'\uad6d',
-                           u'\ufb01', u'\ufeff', u'\uff76', u'\ufffd', u'\u2122'})
-            EXPECT_TRUE(lookupChar(order, u, code)) << sortOrderName(order) << std::hex << " U+" << unsigned(u);
-        for (unsigned u = 0xD800; u <= 0xDFFF; ++u)
-            ASSERT_TRUE(lookupChar(order, char16_t(u), code)) << std::hex << u; // computed, never tabulated
-        EXPECT_GE(covered, 986) << sortOrderName(order);
-        std::printf("[ tables   ] %s: %d units outside the surrogates\n", sortOrderName(order), covered);
-    }
-    EXPECT_FALSE(lookupChar(SortOrder::Unsupported, u'a', code));
-}
-
 // A unit no vector shows has no code: the text gets no key, and the error
 // names the unit.
 TEST(IndexKey, UnitsOutsideTheTablesAreRefused)
