@@ -76,9 +76,5 @@ TEST(CollationWrites, UnknownCharacterInAnIndexedColumnIsRefused)
         ASSERT_EQ(found->recordCount(), 1);
         EXPECT_EQ(found->value("motifp").asText(), "Prêt " + kUnknownText);
     }
-    CheckReport report = checkDatabase(file);
-    std::string problems;
-    for (const auto& p : report.problems)
-        problems += "\n  " + p;
-    EXPECT_TRUE(report.ok()) << problems;
+    expectHealthy(file);
 }

@@ -41,6 +41,15 @@ TEST(IndexCheck, BigFixtureMatchesItsRows)
     expectClean("velmor2001-big.mdb", 400000);
 }
 
+// Keys Access wrote itself: a text primary key (General - Legacy, ACE12) and
+// a Long one.
+TEST(IndexCheck, AccessMadeFilesMatchTheirRows)
+{
+    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/ASampleDatabase.accdb");
+    expectClean("access-made/ASampleDatabase.accdb", 10);
+    expectClean("access-made/DateTestDatabase.mdb", 10);
+}
+
 TEST(IndexCheck, FilesWithoutIndexesHaveNothingToReport)
 {
     VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");

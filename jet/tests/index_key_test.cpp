@@ -403,25 +403,6 @@ std::vector<uint8_t> textKey(const std::string& utf8, SortOrder order = SortOrde
 
 } // namespace
 
-TEST(IndexKey, WorkedExampleFromALeafPage)
-{
-    // Four rows of a non-unique text index, as Access orders them.
-    auto null = encodeKey({{ColumnType::Text, true, SortOrder::GeneralLegacy}}, {Value::null()});
-    auto credit = textKey("Crédit Agricole");
-    auto oreal = textKey("L'Oréal");
-    auto orealUpper = textKey("L'ORÉAL");
-    EXPECT_EQ(keyToHex(null), "00");
-    EXPECT_EQ(keyToHex(credit), "7f4d69514f596d074a5569594d645e51010202" "0e00");
-    EXPECT_EQ(keyToHex(oreal), "7f5e6469514a5e01020202" "0e010101800b068000");
-    EXPECT_EQ(oreal, orealUpper);
-    EXPECT_LT(compareKeys(null, credit), 0);
-    EXPECT_LT(compareKeys(credit, oreal), 0);
-    // Equal keys: ordered by row pointer (page, then slot).
-    EXPECT_LT(compareEntries(oreal, 27, 0, orealUpper, 27, 2), 0);
-    EXPECT_GT(compareEntries(oreal, 28, 0, orealUpper, 27, 2), 0);
-    EXPECT_EQ(compareEntries(oreal, 27, 2, orealUpper, 27, 2), 0);
-}
-
 TEST(IndexKey, CompareKeysPrefixFirst)
 {
     std::vector<uint8_t> a = {0x7f, 0x10}, b = {0x7f, 0x10, 0x00}, c = {0x7f, 0x11};
@@ -431,15 +412,6 @@ TEST(IndexKey, CompareKeysPrefixFirst)
     EXPECT_EQ(compareKeys(a, a), 0);
     EXPECT_EQ(compareKeys(std::vector<uint8_t>{}, std::vector<uint8_t>{}), 0);
     EXPECT_LT(compareKeys(std::vector<uint8_t>{0x80}, std::vector<uint8_t>{0xff}), 0); // unsigned bytes
-}
-
-TEST(IndexKey, PunctuationSortsTogether)
-{
-    auto plain = textKey("LOréal"), apostrophe = textKey("L'Oréal"), hyphen = textKey("L-Oréal");
-    EXPECT_LT(compareKeys(plain, apostrophe), 0);
-    EXPECT_LT(compareKeys(apostrophe, hyphen), 0);
-    EXPECT_LT(compareKeys(hyphen, textKey("LP")), 0);
-    EXPECT_EQ(textKey("œ"), textKey("oe"));
 }
 
 TEST(IndexKey, TextTrimmingAndTruncation)
@@ -454,40 +426,6 @@ TEST(IndexKey, TextTrimmingAndTruncation)
     std::string long1(255, 'x'), long2 = long1 + "yz";
     EXPECT_EQ(textKey(long1), textKey(long2));
     EXPECT_EQ(textKey(long1), encodeKey({{ColumnType::Memo, true, SortOrder::GeneralLegacy}}, {Value::text(long2)}));
-}
-
-TEST(IndexKey, SurrogatePairs)
-{
-    // U+1F600 as a surrogate pair.
-    EXPECT_EQ(keyToHex(textKey("\xf0\x9f\x98\x80", SortOrder::General2010)), "7fb03fb6fc013f3f00");
-    EXPECT_EQ(keyToHex(textKey("\xf0\x9f\x98\x80", SortOrder::GeneralLegacy)), "7fb03fb6fc013f3f00");
-}
-
-// The tables hold the units the index-key vectors show, and nothing else.
-TEST(IndexKey, TablesCoverTheUnitsOfTheVectors)
-{
-    CharCode code;
-    for (SortOrder order : {SortOrder::GeneralLegacy, SortOrder::General2010}) {
-        int covered = 0;
-        for (unsigned u = 0; u <= 0xFFFF; ++u)
-            if ((u < 0xD800 || u > 0xDFFF) && lookupChar(order, char16_t(u), code))
-                ++covered;
-        int ranges = 0;
-        for (unsigned u = 1; u <= 0x20FF; u = u == 0x24F ? 0x2000 : u + 1)
-            if (lookupChar(order, char16_t(u), code))
-                ++ranges;
-        EXPECT_EQ(ranges, 591 + 256) << sortOrderName(order);
-        // Units seen only inside longer strings: marks, Greek, Cyrillic,
-        // kana, CJK, ligatures, the byte-order mark and U+FFFD.
-        for (char16_t u : {u'\u0301', u'\u03b1', u'\u0430', u'\u05d5', u'\u3042', u'\u30a2', u'\u6771', u'\uad6d',
-                           u'\ufb01', u'\ufeff', u'\uff76', u'\ufffd', u'\u2122'})
-            EXPECT_TRUE(lookupChar(order, u, code)) << sortOrderName(order) << std::hex << " U+" << unsigned(u);
-        for (unsigned u = 0xD800; u <= 0xDFFF; ++u)
-            ASSERT_TRUE(lookupChar(order, char16_t(u), code)) << std::hex << u; // computed, never tabulated
-        EXPECT_GE(covered, 986) << sortOrderName(order);
-        std::printf("[ tables   ] %s: %d units outside the surrogates\n", sortOrderName(order), covered);
-    }
-    EXPECT_FALSE(lookupChar(SortOrder::Unsupported, u'a', code));
 }
 
 // A unit no vector shows has no code: the text gets no key, and the error
@@ -614,142 +552,4 @@ TEST(IndexKey, NumbersSortAsValues)
     auto six = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.25)});
     auto eighteen = encodeKey({{ColumnType::DateTime, true}}, {Value::dateTime(-1.75)});
     EXPECT_LT(compareKeys(eighteen, six), 0);
-}
-
-// ---------------------------------------------------------------------------
-// Keys found in the leaf pages of real files.
-
-namespace {
-
-// Every key (row pointer removed) on the index leaf pages of a Jet4/ACE file
-// with 4096-byte pages, rebuilt from the entry bitmap and the shared prefix.
-std::vector<std::vector<uint8_t>> leafKeys(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::vector<uint8_t>> keys;
-    const size_t pageSize = 4096, entriesStart = 0x1E0;
-    for (size_t p = 0; p + pageSize <= data.size(); p += pageSize) {
-        const uint8_t* page = &data[p];
-        if (page[0] != 0x04 || page[1] != 0x01)
-            continue;
-        size_t freeBytes = size_t(page[2] | page[3] << 8);
-        size_t used = pageSize - entriesStart - std::min(freeBytes, pageSize - entriesStart);
-        size_t prefix = size_t(page[24] | page[25] << 8);
-        std::vector<uint8_t> first;
-        size_t start = 0;
-        for (size_t end = 1; end <= used; ++end) {
-            if (!(page[0x1B + end / 8] >> (end % 8) & 1))
-                continue;
-            std::vector<uint8_t> entry;
-            if (!first.empty())
-                entry.assign(first.begin(), first.begin() + std::min(prefix, first.size()));
-            entry.insert(entry.end(), page + entriesStart + start, page + entriesStart + end);
-            if (first.empty())
-                first = entry;
-            if (entry.size() >= 4)
-                keys.emplace_back(entry.begin(), entry.end() - 4);
-            start = end;
-        }
-    }
-    std::sort(keys.begin(), keys.end());
-    return keys;
-}
-
-// The fixtures' CSV dumps: quoted values, "" inside, NULL as an empty field.
-std::vector<std::vector<std::optional<std::string>>> readCsv(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::vector<std::optional<std::string>>> rows(1);
-    size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == '"') {
-            std::string value;
-            for (++i; i < text.size(); ++i) {
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        value.push_back('"');
-                        ++i;
-                    } else {
-                        ++i;
-                        break;
-                    }
-                } else {
-                    value.push_back(text[i]);
-                }
-            }
-            rows.back().push_back(std::move(value));
-        } else if (text[i] == ',' || text[i] == '\n') {
-            rows.back().push_back(std::nullopt);
-        } else { // not in the dumps' format; read up to the next separator
-            size_t end = text.find_first_of(",\n", i);
-            end = end == std::string::npos ? text.size() : end;
-            rows.back().push_back(text.substr(i, end - i));
-            i = end;
-        }
-        if (i < text.size() && text[i] == ',') {
-            ++i;
-            if (i == text.size() || text[i] == '\n')
-                rows.back().push_back(std::nullopt);
-        }
-        if (i < text.size() && text[i] == '\n') {
-            ++i;
-            if (i < text.size())
-                rows.emplace_back();
-        }
-    }
-    return rows;
-}
-
-// Checks that the key of every value of one column is on a leaf page.
-void expectColumnKeysInFile(const std::string& file, const std::string& csv, const std::string& column,
-                            ColumnType type)
-{
-    std::filesystem::path dir = jettest::fixture("");
-    auto keys = leafKeys(dir / file);
-    auto rows = readCsv(dir / csv);
-    ASSERT_GT(rows.size(), 1u) << csv;
-    auto& header = rows[0];
-    auto at = std::find(header.begin(), header.end(), std::optional<std::string>(column));
-    ASSERT_NE(at, header.end()) << column;
-    size_t index = size_t(at - header.begin());
-    int found = 0, checked = 0;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        ASSERT_EQ(rows[r].size(), header.size()) << csv << " row " << r;
-        const auto& cell = rows[r][index];
-        Value value = !cell ? Value::null() : type == ColumnType::Text ? Value::text(*cell)
-                                                                      : Value::integer(std::stoll(*cell));
-        auto key = encodeKey({{type, true, SortOrder::GeneralLegacy}}, {value});
-        ++checked;
-        if (std::binary_search(keys.begin(), keys.end(), key))
-            ++found;
-        else
-            ADD_FAILURE() << file << ' ' << column << " = " << (cell ? *cell : "NULL") << ": key "
-                          << keyToHex(key) << " is on no leaf page";
-    }
-    std::printf("[ pages    ] %s %s: %d of %d keys found on leaf pages\n", file.c_str(), column.c_str(), found,
-                checked);
-}
-
-} // namespace
-
-TEST(IndexKeyPages, IndexedFixtureFile)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-indexed.mdb.tablep.csv");
-    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.velmor2001.csv", "client",
-                           ColumnType::Text);
-    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.tablep.csv", "clientp",
-                           ColumnType::Text);
-    expectColumnKeysInFile("velmor2001-indexed.mdb", "velmor2001-indexed.mdb.tablep.csv", "id", ColumnType::Long);
-}
-
-TEST(IndexKeyPages, AccessMadeFile)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("access-made/ASampleDatabase.accdb.Asset Items.csv");
-    // A text primary key written by Access itself (General - Legacy, ACE12).
-    expectColumnKeysInFile("access-made/ASampleDatabase.accdb", "access-made/ASampleDatabase.accdb.Asset Items.csv",
-                           "Asset No", ColumnType::Text);
-    expectColumnKeysInFile("access-made/DateTestDatabase.mdb", "access-made/DateTestDatabase.mdb.DateTest.csv",
-                           "IDCol", ColumnType::Long);
 }

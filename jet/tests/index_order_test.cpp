@@ -153,15 +153,6 @@ TEST(OrderByText, TheSameTableWithoutAnIndexSortsTheSame)
     }
 }
 
-TEST(OrderByText, BigFileIndexOrderIsTheSortOrder)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001-big.mdb");
-    auto db = Database::open(fixture("velmor2001-big.mdb"), OpenMode::ReadOnly);
-    EXPECT_TRUE(servedByIndex(fixture("velmor2001-big.mdb"), "SELECT * FROM tablep ORDER BY clientp DESC"));
-    expectIndexOrderIsTheSortOrder(*db, "tablep", "clientp");
-    expectIndexOrderIsTheSortOrder(*db, "velmor2001", "client", "id <= 20000");
-}
-
 TEST(OrderByText, StaysTheSortOrderAfterWrites)
 {
     VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");

@@ -89,14 +89,6 @@ void removeRows(const std::string& file, const std::vector<RowId>& ids)
     }
 }
 
-std::string problems(const CheckReport& r)
-{
-    std::string s;
-    for (const auto& p : r.problems)
-        s += "\n  " + p;
-    return s;
-}
-
 std::vector<std::pair<uint32_t, uint16_t>> rowsOf(Recordset& rs)
 {
     std::vector<std::pair<uint32_t, uint16_t>> rows;
@@ -107,8 +99,7 @@ std::vector<std::pair<uint32_t, uint16_t>> rowsOf(Recordset& rs)
 
 void expectConsistent(const std::string& file, const std::string& when)
 {
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << when << problems(report);
+    expectHealthy(file);
 
     auto theirs = mdbExport(file, "tablep");
     auto ours = readBack(file, "tablep");
@@ -205,7 +196,6 @@ TEST(IndexPages, BigFileTakesFreedPagesBack)
                                  << " après les ajouts, " << emptied.index << " après les suppressions, "
                                  << regrown.index << " après les nouveaux ajouts dont " << regrown.beyond
                                  << " en fin de fichier";
-    CheckReport report = checkDatabase(file);
-    EXPECT_TRUE(report.ok()) << problems(report);
+    expectHealthy(file);
     std::filesystem::remove_all(dir);
 }

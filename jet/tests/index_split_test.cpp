@@ -125,49 +125,6 @@ TEST(IndexSplit, CutsByBytesWithEachPiecesOwnPrefix)
     EXPECT_THROW(planIndexSplit(items({{'A', 1}, {'B', 1}}, room), true, room), Error);
 }
 
-// The reported fault: after many rows of one client, a row whose client sorts
-// after it (or before it) was refused when the page of equal keys, which
-// shares its whole key as prefix, lost that prefix and could not be split in
-// two halves by count.
-TEST(IndexSplit, ManyEqualKeysThenAKeyAfterAndBefore)
-{
-    struct Case {
-        const char* client;
-        SortOrder order;
-        int rows;
-    } cases[] = {
-        {"Société Générale d'Équipement", SortOrder::GeneralLegacy, 147},
-        {"Boulangerie Dupre et Fils", SortOrder::GeneralLegacy, 395},
-        {"Société Générale d'Équipement", SortOrder::General2010, 147},
-        {"Société Générale d'Équipement", SortOrder::GeneralLegacy, 3000},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.client) + " x " + std::to_string(c.rows));
-        MemoryPages pages;
-        IndexTree tree(pages, kRoot, kTdef);
-        std::vector<IndexEntry> model;
-        uint32_t i = 0;
-        for (; i < uint32_t(c.rows); ++i) {
-            model.push_back(entryOf(textKey(c.order, c.client), i));
-            tree.insert(model.back());
-        }
-        for (const char* other : {"Zoé — conseil", "Alpha", "Zoé — conseil"}) {
-            model.push_back(entryOf(textKey(c.order, other), i++));
-            ASSERT_NO_THROW(tree.insert(model.back())) << other;
-        }
-        // Rows of the first client go on being added.
-        for (int k = 0; k < 1000; ++k, ++i) {
-            model.push_back(entryOf(textKey(c.order, c.client), i));
-            ASSERT_NO_THROW(tree.insert(model.back()));
-        }
-        expectTree(pages, model);
-        // The equal keys stay together on pages that share their prefix.
-        std::sort(model.begin(), model.end(), before);
-        auto [leaves, fewest] = leavesAndFewest(pages, model);
-        EXPECT_LE(leaves, 2 * fewest + 1) << fewest;
-    }
-}
-
 // Keys as long as a page takes: one entry a leaf, one entry and a tail a node
 // page; one byte longer is refused with nothing changed.
 TEST(IndexSplit, LongestKeysOnePerPage)

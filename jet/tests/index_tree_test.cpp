@@ -63,48 +63,6 @@ Key randomKey(std::mt19937& rng, int maxLength)
     return k;
 }
 
-TEST(IndexPage, EncodeDecodeRoundTripWithSharedPrefix)
-{
-    IndexPage page;
-    page.number = 12;
-    page.tdefPage = kTdef;
-    page.prev = 3;
-    page.next = 4;
-    for (int i = 0; i < 50; ++i) {
-        IndexEntry e;
-        e.key = {0x7f, 0x80, 0x00, 0x00, uint8_t(i)};
-        e.dataPage = 0x010203 + uint32_t(i);
-        e.dataRow = uint8_t(i);
-        page.entries.push_back(e);
-    }
-    std::vector<uint8_t> bytes(4096);
-    encodeIndexPage(page, 4096, bytes.data());
-    EXPECT_EQ(bytes[0], 0x04);
-    EXPECT_EQ(bytes[24], 4); // shared prefix 7f 80 00 00
-    EXPECT_EQ(bytes[2] | bytes[3] << 8, 4096 - 480 - (9 + 49 * 5));
-    IndexPage back = decodeIndexPage(bytes.data(), 4096, 12);
-    ASSERT_EQ(back.entries.size(), 50u);
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(back.entries[size_t(i)].key, page.entries[size_t(i)].key);
-        EXPECT_EQ(back.entries[size_t(i)].dataPage, page.entries[size_t(i)].dataPage);
-        EXPECT_EQ(back.entries[size_t(i)].dataRow, page.entries[size_t(i)].dataRow);
-    }
-    EXPECT_EQ(back.prev, 3u);
-    EXPECT_EQ(back.next, 4u);
-
-    // A node page: child pointers and the tail.
-    IndexPage node = page;
-    node.leaf = false;
-    node.tail = 77;
-    for (size_t i = 0; i < node.entries.size(); ++i)
-        node.entries[i].child = 1000 + uint32_t(i);
-    encodeIndexPage(node, 4096, bytes.data());
-    IndexPage nodeBack = decodeIndexPage(bytes.data(), 4096, 12);
-    EXPECT_FALSE(nodeBack.leaf);
-    EXPECT_EQ(nodeBack.tail, 77u);
-    EXPECT_EQ(nodeBack.entries[10].child, 1010u);
-}
-
 TEST(IndexPage, WorkedExampleLeafDecodes)
 {
     // The single leaf page of four entries described beside the key vectors.

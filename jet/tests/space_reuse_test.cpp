@@ -56,13 +56,6 @@ void insertNotes(Database& db, int count, int round)
     }
 }
 
-void expectHealthy(const std::string& file)
-{
-    CheckReport report = checkDatabase(file);
-    for (const auto& p : report.problems)
-        ADD_FAILURE() << p;
-}
-
 } // namespace
 
 TEST(SpaceReuse, OneMemoRewrittenAHundredTimesKeepsTheFileSize)

@@ -4,6 +4,7 @@
 // Windows, another process that holds something open while a test runs.
 #pragma once
 
+#include "jet/check.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -78,6 +79,15 @@ inline void writeAt(const std::string& path, const std::string& bytes, off_t off
     file.seekp(offset);
     file.write(bytes.data(), std::streamsize(bytes.size()));
     ASSERT_TRUE(file.good());
+}
+
+// Checks the file as velmor-db check does: every problem is a failure.
+inline jet::CheckReport expectHealthy(const std::string& file)
+{
+    jet::CheckReport report = jet::checkDatabase(file);
+    for (const auto& p : report.problems)
+        ADD_FAILURE() << file << " : " << p;
+    return report;
 }
 
 inline std::string copyFixture(const std::string& name, const std::filesystem::path& dir)

@@ -31,12 +31,6 @@ void fillRow(const TableInfo& t, std::vector<Value>& values, int n) {
         set("intervention", Value::text(std::string(3000, 'm') + std::to_string(n)));
 }
 
-void expectHealthy(const std::string& file) {
-    CheckReport report = checkDatabase(file);
-    for (const auto& p : report.problems)
-        ADD_FAILURE() << p;
-}
-
 } // namespace
 
 TEST(InsertRows, ThousandsOfRowsInOneWrite) {

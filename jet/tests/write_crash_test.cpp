@@ -99,13 +99,6 @@ std::set<std::string> keysOf(const std::string& file)
     return keys;
 }
 
-void expectHealthy(const std::string& file)
-{
-    CheckReport report = checkDatabase(file);
-    for (const auto& p : report.problems)
-        ADD_FAILURE() << p;
-}
-
 // Jet4: a row added per write; now and then an earlier row changed, so that
 // updates are killed too.
 void addRow(Database&, Recordset& rs, int n)
@@ -212,7 +205,7 @@ TEST_P(KilledWriters, LoseNothingThatWasCommitted)
         // Opening restores the file; then it must be whole.
         { auto db = Database::open(file, OpenMode::ReadWrite); }
         EXPECT_FALSE(std::filesystem::exists(file + "-journal"));
-        expectHealthy(file);
+        jettest::expectHealthy(file);
         c.expectWritten(file, acknowledged, round);
         if (HasFailure())
             break;
@@ -261,7 +254,7 @@ TEST(WriteCrash, TwoProcessesAddAThousandRowsEach)
     EXPECT_EQ(keys.size(), 2000u);
     auto db = Database::open(file, OpenMode::ReadOnly);
     EXPECT_EQ(db->table("velmor2001").rowCount, 2000u);
-    expectHealthy(file);
+    jettest::expectHealthy(file);
     auto rows = jettest::mdbExport(file, "velmor2001");
     EXPECT_EQ(rows.size(), 2001u);
 }
@@ -393,7 +386,7 @@ TEST(WriteCrash, AKilledImportLeavesTheFileAsItWas)
             EXPECT_EQ(keysOf(file).size(), size_t(20 + rows)) << "tour " << round << " : import en partie écrit";
             ++whole;
         }
-        expectHealthy(file);
+        jettest::expectHealthy(file);
         if (HasFailure())
             break;
     }

@@ -33,13 +33,6 @@ void expectReadersAgree(const std::string& file, const std::string& table)
     EXPECT_TRUE(ours == theirs) << table << " : les deux lecteurs divergent";
 }
 
-void expectHealthy(const std::string& file)
-{
-    CheckReport report = checkDatabase(file);
-    for (const auto& p : report.problems)
-        ADD_FAILURE() << p;
-}
-
 } // namespace
 
 TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
