@@ -146,11 +146,11 @@ bool ScratchServer::restart()
     return stop() && start();
 }
 
-QString ScratchServer::createDatabase(const QString& name)
+QString ScratchServer::createDatabase(const QString& name, const QString& copyOf)
 {
     if (!run(QStringLiteral("createdb"), {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port_),
                                           QStringLiteral("-U"), user(), QStringLiteral("-E"), QStringLiteral("UTF8"),
-                                          QStringLiteral("-T"), QStringLiteral("template0"), name}))
+                                          QStringLiteral("-T"), copyOf.isEmpty() ? QStringLiteral("template0") : copyOf, name}))
         return QString();
     return QStringLiteral("postgresql://%1@%2:%3/%4").arg(user(), host()).arg(port_).arg(name);
 }

@@ -41,9 +41,10 @@ public:
     int port() const { return port_; }
     QString user() const { return QStringLiteral("velmor"); } // the cluster's superuser
 
-    // Creates an empty database (UTF-8) and returns its address,
+    // Creates an empty database (UTF-8), or a copy of the database
+    // `copyOf` (which nobody may be connected to), and returns its address,
     // postgresql://velmor@127.0.0.1:PORT/NAME; empty with error() on failure.
-    QString createDatabase(const QString& name);
+    QString createDatabase(const QString& name, const QString& copyOf = QString());
     // Stops the server as a crash would (immediate); start() again restarts it.
     bool stop();
     bool restart();

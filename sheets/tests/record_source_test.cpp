@@ -121,20 +121,7 @@ private:
     ScratchServer* cluster_;
     int databases_ = 0;
     std::unique_ptr<QTemporaryDir> dir_;
-    QString path_;  // the database of the test: a file's path or a server's address
-    QString empty_; // one whose tables have no rows
-
-    // The rows of `file` copied to a new database of the cluster; its address.
-    QString onServer(const QString& file)
-    {
-        const QString address = cluster_->createDatabase(QStringLiteral("base%1").arg(++databases_));
-        if (address.isEmpty())
-            return QString();
-        auto source = jet::Database::open(QFile::encodeName(file).toStdString(), jet::OpenMode::ReadOnly);
-        auto target = server::ServerDatabase::connect(*server::parseServerAddress(address));
-        server::migrateToServer(*source, *target, {});
-        return address;
-    }
+    QString path_; // the database of the test: a file's path or a server's address
 
     // A copy of a fixture file in the test's folder.
     QString copyFixture(const QString& name)
@@ -199,6 +186,12 @@ private slots:
             return;
         VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
         QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+        // The fixture's rows, copied once; each test gets a copy of that database.
+        const QString address = cluster_->createDatabase(QStringLiteral("modele"));
+        QVERIFY2(!address.isEmpty(), qPrintable(cluster_->error()));
+        auto file = jet::Database::open(velmor::fixtures::path("velmor2001.mdb"), jet::OpenMode::ReadOnly);
+        server::migrateToServer(*file, *server::ServerDatabase::connect(*server::parseServerAddress(address)), {});
     }
 
     void init()
@@ -208,12 +201,10 @@ private slots:
         QVERIFY(dir_->isValid());
         VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         path_ = copyFixture(QStringLiteral("velmor2001.mdb"));
-        empty_ = copyFixture(QStringLiteral("velmor2001-empty.mdb"));
-        QVERIFY(!path_.isEmpty() && !empty_.isEmpty());
+        QVERIFY(!path_.isEmpty());
         if (cluster_) {
-            path_ = onServer(path_);
-            empty_ = onServer(empty_);
-            QVERIFY2(!path_.isEmpty() && !empty_.isEmpty(), qPrintable(cluster_->error()));
+            path_ = cluster_->createDatabase(QStringLiteral("base%1").arg(++databases_), QStringLiteral("modele"));
+            QVERIFY2(!path_.isEmpty(), qPrintable(cluster_->error()));
         }
     }
 
