@@ -81,6 +81,10 @@ std::vector<Token> tokenize(const QString& text)
             while (end < n && (text[end].isLetterOrNumber() || text[end] == u'_'))
                 ++end;
             const QString word = text.mid(i, end - i);
+            // What the file engine's row sources do not have either.
+            for (const char* refused : {"LIKE", "IN", "BETWEEN", "UNION", "JOIN", "GROUP", "HAVING"})
+                if (word.compare(QLatin1String(refused), Qt::CaseInsensitive) == 0)
+                    refuse(QStringLiteral("« %1 » n'est pas accepté dans une source de lignes").arg(word));
             const bool keyword = keywords.contains(word, Qt::CaseInsensitive);
             tokens.push_back({keyword ? Token::Kind::Keyword : Token::Kind::Name, keyword ? word.toUpper() : word, {}});
             i = end;

@@ -62,10 +62,9 @@ private:
 
 } // namespace velmor
 
-#if defined(QSKIP)
+// For Qt Test (QSKIP, from <QtTest>, where it is used).
 #define VELMOR_SKIP_WITHOUT_POSTGRESQL(server)                                                     \
     do {                                                                                           \
         if ((server).binDir().isEmpty())                                                           \
             QSKIP(qPrintable((server).absentMessage()));                                           \
     } while (0)
-#endif
