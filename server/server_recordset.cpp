@@ -186,6 +186,15 @@ void ServerRecordset::setBookmark(jet::Bookmark b)
     throw jet::Error(jet::Code::NotFound, "cette fiche ne fait pas partie du jeu d'enregistrements");
 }
 
+void ServerRecordset::setAbsolutePosition(long position)
+{
+    requireIdle();
+    leaveDeleted();
+    if (position < 0 || position >= long(keys_.size()))
+        throw jet::Error(jet::Code::NotFound, "cette fiche ne fait pas partie du jeu d'enregistrements");
+    go(position);
+}
+
 void ServerRecordset::addNew()
 {
     requireIdle();

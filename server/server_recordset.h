@@ -28,6 +28,7 @@ public:
     bool hasCurrent() const override { return pos_ >= 0 && pos_ < long(keys_.size()); }
     long recordCount() const override { return long(keys_.size()) - (deletedHere_ ? 1 : 0); }
     long absolutePosition() const override { return hasCurrent() ? pos_ : -1; }
+    void setAbsolutePosition(long position) override;
     void moveFirst() override;
     void moveLast() override;
     void moveNext() override;
