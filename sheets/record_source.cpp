@@ -8,6 +8,7 @@
 #include "sheets/engine_path.h"
 #include "sheets/value_text.h"
 #include "sheets/write_conflict.h"
+#include "server/server_database.h"
 #include "shell/dialogs.h"
 
 #include <QFile>
@@ -124,9 +125,27 @@ std::unique_ptr<jet::Database> openAskingPassword(const QString& path)
     }
 }
 
-// The engine, after the checks that give the clearest messages.
+// A database on a PostgreSQL server, named by its address.
+std::unique_ptr<jet::Database> openServer(const QString& address)
+{
+    const std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
+    if (!parsed)
+        throw RecordSourceError(Code::NoDatabase,
+                                QStringLiteral("cette adresse de serveur est incomplète (attendu : "
+                                               "postgresql://UTILISATEUR@SERVEUR:PORT/BASE)"));
+    try {
+        return server::ServerDatabase::connect(*parsed);
+    } catch (const jet::Error& e) {
+        throw RecordSourceError(Code::NoDatabase, QString::fromUtf8(e.what()));
+    }
+}
+
+// The engine that `path` names (a file, or a server by its address), after
+// the checks that give the clearest messages.
 std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 {
+    if (server::isServerAddress(path))
+        return openServer(path);
     const QFileInfo info(path);
     // The reasons do not name the file: the message that shows them does.
     if (!info.exists())

@@ -1,6 +1,9 @@
 // BaseR: the record source behind a record sheet. A dynaset over one table or
-// SELECT of an Access file, a current row, and the text fields bound to its
-// columns. QtCore only, but for the boxes it shows through shell/dialogs.h;
+// SELECT of an Access file, or of a database on a PostgreSQL server when the
+// database name is its address (postgresql://USER@HOST:PORT/DATABASE, see
+// server/server_address.h), a current row, and the text fields bound to its
+// columns. Both engines behave alike behind the engine's Database and
+// Recordset interfaces; the sheets do not know which one they use. QtCore only, but for the boxes it shows through shell/dialogs.h;
 // the widgets reach it through BoundField adapters.
 //
 // Every operation that cannot be done throws RecordSourceError, whose message

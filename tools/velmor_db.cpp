@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "password_option.h"
 #include "csv_export.h"
+#include "migrate_command.h"
 #include "velmor_db_write.h"
 
 #include "jet/check.h"
@@ -44,6 +45,9 @@ const char* kUsage =
     "  count FICHIER TABLE|SELECT   affiche le nombre de lignes\n"
     "  check FICHIER                vérifie pages, tables d'occupation, valeurs longues et index\n"
     "  compact FICHIER              compacte la base (refusé tant qu'un autre programme l'a ouverte)\n"
+    "  migrate FICHIER postgresql://UTILISATEUR@SERVEUR:PORT/BASE\n"
+    "                               copie les tables et toutes leurs lignes sur un serveur PostgreSQL,\n"
+    "                               en une transaction (refusé si les tables y sont déjà)\n"
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
@@ -314,6 +318,8 @@ int main(int argc, char** argv)
         return usageError(error);
     if (rest.empty())
         return usageError("commande manquante");
+    if (rest[0] == "migrate")
+        return velmor::runMigrate(rest, argv[0]);
     try {
         return run(rest);
     } catch (const jet::Error& e) {

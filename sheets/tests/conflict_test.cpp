@@ -5,6 +5,8 @@
 // "Quitter"), a field both desks changed brings up a box naming it with both
 // values, each answer does what it says, a deleted row can be stored again,
 // edits of different fields merge, and no row is lost or half written.
+// Every case runs on a file, then on a scratch PostgreSQL server to which the
+// file was copied.
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/sheet_host.h"
@@ -99,7 +101,13 @@ Row loanRow(const char* accord, const char* client, const char* equipment, const
 class ConflictTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
+public:
+    explicit ConflictTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+
+private:
+    ScratchServer* cluster_; // none: on files
+    int databases_ = 0;
+    QString dbPath; // a file's path or a server's address
     Pretmat* loan = nullptr;
 
     QLineEdit* box(const char* name) { return loan->findChild<QLineEdit*>(QString::fromLatin1(name)); }
@@ -119,13 +127,24 @@ class ConflictTest : public QObject, public SheetDesk {
     }
 
 private slots:
-    void initTestCase() { useFrenchRegionalSettings(); }
+    void initTestCase()
+    {
+        useFrenchRegionalSettings();
+        if (!cluster_)
+            return;
+        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
+        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+    }
 
     void init()
     {
         openDesk();
         dbPath = dir->path() + QStringLiteral("/postes.mdb");
         createDatabase(dbPath, {}, {loanRow("P-1", "Alpha", "PC", "prêt"), loanRow("P-2", "Beta", "Écran", "essai")});
+        if (cluster_) {
+            dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("postes%1").arg(++databases_));
+            QVERIFY2(!dbPath.isEmpty(), qPrintable(cluster_->error()));
+        }
         settings::save("option", "option", "cheminbase", dbPath);
         settings::save("pageencours", "pgcours", "page", QStringLiteral("1"));
         host->open(SheetHost::Sheet::Loan);
@@ -251,8 +270,12 @@ int main(int argc, char** argv)
         return runOtherDesk(argc, argv);
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
-    ConflictTest test;
-    return QTest::qExec(&test, argc, argv);
+    ConflictTest onFiles;
+    int failures = QTest::qExec(&onFiles, argc, argv);
+    ScratchServer cluster;
+    ConflictTest onServer(&cluster);
+    failures += QTest::qExec(&onServer, argc, argv);
+    return failures;
 }
 
 #include "conflict_test.moc"

@@ -2,8 +2,11 @@
 // set, saving on leaving a row, new rows, UpdateRecord / LastModified /
 // Bookmark, Delete, refresh with another row source, conversions and bad
 // input.
-// Every test works on a copy of the shared fixture file, read and written by
-// the Jet engine.
+// Every test works on a copy of the shared fixture file, and runs twice: on
+// the file through the Jet engine, then on a scratch PostgreSQL cluster to
+// which the copy was migrated, with the record source given the server's
+// address instead of the file's path. What only a file has (read-only files,
+// journals, other file formats) is tested on the file alone.
 #include "sheets/bound_field.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
@@ -11,6 +14,7 @@
 #include "sheets_support.h"
 
 #include "file/journal.h"
+#include "server/migration.h"
 
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -27,6 +31,7 @@
 #include <QtTest>
 
 #include "testkit/fixtures.h"
+#include "testkit/scratch_server.h"
 
 #include <map>
 
@@ -77,13 +82,24 @@ RecordSourceError::Code codeOf(const std::function<void()>& operation, QString* 
 
 } // namespace
 
+#define FILE_ENGINE_ONLY()                                                                               \
+    do {                                                                                                 \
+        if (cluster_)                                                                                    \
+            QSKIP("a file's own behaviour: tested on the file engine");                                \
+    } while (0)
+
 class RecordSourceTest : public QObject {
     Q_OBJECT
 
+public:
+    // Without a cluster, the tests run on files; with one, on its server.
+    explicit RecordSourceTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+
 private:
+    ScratchServer* cluster_;
+    int databases_ = 0;
     std::unique_ptr<QTemporaryDir> dir_;
-    QString path_;  // the database of the test
-    QString empty_; // one whose tables have no rows
+    QString path_; // the database of the test: a file's path or a server's address
 
     // A copy of a fixture file in the test's folder.
     QString copyFixture(const QString& name)
@@ -98,6 +114,8 @@ private:
 
     std::unique_ptr<jet::Database> openDirect(const QString& path)
     {
+        if (server::isServerAddress(path))
+            return server::ServerDatabase::connect(*server::parseServerAddress(path));
         return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadOnly);
     }
 
@@ -140,6 +158,20 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        if (!cluster_)
+            return;
+        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
+        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+        // The fixture's rows, copied once; each test gets a copy of that database.
+        const QString address = cluster_->createDatabase(QStringLiteral("modele"));
+        QVERIFY2(!address.isEmpty(), qPrintable(cluster_->error()));
+        auto file = jet::Database::open(velmor::fixtures::path("velmor2001.mdb"), jet::OpenMode::ReadOnly);
+        server::migrateToServer(*file, *server::ServerDatabase::connect(*server::parseServerAddress(address)), {});
+    }
+
     void init()
     {
         QLocale::setDefault(french);
@@ -147,8 +179,11 @@ private slots:
         QVERIFY(dir_->isValid());
         VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         path_ = copyFixture(QStringLiteral("velmor2001.mdb"));
-        empty_ = copyFixture(QStringLiteral("velmor2001-empty.mdb"));
-        QVERIFY(!path_.isEmpty() && !empty_.isEmpty());
+        QVERIFY(!path_.isEmpty());
+        if (cluster_) {
+            path_ = cluster_->createDatabase(QStringLiteral("base%1").arg(++databases_), QStringLiteral("modele"));
+            QVERIFY2(!path_.isEmpty(), qPrintable(cluster_->error()));
+        }
     }
 
     void cleanup()
@@ -270,8 +305,50 @@ private slots:
     {
         BaseR source(returnSheetDesign().source);
         ReturnFields f(source);
-        QString message;
+        if (cluster_)
+            badServers(source);
+        else
+            badFiles(source);
 
+        // Still usable afterwards.
+        source.setDatabaseName(path_);
+        source.Refresh();
+        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-001"));
+        // A failed refresh keeps the rows it had.
+        source.MoveNext();
+        source.setDatabaseName(QStringLiteral("/nulle/part/velmor2001.mdb"));
+        EXPECT_FAILS(NoDatabase, source.Refresh());
+        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-002"));
+        source.MoveNext();
+        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-003"));
+    }
+
+private:
+    // A server that does not answer, an address without its database, a
+    // server without the table.
+    void badServers(BaseR& source)
+    {
+        QString message;
+        for (const QString& bad : {QStringLiteral("postgresql://velmor@127.0.0.1:1/base1"),
+                                   QStringLiteral("postgresql://velmor@127.0.0.1:%1").arg(cluster_->port())}) {
+            source.setDatabaseName(bad);
+            auto failure = source.openOnLoad();
+            QVERIFY(failure);
+            QCOMPARE(failure->code(), RecordSourceError::Code::NoDatabase);
+            QVERIFY(!failure->message().isEmpty());
+            QCOMPARE(source.state(), BaseR::State::Closed);
+        }
+        source.setDatabaseName(path_);
+        source.setRecordSource(QStringLiteral("autre"));
+        QCOMPARE(codeOf([&] { source.Refresh(); }, &message), RecordSourceError::Code::BadSource);
+        QVERIFY2(message.contains(QStringLiteral("autre")), qPrintable(message));
+        source.setRecordSource(QStringLiteral("velmor2001"));
+        QCOMPARE(source.state(), BaseR::State::Closed);
+    }
+
+    void badFiles(BaseR& source)
+    {
+        QString message;
         const QString missing = dir_->filePath(QStringLiteral("absente.mdb"));
         source.setDatabaseName(missing);
         auto failure = source.openOnLoad();
@@ -296,19 +373,9 @@ private slots:
         EXPECT_FAILS(BadSource, source.Refresh());
         source.setRecordSource(QStringLiteral("velmor2001"));
         QCOMPARE(source.state(), BaseR::State::Closed);
-
-        // Still usable afterwards.
-        source.setDatabaseName(path_);
-        source.Refresh();
-        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-001"));
-        // A failed refresh keeps the rows it had.
-        source.MoveNext();
-        source.setDatabaseName(QStringLiteral("/nulle/part/velmor2001.mdb"));
-        EXPECT_FAILS(NoDatabase, source.Refresh());
-        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-002"));
-        source.MoveNext();
-        QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-003"));
     }
+
+private slots:
 
     void conversionFailuresKeepTheText()
     {
@@ -349,6 +416,7 @@ private slots:
 
     void writeRefusedLeavesTheRow()
     {
+        FILE_ENGINE_ONLY();
         // A file opened read-only refuses the write.
         BaseR::setDatabaseOpener([](const QString& path) {
             return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadOnly);
@@ -500,6 +568,7 @@ private slots:
 
     void otherFixtureFiles()
     {
+        FILE_ENGINE_ONLY();
         for (const QString& name : {QStringLiteral("velmor2001.accdb"), QStringLiteral("velmor2001-indexed.mdb")}) {
             const QString copy = copyFixture(name);
             QVERIFY(!copy.isEmpty());
@@ -522,6 +591,7 @@ private slots:
     // opens the file read-only and says why, and neither file changes.
     void orphanedJournalOpensReadOnly()
     {
+        FILE_ENGINE_ONLY();
         const std::string file = QFile::encodeName(path_).toStdString();
         const uint64_t size = uint64_t(QFileInfo(path_).size());
         const std::vector<uint8_t> original(4096, 0x11), written(4096, 0x22); // neither is on page 1
@@ -551,6 +621,7 @@ private slots:
     // stays to be corrected, and the file is left as it was.
     void autonumberFieldIsNeverWritten()
     {
+        FILE_ENGINE_ONLY();
         const QString copy = copyFixture(QStringLiteral("velmor2001-indexed.mdb"));
         QVERIFY(!copy.isEmpty());
         auto bytes = [&] {
@@ -583,8 +654,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    RecordSourceTest test;
-    return QTest::qExec(&test, argc, argv);
+    RecordSourceTest onFiles;
+    int failures = QTest::qExec(&onFiles, argc, argv);
+    ScratchServer cluster;
+    RecordSourceTest onServer(&cluster);
+    failures += QTest::qExec(&onServer, argc, argv);
+    return failures;
 }
 
 #include "record_source_test.moc"

@@ -4,6 +4,7 @@
 #include "testkit/scripted_dialogs.h"
 #include "testkit/settings_sandbox.h"
 
+#include "server/migration.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -110,9 +111,25 @@ void createDatabase(const QString& path, const std::vector<Row>& returnRows,
     insert(*db, "tablep", loanRows);
 }
 
+QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const QString& name)
+{
+    using namespace velmor::server;
+    const QString address = cluster.createDatabase(name);
+    if (address.isEmpty())
+        return address;
+    auto file = jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadOnly);
+    migrateToServer(*file, *ServerDatabase::connect(*parseServerAddress(address)), {});
+    return address;
+}
+
 std::vector<StoredRow> readTable(const QString& path, const std::string& table)
 {
-    std::unique_ptr<jet::Database> db = jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+    using namespace velmor::server;
+    std::unique_ptr<jet::Database> db;
+    if (isServerAddress(path))
+        db = ServerDatabase::connect(*parseServerAddress(path));
+    else
+        db = jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
     std::unique_ptr<jet::Recordset> set = db->openRecordset(table);
     std::vector<StoredRow> rows;
     if (set->recordCount() == 0 && !set->hasCurrent())

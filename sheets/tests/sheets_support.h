@@ -3,6 +3,8 @@
 // into a field as a user would, and a document area with its sheet host.
 #pragma once
 
+#include "testkit/scratch_server.h"
+
 #include "jet/value.h"
 #include "sheets/bound_field.h"
 
@@ -52,7 +54,12 @@ jet::Value date(int year, int month, int day);
 void createDatabase(const QString& path, const std::vector<Row>& returnRows,
                     const std::vector<Row>& loanRows);
 
-// Every row of `table`, read with the engine: column -> text (nothing for NULL).
+// The tables and rows of the file at `path` copied to a new database `name`
+// of `cluster` (velmor-db migrate's copy); its address, empty on failure.
+QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const QString& name);
+
+// Every row of `table` of a file or of a server's database (`path` is then
+// its address): column -> text (nothing for NULL).
 using StoredRow = std::map<std::string, std::optional<std::string>>;
 std::vector<StoredRow> readTable(const QString& path, const std::string& table);
 
