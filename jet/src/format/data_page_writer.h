@@ -1,7 +1,10 @@
-// Row slots of Jet4/ACE data pages (and long-value pages, which share their
-// layout): header, row offset table growing down from byte 14, rows packed
-// from the end of the page towards the table.
+// Row slots of data pages (and long-value pages, which share their layout):
+// header, row offset table growing down from just after the row count
+// (format.h's dataRowCount), rows packed from the end of the page towards the
+// table.
 #pragma once
+
+#include "format/data_page.h"
 
 #include <cstdint>
 #include <cstring>
@@ -9,11 +12,9 @@
 
 namespace jet::writer {
 
-constexpr uint16_t kRowDeleted = 0x8000;
-constexpr uint16_t kRowOverflow = 0x4000;
-constexpr uint16_t kRowOffsetMask = 0x1FFF;
-constexpr int kDataPageHeader = 14;
-constexpr int kMaxRowsPerPage = 255;
+using detail::kRowDeleted;
+using detail::kRowOffsetMask;
+constexpr uint16_t kRowOverflow = detail::kRowMoved;
 // Owner field of a long-value page instead of a table definition page.
 constexpr uint32_t kLongValueOwner = 0x4C41564C; // "LVAL"
 
@@ -24,23 +25,34 @@ inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >
 inline void wr24(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); }
 inline void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
 
+// The offsets of the data pages of files with pages of this size: Jet3's
+// for 2048 bytes, else Jet4's, which every ACE version keeps.
+const detail::FormatInfo& dataPageLayout(uint32_t pageSize);
+
 struct DataPage {
     uint8_t* p;
     uint32_t pageSize;
+    const detail::FormatInfo* f = &dataPageLayout(pageSize);
 
     // A fresh empty data page owned by `owner`.
     static void init(uint8_t* page, uint32_t pageSize, uint32_t owner);
 
-    int rowCount() const { return rd16(p + 12); }
-    uint16_t slot(int row) const { return rd16(p + kDataPageHeader + 2 * row); }
-    void setSlot(int row, uint16_t v) { wr16(p + kDataPageHeader + 2 * row, v); }
+    int rowCount() const { return rd16(p + f->dataRowCount); }
+    // Where the row offset table starts, and where it ends.
+    int slotsStart() const { return f->dataRowCount + 2; }
+    int slotsEnd() const { return slotsStart() + 2 * rowCount(); }
+    int maxRows() const { return f->maxRowsPerPage; }
+    uint16_t slot(int row) const { return rd16(p + slotsStart() + 2 * row); }
+    void setSlot(int row, uint16_t v) { wr16(p + slotsStart() + 2 * row, v); }
     int rowStart(int row) const { return slot(row) & kRowOffsetMask; }
     int rowEnd(int row) const { return row == 0 ? int(pageSize) : rowStart(row - 1); }
     int rowSize(int row) const { return rowEnd(row) - rowStart(row); }
-    uint32_t owner() const { return rd32(p + 4); }
-    int freeSpace() const { return rd16(p + 2); }
+    uint32_t owner() const { return rd32(p + f->dataOwner); }
+    int freeSpace() const { return rd16(p + f->dataFreeSpace); }
     // Start of the lowest row (pageSize when there is none).
     int dataStart() const { return rowCount() == 0 ? int(pageSize) : rowStart(rowCount() - 1); }
+    // Bytes between the row offset table and the rows.
+    int room() const { return dataStart() - slotsEnd(); }
     // Whether a new row of `size` bytes fits, with its slot.
     bool fits(int size) const;
     // Appends a row; returns its slot number.

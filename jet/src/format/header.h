@@ -27,6 +27,13 @@ HeaderInfo readHeader(PageFile& file);
 // (compared exactly): throws PasswordRequired or WrongPassword.
 void checkPassword(const std::string& path, const std::string& stored, const std::string& given);
 
+// Masks or unmasks (the mask is its own inverse) the header block of page 0,
+// in place.
+void maskHeader(uint8_t* page, const FormatInfo& f);
+
+// The database's text sort order, from the header page as stored (masked).
+uint32_t storedSortOrder(const uint8_t* page, const FormatInfo& f);
+
 // XORs `length` bytes with the keystream of the RC4 cipher under `key`.
 void rc4Xor(const uint8_t* key, size_t keyLength, uint8_t* data, size_t length);
 
