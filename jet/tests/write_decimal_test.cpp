@@ -185,6 +185,11 @@ TEST(CreateDecimal, RefusesBadPrecisionOrScaleInFrenchAndCreatesNothing)
         }
         EXPECT_TRUE(db->tableNames().empty());
     }
+    // Two column names that differ only by the case of accented letters are one name.
+    EXPECT_THROW(Database::open(file, OpenMode::ReadWrite)
+                     ->createTable("dates", {ColumnSpec{"Échéance", ColumnType::DateTime},
+                                             ColumnSpec{"échéance", ColumnType::DateTime}}),
+                 Error);
     EXPECT_EQ(jettest::fileBytes(file), before);
     std::filesystem::remove_all(dir);
 }

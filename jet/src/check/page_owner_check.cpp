@@ -166,7 +166,7 @@ private:
     bool holdsRows(const uint8_t* p) const {
         DataPage dp{const_cast<uint8_t*>(p), txn_.pageSize()};
         const int count = dp.rowCount();
-        if (count > kMaxRowsPerPage || dp.headerSize() + 2 * count > int(txn_.pageSize()))
+        if (count > dp.maxRows() || dp.slotsEnd() > int(txn_.pageSize()))
             return false; // reported by the storage check of the page's table
         for (int r = 0; r < count; ++r)
             if (!(dp.slot(r) & kRowDeleted))

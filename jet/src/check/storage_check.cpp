@@ -36,7 +36,7 @@ struct Checker {
         if (row >= dp.rowCount())
             return false;
         int start = dp.rowStart(row), end = dp.rowEnd(row);
-        if (start < dp.headerSize() + 2 * dp.rowCount() || end > int(txn.pageSize()) || start > end)
+        if (start < dp.slotsEnd() || end > int(txn.pageSize()) || start > end)
             return false;
         data = dp.p + start;
         size = end - start;
@@ -50,20 +50,20 @@ struct Checker {
         DataPage dp{const_cast<uint8_t*>(txn.page(page)), txn.pageSize()};
         const std::string where = "table " + table + ", page " + std::to_string(page);
         int count = dp.rowCount();
-        if (count > kMaxRowsPerPage || dp.headerSize() + 2 * count > int(txn.pageSize())) {
+        if (count > dp.maxRows() || dp.slotsEnd() > int(txn.pageSize())) {
             problem(where + " : nombre de lignes impossible (" + std::to_string(count) + ")");
             return;
         }
         int previous = int(txn.pageSize());
         for (int r = 0; r < count; ++r) {
             int start = dp.rowStart(r);
-            if (start > previous || start < dp.headerSize() + 2 * count) {
+            if (start > previous || start < dp.slotsEnd()) {
                 problem(where + " : ligne " + std::to_string(r) + " hors de sa place");
                 return;
             }
             previous = start;
         }
-        int room = dp.dataStart() - (dp.headerSize() + 2 * count);
+        int room = dp.room();
         if (dp.freeSpace() != room)
             problem(where + " : espace libre noté " + std::to_string(dp.freeSpace()) + ", réel " + std::to_string(room));
     }

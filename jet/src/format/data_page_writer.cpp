@@ -6,31 +6,32 @@
 
 namespace jet::writer {
 
-const detail::FormatInfo& DataPage::formatOfPageSize(uint32_t pageSize)
+const detail::FormatInfo& dataPageLayout(uint32_t pageSize)
 {
-    const detail::FormatInfo& jet3 = detail::formatInfo(Format::Jet3);
-    return pageSize == jet3.pageSize ? jet3 : detail::formatInfo(Format::Jet4);
+    static const detail::FormatInfo& jet3 = detail::formatInfo(Format::Jet3);
+    static const detail::FormatInfo& jet4 = detail::formatInfo(Format::Jet4);
+    return pageSize == jet3.pageSize ? jet3 : jet4;
 }
 
-void DataPage::init(uint8_t* page, const detail::FormatInfo& f, uint32_t owner)
+void DataPage::init(uint8_t* page, uint32_t pageSize, uint32_t owner)
 {
-    std::memset(page, 0, f.pageSize);
-    page[0] = 0x01;
+    std::memset(page, 0, pageSize);
+    DataPage dp{page, pageSize};
+    page[0] = detail::kDataPage;
     page[1] = 0x01;
-    wr16(page + f.dataFreeSpace, uint16_t(f.pageSize - uint32_t(f.dataRowCount + 2)));
-    wr32(page + f.dataOwner, owner);
+    wr32(page + dp.f->dataOwner, owner);
+    dp.updateFreeSpace();
 }
 
 bool DataPage::fits(int size) const
 {
-    const int room = this->room();
-    return rowCount() < kMaxRowsPerPage && size + 2 <= room;
+    return rowCount() < maxRows() && size + 2 <= room();
 }
 
 void DataPage::updateFreeSpace()
 {
-    const int room = this->room();
-    wr16(p + 2, uint16_t(room < 0 ? 0 : room));
+    const int free = room();
+    wr16(p + f->dataFreeSpace, uint16_t(free < 0 ? 0 : free));
 }
 
 int DataPage::addRow(const uint8_t* bytes, int size, uint16_t flags)
@@ -40,7 +41,7 @@ int DataPage::addRow(const uint8_t* bytes, int size, uint16_t flags)
     int row = rowCount();
     int start = dataStart() - size;
     std::memcpy(p + start, bytes, size_t(size));
-    wr16(p + rowCountAt, uint16_t(row + 1));
+    wr16(p + f->dataRowCount, uint16_t(row + 1));
     setSlot(row, uint16_t(start | flags));
     updateFreeSpace();
     return row;
@@ -90,8 +91,7 @@ void DataPage::replaceRow(int row, const uint8_t* bytes, int size)
     const int delta = size - (end - start);
     if (delta != 0) {
         const int low = dataStart();
-        const int room = low - (headerSize() + 2 * rowCount());
-        if (delta > room)
+        if (delta > room())
             throw Error(Code::Corrupt, "page de données pleine");
         // Move every row stored below this one (higher slots) by -delta.
         std::memmove(p + low - delta, p + low, size_t(start - low));

@@ -1,10 +1,10 @@
 // Row slots of data pages (and long-value pages, which share their layout):
-// header, row count and the row offset table growing down after it (where
-// the format puts them: format.h), rows packed from the end of the page
-// towards the table.
+// header, row offset table growing down from just after the row count
+// (format.h's dataRowCount), rows packed from the end of the page towards the
+// table.
 #pragma once
 
-#include "format/format.h"
+#include "format/data_page.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,10 +12,9 @@
 
 namespace jet::writer {
 
-constexpr uint16_t kRowDeleted = 0x8000;
-constexpr uint16_t kRowOverflow = 0x4000;
-constexpr uint16_t kRowOffsetMask = 0x1FFF;
-constexpr int kMaxRowsPerPage = 255;
+using detail::kRowDeleted;
+using detail::kRowOffsetMask;
+constexpr uint16_t kRowOverflow = detail::kRowMoved;
 // Owner field of a long-value page instead of a table definition page.
 constexpr uint32_t kLongValueOwner = 0x4C41564C; // "LVAL"
 
@@ -26,34 +25,34 @@ inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >
 inline void wr24(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); }
 inline void wr32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
 
+// The offsets of the data pages of files with pages of this size: Jet3's
+// for 2048 bytes, else Jet4's, which every ACE version keeps.
+const detail::FormatInfo& dataPageLayout(uint32_t pageSize);
+
 struct DataPage {
     uint8_t* p;
     uint32_t pageSize;
-    int rowCountAt; // the row count; the offset table follows it
-
-    DataPage(uint8_t* page, const detail::FormatInfo& f)
-        : p(page), pageSize(f.pageSize), rowCountAt(f.dataRowCount) {}
-    // The layout of the format whose pages have that size (Jet3's are the
-    // only 2048-byte ones).
-    DataPage(uint8_t* page, uint32_t pageSize) : DataPage(page, formatOfPageSize(pageSize)) {}
+    const detail::FormatInfo* f = &dataPageLayout(pageSize);
 
     // A fresh empty data page owned by `owner`.
-    static void init(uint8_t* page, const detail::FormatInfo& f, uint32_t owner);
-    static void init(uint8_t* page, uint32_t pageSize, uint32_t owner) { init(page, formatOfPageSize(pageSize), owner); }
-    static const detail::FormatInfo& formatOfPageSize(uint32_t pageSize);
+    static void init(uint8_t* page, uint32_t pageSize, uint32_t owner);
 
-    // Bytes before the first row slot.
-    int headerSize() const { return rowCountAt + 2; }
-    int rowCount() const { return rd16(p + rowCountAt); }
-    uint16_t slot(int row) const { return rd16(p + headerSize() + 2 * row); }
-    void setSlot(int row, uint16_t v) { wr16(p + headerSize() + 2 * row, v); }
+    int rowCount() const { return rd16(p + f->dataRowCount); }
+    // Where the row offset table starts, and where it ends.
+    int slotsStart() const { return f->dataRowCount + 2; }
+    int slotsEnd() const { return slotsStart() + 2 * rowCount(); }
+    int maxRows() const { return f->maxRowsPerPage; }
+    uint16_t slot(int row) const { return rd16(p + slotsStart() + 2 * row); }
+    void setSlot(int row, uint16_t v) { wr16(p + slotsStart() + 2 * row, v); }
     int rowStart(int row) const { return slot(row) & kRowOffsetMask; }
     int rowEnd(int row) const { return row == 0 ? int(pageSize) : rowStart(row - 1); }
     int rowSize(int row) const { return rowEnd(row) - rowStart(row); }
-    uint32_t owner() const { return rd32(p + 4); }
-    int freeSpace() const { return rd16(p + 2); }
+    uint32_t owner() const { return rd32(p + f->dataOwner); }
+    int freeSpace() const { return rd16(p + f->dataFreeSpace); }
     // Start of the lowest row (pageSize when there is none).
     int dataStart() const { return rowCount() == 0 ? int(pageSize) : rowStart(rowCount() - 1); }
+    // Bytes between the row offset table and the rows.
+    int room() const { return dataStart() - slotsEnd(); }
     // Whether a new row of `size` bytes fits, with its slot.
     bool fits(int size) const;
     // Appends a row; returns its slot number.
@@ -74,8 +73,6 @@ struct DataPage {
     void replaceRow(int row, const uint8_t* bytes, int size);
     // Recomputes the free-space field from the layout.
     void updateFreeSpace();
-    // Bytes between the row offset table and the lowest row.
-    int room() const { return dataStart() - (headerSize() + 2 * rowCount()); }
 };
 
 } // namespace jet::writer

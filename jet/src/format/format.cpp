@@ -4,147 +4,116 @@ namespace jet::detail {
 
 namespace {
 
-FormatInfo makeJet3()
-{
-    FormatInfo f{};
-    f.format = Format::Jet3;
-    f.jet3 = true;
-    f.pageSize = 2048;
-    f.headerVersionOffset = 0x14;
-    f.headerMaskedStart = 0x18;
-    f.headerMaskedLength = 126;
-    f.headerCodePage = 0x3C;
-    f.headerEncodingKey = 0x3E;
-    f.headerPassword = 0x42;
-    f.headerPasswordLength = 20;
-    f.headerCreationDate = -1;
-    f.headerSortOrder = 0x3A;
+// Every offset and limit, side by side: Jet3 (Access 97, 2048-byte pages)
+// and Jet4, whose layout the ACE versions keep.
+struct Entry {
+    int FormatInfo::*field;
+    int jet3;
+    int jet4;
+};
 
-    f.dataFreeSpace = 2;
-    f.dataOwner = 4;
-    f.dataRowCount = 8;
-    f.maxRowsPerPage = 255;
+constexpr Entry kLayout[] = {
+    // Database header (page 0)
+    {&FormatInfo::headerVersionOffset, 0x14, 0x14},
+    {&FormatInfo::headerMaskedStart, 0x18, 0x18},
+    {&FormatInfo::headerMaskedLength, 126, 128},
+    {&FormatInfo::headerCodePage, 0x3C, 0x3C},
+    {&FormatInfo::headerEncodingKey, 0x3E, 0x3E},
+    {&FormatInfo::headerPassword, 0x42, 0x42},
+    {&FormatInfo::headerPasswordLength, 20, 40},
+    {&FormatInfo::headerCreationDate, -1, 0x72},
+    {&FormatInfo::headerSortOrder, 0x3A, 0x6E},
 
-    f.tdefNextPage = 4;
-    f.tdefLength = 8;
-    f.tdefRowCount = 12;
-    f.tdefNextAutonumber = 16;
-    f.tdefTableType = 20;
-    f.tdefMaxColumns = 21;
-    f.tdefVarColumns = 23;
-    f.tdefColumnCount = 25;
-    f.tdefLogicalIndexCount = 27;
-    f.tdefRealIndexCount = 31;
-    f.tdefOwnedPagesMap = 35;
-    f.tdefFreeSpaceMap = 39;
-    f.tdefHeaderSize = 43;
-    f.tdefRealIndexEntrySize = 8;
-    f.tdefRealIndexRowCount = 4;
+    // Data pages
+    {&FormatInfo::dataFreeSpace, 2, 2},
+    {&FormatInfo::dataOwner, 4, 4},
+    {&FormatInfo::dataRowCount, 8, 12},
+    {&FormatInfo::maxRowsPerPage, 255, 255},
 
-    f.columnDescriptorSize = 18;
-    f.colType = 0;
-    f.colNumber = 1;
-    f.colVarIndex = 3;
-    f.colSortOrder = 9;
-    f.colCodePage = 11;
-    f.colPrecision = 11;
-    f.colScale = 12;
-    f.colFlags = 13;
-    f.colExtFlags = -1;
-    f.colFixedOffset = 14;
-    f.colLength = 16;
+    // Table definition
+    {&FormatInfo::tdefFreeSpace, 2, 2},
+    {&FormatInfo::tdefNextPage, 4, 4},
+    {&FormatInfo::tdefLength, 8, 8},
+    {&FormatInfo::tdefStamp, -1, 12},
+    {&FormatInfo::tdefRowCount, 12, 16},
+    {&FormatInfo::tdefNextAutonumber, 16, 20},
+    {&FormatInfo::tdefAutonumberOn, -1, 24},
+    {&FormatInfo::tdefTableType, 20, 40},
+    {&FormatInfo::tdefMaxColumns, 21, 41},
+    {&FormatInfo::tdefVarColumns, 23, 43},
+    {&FormatInfo::tdefColumnCount, 25, 45},
+    {&FormatInfo::tdefLogicalIndexCount, 27, 47},
+    {&FormatInfo::tdefRealIndexCount, 31, 51},
+    {&FormatInfo::tdefOwnedPagesMap, 35, 55},
+    {&FormatInfo::tdefFreeSpaceMap, 39, 59},
+    {&FormatInfo::tdefHeaderSize, 43, 63},
+    {&FormatInfo::tdefRealIndexEntrySize, 8, 12},
+    {&FormatInfo::tdefRealIndexRowCount, 4, 4},
 
-    f.realIndexSize = 39;
-    f.realIndexSkipBefore = 0;
-    f.realIndexSkipBeforeFlags = 0;
-    f.logicalIndexSize = 20;
-    f.logicalIndexSkipBefore = 0;
+    // Column descriptor
+    {&FormatInfo::columnDescriptorSize, 18, 25},
+    {&FormatInfo::colType, 0, 0},
+    {&FormatInfo::colStamp, -1, 1},
+    {&FormatInfo::colNumber, 1, 5},
+    {&FormatInfo::colVarIndex, 3, 7},
+    {&FormatInfo::colRowNumber, 5, 9},
+    {&FormatInfo::colSortOrder, 9, 11},
+    {&FormatInfo::colCodePage, 11, -1},
+    {&FormatInfo::colPrecision, 11, 11},
+    {&FormatInfo::colScale, 12, 12},
+    {&FormatInfo::colFlags, 13, 15},
+    {&FormatInfo::colExtFlags, -1, 16},
+    {&FormatInfo::colFixedOffset, 14, 21},
+    {&FormatInfo::colLength, 16, 23},
 
-    f.nameLengthSize = 1;
-    f.rowColumnCountSize = 1;
-    f.rowOffsetSize = 1;
-    f.fixedDataRowOffset = 1;
-    f.usageMapInlineBytes = 128;
-    f.longValueChunkMax = 2032;
-    f.maxRowSize = 2012;
-    f.maxInlineLongValue = 64;
-    return f;
-}
+    // Physical index
+    {&FormatInfo::realIndexSize, 39, 52},
+    {&FormatInfo::realIndexStamp, -1, 0},
+    {&FormatInfo::realIndexColumns, 0, 4},
+    {&FormatInfo::realIndexUsageMap, 30, 34},
+    {&FormatInfo::realIndexFirstPage, 34, 38},
+    {&FormatInfo::realIndexFlags, 38, 46},
 
-FormatInfo makeJet4(Format format)
+    // Logical index
+    {&FormatInfo::logicalIndexSize, 20, 28},
+    {&FormatInfo::logicalIndexStamp, -1, 0},
+    {&FormatInfo::logicalIndexNumber, 0, 4},
+    {&FormatInfo::logicalIndexPhysical, 4, 8},
+    {&FormatInfo::logicalIndexRelated, 9, 13},
+    {&FormatInfo::logicalIndexCascade, 17, 21},
+    {&FormatInfo::logicalIndexType, 19, 23},
+
+    // Rows, usage maps, long values
+    {&FormatInfo::nameLengthSize, 1, 2},
+    {&FormatInfo::rowColumnCountSize, 1, 2},
+    {&FormatInfo::rowOffsetSize, 1, 2},
+    {&FormatInfo::fixedDataRowOffset, 1, 2},
+    {&FormatInfo::usageMapInlineBytes, 128, 64},
+    {&FormatInfo::longValueChunkMax, 2032, 4076},
+
+    // Limits
+    {&FormatInfo::maxRowSize, 2012, 4060},
+    {&FormatInfo::maxInlineLongValue, 64, 64},
+};
+
+FormatInfo make(Format format)
 {
     FormatInfo f{};
     f.format = format;
-    f.jet3 = false;
-    f.pageSize = 4096;
-    f.headerVersionOffset = 0x14;
-    f.headerMaskedStart = 0x18;
-    f.headerMaskedLength = 128;
-    f.headerCodePage = 0x3C;
-    f.headerEncodingKey = 0x3E;
-    f.headerPassword = 0x42;
-    f.headerPasswordLength = 40;
-    f.headerCreationDate = 0x72;
-    f.headerSortOrder = 0x6E;
-
-    f.dataFreeSpace = 2;
-    f.dataOwner = 4;
-    f.dataRowCount = 12;
-    f.maxRowsPerPage = 255;
-
-    f.tdefNextPage = 4;
-    f.tdefLength = 8;
-    f.tdefRowCount = 16;
-    f.tdefNextAutonumber = 20;
-    f.tdefTableType = 40;
-    f.tdefMaxColumns = 41;
-    f.tdefVarColumns = 43;
-    f.tdefColumnCount = 45;
-    f.tdefLogicalIndexCount = 47;
-    f.tdefRealIndexCount = 51;
-    f.tdefOwnedPagesMap = 55;
-    f.tdefFreeSpaceMap = 59;
-    f.tdefHeaderSize = 63;
-    f.tdefRealIndexEntrySize = 12;
-    f.tdefRealIndexRowCount = 4;
-
-    f.columnDescriptorSize = 25;
-    f.colType = 0;
-    f.colNumber = 5;
-    f.colVarIndex = 7;
-    f.colSortOrder = 11;
-    f.colCodePage = -1;
-    f.colPrecision = 11;
-    f.colScale = 12;
-    f.colFlags = 15;
-    f.colExtFlags = 16;
-    f.colFixedOffset = 21;
-    f.colLength = 23;
-
-    f.realIndexSize = 52;
-    f.realIndexSkipBefore = 4;
-    f.realIndexSkipBeforeFlags = 4;
-    f.logicalIndexSize = 28;
-    f.logicalIndexSkipBefore = 4;
-
-    f.nameLengthSize = 2;
-    f.rowColumnCountSize = 2;
-    f.rowOffsetSize = 2;
-    f.fixedDataRowOffset = 2;
-    f.usageMapInlineBytes = 64;
-    f.longValueChunkMax = 4076;
-    f.maxRowSize = 4060;
-    f.maxInlineLongValue = 64;
+    f.jet3 = format == Format::Jet3;
+    f.pageSize = f.jet3 ? 2048 : 4096;
+    for (const Entry& e : kLayout)
+        f.*e.field = f.jet3 ? e.jet3 : e.jet4;
     return f;
 }
 
-const FormatInfo kJet3 = makeJet3();
-const FormatInfo kJet4 = makeJet4(Format::Jet4);
-const FormatInfo kAce12 = makeJet4(Format::Ace12);
-const FormatInfo kAce14 = makeJet4(Format::Ace14);
-const FormatInfo kAce15 = makeJet4(Format::Ace15);
-const FormatInfo kAce16 = makeJet4(Format::Ace16);
-const FormatInfo kAce17 = makeJet4(Format::Ace17);
+const FormatInfo kJet3 = make(Format::Jet3);
+const FormatInfo kJet4 = make(Format::Jet4);
+const FormatInfo kAce12 = make(Format::Ace12);
+const FormatInfo kAce14 = make(Format::Ace14);
+const FormatInfo kAce15 = make(Format::Ace15);
+const FormatInfo kAce16 = make(Format::Ace16);
+const FormatInfo kAce17 = make(Format::Ace17);
 
 } // namespace
 

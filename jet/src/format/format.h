@@ -1,8 +1,8 @@
 // Where things are in a Jet file, for each version of the format.
 //
 // Every offset the engine uses to read or write a page, and every limit of
-// the format, lives here, one table per version, so that the readers and
-// writers never test the version themselves.
+// the format, lives here (listed in format.cpp, a column per version), so
+// that the readers and writers never test the version themselves.
 #pragma once
 
 #include "jet/database.h"
@@ -33,11 +33,14 @@ struct FormatInfo {
     int dataRowCount;          // 2 bytes, followed by the row offset table
     int maxRowsPerPage;
 
-    // Table definition
+    // Table definition (page type 0x02; the layout is drawn in table_def.h)
+    int tdefFreeSpace;         // 2 bytes, as on a data page
     int tdefNextPage;          // 4 bytes
     int tdefLength;            // 4 bytes
+    int tdefStamp;             // 4 bytes, kDefinitionStamp; -1: none
     int tdefRowCount;
     int tdefNextAutonumber;
+    int tdefAutonumberOn;      // 1 byte, 1 lets autonumbers count; -1: none
     int tdefTableType;         // 0x4e user, 0x53 system
     int tdefMaxColumns;
     int tdefVarColumns;
@@ -53,8 +56,10 @@ struct FormatInfo {
     // Column descriptor (in the table definition)
     int columnDescriptorSize;
     int colType;
+    int colStamp;              // 4 bytes, kDefinitionStamp; -1: none
     int colNumber;
     int colVarIndex;
+    int colRowNumber;          // the column number again
     int colSortOrder;
     int colCodePage;           // -1: none
     int colPrecision;
@@ -64,12 +69,22 @@ struct FormatInfo {
     int colFixedOffset;
     int colLength;
 
-    // Index descriptors
-    int realIndexSize;         // physical index block
-    int realIndexSkipBefore;   // unknown bytes before the 10 column slots
-    int realIndexSkipBeforeFlags;
+    // Physical index (in the table definition)
+    int realIndexSize;
+    int realIndexStamp;        // 4 bytes, kIndexStamp; -1: none
+    int realIndexColumns;      // ten slots: column number (2), order (1)
+    int realIndexUsageMap;     // row pointer
+    int realIndexFirstPage;    // 4 bytes: the root page
+    int realIndexFlags;
+
+    // Logical index (in the table definition)
     int logicalIndexSize;
-    int logicalIndexSkipBefore;
+    int logicalIndexStamp;     // 4 bytes, kDefinitionStamp; -1: none
+    int logicalIndexNumber;    // 4 bytes
+    int logicalIndexPhysical;  // 4 bytes
+    int logicalIndexRelated;   // 4 bytes, the related table's index (-1: none)
+    int logicalIndexCascade;   // 2 bytes: update and delete rules
+    int logicalIndexType;      // 1 primary key, 2 foreign key
 
     int nameLengthSize;        // 1 (Jet3) or 2 bytes
     int rowColumnCountSize;    // 1 or 2 bytes at the start of each row
@@ -86,6 +101,10 @@ struct FormatInfo {
 
 // Limits common to every version.
 constexpr int kMaxNumericPrecision = 28;   // digits of a Decimal (Numeric) column
+
+// Stamps repeated in the blocks of a Jet4/ACE table definition.
+constexpr uint32_t kDefinitionStamp = 0x0659;
+constexpr uint32_t kIndexStamp = 0x0783;
 
 const FormatInfo& formatInfo(Format format);
 

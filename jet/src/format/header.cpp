@@ -64,6 +64,11 @@ std::string storedPassword(const std::vector<uint8_t>& header, const FormatInfo&
     return utf8;
 }
 
+uint32_t sortOrderOf(const uint8_t* unmasked, const FormatInfo& f)
+{
+    return f.jet3 ? le16(unmasked + f.headerSortOrder) : le32(unmasked + f.headerSortOrder);
+}
+
 } // namespace
 
 uint16_t headerCodePage(const FormatInfo& f, const uint8_t* page0)
@@ -71,6 +76,18 @@ uint16_t headerCodePage(const FormatInfo& f, const uint8_t* page0)
     std::vector<uint8_t> masked(page0 + f.headerMaskedStart, page0 + f.headerMaskedStart + f.headerMaskedLength);
     rc4Xor(kHeaderKey, sizeof kHeaderKey, masked.data(), masked.size());
     return le16(masked.data() + (f.headerCodePage - f.headerMaskedStart));
+}
+
+void maskHeader(uint8_t* page, const FormatInfo& f)
+{
+    rc4Xor(kHeaderKey, sizeof kHeaderKey, page + f.headerMaskedStart, size_t(f.headerMaskedLength));
+}
+
+uint32_t storedSortOrder(const uint8_t* page, const FormatInfo& f)
+{
+    std::vector<uint8_t> block(page, page + f.headerMaskedStart + f.headerMaskedLength);
+    maskHeader(block.data(), f);
+    return sortOrderOf(block.data(), f);
 }
 
 HeaderInfo readHeader(PageFile& file)
@@ -96,10 +113,10 @@ HeaderInfo readHeader(PageFile& file)
     file.setPageSize(f.pageSize);
 
     std::vector<uint8_t> header(raw, raw + f.pageSize);
-    rc4Xor(kHeaderKey, sizeof kHeaderKey, header.data() + f.headerMaskedStart, size_t(f.headerMaskedLength));
+    maskHeader(header.data(), f);
 
     info.codePage = le16(header.data() + f.headerCodePage);
-    info.sortOrder = f.jet3 ? le16(header.data() + f.headerSortOrder) : le32(header.data() + f.headerSortOrder);
+    info.sortOrder = sortOrderOf(header.data(), f);
 
     if (le32(header.data() + f.headerEncodingKey) != 0) {
         if (f.format == Format::Jet3 || f.format == Format::Jet4)

@@ -29,6 +29,12 @@ void checkPassword(const std::string& path, const std::string& stored, const std
 
 // The code page of Jet3 text, from the header page as stored (masked).
 uint16_t headerCodePage(const FormatInfo& f, const uint8_t* page0);
+// Masks or unmasks (the mask is its own inverse) the header block of page 0,
+// in place.
+void maskHeader(uint8_t* page, const FormatInfo& f);
+
+// The database's text sort order, from the header page as stored (masked).
+uint32_t storedSortOrder(const uint8_t* page, const FormatInfo& f);
 
 // XORs `length` bytes with the keystream of the RC4 cipher under `key`.
 void rc4Xor(const uint8_t* key, size_t keyLength, uint8_t* data, size_t length);

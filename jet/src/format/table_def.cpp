@@ -2,6 +2,7 @@
 
 #include "file/page_store.h"
 #include "format/header.h"
+#include "format/data_page_writer.h"
 #include "format/row_codec.h"
 #include "format/text.h"
 
@@ -104,7 +105,7 @@ void readLongValueMaps(const ByteRange& r, size_t pos, std::vector<ColumnDef>& c
 {
     while (pos + 10 <= r.size()) {
         const uint16_t number = r.u16(pos);
-        if (number == 0xFFFF)
+        if (number == kNoColumn)
             break;
         const RowPointer owned = RowPointer::fromRaw(r.u32(pos + 2));
         const RowPointer free = RowPointer::fromRaw(r.u32(pos + 6));
@@ -153,6 +154,7 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
         uint8_t flags = r.u8(at + size_t(f.colFlags));
         uint8_t ext = f.colExtFlags >= 0 ? r.u8(at + size_t(f.colExtFlags)) : 0;
         c.flags = flags;
+        c.extFlags = ext;
         c.codePage = f.colCodePage >= 0 ? r.u16(at + size_t(f.colCodePage)) : 0;
         if (c.codePage == 0)
             c.codePage = codePage;
@@ -191,18 +193,17 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
     // Physical indexes: up to ten (column, order) slots each.
     for (uint32_t i = 0; i < realCount; ++i) {
         r.need(pos, size_t(f.realIndexSize));
-        size_t at = pos + size_t(f.realIndexSkipBefore);
         PhysicalIndex index;
-        for (int slot = 0; slot < 10; ++slot) {
+        for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
+            const size_t at = pos + size_t(f.realIndexColumns) + 3 * slot;
             uint16_t number = r.u16(at);
             uint8_t order = r.u8(at + 2);
-            at += 3;
-            if (number != 0xFFFF)
+            if (number != kNoColumn)
                 index.columns.emplace_back(number, (order & 0x01) != 0);
         }
-        index.ownedPages = RowPointer::fromRaw(r.u32(at));
-        index.rootPage = r.u32(at + 4);
-        index.flags = r.u8(at + 8 + size_t(f.realIndexSkipBeforeFlags));
+        index.ownedPages = RowPointer::fromRaw(r.u32(pos + size_t(f.realIndexUsageMap)));
+        index.rootPage = r.u32(pos + size_t(f.realIndexFirstPage));
+        index.flags = r.u8(pos + size_t(f.realIndexFlags));
         index.rowCountOffset = uint32_t(f.tdefHeaderSize) + i * uint32_t(f.tdefRealIndexEntrySize) +
                                uint32_t(f.tdefRealIndexRowCount);
         def->physicalIndexes.push_back(std::move(index));
@@ -212,12 +213,11 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
     std::vector<uint8_t> indexTypes;
     for (uint32_t i = 0; i < logicalCount; ++i) {
         r.need(pos, size_t(f.logicalIndexSize));
-        size_t at = pos + size_t(f.logicalIndexSkipBefore);
-        uint32_t physical = r.u32(at + 4);
+        uint32_t physical = r.u32(pos + size_t(f.logicalIndexPhysical));
         if (physical >= realCount)
             r.corrupt("index " + std::to_string(i) + " : index physique " + std::to_string(physical) + " inexistant");
         def->logicalToPhysical.push_back(int(physical));
-        indexTypes.push_back(r.u8(at + 8 + 1 + 4 + 4 + 1 + 1));
+        indexTypes.push_back(r.u8(pos + size_t(f.logicalIndexType)));
         pos += size_t(f.logicalIndexSize);
     }
     for (uint32_t i = 0; i < logicalCount; ++i) {
@@ -235,8 +235,8 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
             column.ascending = ascending;
             index.columns.push_back(column);
         }
-        index.primary = indexTypes[i] == 0x01;
-        index.foreignKey = indexTypes[i] == 0x02;
+        index.primary = indexTypes[i] == kPrimaryKeyIndex;
+        index.foreignKey = indexTypes[i] == kForeignKeyIndex;
         index.unique = index.primary || (physical.flags & 0x01) != 0;
         index.ignoreNulls = (physical.flags & 0x02) != 0;
         index.required = (physical.flags & 0x08) != 0;
@@ -246,6 +246,161 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
 }
 
 } // namespace
+
+void layOutColumns(const FormatInfo& f, TableDef& def)
+{
+    uint16_t variable = 0, fixed = 0;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+        ColumnDef& c = def.columns[i];
+        c.number = uint16_t(i);
+        c.varIndex = variable;
+        c.fixedOffset = 0;
+        if (!(c.flags & kColumnFixed)) {
+            ++variable;
+        } else if (c.info.type != ColumnType::Boolean) {
+            c.fixedOffset = fixed;
+            fixed = uint16_t(fixed + fixedSize(c));
+        }
+        c.fixedBytes = uint16_t(fixedSize(c));
+        c.rowOffset = uint32_t(f.fixedDataRowOffset) + c.fixedOffset;
+    }
+    def.maxColumns = uint16_t(def.columns.size());
+    def.varColumnCount = variable;
+}
+
+namespace {
+
+using writer::wr16;
+using writer::wr32;
+
+// Appends a zeroed block of `size` bytes; returns its start (valid until
+// the next append).
+uint8_t* appendBlock(std::vector<uint8_t>& d, int size)
+{
+    d.resize(d.size() + size_t(size), 0);
+    return d.data() + d.size() - size_t(size);
+}
+
+void putStamp(uint8_t* block, int offset, uint32_t stamp)
+{
+    if (offset >= 0)
+        wr32(block + offset, stamp);
+}
+
+void appendName(const FormatInfo& f, std::vector<uint8_t>& d, const std::string& utf8)
+{
+    if (f.jet3)
+        throw Error(Code::Unsupported, "écriture des noms en page de code (Jet3) non prise en charge");
+    const std::vector<uint8_t> text = encodeUnicodeText(utf8, false);
+    uint8_t* length = appendBlock(d, f.nameLengthSize);
+    wr16(length, uint16_t(text.size()));
+    d.insert(d.end(), text.begin(), text.end());
+}
+
+void appendColumn(const FormatInfo& f, std::vector<uint8_t>& d, const ColumnDef& c)
+{
+    uint8_t* b = appendBlock(d, f.columnDescriptorSize);
+    b[f.colType] = c.rawType;
+    putStamp(b, f.colStamp, kDefinitionStamp);
+    wr16(b + f.colNumber, c.number);
+    wr16(b + f.colVarIndex, c.varIndex);
+    wr16(b + f.colRowNumber, c.number);
+    if (c.info.type == ColumnType::Numeric) {
+        b[f.colPrecision] = uint8_t(c.info.precision);
+        b[f.colScale] = uint8_t(c.info.scale);
+    } else {
+        wr32(b + f.colSortOrder, c.sortOrder);
+    }
+    b[f.colFlags] = c.flags;
+    if (f.colExtFlags >= 0)
+        b[f.colExtFlags] = c.extFlags;
+    wr16(b + f.colFixedOffset, c.fixedOffset);
+    wr16(b + f.colLength, c.length);
+}
+
+void appendPhysicalIndex(const FormatInfo& f, std::vector<uint8_t>& d, const PhysicalIndex& x)
+{
+    uint8_t* b = appendBlock(d, f.realIndexSize);
+    putStamp(b, f.realIndexStamp, kIndexStamp);
+    for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
+        uint8_t* at = b + f.realIndexColumns + 3 * slot;
+        const bool used = slot < x.columns.size();
+        wr16(at, used ? x.columns[slot].first : kNoColumn);
+        at[2] = used && x.columns[slot].second ? 0x01 : 0x00;
+    }
+    wr32(b + f.realIndexUsageMap, x.ownedPages.raw());
+    wr32(b + f.realIndexFirstPage, x.rootPage);
+    b[f.realIndexFlags] = x.flags;
+}
+
+// Logical index `i`: it takes the number of the physical index it uses.
+void appendLogicalIndex(const FormatInfo& f, std::vector<uint8_t>& d, const TableDef& def, size_t i)
+{
+    const IndexInfo& index = def.indexes[i];
+    const uint32_t physical = uint32_t(def.logicalToPhysical[i]);
+    uint8_t* b = appendBlock(d, f.logicalIndexSize);
+    putStamp(b, f.logicalIndexStamp, kDefinitionStamp);
+    wr32(b + f.logicalIndexNumber, physical);
+    wr32(b + f.logicalIndexPhysical, physical);
+    wr32(b + f.logicalIndexRelated, 0xFFFFFFFF);
+    b[f.logicalIndexCascade] = 0x04;
+    b[f.logicalIndexCascade + 1] = 0x04;
+    b[f.logicalIndexType] = index.primary ? kPrimaryKeyIndex : index.foreignKey ? kForeignKeyIndex : 0;
+}
+
+} // namespace
+
+std::vector<uint8_t> encodeTableDef(const FormatInfo& f, const TableDef& def)
+{
+    std::vector<uint8_t> d;
+    d.reserve(f.pageSize);
+    uint8_t* h = appendBlock(d, f.tdefHeaderSize);
+    h[0] = kTableDefinitionPage;
+    h[1] = 0x01;
+    putStamp(h, f.tdefStamp, kDefinitionStamp);
+    wr32(h + f.tdefRowCount, def.rowCount);
+    wr32(h + f.tdefNextAutonumber, def.nextAutonumber);
+    if (f.tdefAutonumberOn >= 0)
+        h[f.tdefAutonumberOn] = 0x01;
+    h[f.tdefTableType] = def.system ? kSystemTableType : kUserTableType;
+    wr16(h + f.tdefMaxColumns, def.maxColumns);
+    wr16(h + f.tdefVarColumns, def.varColumnCount);
+    wr16(h + f.tdefColumnCount, uint16_t(def.columns.size()));
+    wr32(h + f.tdefLogicalIndexCount, uint32_t(def.indexes.size()));
+    wr32(h + f.tdefRealIndexCount, uint32_t(def.physicalIndexes.size()));
+    wr32(h + f.tdefOwnedPagesMap, def.ownedPages.raw());
+    wr32(h + f.tdefFreeSpaceMap, def.freeSpacePages.raw());
+    // The entry counts of the physical indexes start at 0; the index writer
+    // keeps them.
+    appendBlock(d, int(def.physicalIndexes.size()) * f.tdefRealIndexEntrySize);
+
+    for (const ColumnDef& c : def.columns)
+        appendColumn(f, d, c);
+    for (const ColumnDef& c : def.columns)
+        appendName(f, d, c.info.name);
+    for (const PhysicalIndex& x : def.physicalIndexes)
+        appendPhysicalIndex(f, d, x);
+    for (size_t i = 0; i < def.indexes.size(); ++i)
+        appendLogicalIndex(f, d, def, i);
+    for (const IndexInfo& index : def.indexes)
+        appendName(f, d, index.name);
+    for (const ColumnDef& c : def.columns) {
+        if (!c.isLongValue())
+            continue;
+        uint8_t* b = appendBlock(d, 10);
+        wr16(b, c.number);
+        wr32(b + 2, c.longValueOwned.raw());
+        wr32(b + 6, c.longValueFree.raw());
+    }
+    wr16(appendBlock(d, 2), kNoColumn);
+
+    if (d.size() > f.pageSize)
+        throw Error(Code::Unsupported, "définition de table trop longue pour une page");
+    wr32(d.data() + f.tdefLength, uint32_t(d.size()));
+    wr16(d.data() + f.tdefFreeSpace, uint16_t(f.pageSize - d.size() - 8));
+    d.resize(f.pageSize, 0);
+    return d;
+}
 
 std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatInfo& f, uint32_t page,
                                              const std::string& name, bool system, uint16_t codePage)

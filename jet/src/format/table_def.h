@@ -1,30 +1,36 @@
 // Table definitions: columns, indexes and usage maps, read from the table
-// definition page (type 0x02) and its continuation pages. Both the readers
-// and the write side use this one model.
+// definition page (type 0x02) and its continuation pages, and written for a
+// new table. Both directions go through the offsets of FormatInfo
+// (format.h), so that one place says where each field sits; the readers and
+// the write side use this one model.
 //
 // The definition is read as one buffer: the first page whole, then each
 // continuation page without its 8-byte header. Offsets for Jet4 and ACE
-// (Jet3 in format.cpp, every one of them in FormatInfo):
+// (Jet3 in format.cpp):
 //
-//   0   0x02, 0x01                  41  largest column number + 1 (2)
-//   4   next definition page (4)    43  variable columns (2)
-//   8   definition length (4)       45  columns (2)
+//   0   0x02, 0x01                  24  1: autonumbers count
+//   2   free bytes of the page (2)  40  0x4E user, 0x53 system
+//   4   next definition page (4)    41  largest column number + 1 (2)
+//   8   definition length (4)       43  variable columns (2)
+//   12  0x0659 stamp (4)            45  columns (2)
 //   16  rows (4)                    47  logical indexes (4)
 //   20  next autonumber (4)         51  physical indexes (4)
-//   40  0x4E user, 0x53 system      55  owned-pages usage map (row pointer)
+//                                   55  owned-pages usage map (row pointer)
 //                                   59  free-space usage map (row pointer)
 //   63  per physical index: 4 unknown, row count (4), 4 unknown (12 each)
 //
 // then, back to back:
-//   - column descriptors, 25 bytes each: type 0, number 5 (2), variable slot
-//     7 (2), text sort order 11 (4), precision 11 and scale 12 (Decimal),
-//     flags 15, extra flags 16, fixed offset 21 (2), length 23 (2);
+//   - column descriptors, 25 bytes each: type 0, stamp 1 (4), number 5 (2),
+//     variable slot 7 (2), number again 9 (2), text sort order 11 (4),
+//     precision 11 and scale 12 (Decimal), flags 15, extra flags 16, fixed
+//     offset 21 (2), length 23 (2);
 //   - column names: length (2) and UCS-2 or compressed text;
-//   - physical indexes, 52 bytes each: 4 unknown, ten (column number (2),
-//     order (1)) slots (0xFFFF: unused), usage map (row pointer), root page
-//     (4), 4 unknown, flags (1: unique, 2: ignore nulls, 8: required);
-//   - logical indexes, 28 bytes each: 4 unknown, number (4), physical index
-//     (4), ..., type at 23 (1 primary key, 2 foreign key);
+//   - physical indexes, 52 bytes each: 0x0783 stamp (4), ten (column number
+//     (2), order (1)) slots (0xFFFF: unused), usage map 34 (row pointer),
+//     root page 38 (4), flags 46 (1: unique, 2: ignore nulls, 8: required);
+//   - logical indexes, 28 bytes each: stamp (4), number 4 (4), physical
+//     index 8 (4), related index 13 (4), update and delete rules 21 (2),
+//     type 23 (1 primary key, 2 foreign key);
 //   - logical index names, as the column names;
 //   - for each Memo/OLE column with usage maps of its own: column number (2),
 //     owned-pages map and free-space map (row pointers); 0xFFFF ends the list.
@@ -51,7 +57,12 @@ constexpr uint8_t kColumnAutonumber = 0x04;
 constexpr uint8_t kColumnAutoGuid = 0x40;
 constexpr uint8_t kColumnHyperlink = 0x80;
 constexpr uint8_t kColumnExtCompressed = 0x01;
+constexpr uint8_t kUserTableType = 0x4E;
 constexpr uint8_t kSystemTableType = 0x53;
+constexpr uint8_t kPrimaryKeyIndex = 0x01;
+constexpr uint8_t kForeignKeyIndex = 0x02;
+constexpr uint16_t kNoColumn = 0xFFFF;    // an unused index slot; the end of the long-value maps
+constexpr size_t kIndexColumnSlots = 10;
 
 struct ColumnDef {
     ColumnInfo info;
@@ -70,6 +81,7 @@ struct ColumnDef {
     uint32_t rowOffset = 0;
     uint16_t fixedBytes = 0;
     uint8_t flags = 0;         // kColumn* bits as stored
+    uint8_t extFlags = 0;      // kColumnExt* bits as stored (Jet4 and later)
     // A Memo/OLE column's own usage maps (null when it has none).
     RowPointer longValueOwned, longValueFree;
     bool isText() const { return info.type == ColumnType::Text || info.type == ColumnType::Memo; }
@@ -81,7 +93,7 @@ struct PhysicalIndex {
     std::vector<std::pair<uint16_t, bool>> columns; // column number, ascending
     RowPointer ownedPages;
     uint32_t rootPage = 0;
-    uint8_t flags = 0;
+    uint8_t flags = 0;         // as stored: 1 unique, 2 ignore nulls, 8 required
     uint32_t rowCountOffset = 0; // of its entry count, in the definition's first page
 };
 
@@ -117,6 +129,17 @@ std::shared_ptr<const TableDef> readTableDef(const PageFile& file, const FormatI
 // The same, from the pages of a write transaction (the table's name is left
 // empty; `system` is read from the definition's table type).
 TableDef readTableDef(writer::Transaction& txn, uint32_t page);
+
+// A new table's columns, in order: their numbers, variable slots and fixed
+// offsets, where each fixed value lies in a row, and the table's column
+// counts.
+void layOutColumns(const FormatInfo& f, TableDef& def);
+
+// The definition page of a new table, as described above: the columns as
+// laid out, the indexes with their usage maps and root pages, row and entry
+// counts from zero. Throws Error(Unsupported) when it does not fit in one
+// page.
+std::vector<uint8_t> encodeTableDef(const FormatInfo& f, const TableDef& def);
 
 // The definition's bytes, as described above. Throws Error(Corrupt) on a
 // broken chain.

@@ -71,14 +71,13 @@ private:
     throw Error(Code::Corrupt, "page " + std::to_string(page) + " : " + what);
 }
 
-// The database's text sort order (header, masked like the rest of its block).
+// The database's text sort order, from its header.
 uint32_t databaseSortOrder(Transaction& txn)
 {
-    const size_t start = 0x18, at = 0x6E;
-    std::vector<uint8_t> block(txn.page(0) + start, txn.page(0) + at + 4);
-    static const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    detail::rc4Xor(key, sizeof key, block.data(), block.size());
-    return rd32(block.data() + (at - start));
+    const detail::FormatInfo* f = detail::formatForVersion(txn.version(), txn.version() >= 2);
+    if (!f)
+        throw Error(Code::Unsupported, "version de format " + std::to_string(txn.version()) + " non prise en charge");
+    return detail::storedSortOrder(txn.page(0), *f);
 }
 
 std::string keyText(const std::vector<Value>& values)

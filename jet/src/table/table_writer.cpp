@@ -174,7 +174,7 @@ uint32_t TableWriter::pageWithRoom(int size)
             continue;
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
         const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.page;
-        if (ours && (dp.rowCount() >= kMaxRowsPerPage || !dp.fits(kSmallRow)))
+        if (ours && (dp.rowCount() >= dp.maxRows() || !dp.fits(kSmallRow)))
             freeMap.remove(p, alloc_);
     }
     uint32_t page = alloc_.allocate();
@@ -509,14 +509,14 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
 
     DataPage dataPage{txn_.modify(loc.data.page), txn_.pageSize()};
     const int oldSize = dataPage.rowSize(loc.data.row);
-    const int room = dataPage.dataStart() - (dataPage.headerSize() + 2 * dataPage.rowCount());
+    const int room = dataPage.room();
     if (size - oldSize <= room) {
         dataPage.replaceRow(loc.data.row, row.data(), size);
         if (size < oldSize)
             noteFreeSpace(loc.data.page);
     } else {
         DataPage header{txn_.modify(loc.header.page), txn_.pageSize()};
-        const int headerRoom = header.dataStart() - (header.headerSize() + 2 * header.rowCount());
+        const int headerRoom = header.room();
         if (loc.moved && size - header.rowSize(loc.header.row) <= headerRoom) {
             // The row fits on its own page again: bring it home.
             header.replaceRow(loc.header.row, row.data(), size);
