@@ -103,3 +103,16 @@ TEST(WriteRows, TableNamesIgnoreCaseOfAccentedLetters)
     }
     EXPECT_EQ(Database::open(file, OpenMode::ReadOnly)->table("prÊts").name, "Prêts");
 }
+
+// A table is a system table by its flags in the catalog, not by its name:
+// MSysCompactError, which Access leaves with flags 0, is a user table.
+TEST(WriteRows, TableNamedLikeASystemTableIsListedWithTheUserTables)
+{
+    auto dir = scratchDir();
+    const std::string file = (dir / "compact.mdb").string();
+    Database::create(file)->createTable("MSysCompactError", {{"ErrorCode", ColumnType::Long, 0, false}});
+    auto db = Database::open(file, OpenMode::ReadOnly);
+    EXPECT_EQ(db->tableNames(), std::vector<std::string>{"MSysCompactError"});
+    EXPECT_FALSE(db->table("MSysCompactError").system);
+    EXPECT_TRUE(db->table("MSysObjects").system);
+}
