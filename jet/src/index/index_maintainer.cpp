@@ -154,7 +154,7 @@ Value fieldValue(const ColumnDef& c, const Field& f)
     case ColumnType::Memo: {
         need(12);
         const uint32_t length = rd24(b.data());
-        if (b[3] != detail::kLongValueInline)
+        if ((b[3] & 0xC0) != detail::kLongValueInline)
             throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : mémo hors de la ligne");
         need(12 + size_t(length));
         return Value::text(detail::decodeUnicodeText(b.data() + 12, length));
@@ -316,7 +316,7 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
 Value IndexMaintainer::keyValue(const ColumnDef& column, const Field& field) const
 {
     if (column.info.type != ColumnType::Memo || field.null || field.bytes.size() < 12 ||
-        field.bytes[3] == detail::kLongValueInline)
+        (field.bytes[3] & 0xC0) == detail::kLongValueInline)
         return fieldValue(column, field);
     const std::vector<uint8_t> data = longValues_(field);
     return Value::text(detail::decodeUnicodeText(data.data(), data.size()));
