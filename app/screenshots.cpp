@@ -1,9 +1,10 @@
 // Renders the windows of the shell to PNG files:
 //   velmor_screenshots <folder>
-// writes login-window.png and main-window.png (the main window right after
-// login, with no sheet open). Meant to run with QT_QPA_PLATFORM=offscreen or
+// writes login-window.png, main-window.png (the main window right after
+// login, with no sheet open) and options-window.png. Meant to run with QT_QPA_PLATFORM=offscreen or
 // under a virtual X server, with a throwaway XDG_CONFIG_HOME.
 #include "app/wiring.h"
+#include "options/options_wiring.h"
 #include "shell/login_window.h"
 #include "shell/look.h"
 #include "shell/main_window.h"
@@ -36,5 +37,15 @@ int main(int argc, char* argv[]) {
     if (!main->grab().save(QDir(folder).filePath(QStringLiteral("main-window.png"))))
         return 1;
     std::printf("main window %dx%d\n", main->width(), main->height());
+
+    auto* options = main->findChild<velmor::OptionsMenus*>();
+    if (!options)
+        return 1;
+    options->openOptions();
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    if (!options->optionsWindow()->grab().save(
+            QDir(folder).filePath(QStringLiteral("options-window.png"))))
+        return 1;
     return 0;
 }

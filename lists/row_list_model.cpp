@@ -18,12 +18,6 @@ std::string keyOf(const QString& text) {
         std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
 }
 
-std::string keyOf(const jet::Value& value) {
-    if (value.kind() != jet::Value::Kind::Text)
-        return std::string();
-    return keyOf(QString::fromStdString(value.asText()));
-}
-
 QDate dateOf(const jet::Value& value) {
     if (value.kind() != jet::Value::Kind::DateTime)
         return QDate();
@@ -86,7 +80,6 @@ void RowListModel::reopen() {
     for (const char* name : design_.searchColumns)
         searchColumns_.push_back(columnOf(name));
     ageFromColumn_ = columnOf(design_.ageFrom);
-    keyBookmarks_.clear();
     keys_.clear();
 }
 
@@ -94,26 +87,21 @@ bool RowListModel::prepareSearch(long rows) {
     const long count = rows_->recordCount();
     if (long(keys_.size()) >= count)
         return true;
-    if (keys_.empty()) {
-        keyBookmarks_.reserve(size_t(count));
-        keys_.reserve(size_t(count));
-        rows_->moveFirst();
-    } else {
-        rows_->setBookmark(keyBookmarks_.back());
-        rows_->moveNext();
-    }
+    keys_.reserve(size_t(count));
+    rows_->setAbsolutePosition(long(keys_.size()));
     for (long done = 0; done < rows && rows_->hasCurrent(); ++done, rows_->moveNext()) {
         std::string key;
         for (int column : searchColumns_) {
-            key += keyOf(rows_->value(column));
+            const jet::Value value = rows_->value(column);
+            if (value.kind() == jet::Value::Kind::Text)
+                key += jet::textMatchKey(std::string_view(value.asText()));
             key.push_back('\0'); // a word never spans two columns
         }
-        keyBookmarks_.push_back(rows_->bookmark());
         keys_.push_back(std::move(key));
     }
     // Unfiltered reading goes on from the last row read.
     if (!filtering_ && !fetched_.empty())
-        rows_->setBookmark(fetched_.back().bookmark);
+        rows_->setAbsolutePosition(long(fetched_.size()) - 1);
     return long(keys_.size()) >= count || !rows_->hasCurrent();
 }
 
@@ -171,7 +159,7 @@ void RowListModel::fetchMore(const QModelIndex& parent) {
     for (long i = first; i <= last; ++i) {
         // Unfiltered, the dynaset stays on the last row read.
         if (filtering_)
-            rows_->setBookmark(keyBookmarks_[size_t(matches_[size_t(i)])]);
+            rows_->setAbsolutePosition(matches_[size_t(i)]);
         else if (i > 0)
             rows_->moveNext();
         if (!rows_->hasCurrent())
@@ -192,7 +180,7 @@ long RowListModel::matchCount() const {
 
 long RowListModel::tableCount() const {
     if (tableCount_ < 0) {
-        if (!outstandingOnly_ && !filtering_)
+        if (!outstandingOnly_) // sorted or filtered, the dynaset holds every row
             tableCount_ = rows_->recordCount();
         else
             tableCount_ = database_->openRecordset(design_.sheet.table)->recordCount();

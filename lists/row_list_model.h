@@ -114,9 +114,8 @@ private:
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 
-    std::vector<jet::Bookmark> keyBookmarks_; // every row of the dynaset, with its key
-    std::vector<std::string> keys_;
-    std::vector<long> matches_; // positions in keyBookmarks_ while filtering
+    std::vector<std::string> keys_;  // of the dynaset's first rows, in its order
+    std::vector<long> matches_; // dynaset positions of the rows shown while filtering
     bool filtering_ = false;
 
     std::vector<Row> fetched_;

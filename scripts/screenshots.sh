@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the login window and the main window right after login into docs/
+# Renders the login window, the main window right after login and the
+# options window into docs/
 # (an off-screen 1024x768 screen, a throwaway settings folder).
 set -euo pipefail
 

@@ -155,6 +155,14 @@ TEST(Recordset, BookmarksAreComparableAndStayValid)
     auto sorted = db->openRecordset("SELECT * FROM velmor2001 ORDER BY naccord DESC");
     sorted->setBookmark(marks[2]);
     EXPECT_EQ(sorted->value("naccord").asText(), "A-2001-003");
+    // Positions count in the set's own order, from 0.
+    EXPECT_EQ(sorted->absolutePosition(), 5);
+    sorted->setAbsolutePosition(0);
+    EXPECT_EQ(sorted->value("naccord").asText(), "A-2001-008");
+    sorted->setAbsolutePosition(7);
+    EXPECT_EQ(sorted->bookmark(), marks[0]);
+    EXPECT_EQ(codeOf([&] { sorted->setAbsolutePosition(8); }), Code::NotFound);
+    EXPECT_EQ(codeOf([&] { sorted->setAbsolutePosition(-1); }), Code::NotFound);
     // But not a row that the other set filtered out.
     auto some = db->openRecordset("SELECT * FROM velmor2001 WHERE client='Crédit Agricole'");
     EXPECT_EQ(codeOf([&] { some->setBookmark(marks[0]); }), Code::NotFound);

@@ -5,6 +5,7 @@
 // within the text's bytes and the one allowed to read around them, with the
 // text at various distances from both ends of what may be read.
 #include "format/text.h"
+#include "jet/text_match.h"
 
 #include <gtest/gtest.h>
 
@@ -219,4 +220,27 @@ TEST(TextDecode, Utf16OfIllFormedUtf8)
         EXPECT_FALSE(jet::detail::utf16Of(bad, out)) << bad;
     jet::detail::utf16Of("a\xE9" "b", out);
     EXPECT_EQ(out, u"a\u00E9b");
+}
+
+// The search keys of a text given as UTF-8 are those of the same text in
+// UTF-16; a stray byte counts as U+FFFD; case, accents and punctuation fold.
+TEST(TextDecode, MatchKeysOfUtf8AndUtf16Agree)
+{
+    const struct {
+        const char* utf8;
+        std::u16string utf16;
+    } texts[] = {
+        {"L'Or\xc3\xa9" "al", u"L'Or\u00e9al"},
+        {"\xc5\x93uvre \xe2\x82\xac", u"\u0153uvre \u20ac"},
+        {"\xf0\x9f\x98\x80" "x", u"\U0001F600x"},
+        {"a\xff" "b\xc3", u"a\uFFFDb\uFFFD"},
+        {"\xd0\x96\xd1\x83\xd0\xba", u"\u0416\u0443\u043a"},
+    };
+    for (const auto& t : texts)
+        EXPECT_EQ(jet::textMatchKey(std::string_view(t.utf8)), jet::textMatchKey(std::u16string_view(t.utf16)))
+            << t.utf8;
+    const std::string key = jet::textMatchKey(std::string_view("L'Or\xc3\xa9" "al \xc5\x93uvre"));
+    EXPECT_TRUE(jet::keyContains(key, jet::textMatchKey(std::string_view("LOREAL"))));
+    EXPECT_TRUE(jet::keyContains(key, jet::textMatchKey(std::string_view("oeuvre"))));
+    EXPECT_FALSE(jet::keyContains(key, jet::textMatchKey(std::string_view("orale"))));
 }

@@ -110,6 +110,9 @@ public:
     // The current row's place in the set (0 for the first row), or -1 when
     // no row is current.
     virtual long absolutePosition() const { return -1; }
+    // Makes the row at `position` (0 for the first) current, as a move does;
+    // throws Error(NotFound) when the set has no such row.
+    virtual void setAbsolutePosition(long position) = 0;
 
     virtual void moveFirst() = 0;
     virtual void moveLast() = 0;

@@ -14,6 +14,9 @@ namespace jet {
 // collation tables do not cover gives itself, case folded, behind a marker
 // byte. Texts with equal keys are equal for the General order's first level.
 std::string textMatchKey(std::u16string_view text);
+// The same key of a UTF-8 text (as Value::asText gives it); a byte that
+// starts no valid sequence counts as U+FFFD.
+std::string textMatchKey(std::string_view utf8);
 
 // True when `needleKey` (a textMatchKey) occurs in `haystackKey`; an empty
 // needle occurs everywhere.

@@ -313,6 +313,13 @@ Bookmark RecordsetImpl::bookmark() const
     return rows_[size_t(position_)];
 }
 
+void RecordsetImpl::setAbsolutePosition(long position)
+{
+    if (position < 0 || !reach(position))
+        throw Error(Code::NotFound, "position " + std::to_string(position) + " hors du jeu d'enregistrements");
+    position_ = position;
+}
+
 void RecordsetImpl::setBookmark(Bookmark b)
 {
     finishWalk();

@@ -38,6 +38,7 @@ public:
     }
 
     long absolutePosition() const override { return hasCurrent() ? position_ : -1; }
+    void setAbsolutePosition(long position) override;
     void fetchAll() override;
     void moveFirst() override;
     void moveLast() override;

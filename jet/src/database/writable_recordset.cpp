@@ -103,6 +103,12 @@ void WritableRecordset::setBookmark(Bookmark b)
     RecordsetImpl::setBookmark(b);
 }
 
+void WritableRecordset::setAbsolutePosition(long position)
+{
+    beforeMove();
+    RecordsetImpl::setAbsolutePosition(position);
+}
+
 void WritableRecordset::checkColumn(int column) const
 {
     if (column < 0 || size_t(column) >= table_->columns.size())

@@ -23,6 +23,7 @@ public:
     void moveNext() override;
     void movePrevious() override;
     void setBookmark(Bookmark b) override;
+    void setAbsolutePosition(long position) override;
 
     Value value(int column) const override;
     using Recordset::value;
