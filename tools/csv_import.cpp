@@ -95,9 +95,11 @@ int daysInMonth(int year, int month) {
 
 enum class DateCheck { Ok, Unreadable, Impossible };
 
-// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS[.mmm]]", as velmor-db export writes them.
-DateCheck parseDate(const std::string& text, jet::Value& out) {
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS[.mmm]]", as velmor-db export writes them;
+// for a Date/Time Extended column, up to 7 digits of a second and years from 1.
+DateCheck parseDate(const std::string& text, jet::Value& out, bool extended = false) {
     int y, mo, d, h = 0, mi = 0, s = 0, ms = 0;
+    size_t fractionDigits = 0;
     size_t at = 0;
     if (!digits(text, at, 4, y) || !expect(text, at, '-') || !digits(text, at, 2, mo) ||
         !expect(text, at, '-') || !digits(text, at, 2, d))
@@ -108,15 +110,27 @@ DateCheck parseDate(const std::string& text, jet::Value& out) {
             return DateCheck::Unreadable;
         if (at < text.size() && (!expect(text, at, ':') || !digits(text, at, 2, s)))
             return DateCheck::Unreadable;
-        if (at < text.size() && (!expect(text, at, '.') || !digits(text, at, 3, ms)))
+        const size_t point = at + 1;
+        if (at < text.size() && (!expect(text, at, '.') || !digits(text, at, extended ? 7 : 3, ms)))
             return DateCheck::Unreadable;
+        fractionDigits = at > point ? at - point : 0;
         if (at != text.size())
             return DateCheck::Unreadable;
     }
-    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h > 23 || mi > 59 ||
+    if (y < (extended ? 1 : 100) || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h > 23 || mi > 59 ||
         s > 59)
         return DateCheck::Impossible;
     out = jet::Value::dateTime(y, mo, d, h, mi, s);
+    if (extended) {
+        int64_t ticks = ms;
+        for (size_t i = fractionDigits; i < 7; ++i)
+            ticks *= 10;
+        out = jet::Value::dateTimeExtended(out.dateTimeTicks() + ticks);
+        return DateCheck::Ok;
+    }
+    if (fractionDigits < 3)
+        for (size_t i = fractionDigits; i < 3; ++i)
+            ms *= 10;
     if (ms != 0) {
         // Before 1899-12-30 the days count down and the time still counts up.
         const double days = out.asDouble(), extra = ms / 86400000.0;
@@ -183,9 +197,10 @@ jet::Value convert(const jet::ColumnInfo& c, const std::string& text) {
     case T::Text:
     case T::Memo:
         return jet::Value::text(text);
-    case T::DateTime: {
+    case T::DateTime:
+    case T::DateTimeExtended: {
         jet::Value v;
-        switch (parseDate(text, v)) {
+        switch (parseDate(text, v, c.type == T::DateTimeExtended)) {
         case DateCheck::Ok:
             return v;
         case DateCheck::Impossible:

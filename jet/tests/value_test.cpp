@@ -55,6 +55,28 @@ TEST(Value, Dates)
     EXPECT_EQ(Value::dateTime(1.0 + 30.356 / 86400).toString(), "1899-12-31 00:00:30.356");
 }
 
+// Date/Time Extended: exact to 100 ns from 0001-01-01, and an Access day
+// count for what reads dates as numbers.
+TEST(Value, ExtendedDates)
+{
+    const int64_t day = Value::kTicksPerDay;
+    const Value epoch = Value::dateTimeExtended(693593 * day); // 1899-12-30
+    EXPECT_EQ(epoch.toString(), "1899-12-30 00:00:00");
+    EXPECT_EQ(epoch.asDateTime(), 0.0);
+    EXPECT_EQ(Value::dateTimeExtended(693592 * day + day / 4).asDateTime(), -1.25); // Access's negative days
+    EXPECT_EQ(Value::dateTimeExtended(0).toString(), "0001-01-01 00:00:00");
+    EXPECT_EQ(Value::dateTimeExtended(Value::kMaxExtendedTicks).toString(), "9999-12-31 23:59:59.9999999");
+    EXPECT_EQ(Value::dateTimeExtended(1234567).toString(), "0001-01-01 00:00:00.1234567");
+    EXPECT_EQ(Value::dateTimeExtended(5000000).toString(), "0001-01-01 00:00:00.500");
+    EXPECT_EQ(Value::dateTimeExtended(day - 1).civil().second, 59);
+    EXPECT_FALSE(Value::dateTimeExtended(1) == Value::dateTimeExtended(2));
+    EXPECT_THROW(Value::dateTimeExtended(-1), jet::Error);
+    EXPECT_THROW(Value::dateTimeExtended(Value::kMaxExtendedTicks + 1), jet::Error);
+    // An Access date in ticks: to the millisecond it holds.
+    EXPECT_EQ(Value::dateTime(1899, 12, 29, 6).dateTimeTicks(), 693592 * day + day / 4);
+    EXPECT_EQ(Value::dateTime(1.0 + 30.356 / 86400).dateTimeTicks(), 693594 * day + 303560000);
+}
+
 TEST(Value, Guid)
 {
     std::array<uint8_t, 16> g{0x78, 0x56, 0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 1, 2, 3, 4, 5, 6, 7, 8};

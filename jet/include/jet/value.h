@@ -35,6 +35,7 @@ enum class ColumnType : uint8_t {
     Numeric = 0x10, // decimal
     Complex = 0x12, // ACE attachment / multi-value: read as Value::unsupported()
     BigInt = 0x13,
+    DateTimeExtended = 0x14, // Access 2019: 0001-01-01 to 9999-12-31, to 100 ns
 };
 
 const char* columnTypeName(ColumnType type);
@@ -58,6 +59,13 @@ public:
     // integer part's midnight: -1.25 is 1899-12-29 06:00).
     static Value dateTime(double accessDays);
     static Value dateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+    // A Date/Time Extended value: 100-nanosecond ticks since 0001-01-01
+    // 00:00:00 (proleptic Gregorian calendar), 0 to kMaxExtendedTicks. Its
+    // kind is DateTime: asDateTime() gives the nearest Access day count, and
+    // dateTimeTicks() the exact ticks. Throws Error(InvalidValue) out of range.
+    static Value dateTimeExtended(int64_t ticks);
+    static constexpr int64_t kTicksPerDay = 864000000000;
+    static constexpr int64_t kMaxExtendedTicks = 3652059 * kTicksPerDay - 1; // 9999-12-31 23:59:59.9999999
     static Value text(std::string utf8);
     static Value binary(std::vector<uint8_t> bytes);
     // The 16 bytes as the file stores them (first three groups little-endian).
@@ -79,6 +87,13 @@ public:
     double asDouble() const;             // Int, Double, Currency, DateTime, Bool
     int64_t asCurrency() const;
     double asDateTime() const;
+    // A DateTime value in ticks (see dateTimeExtended()): exact for an
+    // extended value; for an Access date, its time rounded to the
+    // millisecond, the precision the day count holds. Throws
+    // Error(InvalidValue) for a date outside the extended range.
+    int64_t dateTimeTicks() const;
+    // True for a value made by dateTimeExtended().
+    bool isExtendedDateTime() const { return kind_ == Kind::DateTime && b_; }
     const std::string& asText() const    // Text, Decimal, Unsupported
     {
         if (kind_ == Kind::Text || kind_ == Kind::Decimal || kind_ == Kind::Unsupported) [[likely]]
@@ -88,12 +103,14 @@ public:
     const std::vector<uint8_t>& asBinary() const;
     std::array<uint8_t, 16> asGuid() const;
 
-    // Civil date/time of a DateTime value (seconds rounded as Access does).
+    // Civil date/time of a DateTime value (seconds rounded as Access does;
+    // an extended value's fraction of a second is dropped).
     struct Civil { int year, month, day, hour, minute, second; };
     Civil civil() const;
 
     // Text as the fixtures' CSV dumps write it: dates "yyyy-mm-dd hh:mm:ss"
-    // (then ".SSS" when the time has milliseconds),
+    // (then ".SSS" when the time has milliseconds, ".SSSSSSS" when an
+    // extended value has a finer fraction),
     // numbers in C locale, booleans "true"/"false", GUIDs "{XXXXXXXX-...}",
     // binary as the raw bytes. Null gives "".
     std::string toString() const;
@@ -113,7 +130,7 @@ private:
     [[noreturn]] void notText() const;
 
     Kind kind_ = Kind::Null;
-    bool b_ = false;
+    bool b_ = false; // Bool: the value; Double: single precision; DateTime: extended (ticks in i_)
     int64_t i_ = 0;
     double d_ = 0;
     std::string s_;

@@ -52,7 +52,7 @@ Value valueFor(const ColumnInfo& c, const sql::Operand& o)
     case sql::Operand::Kind::Text:
     case sql::Operand::Kind::Date: break;
     }
-    if (c.type == ColumnType::DateTime && (v.kind() == Value::Kind::Int || v.kind() == Value::Kind::Double))
+    if ((c.type == ColumnType::DateTime || c.type == ColumnType::DateTimeExtended) && (v.kind() == Value::Kind::Int || v.kind() == Value::Kind::Double))
         return Value::dateTime(v.asDouble());
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && v.kind() != Value::Kind::Text)
         return Value::text(v.toString());

@@ -31,6 +31,7 @@ const char* columnTypeName(ColumnType type)
     case ColumnType::Numeric: return "Décimal";
     case ColumnType::Complex: return "Complexe";
     case ColumnType::BigInt: return "Grand entier";
+    case ColumnType::DateTimeExtended: return "Date/Heure étendue";
     }
     return "Inconnu";
 }
@@ -108,6 +109,13 @@ void civilFromDays(int64_t z, int& y, int& m, int& d)
 }
 
 const int64_t kAccessEpoch = daysFromCivil(1899, 12, 30);
+// Day 0 of extended dates, 0001-01-01, counted from 1970-01-01.
+const int64_t kTicksEpoch = daysFromCivil(1, 1, 1);
+
+[[noreturn]] void dateOutOfRange()
+{
+    throw Error(Code::InvalidValue, "date hors limites (du 1er janvier 1 au 31 décembre 9999)");
+}
 
 // Shortest text that reads back as the same number, with at least one digit
 // after the point ("0.0", "0.15", "1.0E7"), the form the CSV dumps use.
@@ -145,6 +153,37 @@ Value Value::dateTime(int year, int month, int day, int hour, int minute, int se
     int64_t days = daysFromCivil(year, month, day) - kAccessEpoch;
     double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     return dateTime(days >= 0 ? double(days) + fraction : double(days) - fraction);
+}
+
+Value Value::dateTimeExtended(int64_t ticks)
+{
+    if (ticks < 0 || ticks > kMaxExtendedTicks)
+        dateOutOfRange();
+    // The Access day count nearest to it, for what reads dates as numbers.
+    const int64_t day = ticks / kTicksPerDay + kTicksEpoch - kAccessEpoch;
+    const double fraction = double(ticks % kTicksPerDay) / double(kTicksPerDay);
+    Value v(Kind::DateTime);
+    v.d_ = day >= 0 ? double(day) + fraction : double(day) - fraction;
+    v.i_ = ticks;
+    v.b_ = true;
+    return v;
+}
+
+int64_t Value::dateTimeTicks() const
+{
+    if (kind_ != Kind::DateTime)
+        wrongKind(kind_, "date/heure");
+    if (b_)
+        return i_;
+    if (!std::isfinite(d_) || std::fabs(d_) > 3.0e6)
+        dateOutOfRange();
+    const double whole = std::trunc(d_);
+    const int64_t ms = std::llround(std::fabs(d_ - whole) * 86400000.0);
+    const int64_t day = int64_t(whole) + kAccessEpoch - kTicksEpoch;
+    const int64_t ticks = day * kTicksPerDay + ms * 10000;
+    if (day < 0 || ticks > kMaxExtendedTicks)
+        dateOutOfRange();
+    return ticks;
 }
 
 Value Value::binary(std::vector<uint8_t> bytes)
@@ -226,6 +265,15 @@ std::array<uint8_t, 16> Value::asGuid() const
 
 Value::Civil Value::civil() const
 {
+    if (isExtendedDateTime()) {
+        Civil c{};
+        civilFromDays(i_ / kTicksPerDay + kTicksEpoch, c.year, c.month, c.day);
+        const int64_t seconds = i_ % kTicksPerDay / 10000000;
+        c.hour = int(seconds / 3600);
+        c.minute = int(seconds / 60 % 60);
+        c.second = int(seconds % 60);
+        return c;
+    }
     double days = asDateTime();
     if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
         throw Error(Code::InvalidValue, "date hors limites");
@@ -267,6 +315,16 @@ std::string Value::toString() const
         char buffer[48];
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
                       c.minute, c.second);
+        if (b_) {
+            // Milliseconds when the fraction has no finer digits, else all seven.
+            const int fraction = int(i_ % 10000000);
+            std::string text = buffer;
+            if (fraction % 10000 == 0 && fraction != 0)
+                std::snprintf(buffer, sizeof buffer, ".%03d", fraction / 10000);
+            else if (fraction != 0)
+                std::snprintf(buffer, sizeof buffer, ".%07d", fraction);
+            return fraction == 0 ? text : text + buffer;
+        }
         // Milliseconds, when the time has any: the second is then the one
         // they belong to, not rounded up.
         const double fraction = std::fabs(d_ - std::trunc(d_));
@@ -307,8 +365,8 @@ bool operator==(const Value& a, const Value& b)
     case Value::Kind::Bool: return a.b_ == b.b_;
     case Value::Kind::Int:
     case Value::Kind::Currency: return a.i_ == b.i_;
-    case Value::Kind::Double:
-    case Value::Kind::DateTime: return a.d_ == b.d_;
+    case Value::Kind::Double: return a.d_ == b.d_;
+    case Value::Kind::DateTime: return a.b_ == b.b_ && (a.b_ ? a.i_ == b.i_ : a.d_ == b.d_);
     case Value::Kind::Text:
     case Value::Kind::Decimal:
     case Value::Kind::Unsupported: return a.s_ == b.s_;

@@ -18,7 +18,8 @@ bool compatible(ColumnType type, Value::Kind kind)
     switch (type) {
     case ColumnType::Text:
     case ColumnType::Memo: return kind == K::Text;
-    case ColumnType::DateTime: return kind == K::DateTime;
+    case ColumnType::DateTime:
+    case ColumnType::DateTimeExtended: return kind == K::DateTime;
     case ColumnType::Boolean: return kind == K::Bool || kind == K::Int;
     case ColumnType::Byte:
     case ColumnType::Integer:

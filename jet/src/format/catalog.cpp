@@ -38,7 +38,7 @@ std::vector<CatalogEntry> readCatalog(const PageFile& file, const FormatInfo& f,
         e.name = n.asText();
         e.definitionPage = uint32_t(i.asInt()) & 0x00FFFFFF;
         e.flags = fl.kind() == Value::Kind::Int ? uint32_t(fl.asInt()) : 0;
-        e.system = (e.flags & kObjectSystemFlags) != 0 || e.name.rfind("MSys", 0) == 0;
+        e.system = (e.flags & kObjectSystemFlags) != 0;
         entries.push_back(std::move(e));
     });
     return entries;

@@ -1,6 +1,7 @@
 #include "format/row_codec.h"
 
 #include "format/jet3_row.h"
+#include "format/extended_date.h"
 #include "format/long_value.h"
 #include "format/text.h"
 
@@ -26,6 +27,7 @@ int fixedSize(const ColumnDef& column)
     case ColumnType::Complex:
         return column.rawType == uint8_t(ColumnType::Complex) || column.length == 0 ? 4 : column.length;
     case ColumnType::BigInt: return 8;
+    case ColumnType::DateTimeExtended: return int(kExtendedDateSize);
     default: return column.length;
     }
 }
@@ -254,6 +256,12 @@ Value RowReader::otherValue(const ColumnDef& column) const
         return Value::guid(g);
     }
     case ColumnType::Numeric: needFixed(17); return Value::decimal(decodeNumeric(p, column.info.scale));
+    case ColumnType::DateTimeExtended: {
+        const std::optional<int64_t> ticks = decodeExtendedDate(p, n);
+        if (!ticks)
+            row_.corrupt("colonne " + column.info.name + " : date/heure étendue illisible");
+        return Value::dateTimeExtended(*ticks);
+    }
     case ColumnType::Text:
         return Value::text(f_->jet3 ? decodeCodePageText(p, n, column.codePage) : decodeUnicodeText(p, n));
     case ColumnType::Binary: return Value::binary(std::vector<uint8_t>(p, p + n));

@@ -3,6 +3,7 @@
 #include "format/data_page_writer.h"
 #include "format/decimal.h"
 #include "format/jet3_row.h"
+#include "format/extended_date.h"
 #include "format/usage_map.h"
 #include "format/text.h"
 #include "jet/status.h"
@@ -346,6 +347,13 @@ Field encodeValue(const ColumnDef& c, const Value& v)
         uint64_t bits;
         std::memcpy(&bits, &x, 8);
         putLE(f.bytes, bits, 8);
+        break;
+    }
+    case ColumnType::DateTimeExtended: {
+        if (v.kind() != Value::Kind::DateTime)
+            wrongType(c, v);
+        const auto bytes = detail::encodeExtendedDate(v.dateTimeTicks());
+        f.bytes.assign(bytes.begin(), bytes.end());
         break;
     }
     case ColumnType::Guid: {

@@ -96,7 +96,7 @@ std::string readName(const FormatInfo& f, const ByteRange& r, size_t& pos, uint1
 
 bool knownType(uint8_t t)
 {
-    return (t >= 0x01 && t <= 0x0C) || t == 0x0F || t == 0x10 || t == 0x12 || t == 0x13;
+    return (t >= 0x01 && t <= 0x0C) || t == 0x0F || t == 0x10 || t == 0x12 || t == 0x13 || t == 0x14;
 }
 
 // The usage maps of Memo/OLE columns that have their own, after the index

@@ -238,6 +238,13 @@ bool lookupChar(SortOrder order, char16_t unit, CharCode& out)
 {
     if (order == SortOrder::Unsupported)
         return false;
+    if (unit == 0) {
+        // No vector line shows U+0000. In the legacy order Access ignores
+        // it: its own file gives "AA\0AA" the key of "AAAA". Nothing shows
+        // what the 2010 order does with it.
+        out = CharCode{};
+        return order == SortOrder::GeneralLegacy;
+    }
     if (unit < 256) {
         static const LowCodes legacy(SortOrder::GeneralLegacy);
         static const LowCodes general(SortOrder::General2010);

@@ -1,5 +1,7 @@
 #include "index/index_key.h"
 
+#include "format/decimal.h"
+#include "format/extended_date.h"
 #include "jet/status.h"
 
 #include <array>
@@ -104,6 +106,10 @@ void appendBody(const KeyColumn& column, const Value& v, std::vector<uint8_t>& b
         appendSigned(integerOf(type, v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()),
                      4, body);
         return;
+    case ColumnType::BigInt:
+        appendSigned(integerOf(type, v, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()),
+                     8, body);
+        return;
     case ColumnType::Currency: {
         int64_t units;
         if (v.kind() == Value::Kind::Currency) {
@@ -160,6 +166,70 @@ void appendBody(const KeyColumn& column, const Value& v, std::vector<uint8_t>& b
     }
 }
 
+// Groups of 8 bytes, 0x09 between them, the last one padded and followed
+// by its length; descending, all inverted but the 0x09 separators.
+void appendGroupedBytes(const uint8_t* data, size_t size, bool ascending, std::vector<uint8_t>& out)
+{
+    const uint8_t flip = ascending ? 0x00 : 0xff;
+    size_t at = 0;
+    for (; size - at > 8; at += 8) {
+        for (size_t i = 0; i < 8; ++i)
+            out.push_back(uint8_t(data[at + i] ^ flip));
+        out.push_back(0x09);
+    }
+    if (at == size)
+        return; // an empty value: the flag byte alone
+    for (size_t i = 0; i < 8; ++i)
+        out.push_back(uint8_t((at + i < size ? data[at + i] : 0x00) ^ flip));
+    out.push_back(uint8_t((size - at) ^ flip));
+}
+
+// The sign byte and 16-byte big-endian magnitude of a decimal value at the
+// column's scale.
+std::array<uint8_t, 17> decimalBytes(const KeyColumn& column, const Value& v)
+{
+    std::string text;
+    if (v.kind() == Value::Kind::Decimal)
+        text = v.asText();
+    else if (v.kind() == Value::Kind::Int)
+        text = std::to_string(v.asInt());
+    else
+        wrongValue(column.type, "valeur décimale attendue");
+    std::optional<DecimalDigits> d = parseDecimal(text);
+    if (!d)
+        wrongValue(column.type, "nombre décimal illisible");
+    // value = 0.DIGITS x 10^point; unscaled = DIGITS x 10^(point + scale - digit count)
+    const long shift = d->point + long(column.scale) - long(d->digits.size());
+    if (shift < 0 || long(d->digits.size()) + shift > 38)
+        wrongValue(column.type, "valeur hors limites pour la précision de la colonne");
+    unsigned __int128 magnitude = 0;
+    for (char c : d->digits)
+        magnitude = magnitude * 10 + unsigned(c - '0');
+    for (long i = 0; i < shift; ++i)
+        magnitude *= 10;
+    std::array<uint8_t, 17> out{};
+    out[0] = d->negative ? 0x80 : 0x00;
+    for (int i = 16; i >= 1; --i) {
+        out[size_t(i)] = uint8_t(magnitude);
+        magnitude >>= 8;
+    }
+    return out;
+}
+
+void appendDecimal(const KeyColumn& column, const Value& v, std::vector<uint8_t>& out)
+{
+    std::array<uint8_t, 17> b = decimalBytes(column, v);
+    const bool negative = b[0] != 0;
+    if (!column.legacyDecimal)
+        b[0] = 0xff;
+    if (negative == column.ascending)
+        for (uint8_t& x : b)
+            x = uint8_t(~x);
+    if (column.legacyDecimal)
+        b[0] = negative ? 0x00 : 0xff;
+    out.insert(out.end(), b.begin(), b.end());
+}
+
 void appendKeyChecked(const KeyColumn& column, const Value& v, std::vector<uint8_t>& out)
 {
     std::string problem = keyColumnProblem(column);
@@ -192,6 +262,36 @@ void appendKeyChecked(const KeyColumn& column, const Value& v, std::vector<uint8
                    "texte trop long pour une clé d'index dans l'ordre de tri « Général » (plus de "
                        + std::to_string(kGeneral2010MaxTextKey) + " octets) : clé non calculable exactement");
         }
+        return;
+    }
+
+    if (column.type == ColumnType::Binary || column.type == ColumnType::DateTimeExtended
+        || column.type == ColumnType::Numeric) {
+        if (v.isNull()) {
+            out.push_back(column.ascending ? 0x00 : 0xff);
+            return;
+        }
+        std::vector<uint8_t> body;
+        if (column.type == ColumnType::Numeric) {
+            appendDecimal(column, v, body);
+        } else if (column.type == ColumnType::Binary) {
+            if (v.kind() != Value::Kind::Binary)
+                wrongValue(column.type, "valeur binaire attendue");
+            appendGroupedBytes(v.asBinary().data(), v.asBinary().size(), column.ascending, body);
+        } else {
+            if (v.kind() != Value::Kind::DateTime)
+                wrongValue(column.type, "valeur date/heure attendue");
+            int64_t ticks = 0;
+            try {
+                ticks = v.dateTimeTicks();
+            } catch (const Error& e) {
+                refuse(e.code(), e.what());
+            }
+            const auto stored = encodeExtendedDate(ticks);
+            appendGroupedBytes(stored.data(), stored.size(), column.ascending, body);
+        }
+        out.push_back(column.ascending ? 0x7f : 0x80);
+        out.insert(out.end(), body.begin(), body.end());
         return;
     }
 
@@ -229,11 +329,15 @@ bool isIndexableType(ColumnType type)
     case ColumnType::Byte:
     case ColumnType::Integer:
     case ColumnType::Long:
+    case ColumnType::BigInt:
     case ColumnType::Currency:
     case ColumnType::Single:
     case ColumnType::Double:
     case ColumnType::DateTime:
+    case ColumnType::DateTimeExtended:
     case ColumnType::Guid:
+    case ColumnType::Binary:
+    case ColumnType::Numeric:
     case ColumnType::Text:
     case ColumnType::Memo:
         return true;

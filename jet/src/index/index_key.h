@@ -7,6 +7,15 @@
 // A multi-column key is the concatenation of its columns' keys. Keys compare
 // as unsigned bytes, a prefix first; equal keys are ordered by row pointer.
 //
+// Binary and Date/Time Extended values (the 42 stored bytes) are written in
+// groups of 8 bytes, each followed by 0x09 when more follow; the last group
+// is padded with zeros and followed by its length (1-8). Descending, every
+// byte but those 0x09 is inverted. Decimal values are the sign byte and the
+// 16-byte magnitude, big-endian: the sign byte becomes 0xFF and, for a
+// negative value ascending or a positive one descending, every byte is
+// inverted. Jet4 files invert first and then set the sign byte to 0xFF
+// (positive) or 0x00 (negative).
+//
 // The encoder refuses (canEncode() false, encodeKey() throws
 // Error(Unsupported)) anything it cannot encode exactly as Access does: an
 // unknown text sort order, a column type without a known key form, a
@@ -29,6 +38,10 @@ struct KeyColumn {
     ColumnType type = ColumnType::Long;
     bool ascending = true;
     SortOrder order = SortOrder::GeneralLegacy; // text and memo columns only
+    // Decimal columns: digits after the point, and whether the file is a
+    // Jet4 (.mdb) one, whose decimal keys have the older form (see below).
+    uint8_t scale = 0;
+    bool legacyDecimal = false;
 };
 
 // Longest text key (flag byte included) written for a General (2010) column.
@@ -37,8 +50,9 @@ struct KeyColumn {
 constexpr size_t kGeneral2010MaxTextKey = 508;
 
 // True for the column types whose key form the engine knows: Boolean, Byte,
-// Integer, Long, Currency, Single, Double, DateTime, Guid, Text and Memo
-// (Text and Memo only with a supported sort order).
+// Integer, Long, BigInt, Currency, Single, Double, DateTime, DateTimeExtended,
+// Guid, Binary, Numeric, Text and Memo (Text and Memo only with a supported
+// sort order).
 bool isIndexableType(ColumnType type);
 
 // Empty when the column's keys can be encoded, otherwise a French reason

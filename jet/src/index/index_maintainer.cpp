@@ -1,8 +1,12 @@
 #include "index/index_maintainer.h"
 
 #include "index/collation.h"
+#include "index/index_reader.h"
 #include "format/data_page_writer.h"
+#include "format/extended_date.h"
 #include "format/header.h"
+#include "format/long_value.h"
+#include "format/row_codec.h"
 #include "format/text.h"
 #include "jet/status.h"
 
@@ -136,7 +140,24 @@ Value fieldValue(const ColumnDef& c, const Field& f)
         std::copy(b.begin(), b.begin() + 16, g.begin());
         return Value::guid(g);
     }
+    case ColumnType::BigInt: return Value::integer(int64_t(le64()));
+    case ColumnType::Numeric: need(17); return Value::decimal(detail::decodeNumeric(b.data(), c.info.scale));
+    case ColumnType::Binary: return Value::binary(b);
+    case ColumnType::DateTimeExtended: {
+        const std::optional<int64_t> ticks = detail::decodeExtendedDate(b.data(), b.size());
+        if (!ticks)
+            throw Error(Code::Corrupt, "colonne « " + c.info.name + " » : date/heure étendue illisible");
+        return Value::dateTimeExtended(*ticks);
+    }
     case ColumnType::Text: return Value::text(detail::decodeUnicodeText(b.data(), b.size()));
+    case ColumnType::Memo: {
+        need(12);
+        const uint32_t length = rd24(b.data());
+        if ((b[3] & 0xC0) != detail::kLongValueInline)
+            throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : mémo hors de la ligne");
+        need(12 + size_t(length));
+        return Value::text(detail::decodeUnicodeText(b.data() + 12, length));
+    }
     default:
         throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : type de clé d'index non pris en charge");
     }
@@ -147,6 +168,12 @@ struct IndexMaintainer::Index {
     size_t physical = 0;
     std::vector<int> columns; // positions in layout.columns
     std::vector<KeyColumn> keyColumns;
+    // A Memo column's field points to its text: the same field may hold
+    // another text after a rewrite, so these keys are not kept by field.
+    bool memo = false;
+    std::optional<std::vector<uint8_t>> before;
+    std::vector<Field> beforeFields;
+    bool hasBefore = false;
     bool unique = false, primary = false, ignoreNulls = false;
     size_t countOffset = 0;
     long distinctDelta = 0;
@@ -171,8 +198,9 @@ bool sameField(const Field& a, const Field& b)
 
 } // namespace
 
-IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator)
-    : txn_(txn), layout_(layout), allocator_(allocator)
+IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator,
+                                 LongValueData longValues)
+    : txn_(txn), layout_(layout), allocator_(allocator), longValues_(std::move(longValues))
 {
     const std::string table = "table (définition page " + std::to_string(layout.page) + ")";
     if (!detail::indexPagesSupported(txn.pageSize()))
@@ -207,14 +235,11 @@ IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageA
                 corrupt(layout.page, "index « " + index->name + " » : colonne " + std::to_string(number) +
                                          " inexistante");
             const ColumnDef& c = layout.columns[size_t(at)];
-            KeyColumn key;
-            key.type = c.info.type;
-            key.ascending = ascending;
-            if (c.isText())
-                key.order = detail::columnSortOrder(c.sortOrder, databaseOrder);
+            const KeyColumn key = detail::keyColumnOf(c, ascending, databaseOrder, *layout.format);
             std::string problem = detail::keyColumnProblem(key);
-            if (problem.empty() && c.isLongValue())
+            if (problem.empty() && c.isLongValue() && (c.info.type != ColumnType::Memo || !longValues_))
                 problem = "index sur une colonne Mémo ou Objet OLE";
+            index->memo = index->memo || c.isLongValue();
             if (!problem.empty())
                 throw Error(Code::Unsupported, "index « " + index->name + " », colonne « " + c.info.name + " » : " +
                                                    problem + " ; écriture refusée pour ne pas écrire de clé fausse");
@@ -236,6 +261,8 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::keyOf(Index& index, const s
 {
     static const Field none;
     auto fieldAt = [&](int c) -> const Field& { return size_t(c) < row.size() ? row[size_t(c)] : none; };
+    if (index.memo)
+        return computeKey(index, row);
     for (const Index::Known& k : index.known) {
         bool same = true;
         for (size_t i = 0; i < index.columns.size() && same; ++i)
@@ -265,7 +292,7 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
     for (int c : index.columns) {
         const Field empty;
         const Field& f = size_t(c) < row.size() ? row[size_t(c)] : empty;
-        values.push_back(fieldValue(layout_.columns[size_t(c)], f));
+        values.push_back(keyValue(layout_.columns[size_t(c)], f));
         if (!values.back().isNull())
             allNull = false;
     }
@@ -285,6 +312,41 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
     return key;
 }
 
+Value IndexMaintainer::keyValue(const ColumnDef& column, const Field& field) const
+{
+    if (column.info.type != ColumnType::Memo || field.null || field.bytes.size() < 12 ||
+        (field.bytes[3] & 0xC0) == detail::kLongValueInline)
+        return fieldValue(column, field);
+    const std::vector<uint8_t> data = longValues_(field);
+    return Value::text(detail::decodeUnicodeText(data.data(), data.size()));
+}
+
+std::optional<std::vector<uint8_t>> IndexMaintainer::keyBefore(Index& index, const std::vector<Field>& before) const
+{
+    if (index.hasBefore && index.beforeFields.size() == index.columns.size()) {
+        bool same = true;
+        for (size_t i = 0; i < index.columns.size() && same; ++i) {
+            const size_t c = size_t(index.columns[i]);
+            same = c < before.size() && sameField(index.beforeFields[i], before[c]);
+        }
+        if (same)
+            return index.before;
+    }
+    return keyOf(index, before);
+}
+
+void IndexMaintainer::keepKeysOf(const std::vector<Field>& before)
+{
+    for (auto& index : indexes_)
+        if (index->memo) {
+            index->before = computeKey(*index, before);
+            index->beforeFields.clear();
+            for (int c : index->columns)
+                index->beforeFields.push_back(size_t(c) < before.size() ? before[size_t(c)] : Field());
+            index->hasBefore = true;
+        }
+}
+
 void IndexMaintainer::checkKey(Index& index, const std::vector<Field>& row, uint32_t exceptPage, uint16_t exceptRow)
 {
     if (!index.unique && !index.primary)
@@ -302,7 +364,7 @@ void IndexMaintainer::checkKey(Index& index, const std::vector<Field>& row, uint
     auto values = [&] {
         std::vector<Value> v;
         for (int c : index.columns)
-            v.push_back(fieldValue(layout_.columns[size_t(c)], size_t(c) < row.size() ? row[size_t(c)] : Field()));
+            v.push_back(keyValue(layout_.columns[size_t(c)], size_t(c) < row.size() ? row[size_t(c)] : Field()));
         return v;
     };
     if (index.primary && anyNull)
@@ -331,7 +393,7 @@ void IndexMaintainer::checkUpdate(const std::vector<Field>& before, const std::v
                                   uint16_t row)
 {
     for (auto& index : indexes_) {
-        std::optional<std::vector<uint8_t>> oldKey = keyOf(*index, before);
+        std::optional<std::vector<uint8_t>> oldKey = keyBefore(*index, before);
         std::optional<std::vector<uint8_t>> newKey = keyOf(*index, after);
         if (oldKey == newKey)
             continue;
@@ -379,7 +441,8 @@ void IndexMaintainer::update(const std::vector<Field>& before, const std::vector
                              uint16_t slot)
 {
     for (auto& index : indexes_) {
-        std::optional<std::vector<uint8_t>> oldKey = keyOf(*index, before);
+        std::optional<std::vector<uint8_t>> oldKey = keyBefore(*index, before);
+        index->hasBefore = false;
         std::optional<std::vector<uint8_t>> newKey = keyOf(*index, after);
         if (oldKey == newKey)
             continue;

@@ -15,6 +15,7 @@
 #include "format/row_encoder.h"
 #include "format/usage_map.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,14 +26,21 @@ namespace jet::writer {
 struct RowId;
 
 // The value a stored field holds, as an index key sees it. Throws
-// Error(Unsupported) for a column type that has no key.
+// Error(Unsupported) for a column type that has no key, and for a Memo
+// whose text lies outside the row.
 Value fieldValue(const ColumnDef& column, const Field& field);
+
+// The data of a Memo field stored outside the row (the table writer reads
+// it from the transaction's pages).
+using LongValueData = std::function<std::vector<uint8_t>(const Field&)>;
 
 class IndexMaintainer {
 public:
     // Throws Error(Unsupported) with a French reason when the table's
-    // indexes cannot be maintained.
-    IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator);
+    // indexes cannot be maintained (an index on a Memo column needs
+    // `longValues`).
+    IndexMaintainer(Transaction& txn, const TableDef& layout, PageAllocator& allocator,
+                    LongValueData longValues = {});
     ~IndexMaintainer();
 
     // Throw Error(Constraint) (nothing changed) when the row would break a
@@ -40,6 +48,10 @@ public:
     // encoded exactly.
     void checkInsert(const std::vector<Field>& row);
     void checkUpdate(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page, uint16_t row);
+
+    // Before a row's Memo values are freed or rewritten for an update: the
+    // keys they give now, used by the next checkUpdate() and update().
+    void keepKeysOf(const std::vector<Field>& before);
 
     void insert(const std::vector<Field>& row, uint32_t page, uint16_t slot);
     void update(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page, uint16_t slot);
@@ -54,6 +66,8 @@ private:
     // that ignores nulls); the last few are kept.
     std::optional<std::vector<uint8_t>> keyOf(Index& index, const std::vector<Field>& row) const;
     std::optional<std::vector<uint8_t>> computeKey(const Index& index, const std::vector<Field>& row) const;
+    std::optional<std::vector<uint8_t>> keyBefore(Index& index, const std::vector<Field>& before) const;
+    Value keyValue(const ColumnDef& column, const Field& field) const;
     void checkKey(Index& index, const std::vector<Field>& row, uint32_t exceptPage, uint16_t exceptRow);
     void add(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);
     void drop(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);
@@ -61,6 +75,7 @@ private:
     Transaction& txn_;
     const TableDef& layout_;
     PageAllocator& allocator_;
+    LongValueData longValues_;
     std::vector<std::unique_ptr<Index>> indexes_;
 };
 

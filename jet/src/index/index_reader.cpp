@@ -11,6 +11,18 @@ uint32_t storedDatabaseSortOrder(const PageFile& file, const FormatInfo& f)
     return le32(file.page(0) + f.headerSortOrder);
 }
 
+KeyColumn keyColumnOf(const ColumnDef& column, bool ascending, SortOrder databaseOrder, const FormatInfo& format)
+{
+    KeyColumn key;
+    key.type = column.info.type;
+    key.ascending = ascending;
+    if (column.isText())
+        key.order = columnSortOrder(column.sortOrder, databaseOrder, format.jet3);
+    key.scale = uint8_t(column.info.scale);
+    key.legacyDecimal = format.format == Format::Jet3 || format.format == Format::Jet4;
+    return key;
+}
+
 std::vector<IndexKeyLayout> indexLayouts(const TableDef& table, uint32_t databaseSortOrder, bool jet3)
 {
     const SortOrder databaseOrder = sortOrderFromStored(databaseSortOrder, jet3);
@@ -47,7 +59,9 @@ std::vector<IndexKeyLayout> indexLayouts(const TableDef& table, uint32_t databas
             } else {
                 const ColumnDef& c = table.columns[size_t(at)];
                 key.type = c.info.type;
-                if (c.isText())
+                if (table.format)
+                    key = keyColumnOf(c, ascending, databaseOrder, *table.format);
+                else if (c.isText())
                     key.order = columnSortOrder(c.sortOrder, databaseOrder, jet3);
                 std::string problem = keyColumnProblem(key);
                 if (!problem.empty() && layout.problem.empty())

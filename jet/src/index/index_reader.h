@@ -39,6 +39,11 @@ struct IndexKeyLayout {
     std::string problem;
 };
 
+// The key form of a table's column in an index: its type and direction, the
+// text sort order (the column's own, else the database's), a decimal's scale
+// and the decimal key form of the file's version.
+KeyColumn keyColumnOf(const ColumnDef& column, bool ascending, SortOrder databaseOrder, const FormatInfo& format);
+
 // The database's text sort order (header, page 0, unmasked in the overlay).
 uint32_t storedDatabaseSortOrder(const PageFile& file, const FormatInfo& f);
 

@@ -28,6 +28,7 @@ Family columnFamily(const ColumnDef& c)
     case ColumnType::Single:
     case ColumnType::Double:
     case ColumnType::DateTime:
+    case ColumnType::DateTimeExtended:
     case ColumnType::Numeric:
     case ColumnType::BigInt: return Family::Number;
     default: return Family::Other;

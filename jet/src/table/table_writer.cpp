@@ -76,7 +76,8 @@ TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed,
     if (!layout_.physicalIndexes.empty() && !allowIndexed && layout_.format->jet3)
         jet3Indexed_ = true; // this engine does not write Jet3 index keys
     else if (!layout_.physicalIndexes.empty() && !allowIndexed)
-        indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_);
+        indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_,
+                                                     [this](const Field& f) { return longValueData(f); });
     lvPage_.assign(layout_.columns.size(), 0);
     lvRoomPages_.resize(layout_.columns.size());
 }
@@ -494,7 +495,10 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
     refuseJet3IndexWork(&old, &now, &changes);
     // A long value rewritten gives its pages back first, so that the new
     // value takes them again instead of new ones. Should anything below be
-    // refused, the whole write is given up, this with it.
+    // refused, the whole write is given up, this with it. The keys of
+    // indexed Memo values are taken before.
+    if (indexes_)
+        indexes_->keepKeysOf(old);
     for (size_t i = 0; i < layout_.columns.size() && i < changes.size(); ++i) {
         if (!changes[i] || !layout_.columns[i].isLongValue())
             continue;
