@@ -22,6 +22,16 @@ constexpr long kMaxChainPages = 10000000;
     throw Error(Code::Corrupt, "page " + std::to_string(page) + " : " + what);
 }
 
+// An intermediate page met `depth` levels below the root, before its
+// children are followed.
+void checkBranch(const IndexPage& page, int depth)
+{
+    if (depth > kMaxDepth)
+        corrupt(page.number, "index trop profond (boucle ?)");
+    if (page.childCount() == 0)
+        corrupt(page.number, "page d'index intermédiaire vide");
+}
+
 size_t lowerBoundIn(const IndexPage& page, const std::vector<uint8_t>& key, uint32_t dataPage, uint8_t row)
 {
     size_t lo = 0, hi = page.entries.size();
@@ -191,10 +201,7 @@ SharedIndexPage IndexTree::descend(const std::vector<uint8_t>& key, uint32_t dat
     SharedIndexPage page = loadShared(root_);
     int depth = 0;
     while (!page->leaf) {
-        if (++depth > kMaxDepth)
-            corrupt(page->number, "index trop profond (boucle ?)");
-        if (page->childCount() == 0)
-            corrupt(page->number, "page d'index intermédiaire vide");
+        checkBranch(*page, ++depth);
         size_t i = lowerBoundIn(*page, key, dataPage, row);
         if (i == page->entries.size() && !page->tail)
             i = page->entries.size() - 1;
@@ -218,10 +225,7 @@ IndexCursor IndexTree::begin()
     SharedIndexPage page = loadShared(root_);
     int depth = 0;
     while (!page->leaf) {
-        if (++depth > kMaxDepth)
-            corrupt(page->number, "index trop profond (boucle ?)");
-        if (page->childCount() == 0)
-            corrupt(page->number, "page d'index intermédiaire vide");
+        checkBranch(*page, ++depth);
         page = loadShared(page->childAt(0));
     }
     return IndexCursor(store_, std::move(page), 0);

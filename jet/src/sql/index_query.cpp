@@ -60,6 +60,22 @@ std::optional<Value> keyLiteral(ColumnType type, const Operand& literal)
     }
 }
 
+// The key of the literal in an index column, when the literal is exactly a
+// value of the column's type and has a key.
+std::optional<std::vector<uint8_t>> literalKey(const KeyColumn& keyColumn, ColumnType type, const Operand& literal)
+{
+    std::optional<Value> value = keyLiteral(type, literal);
+    if (!value)
+        return std::nullopt;
+    std::vector<uint8_t> key;
+    try {
+        appendColumnKey(keyColumn, *value, key);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    return key;
+}
+
 void flatten(const Condition& c, std::vector<const Condition*>& out)
 {
     if (c.kind == Condition::Kind::And) {
@@ -144,18 +160,13 @@ std::optional<std::vector<RowPointer>> indexCandidates(const PageFile& file, con
         const IndexKeyLayout* index = indexFor(layouts, column, false);
         if (!index)
             continue;
-        std::optional<Value> value = keyLiteral(table.columns[size_t(column)].info.type, *literal);
-        if (!value)
+        std::optional<std::vector<uint8_t>> key =
+            literalKey(index->keyColumns[0], table.columns[size_t(column)].info.type, *literal);
+        if (!key)
             continue;
-        std::vector<uint8_t> key;
-        try {
-            appendColumnKey(index->keyColumns[0], *value, key);
-        } catch (const Error&) {
-            continue;
-        }
         IndexTree tree(pages, index->root, table.page);
         std::vector<RowPointer> rows;
-        for (IndexCursor cursor = tree.lowerBound(key); !cursor.atEnd() && startsWith(cursor.entry().key, key);
+        for (IndexCursor cursor = tree.lowerBound(*key); !cursor.atEnd() && startsWith(cursor.entry().key, *key);
              cursor.next())
             rows.push_back(RowPointer{cursor.entry().dataPage, cursor.entry().dataRow});
         return rows;
@@ -181,20 +192,14 @@ std::optional<std::vector<RowPointer>> indexCandidates(const PageFile& file, con
             const Operand* otherLiteral;
             if (!columnComparison(*d, otherColumn, otherOp, otherLiteral) || otherColumn != column)
                 continue;
-            std::optional<Value> value = keyLiteral(type, *otherLiteral);
-            if (!value)
+            std::optional<std::vector<uint8_t>> key = literalKey(index->keyColumns[0], type, *otherLiteral);
+            if (!key)
                 continue;
-            std::vector<uint8_t> key;
-            try {
-                appendColumnKey(index->keyColumns[0], *value, key);
-            } catch (const Error&) {
-                continue;
-            }
             if ((otherOp == CompareOp::Greater || otherOp == CompareOp::GreaterEqual) &&
-                (!lower || compareKeys(key, *lower) > 0))
+                (!lower || compareKeys(*key, *lower) > 0))
                 lower = key;
             if ((otherOp == CompareOp::Less || otherOp == CompareOp::LessEqual) &&
-                (!upper || compareKeys(key, *upper) < 0))
+                (!upper || compareKeys(*key, *upper) < 0))
                 upper = key;
         }
         if (!lower && !upper)
