@@ -3,6 +3,7 @@
 #include "jet/status.h"
 #include "lists/history_window.h"
 #include "lists/list_window.h"
+#include "server/server_database.h"
 #include "sheets/outstanding_threshold.h"
 #include "sheets/record_sheet.h"
 #include "shell/dialogs.h"
@@ -88,6 +89,8 @@ void ListHost::report(const QString& text) {
 std::shared_ptr<jet::Database> ListHost::openDatabase() {
     const QString path = settings::read(QStringLiteral("option"), QStringLiteral("option"),
                                         QStringLiteral("cheminbase"), paths::defaultDatabase());
+    if (const std::optional<server::ServerAddress> address = server::parseServerAddress(path))
+        return std::shared_ptr<jet::Database>(server::ServerDatabase::connect(*address));
     return std::shared_ptr<jet::Database>(
         jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
 }

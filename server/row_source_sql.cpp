@@ -48,7 +48,7 @@ std::vector<Token> tokenize(const QString& text)
         if (c.isSpace()) {
             ++i;
         } else if (c == u'\'') {
-            QString value;
+            QString value = QStringLiteral(""); // '' is an empty text, never a null (which would be NULL)
             for (++i;; ++i) {
                 if (i >= n)
                     refuse(QStringLiteral("texte entre apostrophes non terminé"));

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 namespace velmor::server {
 
@@ -27,6 +28,7 @@ ServerRecordset::ServerRecordset(QSqlDatabase db, jet::TableInfo table, ServerRo
     for (const jet::ColumnInfo& c : table_.columns)
         names << quotedName(QString::fromStdString(c.name));
     select_ = names.join(QStringLiteral(", "));
+    clock_.start();
     loadKeys(source);
 }
 
@@ -86,11 +88,53 @@ std::optional<ServerRecordset::Row> ServerRecordset::readRow(qint64 key, bool lo
     return row;
 }
 
+void ServerRecordset::readBlock(long position)
+{
+    if (cache_.size() > size_t(8 * blockRows))
+        cache_.clear();
+    const long first = position - position % blockRows;
+    const long end = std::min(first + blockRows, long(keys_.size()));
+    const qint64 now = clock_.elapsed();
+    QStringList ids; // numbers only: the array is no user text
+    for (long i = first; i < end; ++i) {
+        ids << QString::number(keys_[size_t(i)]);
+        cache_[keys_[size_t(i)]] = Cached{std::nullopt, now}; // gone unless read below
+    }
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 = ANY (CAST(? AS bigint[]))")
+                  .arg(quotedName(rowKeyColumn), select_, quotedName(QString::fromStdString(table_.name))));
+    q.addBindValue(QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}'));
+    if (!q.exec())
+        fail(q, QStringLiteral("lecture des fiches"), jet::Code::IoError);
+    while (q.next()) {
+        Row row;
+        row.reserve(table_.columns.size());
+        for (size_t i = 0; i < table_.columns.size(); ++i)
+            row.push_back(fromVariant(q.value(int(i) + 1), table_.columns[i]));
+        cache_[q.value(0).toLongLong()].row = std::move(row);
+    }
+}
+
 void ServerRecordset::load()
 {
-    std::optional<Row> row = readRow(keys_[size_t(pos_)], false);
-    deleted_ = !row;
-    row_ = row ? std::move(*row) : Row(table_.columns.size());
+    const qint64 key = keys_[size_t(pos_)];
+    auto it = cache_.find(key);
+    if (it == cache_.end() || clock_.elapsed() - it->second.readAt >= freshForMs) {
+        readBlock(pos_);
+        it = cache_.find(key);
+    }
+    deleted_ = !it->second.row;
+    row_ = deleted_ ? Row(table_.columns.size()) : *it->second.row;
+}
+
+long ServerRecordset::positionOf(qint64 key)
+{
+    if (positions_.empty())
+        for (size_t i = 0; i < keys_.size(); ++i)
+            positions_.emplace(keys_[i], long(i));
+    const auto it = positions_.find(key);
+    return it == positions_.end() ? -1 : it->second;
 }
 
 void ServerRecordset::go(long position)
@@ -107,7 +151,9 @@ void ServerRecordset::leaveDeleted()
 {
     conflict_.reset();
     if (hasCurrent() && deleted_) {
+        forget(keys_[size_t(pos_)]);
         keys_.erase(keys_.begin() + pos_);
+        positions_.clear(); // the rows after it moved up
         deleted_ = false;
         --pos_; // the next row is now one step ahead
     }
@@ -180,9 +226,9 @@ void ServerRecordset::setBookmark(jet::Bookmark b)
 {
     requireIdle();
     leaveDeleted();
-    for (size_t i = 0; i < keys_.size(); ++i)
-        if (mark(keys_[i]) == b)
-            return go(long(i));
+    const long position = b.row == 0 ? positionOf(qint64(b.page)) : -1;
+    if (position >= 0)
+        return go(position);
     throw jet::Error(jet::Code::NotFound, "cette fiche ne fait pas partie du jeu d'enregistrements");
 }
 
@@ -245,10 +291,14 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
     if (!q.exec() || !q.next())
         fail(q, QStringLiteral("ajout refusé par le serveur"), jet::Code::InvalidValue);
     const qint64 key = q.value(0).toLongLong();
-    if (at)
+    if (at) {
+        positions_.erase(keys_[*at]);
         keys_[*at] = key;
-    else
+    } else {
         keys_.push_back(key);
+    }
+    if (!positions_.empty())
+        positions_[key] = at ? long(*at) : long(keys_.size()) - 1;
     lastModified_ = mark(key);
 }
 
@@ -330,6 +380,7 @@ void ServerRecordset::writeEdits()
         db_.rollback();
     }
     row_ = std::move(*stored);
+    cache_[key] = Cached{row_, clock_.elapsed()};
     mode_ = EditMode::None;
     pending_.clear();
     lastModified_ = mark(key);
@@ -372,6 +423,7 @@ void ServerRecordset::deleteCurrent()
     } else {
         db_.rollback();
     }
+    forget(key);
     deleted_ = true;
 }
 
@@ -381,6 +433,7 @@ void ServerRecordset::resolveConflict(jet::ConflictChoice choice)
         throw jet::Error(jet::Code::InvalidState, "aucun conflit d'écriture en attente");
     const jet::RowConflict found = *conflict_;
     conflict_.reset();
+    forget(keys_[size_t(pos_)]); // what the other desk stored is read anew
     using Choice = jet::ConflictChoice;
     if (found.duringDelete) {
         if (choice == Choice::WriteOver) {

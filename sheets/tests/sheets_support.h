@@ -58,6 +58,9 @@ void createDatabase(const QString& path, const std::vector<Row>& returnRows,
 // of `cluster` (velmor-db migrate's copy); its address, empty on failure.
 QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const QString& name);
 
+// A file opened read-only, or a server's database when `path` is its address.
+std::unique_ptr<jet::Database> openReadOnly(const QString& path);
+
 // Every row of `table` of a file or of a server's database (`path` is then
 // its address): column -> text (nothing for NULL).
 using StoredRow = std::map<std::string, std::optional<std::string>>;
