@@ -2,7 +2,8 @@
 // interface states for a file (jet/recordset.h): the keys of the selected
 // rows are read at the opening, in the row source's order. Rows are read in
 // blocks of `blockRows` keys around the position asked for, so that walking
-// the set (a list, a search) costs one round trip per block; a row read more
+// the set (a list, a search) costs one round trip per block, and of
+// `jumpRows` after a jump (a bookmark, a position far away); a row read more
 // than `freshForMs` ago is read again, so a desk moving from row to row sees
 // what other desks saved meanwhile. A bookmark finds its position through a
 // hash of the keys, so moves and bookmarks cost O(1) amortised. update()
@@ -17,6 +18,7 @@
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <optional>
 #include <unordered_map>
 
@@ -25,6 +27,7 @@ namespace velmor::server {
 class ServerRecordset : public jet::Recordset {
 public:
     static constexpr long blockRows = 200;
+    static constexpr long jumpRows = 10;
     static constexpr qint64 freshForMs = 1000;
 
     ServerRecordset(QSqlDatabase db, jet::TableInfo table, ServerRowSource source);
@@ -62,7 +65,7 @@ private:
     void loadKeys(const ServerRowSource& source);
     void load();                          // the current row, or deleted_ when it is gone
     std::optional<Row> readRow(qint64 key, bool lock);
-    void readBlock(long position);        // the rows of the block holding `position` into cache_
+    void readBlock(long position, long rows); // the rows of the block holding `position` into cache_
     long positionOf(qint64 key);          // -1 when the key is not in the set
     void forget(qint64 key) { cache_.erase(key); }
     void leaveDeleted();                  // a row deleted here leaves the set at the next move
@@ -85,7 +88,9 @@ private:
     };
     std::unordered_map<qint64, Cached> cache_;
     QElapsedTimer clock_;
+    std::optional<QSqlQuery> blockQuery_;
     long pos_ = -1;
+    bool sequential_ = true; // the last move went to the next or previous row
     Row row_;              // the current row as read
     bool deleted_ = false; // the current row is gone
     bool deletedHere_ = false;
