@@ -109,12 +109,9 @@ void ServerRecordset::readBlock(long position, long rows)
         cache_.clear();
     const long first = position - position % rows;
     const long end = std::min(first + rows, long(keys_.size()));
-    const qint64 now = clock_.elapsed();
     QStringList ids; // numbers only: the array is no user text
-    for (long i = first; i < end; ++i) {
+    for (long i = first; i < end; ++i)
         ids << QString::number(keys_[size_t(i)]);
-        cache_[keys_[size_t(i)]] = Cached{std::nullopt, now}; // gone unless read below
-    }
     if (!blockQuery_) { // prepared once: the server plans it once for all the blocks
         blockQuery_.emplace(db_);
         blockQuery_->setForwardOnly(true);
@@ -123,8 +120,14 @@ void ServerRecordset::readBlock(long position, long rows)
     }
     QSqlQuery& q = *blockQuery_;
     q.addBindValue(QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}'));
-    if (!q.exec())
-        fail(q, QStringLiteral("lecture des fiches"), jet::Code::IoError);
+    if (!q.exec()) {
+        QSqlQuery failed = std::move(q);
+        blockQuery_.reset(); // prepared again by the next read, on a connection opened again
+        fail(failed, QStringLiteral("lecture des fiches"), jet::Code::IoError);
+    }
+    const qint64 now = clock_.elapsed();
+    for (long i = first; i < end; ++i)
+        cache_[keys_[size_t(i)]] = Cached{std::nullopt, now}; // gone unless read below
     while (q.next()) {
         Row row;
         row.reserve(table_.columns.size());

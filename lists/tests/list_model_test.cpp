@@ -292,11 +292,6 @@ private slots:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    ListModelTest onFiles;
-    int failures = QTest::qExec(&onFiles, argc, argv);
-    ScratchServer cluster;
-    ListModelTest onServer(&cluster);
-    failures += QTest::qExec(&onServer, argc, argv);
-    return failures;
+    return sheetstest::runOnFileAndServer<ListModelTest>(argc, argv);
 }
 #include "list_model_test.moc"

@@ -263,11 +263,6 @@ private slots:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    ListWindowTest onFiles;
-    int failures = QTest::qExec(&onFiles, argc, argv);
-    ScratchServer cluster;
-    ListWindowTest onServer(&cluster);
-    failures += QTest::qExec(&onServer, argc, argv);
-    return failures;
+    return sheetstest::runOnFileAndServer<ListWindowTest>(argc, argv);
 }
 #include "list_window_test.moc"

@@ -631,11 +631,6 @@ private slots:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    CommandsTest onFiles;
-    int failures = QTest::qExec(&onFiles, argc, argv);
-    ScratchServer cluster;
-    CommandsTest onServer(&cluster);
-    failures += QTest::qExec(&onServer, argc, argv);
-    return failures;
+    return sheetstest::runOnFileAndServer<CommandsTest>(argc, argv);
 }
 #include "commands_test.moc"
