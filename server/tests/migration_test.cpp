@@ -129,7 +129,7 @@ private slots:
             {"export", "velmor2001"},
             {"export", "tablep", "--lignes", "3"},
             {"query", "SELECT * FROM [tablep] WHERE [clientp] = 'l''oréal' OR [dateaccordp] >= #1/15/2001# "
-                      "ORDER BY [dateaccordp] DESC, naccordp"},
+                      "ORDER BY [dateenvoip] DESC, [clientp], naccordp"},
             {"count", "SELECT * FROM velmor2001 WHERE dateretourclient IS NULL"}};
         for (const QStringList& command : commands) {
             const auto onFile = velmorDb(QStringList{command[0], path_} + command.mid(1));
