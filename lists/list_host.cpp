@@ -86,8 +86,7 @@ void ListHost::report(const QString& text) {
 }
 
 std::shared_ptr<jet::Database> ListHost::openDatabase() {
-    const QString path = settings::read(QStringLiteral("option"), QStringLiteral("option"),
-                                        QStringLiteral("cheminbase"), paths::defaultDatabase());
+    const QString path = paths::databaseInUse();
     return std::shared_ptr<jet::Database>(
         jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
 }

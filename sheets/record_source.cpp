@@ -9,6 +9,7 @@
 #include "sheets/value_text.h"
 #include "sheets/write_conflict.h"
 #include "server/server_database.h"
+#include "sheets/server_choice.h"
 #include "shell/dialogs.h"
 
 #include <QFile>
@@ -65,6 +66,11 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Constraint:
     case jet::Code::InvalidState: code = Code::Engine; break;
     }
+    if (dynamic_cast<const server::ConnectionLost*>(&e))
+        return RecordSourceError(Code::Disconnected,
+                                 QStringLiteral("%1 : %2.\nLa prochaine action (Enregistrer, changer de fiche) "
+                                                "rétablit la connexion.")
+                                     .arg(doing, engineText(e)));
     return RecordSourceError(code, QStringLiteral("%1 : %2").arg(doing, engineText(e)));
 }
 
@@ -125,18 +131,39 @@ std::unique_ptr<jet::Database> openAskingPassword(const QString& path)
     }
 }
 
-// A database on a PostgreSQL server, named by its address.
+// A database on a PostgreSQL server, named by its address. The password is
+// the one in the address, else the one given in this run, else the one in
+// the keyring; when the server wants another, the user is asked for it
+// until it is right or the box is cancelled.
 std::unique_ptr<jet::Database> openServer(const QString& address)
 {
-    const std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
+    std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
     if (!parsed)
         throw RecordSourceError(Code::NoDatabase,
                                 QStringLiteral("cette adresse de serveur est incomplète (attendu : "
                                                "postgresql://UTILISATEUR@SERVEUR:PORT/BASE)"));
-    try {
-        return server::ServerDatabase::connect(*parsed);
-    } catch (const jet::Error& e) {
-        throw RecordSourceError(Code::NoDatabase, QString::fromUtf8(e.what()));
+    if (parsed->password.isEmpty())
+        parsed->password = typedPasswords().contains(address) ? typedPasswords().value(address)
+                                                              : rememberedPassword(address).value_or(QString());
+    for (;;) {
+        try {
+            auto db = server::ServerDatabase::connect(*parsed);
+            if (!parsed->password.isEmpty())
+                typedPasswords().insert(address, parsed->password);
+            return db;
+        } catch (const jet::Error& e) {
+            if (e.code() != jet::Code::PasswordRequired && e.code() != jet::Code::WrongPassword)
+                throw RecordSourceError(Code::NoDatabase, QString::fromUtf8(e.what()));
+            typedPasswords().remove(address);
+            QString reason = QString::fromUtf8(e.what());
+            reason[0] = reason[0].toUpper();
+            const std::optional<QString> typed = dialogs().password(
+                nullptr, QStringLiteral("%1.\nMot de passe :").arg(reason), QStringLiteral("Mot de passe"));
+            if (!typed)
+                throw RecordSourceError(Code::NoDatabase,
+                                        QStringLiteral("le serveur demande un mot de passe, qui n'a pas été donné"));
+            parsed->password = *typed;
+        }
     }
 }
 
@@ -157,6 +184,14 @@ std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 }
 
 } // namespace
+
+void usePasswordThisRun(const QString& database, const QString& password)
+{
+    if (password.isEmpty())
+        typedPasswords().remove(database);
+    else
+        typedPasswords().insert(database, password);
+}
 
 struct BaseR::Impl {
     struct Binding {
