@@ -266,6 +266,7 @@ private slots:
     // The server stops during an edit: "Enregistrer" and a move say so and
     // keep the typing; once the server is back, the next save reconnects and
     // goes through the same check of what the other desk saved meanwhile.
+    // A server restarted between two actions is reconnected to unseen.
     void serverStoppedDuringAnEdit()
     {
         if (!cluster_)
@@ -294,6 +295,12 @@ private slots:
         QCOMPARE(scripted->calls(ScriptedDialogs::Kind::Choice).size(), 1);
         QCOMPARE(stored(), (QStringList{QStringLiteral("P-1|Durand|PC|prêt|Cécile"),
                                         QStringLiteral("P-2|Beta|Écran|essai|Cécile")}));
+        // A restart between two actions goes unnoticed: the save reconnects.
+        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        typeInto(box("clientS2"), QStringLiteral("Dupont"));
+        host->save();
+        QCOMPARE(scripted->messages().size(), 2);
+        QCOMPARE(stored().at(0), QStringLiteral("P-1|Dupont|PC|prêt|Cécile"));
     }
 };
 
