@@ -20,6 +20,7 @@ ServerDialog::ServerDialog(const ServerLogin& proposed, QWidget* parent) : QDial
         return widget;
     };
     serveur = named(new QLineEdit(proposed.host, this), "serveur");
+    serveur->setMinimumWidth(220);
     port = named(new QSpinBox(this), "port");
     port->setRange(1, 65535);
     port->setValue(proposed.port);
