@@ -131,11 +131,25 @@ std::unique_ptr<jet::Database> openAskingPassword(const QString& path)
     }
 }
 
-// A database on a PostgreSQL server, named by its address. The password is
-// the one in the address, else the one given in this run, else the one in
-// the keyring; when the server wants another, the user is asked for it
-// until it is right or the box is cancelled.
-std::unique_ptr<jet::Database> openServer(const QString& address)
+// The engine that `path` names (a file, or a server by its address), after
+// the checks that give the clearest messages.
+std::unique_ptr<jet::Database> openWithEngine(const QString& path)
+{
+    if (server::isServerAddress(path))
+        return openServerDatabase(path);
+    const QFileInfo info(path);
+    // The reasons do not name the file: the message that shows them does.
+    if (!info.exists())
+        throw RecordSourceError(Code::NoDatabase,
+                                QStringLiteral("ce fichier est introuvable (déplacé, renommé ou supprimé)"));
+    if (info.isDir())
+        throw RecordSourceError(Code::NoDatabase, QStringLiteral("c'est un dossier, pas une base de données"));
+    return openAskingPassword(path);
+}
+
+} // namespace
+
+std::unique_ptr<jet::Database> openServerDatabase(const QString& address)
 {
     std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
     if (!parsed)
@@ -166,24 +180,6 @@ std::unique_ptr<jet::Database> openServer(const QString& address)
         }
     }
 }
-
-// The engine that `path` names (a file, or a server by its address), after
-// the checks that give the clearest messages.
-std::unique_ptr<jet::Database> openWithEngine(const QString& path)
-{
-    if (server::isServerAddress(path))
-        return openServer(path);
-    const QFileInfo info(path);
-    // The reasons do not name the file: the message that shows them does.
-    if (!info.exists())
-        throw RecordSourceError(Code::NoDatabase,
-                                QStringLiteral("ce fichier est introuvable (déplacé, renommé ou supprimé)"));
-    if (info.isDir())
-        throw RecordSourceError(Code::NoDatabase, QStringLiteral("c'est un dossier, pas une base de données"));
-    return openAskingPassword(path);
-}
-
-} // namespace
 
 void usePasswordThisRun(const QString& database, const QString& password)
 {

@@ -54,6 +54,13 @@ private:
     QString message_;
 };
 
+// Connects to the server at `address` (postgresql://…). The password is the
+// one in the address, else the one given in this run, else the one in the
+// keyring (sheets/server_choice.h); when the server wants another, the user
+// is asked for it until it is right or the box is cancelled. Throws
+// RecordSourceError (NoDatabase) saying why in French.
+std::unique_ptr<jet::Database> openServerDatabase(const QString& address);
+
 // Gives the password of `database` (a file's path or a server's address) for
 // the rest of the run, as if the user had typed it at its first opening.
 void usePasswordThisRun(const QString& database, const QString& password);
