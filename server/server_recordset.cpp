@@ -143,7 +143,7 @@ void ServerRecordset::load()
     const qint64 key = keys_[size_t(pos_)];
     auto it = cache_.find(key);
     if (it == cache_.end() || clock_.elapsed() - it->second.readAt >= freshForMs) {
-        readBlock(pos_, sequential_ ? blockRows : jumpRows);
+        reconnecting(db_, [&] { readBlock(pos_, sequential_ ? blockRows : jumpRows); });
         it = cache_.find(key);
     }
     deleted_ = !it->second.row;
@@ -162,12 +162,19 @@ long ServerRecordset::positionOf(qint64 key)
 void ServerRecordset::go(long position)
 {
     sequential_ = std::abs(position - pos_) <= 1;
+    const long from = pos_;
     pos_ = std::clamp(position, -1L, long(keys_.size()));
     deleted_ = false;
-    if (hasCurrent())
-        load();
-    else
+    if (!hasCurrent()) {
         row_.clear();
+        return;
+    }
+    try {
+        load();
+    } catch (const jet::Error&) {
+        pos_ = from; // a move that cannot read its row stays where it was
+        throw;
+    }
 }
 
 void ServerRecordset::leaveDeleted()
@@ -305,6 +312,12 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
         marks << QStringLiteral("?");
         bound << toVariant(values[i], table_.columns[i]);
     }
+    // Begun apart, so that a connection lost since the last action is made
+    // again before the row is sent: the row is never sent twice.
+    reconnecting(db_, [&] {
+        if (!db_.transaction())
+            throwServerError(db_, db_.lastError(), QStringLiteral("ajout"), jet::Code::IoError);
+    });
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
                   .arg(quotedName(QString::fromStdString(table_.name)), names.join(QStringLiteral(", ")),
@@ -314,6 +327,7 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
     if (!q.exec() || !q.next())
         fail(q, QStringLiteral("ajout refusé par le serveur"), jet::Code::InvalidValue);
     const qint64 key = q.value(0).toLongLong();
+    commitOrThrow(QStringLiteral("ajout"));
     if (at) {
         positions_.erase(keys_[*at]);
         keys_[*at] = key;
@@ -339,7 +353,7 @@ void ServerRecordset::update()
     }
     if (mode_ != EditMode::Editing)
         throw jet::Error(jet::Code::InvalidState, "aucune fiche n'est en cours de modification");
-    writeEdits();
+    reconnecting(db_, [&] { writeEdits(); });
 }
 
 void ServerRecordset::commitOrThrow(const QString& doing)
@@ -422,6 +436,11 @@ void ServerRecordset::deleteCurrent()
     if (!hasCurrent() || deleted_)
         noRow();
     conflict_.reset();
+    reconnecting(db_, [&] { deleteRow(); });
+}
+
+void ServerRecordset::deleteRow()
+{
     const qint64 key = keys_[size_t(pos_)];
     if (!db_.transaction())
         throwServerError(db_, db_.lastError(), QStringLiteral("effacement"), jet::Code::IoError);
@@ -494,7 +513,7 @@ void ServerRecordset::resolveConflict(jet::ConflictChoice choice)
         throw jet::Error(jet::Code::InvalidState, "choix impossible pour une fiche modifiée");
     for (const auto& c : found.columns)
         read_[size_t(c.column)] = c.stored; // what the user saw and chose to write over
-    writeEdits();
+    reconnecting(db_, [&] { writeEdits(); });
 }
 
 } // namespace velmor::server
