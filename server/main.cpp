@@ -5,6 +5,11 @@
 // standard error, the count of rows copied per table on the standard output.
 // Exit code: 0 when copied, 1 on any failure (nothing is then copied), 2 for
 // a malformed command.
+//
+// velmor-db-migrate export|query|count postgresql://... ...: velmor-db's
+// command of that name on a server's database (server/export_command.h);
+// velmor-db runs it for a postgresql:// source.
+#include "server/export_command.h"
 #include "server/migration.h"
 
 #include "jet/status.h"
@@ -34,6 +39,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && QStringList{"export", "query", "count"}.contains(args[0])) {
+        std::vector<std::string> command;
+        for (const QString& a : args)
+            command.push_back(a.toStdString());
+        return velmor::server::runServerExport(command, std::cout, std::cerr);
+    }
     if (args.size() != 2)
         return usage(args.size() < 2 ? "fichier ou adresse du serveur manquant" : "trop d'arguments pour migrate");
     const auto address = velmor::server::parseServerAddress(args[1]);

@@ -8,6 +8,7 @@
 
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 namespace velmor::server {
 
@@ -54,9 +55,18 @@ std::vector<QString> createIndexSql(const jet::TableInfo& table, const std::set<
                            (c.ascending ? QString() : QStringLiteral(" DESC"));
         add(QString::fromStdString(index.name), columns, index.unique || index.primary);
     }
+    // A column the file already indexes first keeps that index alone.
+    auto indexedFirst = [&](const std::string& column) {
+        return std::any_of(table.indexes.begin(), table.indexes.end(), [&](const jet::IndexInfo& index) {
+            return !index.foreignKey && !index.columns.empty() &&
+                   QString::fromStdString(index.columns[0].column).compare(QString::fromStdString(column),
+                                                                           Qt::CaseInsensitive) == 0;
+        });
+    };
     for (const jet::ColumnInfo& c : table.columns)
-        if (indexedColumns.count(QString::fromStdString(c.name).toLower().toStdString()))
-            add(QString::fromStdString(c.name), {quotedName(QString::fromStdString(c.name))}, false);
+        if (indexedColumns.count(QString::fromStdString(c.name).toLower().toStdString()) && !indexedFirst(c.name))
+            add(QString::fromStdString(c.name) + QStringLiteral("_recherche"), {quotedName(QString::fromStdString(c.name))},
+                false);
     return statements;
 }
 

@@ -48,7 +48,7 @@ std::vector<Token> tokenize(const QString& text)
         if (c.isSpace()) {
             ++i;
         } else if (c == u'\'') {
-            QString value;
+            QString value = QStringLiteral(""); // '' is an empty text, never a null (which would be NULL)
             for (++i;; ++i) {
                 if (i >= n)
                     refuse(QStringLiteral("texte entre apostrophes non terminé"));
@@ -140,6 +140,11 @@ ServerRowSource translateRowSource(const QString& jetText)
     source.table = tokens[i++].text.toLower();
 
     QString* part = nullptr;
+    // NULL sorts before any value, as on the file (the server puts it last).
+    auto endOrderItem = [&] {
+        source.orderBy += source.orderBy.endsWith(QLatin1String(" DESC")) ? QStringLiteral(" NULLS LAST")
+                                                                          : QStringLiteral(" NULLS FIRST");
+    };
     for (; tokens[i].kind != Token::Kind::End; ++i) {
         const Token& t = tokens[i];
         if (isKeyword(t, "WHERE") && !part) {
@@ -158,12 +163,16 @@ ServerRowSource translateRowSource(const QString& jetText)
                 refuse(QStringLiteral("valeur inattendue dans ORDER BY"));
             source.parameters.append(t.value);
         }
+        if (part == &source.orderBy && t.kind == Token::Kind::Literal && t.text == QLatin1String(","))
+            endOrderItem();
         if (!part->isEmpty())
             *part += QLatin1Char(' ');
         *part += t.kind == Token::Kind::Name ? quotedName(t.text) : t.text;
     }
     if (part && part->isEmpty())
         refuse(QStringLiteral("condition ou tri vide"));
+    if (!source.orderBy.isEmpty())
+        endOrderItem();
     return source;
 }
 

@@ -16,7 +16,7 @@ namespace velmor::server {
 struct ServerRowSource {
     QString table;        // lowered, unquoted
     QString where;        // the condition with ? for each parameter; empty for none
-    QString orderBy;      // the ORDER BY list; empty for none
+    QString orderBy;      // the ORDER BY list, NULL first as on the file; empty for none
     QVariantList parameters; // in the order of the ?
 };
 

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 namespace velmor::server {
 
@@ -25,8 +26,9 @@ ServerRecordset::ServerRecordset(QSqlDatabase db, jet::TableInfo table, ServerRo
 {
     QStringList names;
     for (const jet::ColumnInfo& c : table_.columns)
-        names << quotedName(QString::fromStdString(c.name));
+        names << selectedColumn(c);
     select_ = names.join(QStringLiteral(", "));
+    clock_.start();
     loadKeys(source);
 }
 
@@ -39,13 +41,18 @@ void ServerRecordset::fail(const QSqlQuery& q, const QString& doing, jet::Code c
 
 void ServerRecordset::loadKeys(const ServerRowSource& source)
 {
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(quotedName(rowKeyColumn), quotedName(source.table));
+    // The keys as one text ("12,7,31"), in the row source's order: one value
+    // to read rather than one row per key. The aggregate takes the rows as
+    // the sorted subquery gives them (an ORDER BY inside the aggregate would
+    // sort again, ten times slower).
+    const QString key = quotedName(rowKeyColumn);
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(key, quotedName(source.table));
     if (!source.where.isEmpty())
         sql += QStringLiteral(" WHERE ") + source.where;
     sql += QStringLiteral(" ORDER BY ");
     if (!source.orderBy.isEmpty())
         sql += source.orderBy + QStringLiteral(", ");
-    sql += quotedName(rowKeyColumn);
+    sql = QStringLiteral("SELECT string_agg(CAST(%1 AS text), ',') FROM (%2) AS selected").arg(key, sql + key);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
@@ -54,8 +61,18 @@ void ServerRecordset::loadKeys(const ServerRowSource& source)
         q.addBindValue(p);
     if (!q.exec())
         fail(q, QStringLiteral("requête refusée par le serveur"), jet::Code::SqlError);
-    while (q.next())
-        keys_.push_back(q.value(0).toLongLong());
+    const QByteArray list = q.next() ? q.value(0).toByteArray() : QByteArray();
+    qint64 value = 0;
+    for (const char c : list) {
+        if (c == ',') {
+            keys_.push_back(value);
+            value = 0;
+        } else {
+            value = value * 10 + (c - '0');
+        }
+    }
+    if (!list.isEmpty())
+        keys_.push_back(value);
     go(keys_.empty() ? -1 : 0);
 }
 
@@ -86,15 +103,65 @@ std::optional<ServerRecordset::Row> ServerRecordset::readRow(qint64 key, bool lo
     return row;
 }
 
+void ServerRecordset::readBlock(long position, long rows)
+{
+    if (cache_.size() > size_t(8 * blockRows))
+        cache_.clear();
+    const long first = position - position % rows;
+    const long end = std::min(first + rows, long(keys_.size()));
+    QStringList ids; // numbers only: the array is no user text
+    for (long i = first; i < end; ++i)
+        ids << QString::number(keys_[size_t(i)]);
+    if (!blockQuery_) { // prepared once: the server plans it once for all the blocks
+        blockQuery_.emplace(db_);
+        blockQuery_->setForwardOnly(true);
+        blockQuery_->prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 = ANY (CAST(? AS bigint[]))")
+                                 .arg(quotedName(rowKeyColumn), select_, quotedName(QString::fromStdString(table_.name))));
+    }
+    QSqlQuery& q = *blockQuery_;
+    q.addBindValue(QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}'));
+    if (!q.exec()) {
+        QSqlQuery failed = std::move(q);
+        blockQuery_.reset(); // prepared again by the next read, on a connection opened again
+        fail(failed, QStringLiteral("lecture des fiches"), jet::Code::IoError);
+    }
+    const qint64 now = clock_.elapsed();
+    for (long i = first; i < end; ++i)
+        cache_[keys_[size_t(i)]] = Cached{std::nullopt, now}; // gone unless read below
+    while (q.next()) {
+        Row row;
+        row.reserve(table_.columns.size());
+        for (size_t i = 0; i < table_.columns.size(); ++i)
+            row.push_back(fromVariant(q.value(int(i) + 1), table_.columns[i]));
+        cache_[q.value(0).toLongLong()].row = std::move(row);
+    }
+    q.finish();
+}
+
 void ServerRecordset::load()
 {
-    std::optional<Row> row = reconnecting(db_, [&] { return readRow(keys_[size_t(pos_)], false); });
-    deleted_ = !row;
-    row_ = row ? std::move(*row) : Row(table_.columns.size());
+    const qint64 key = keys_[size_t(pos_)];
+    auto it = cache_.find(key);
+    if (it == cache_.end() || clock_.elapsed() - it->second.readAt >= freshForMs) {
+        reconnecting(db_, [&] { readBlock(pos_, sequential_ ? blockRows : jumpRows); });
+        it = cache_.find(key);
+    }
+    deleted_ = !it->second.row;
+    row_ = deleted_ ? Row(table_.columns.size()) : *it->second.row;
+}
+
+long ServerRecordset::positionOf(qint64 key)
+{
+    if (positions_.empty())
+        for (size_t i = 0; i < keys_.size(); ++i)
+            positions_.emplace(keys_[i], long(i));
+    const auto it = positions_.find(key);
+    return it == positions_.end() ? -1 : it->second;
 }
 
 void ServerRecordset::go(long position)
 {
+    sequential_ = std::abs(position - pos_) <= 1;
     const long from = pos_;
     pos_ = std::clamp(position, -1L, long(keys_.size()));
     deleted_ = false;
@@ -114,7 +181,9 @@ void ServerRecordset::leaveDeleted()
 {
     conflict_.reset();
     if (hasCurrent() && deleted_) {
+        forget(keys_[size_t(pos_)]);
         keys_.erase(keys_.begin() + pos_);
+        positions_.clear(); // the rows after it moved up
         deleted_ = false;
         --pos_; // the next row is now one step ahead
     }
@@ -187,9 +256,9 @@ void ServerRecordset::setBookmark(jet::Bookmark b)
 {
     requireIdle();
     leaveDeleted();
-    for (size_t i = 0; i < keys_.size(); ++i)
-        if (mark(keys_[i]) == b)
-            return go(long(i));
+    const long position = b.row == 0 ? positionOf(qint64(b.page)) : -1;
+    if (position >= 0)
+        return go(position);
     throw jet::Error(jet::Code::NotFound, "cette fiche ne fait pas partie du jeu d'enregistrements");
 }
 
@@ -259,10 +328,14 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
         fail(q, QStringLiteral("ajout refusé par le serveur"), jet::Code::InvalidValue);
     const qint64 key = q.value(0).toLongLong();
     commitOrThrow(QStringLiteral("ajout"));
-    if (at)
+    if (at) {
+        positions_.erase(keys_[*at]);
         keys_[*at] = key;
-    else
+    } else {
         keys_.push_back(key);
+    }
+    if (!positions_.empty())
+        positions_[key] = at ? long(*at) : long(keys_.size()) - 1;
     lastModified_ = mark(key);
 }
 
@@ -344,6 +417,7 @@ void ServerRecordset::writeEdits()
         db_.rollback();
     }
     row_ = std::move(*stored);
+    cache_[key] = Cached{row_, clock_.elapsed()};
     mode_ = EditMode::None;
     pending_.clear();
     lastModified_ = mark(key);
@@ -391,6 +465,7 @@ void ServerRecordset::deleteRow()
     } else {
         db_.rollback();
     }
+    forget(key);
     deleted_ = true;
 }
 
@@ -400,6 +475,7 @@ void ServerRecordset::resolveConflict(jet::ConflictChoice choice)
         throw jet::Error(jet::Code::InvalidState, "aucun conflit d'écriture en attente");
     const jet::RowConflict found = *conflict_;
     conflict_.reset();
+    forget(keys_[size_t(pos_)]); // what the other desk stored is read anew
     using Choice = jet::ConflictChoice;
     if (found.duringDelete) {
         if (choice == Choice::WriteOver) {

@@ -1,7 +1,12 @@
 // A dynaset on a PostgreSQL table, with the behaviour the engine's Recordset
 // interface states for a file (jet/recordset.h): the keys of the selected
-// rows are read at the opening, in the row source's order; each move reads
-// its row afresh, so a desk sees what other desks saved meanwhile. update()
+// rows are read at the opening, in the row source's order. Rows are read in
+// blocks of `blockRows` keys around the position asked for, so that walking
+// the set (a list, a search) costs one round trip per block, and of
+// `jumpRows` after a jump (a bookmark, a position far away); a row read more
+// than `freshForMs` ago is read again, so a desk moving from row to row sees
+// what other desks saved meanwhile. A bookmark finds its position through a
+// hash of the keys, so moves and bookmarks cost O(1) amortised. update()
 // and deleteCurrent() lock the row (SELECT ... FOR UPDATE), compare it with
 // the values this recordset read and merge or refuse as on a file. A
 // bookmark carries the row's key (velmor_id) in its page field.
@@ -13,13 +18,20 @@
 
 #include "jet/recordset.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <optional>
+#include <unordered_map>
 
 namespace velmor::server {
 
 class ServerRecordset : public jet::Recordset {
 public:
+    static constexpr long blockRows = 200;
+    static constexpr long jumpRows = 10;
+    static constexpr qint64 freshForMs = 1000;
+
     ServerRecordset(QSqlDatabase db, jet::TableInfo table, ServerRowSource source);
 
     const std::string& tableName() const override { return table_.name; }
@@ -55,6 +67,9 @@ private:
     void loadKeys(const ServerRowSource& source);
     void load();                          // the current row, or deleted_ when it is gone
     std::optional<Row> readRow(qint64 key, bool lock);
+    void readBlock(long position, long rows); // the rows of the block holding `position` into cache_
+    long positionOf(qint64 key);          // -1 when the key is not in the set
+    void forget(qint64 key) { cache_.erase(key); }
     void leaveDeleted();                  // a row deleted here leaves the set at the next move
     void requireIdle() const;
     void go(long position);
@@ -69,7 +84,16 @@ private:
     jet::TableInfo table_;
     QString select_; // the column list
     std::vector<qint64> keys_;
+    std::unordered_map<qint64, long> positions_; // of each key; rebuilt when empty
+    struct Cached {
+        std::optional<Row> row; // nothing: the row is gone
+        qint64 readAt = 0;      // clock_ milliseconds
+    };
+    std::unordered_map<qint64, Cached> cache_;
+    QElapsedTimer clock_;
+    std::optional<QSqlQuery> blockQuery_;
     long pos_ = -1;
+    bool sequential_ = true; // the last move went to the next or previous row
     Row row_;              // the current row as read
     bool deleted_ = false; // the current row is gone
     bool deletedHere_ = false;

@@ -1,5 +1,7 @@
 #include "server/server_values.h"
 
+#include "server/row_source_sql.h"
+
 #include "jet/status.h"
 
 #include <QByteArray>
@@ -110,6 +112,14 @@ QVariant toVariant(const jet::Value& value, const jet::ColumnInfo& column)
     return {};
 }
 
+QString selectedColumn(const jet::ColumnInfo& column)
+{
+    const QString name = quotedName(QString::fromStdString(column.name));
+    if (column.type != ColumnType::DateTime)
+        return name;
+    return QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(name);
+}
+
 jet::Value fromVariant(const QVariant& value, const jet::ColumnInfo& column)
 {
     if (value.isNull())
@@ -119,6 +129,12 @@ jet::Value fromVariant(const QVariant& value, const jet::ColumnInfo& column)
     case ColumnType::Memo:
     case ColumnType::Guid: return jet::Value::text(value.toString().toStdString());
     case ColumnType::DateTime: {
+        if (value.typeId() == QMetaType::QString) {
+            const QString text = value.toString(); // YYYY-MM-DD HH:MM:SS
+            auto at = [&](int from, int length) { return QStringView(text).mid(from, length).toInt(); };
+            if (text.size() == 19)
+                return jet::Value::dateTime(at(0, 4), at(5, 2), at(8, 2), at(11, 2), at(14, 2), at(17, 2));
+        }
         const QDateTime when = value.toDateTime();
         return jet::Value::dateTime(when.date().year(), when.date().month(), when.date().day(), when.time().hour(),
                                     when.time().minute(), when.time().second());

@@ -10,12 +10,16 @@
 
 namespace velmor {
 
-int runMigrate(const std::vector<std::string>& args, const char* self)
+namespace {
+
+// Runs velmor-db-migrate with `args` from `first` on; returns only on failure.
+int runHelper(const std::vector<std::string>& args, size_t first, const char* self)
 {
 #if defined(_WIN32)
-    (void)args;
+    (void)first;
     (void)self;
-    std::cerr << "velmor-db : migrate n'est disponible qu'avec l'application Velmor installée sous Linux\n";
+    std::cerr << "velmor-db : " << args[0]
+              << " sur un serveur n'est disponible qu'avec l'application Velmor installée sous Linux\n";
     return 1;
 #else
     std::error_code error;
@@ -24,14 +28,26 @@ int runMigrate(const std::vector<std::string>& args, const char* self)
         program = std::filesystem::absolute(self, error);
     const std::filesystem::path helper = program.parent_path() / "velmor-db-migrate";
     std::vector<char*> argv{const_cast<char*>(helper.c_str())};
-    for (size_t i = 1; i < args.size(); ++i)
+    for (size_t i = first; i < args.size(); ++i)
         argv.push_back(const_cast<char*>(args[i].c_str()));
     argv.push_back(nullptr);
     execv(helper.c_str(), argv.data());
-    std::cerr << "velmor-db : migrate a besoin du programme " << helper.string()
+    std::cerr << "velmor-db : " << args[0] << " sur un serveur a besoin du programme " << helper.string()
               << ", qui est introuvable (il est installé avec l'application Velmor)\n";
     return 1;
 #endif
+}
+
+} // namespace
+
+int runMigrate(const std::vector<std::string>& args, const char* self)
+{
+    return runHelper(args, 1, self);
+}
+
+int runServerExport(const std::vector<std::string>& args, const char* self)
+{
+    return runHelper(args, 0, self);
 }
 
 } // namespace velmor

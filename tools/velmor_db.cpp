@@ -48,6 +48,7 @@ const char* kUsage =
     "  migrate FICHIER postgresql://UTILISATEUR@SERVEUR:PORT/BASE\n"
     "                               copie les tables et toutes leurs lignes sur un serveur PostgreSQL,\n"
     "                               en une transaction (refusé si les tables y sont déjà)\n"
+    "  export, query et count acceptent aussi une adresse postgresql://... à la place du FICHIER\n"
     "\n"
     "Format CSV : UTF-8, une ligne d'en-tête, chaque valeur entre guillemets doubles\n"
     "(guillemets doublés), valeur NULL = champ vide, binaire = 0x suivi de l'hexadécimal.\n"
@@ -320,6 +321,9 @@ int main(int argc, char** argv)
         return usageError("commande manquante");
     if (rest[0] == "migrate")
         return velmor::runMigrate(rest, argv[0]);
+    if ((rest[0] == "export" || rest[0] == "query" || rest[0] == "count") && rest.size() > 1 &&
+        rest[1].rfind("postgresql://", 0) == 0)
+        return velmor::runServerExport(rest, argv[0]);
     try {
         return run(rest);
     } catch (const jet::Error& e) {

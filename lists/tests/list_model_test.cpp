@@ -1,11 +1,13 @@
 // The list's rows without any window: captions, lazy reading, sorting and
 // filtering as the General sort order compares text, the outstanding rows
-// and their ages, the CSV export read back, and the client history.
+// and their ages, the CSV export read back, and the client history. Every
+// case runs on a file, then on a scratch PostgreSQL server holding a copy.
 #include "lists/client_history.h"
 #include "lists/csv_writer.h"
 #include "lists/row_list_model.h"
 #include "sheets_support.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,8 +33,7 @@ Row returnRow(const char* client, const char* equipment, QDate received, bool ba
 }
 
 std::shared_ptr<jet::Database> openReadOnly(const QString& path) {
-    return std::shared_ptr<jet::Database>(
-        jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
+    return sheetstest::openReadOnly(path);
 }
 
 // The display texts of one column, every row read.
@@ -87,12 +88,25 @@ constexpr int receivedColumn = 6;
 
 class ListModelTest : public QObject {
     Q_OBJECT
+    ScratchServer* cluster_; // none: on files
     QTemporaryDir dir;
-    QString path;
+    QString path; // a file's path or a server's address
+
+    // The file at `file`, or its copy on the cluster.
+    QString onEngine(const QString& file, const QString& name) {
+        return cluster_ ? sheetstest::copyToServer(*cluster_, file, name) : file;
+    }
+
+public:
+    explicit ListModelTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
 
 private slots:
     void initTestCase() {
         sheetstest::useFrenchRegionalSettings();
+        if (cluster_) {
+            VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
+            QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        }
         path = dir.filePath(QStringLiteral("liste.mdb"));
         sheetstest::createDatabase(
             path,
@@ -108,6 +122,8 @@ private slots:
               {"dateaccordp", date(2001, 1, 10)},
               {"materielp", text("Portable de prêt")}},
              {{"clientp", text("Autre")}, {"dateaccordp", date(2001, 1, 11)}}});
+        path = onEngine(path, QStringLiteral("liste"));
+        QVERIFY(!path.isEmpty());
     }
 
     void captionsAndCount() {
@@ -134,7 +150,8 @@ private slots:
                 QStringLiteral("Client %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8().constData(),
                 "Écran", QDate(2001, 1, 1).addDays(i % 300), i % 2));
         sheetstest::createDatabase(bigPath, rows, {});
-        RowListModel model(openReadOnly(bigPath), returnListDesign());
+        RowListModel model(openReadOnly(onEngine(bigPath, QStringLiteral("grand"))),
+                           returnListDesign());
         QCOMPARE(model.rowsRead(), long(RowListModel::batchSize));
         QCOMPARE(model.rowCount(), RowListModel::batchSize);
         QCOMPARE(model.matchCount(), long(rows.size()));
@@ -273,5 +290,8 @@ private slots:
     }
 };
 
-QTEST_MAIN(ListModelTest)
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return sheetstest::runOnFileAndServer<ListModelTest>(argc, argv);
+}
 #include "list_model_test.moc"

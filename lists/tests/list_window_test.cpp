@@ -1,7 +1,8 @@
 // The list windows as a user meets them: "Liste" on the toolbar, typing in
 // the search box, opening a row into its sheet (its pending edit written
 // first), the client history, "Exporter…" and "Imprimer la liste…", and what
-// the status bar says about the sheet's position and its searches.
+// the status bar says about the sheet's position and its searches. Every
+// case runs on a file, then on a scratch PostgreSQL server holding a copy.
 #include "lists/history_window.h"
 #include "lists/list_host.h"
 #include "lists/list_window.h"
@@ -14,6 +15,7 @@
 #include "testkit/scripted_dialogs.h"
 #include "testkit/settings_sandbox.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,13 +49,15 @@ sheetstest::Row returnRow(const char* client, const char* equipment, int day) {
 
 class ListWindowTest : public QObject {
     Q_OBJECT
+    ScratchServer* cluster_; // none: on files
+    int databases_ = 0;
     std::unique_ptr<SettingsSandbox> sandbox;
     std::unique_ptr<ScriptedDialogs> scripted;
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MainWindow> window;
     SheetHost* sheets = nullptr;
     ListHost* lists = nullptr;
-    QString path;
+    QString path; // a file's path or a server's address
 
     ListWindow* clickListe() {
         QTest::mouseClick(lists->listButton(), Qt::LeftButton);
@@ -63,8 +67,17 @@ class ListWindowTest : public QObject {
     }
     QString status() const { return sheets->statusNote(); }
 
+public:
+    explicit ListWindowTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+
 private slots:
-    void initTestCase() { sheetstest::useFrenchRegionalSettings(); }
+    void initTestCase() {
+        sheetstest::useFrenchRegionalSettings();
+        if (cluster_) {
+            VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
+            QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        }
+    }
 
     void init() {
         sandbox = std::make_unique<SettingsSandbox>();
@@ -76,6 +89,10 @@ private slots:
             {returnRow("L'Oréal", "Imprimante", 15), returnRow("Zèbre", "Écran", 20),
              returnRow("éclair", "Scanner", 2), returnRow("LOREAL SA", "Portable", 9)},
             {{{"clientp", text("L'Oréal")}, {"dateaccordp", date(2001, 1, 10)}}});
+        if (cluster_)
+            path = sheetstest::copyToServer(*cluster_, path,
+                                            QStringLiteral("fenetre%1").arg(++databases_));
+        QVERIFY(!path.isEmpty());
         settings::save(QStringLiteral("option"), QStringLiteral("option"),
                        QStringLiteral("cheminbase"), path);
         window = std::make_unique<MainWindow>();
@@ -244,5 +261,8 @@ private slots:
     }
 };
 
-QTEST_MAIN(ListWindowTest)
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return sheetstest::runOnFileAndServer<ListWindowTest>(argc, argv);
+}
 #include "list_window_test.moc"

@@ -1,7 +1,9 @@
 // `velmor-db migrate FILE postgresql://...` on a scratch cluster: the tables
 // with their columns and indexes, every row equal to the file's (accents,
 // NULLs, a memo of 6,000 characters), a progress line and the count per
-// table, and a second run refused without touching the rows copied.
+// table, and a second run refused without touching the rows copied; then
+// export, query and count on the server, which print what they print on the
+// file.
 #include "server/migration.h"
 #include "server/server_address.h"
 
@@ -28,11 +30,11 @@ class MigrationTest : public QObject {
 
     QString path_;
 
-    // Runs velmor-db migrate; its exit code, standard output and error.
-    std::tuple<int, QString, QString> migrate(const QString& address)
+    // Runs velmor-db; its exit code, standard output and error.
+    std::tuple<int, QString, QString> velmorDb(const QStringList& arguments)
     {
         QProcess tool;
-        tool.start(QStringLiteral(VELMOR_DB), {QStringLiteral("migrate"), path_, address});
+        tool.start(QStringLiteral(VELMOR_DB), arguments);
         tool.waitForFinished(120000);
         return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
                 QString::fromUtf8(tool.readAllStandardOutput()), QString::fromUtf8(tool.readAllStandardError())};
@@ -73,7 +75,8 @@ private slots:
         QVERIFY(file);
         const QString url = cluster_.createDatabase(QStringLiteral("copie"));
         QVERIFY2(!url.isEmpty(), qPrintable(cluster_.error()));
-        const auto [code, out, err] = migrate(url);
+        const auto migrate = [&] { return velmorDb({QStringLiteral("migrate"), path_, url}); };
+        const auto [code, out, err] = migrate();
         QVERIFY2(code == 0, qPrintable(err));
         for (const char* table : {"velmor2001", "tablep"}) {
             QVERIFY2(out.contains(QStringLiteral("%1 : 8 lignes copiées").arg(QLatin1String(table))), qPrintable(out));
@@ -116,11 +119,25 @@ private slots:
                  file->openRecordset("SELECT * FROM velmor2001 WHERE client = 'l''oréal'")->recordCount());
 
         // A second run is refused before anything is written.
-        const auto [again, out2, err2] = migrate(url);
+        const auto [again, out2, err2] = migrate();
         QCOMPARE(again, 1);
         QVERIFY2(err2.contains(QStringLiteral("déjà")), qPrintable(err2));
         for (const char* table : {"velmor2001", "tablep"})
             QCOMPARE(server->openRecordset(table)->recordCount(), 8L);
+
+        const QStringList commands[] = {
+            {"export", "velmor2001"},
+            {"export", "tablep", "--lignes", "3"},
+            {"query", "SELECT * FROM [tablep] WHERE [clientp] = 'l''oréal' OR [dateaccordp] >= #1/15/2001# "
+                      "ORDER BY [dateenvoip] DESC, [clientp], naccordp"},
+            {"count", "SELECT * FROM velmor2001 WHERE dateretourclient IS NULL"}};
+        for (const QStringList& command : commands) {
+            const auto onFile = velmorDb(QStringList{command[0], path_} + command.mid(1));
+            const auto [code, out, err] = velmorDb(QStringList{command[0], url} + command.mid(1));
+            QVERIFY2(code == 0, qPrintable(err));
+            QVERIFY(!out.isEmpty());
+            QCOMPARE(out, std::get<1>(onFile));
+        }
     }
 };
 

@@ -30,7 +30,7 @@ private slots:
         QTest::newRow("en cours, dates, tri")
             << "SELECT * FROM [velmor2001] WHERE [dateretourclient] IS NULL AND [daterecp] < #2001-03-15# "
                "ORDER BY [client] DESC, naccord"
-            << "velmor2001" << "\"dateretourclient\" IS NULL AND \"daterecp\" < ?" << "\"client\" DESC , \"naccord\""
+            << "velmor2001" << "\"dateretourclient\" IS NULL AND \"daterecp\" < ?" << "\"client\" DESC NULLS LAST , \"naccord\" NULLS FIRST"
             << QVariantList{QDateTime(QDate(2001, 3, 15), QTime(0, 0))};
         QTest::newRow("date mois d'abord")
             << "SELECT * FROM tablep WHERE (dateaccordp >= #1/31/2001 10:15:00# OR clientp <> '')" << "tablep"

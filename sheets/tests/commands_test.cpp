@@ -2,9 +2,10 @@
 // (created hidden when need be), "Nouveau", "Voir", "Effacer",
 // "Enregistrer", "Rechercher", "En Cours", and the failures they report.
 //
-// Each test works on a database the engine writes in a scratch folder.
-// What was stored is read back through the database interface, never
-// through the sheet.
+// Each test works on a database the engine writes in a scratch folder, and
+// runs twice: on that file, then on a scratch PostgreSQL cluster to which
+// the file was copied. What was stored is read back through the database
+// interface, never through the sheet.
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
@@ -14,6 +15,7 @@
 #include "shell/settings.h"
 #include "testkit/settings_sandbox.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -90,7 +92,14 @@ std::vector<std::string> column(const std::vector<StoredRow>& rows, const std::s
 class CommandsTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
+public:
+    // Without a cluster, the tests run on files; with one, on its server.
+    explicit CommandsTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+
+private:
+    ScratchServer* cluster_;
+    int databases_ = 0;
+    QString dbPath; // a file's path or a server's address
 
     void setMarker(const QString& value) { settings::save("pageencours", "pgcours", "page", value); }
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
@@ -100,6 +109,9 @@ class CommandsTest : public QObject, public SheetDesk {
     {
         dbPath = dir->path() + QStringLiteral("/commandes.mdb");
         createDatabase(dbPath, returnRows(), loanRows());
+        if (cluster_)
+            dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("commandes%1").arg(++databases_));
+        QVERIFY2(!dbPath.isEmpty(), cluster_ ? qPrintable(cluster_->error()) : "");
         settings::save("option", "option", "cheminbase", dbPath);
     }
 
@@ -135,7 +147,14 @@ class CommandsTest : public QObject, public SheetDesk {
     }
 
 private slots:
-    void initTestCase() { useFrenchRegionalSettings(); }
+    void initTestCase()
+    {
+        useFrenchRegionalSettings();
+        if (!cluster_)
+            return;
+        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
+        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+    }
 
     void init() { openDesk(); }
 
@@ -609,5 +628,9 @@ private slots:
 
 };
 
-QTEST_MAIN(CommandsTest)
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    return sheetstest::runOnFileAndServer<CommandsTest>(argc, argv);
+}
 #include "commands_test.moc"

@@ -310,12 +310,7 @@ int main(int argc, char** argv)
         return runOtherDesk(argc, argv);
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
-    ConflictTest onFiles;
-    int failures = QTest::qExec(&onFiles, argc, argv);
-    ScratchServer cluster;
-    ConflictTest onServer(&cluster);
-    failures += QTest::qExec(&onServer, argc, argv);
-    return failures;
+    return sheetstest::runOnFileAndServer<ConflictTest>(argc, argv);
 }
 
 #include "conflict_test.moc"

@@ -654,12 +654,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    RecordSourceTest onFiles;
-    int failures = QTest::qExec(&onFiles, argc, argv);
-    ScratchServer cluster;
-    RecordSourceTest onServer(&cluster);
-    failures += QTest::qExec(&onServer, argc, argv);
-    return failures;
+    return sheetstest::runOnFileAndServer<RecordSourceTest>(argc, argv);
 }
 
 #include "record_source_test.moc"

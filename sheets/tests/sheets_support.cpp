@@ -122,14 +122,17 @@ QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const 
     return address;
 }
 
-std::vector<StoredRow> readTable(const QString& path, const std::string& table)
+std::unique_ptr<jet::Database> openReadOnly(const QString& path)
 {
     using namespace velmor::server;
-    std::unique_ptr<jet::Database> db;
     if (isServerAddress(path))
-        db = ServerDatabase::connect(*parseServerAddress(path));
-    else
-        db = jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+        return ServerDatabase::connect(*parseServerAddress(path));
+    return jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly);
+}
+
+std::vector<StoredRow> readTable(const QString& path, const std::string& table)
+{
+    std::unique_ptr<jet::Database> db = openReadOnly(path);
     std::unique_ptr<jet::Recordset> set = db->openRecordset(table);
     std::vector<StoredRow> rows;
     if (set->recordCount() == 0 && !set->hasCurrent())

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +58,22 @@ void createDatabase(const QString& path, const std::vector<Row>& returnRows,
 // The tables and rows of the file at `path` copied to a new database `name`
 // of `cluster` (velmor-db migrate's copy); its address, empty on failure.
 QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const QString& name);
+
+// A file opened read-only, or a server's database when `path` is its address.
+std::unique_ptr<jet::Database> openReadOnly(const QString& path);
+
+// Runs the test object twice, as the suites that cover both engines do: made
+// without a cluster (on files), then with a scratch PostgreSQL cluster (on
+// its server). Returns the failures of both runs.
+template <typename Test>
+int runOnFileAndServer(int argc, char** argv)
+{
+    Test onFiles;
+    const int failures = QTest::qExec(&onFiles, argc, argv);
+    velmor::ScratchServer cluster;
+    Test onServer(&cluster);
+    return failures + QTest::qExec(&onServer, argc, argv);
+}
 
 // Every row of `table` of a file or of a server's database (`path` is then
 // its address): column -> text (nothing for NULL).
