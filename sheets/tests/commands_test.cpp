@@ -90,23 +90,13 @@ std::vector<std::string> column(const std::vector<StoredRow>& rows, const std::s
 class CommandsTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
     void setMarker(const QString& value) { settings::save("pageencours", "pgcours", "page", value); }
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
 
     // The database of the test, made by the engine and named in the settings.
-    void makeDatabase()
-    {
-        dbPath = dir->path() + QStringLiteral("/commandes.mdb");
-        createDatabase(dbPath, returnRows(), loanRows());
-        settings::save("option", "option", "cheminbase", dbPath);
-    }
+    void makeDatabase() { useDatabase(QStringLiteral("commandes.mdb"), returnRows(), loanRows()); }
 
     std::vector<StoredRow> stored(const std::string& table) { return readTable(dbPath, table); }
-
-    retour* returnSheet() { return qobject_cast<retour*>(host->sheet(Sheet::Return, false)); }
-    Pretmat* loanSheet() { return qobject_cast<Pretmat*>(host->sheet(Sheet::Loan, false)); }
 
     // The texts of `box` over every row of the sheet's current result.
     static QStringList allRows(RecordSheet* sheet, QLineEdit* box)

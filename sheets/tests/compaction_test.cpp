@@ -25,8 +25,6 @@ using Sheet = SheetHost::Sheet;
 class CompactionTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
     QByteArray fileBytes() const
     {
         QFile f(dbPath);
@@ -36,19 +34,15 @@ class CompactionTest : public QObject, public SheetDesk {
     // 300 returns of which 296 were deleted: pages the table no longer fills.
     void makeDatabase()
     {
-        dbPath = dir->path() + QStringLiteral("/compactage.mdb");
         std::vector<Row> rows;
         for (int i = 0; i < 300; ++i)
             rows.push_back({{"naccord", jet::Value::text("A-" + std::to_string(i))},
                             {"client", text(i % 75 == 0 ? "Gardé" : "Parti")},
                             {"emetteur", text("Agence Lyon")}});
-        createDatabase(dbPath, rows, {});
+        useDatabase(QStringLiteral("compactage.mdb"), rows);
         jet::Database::open(QFile::encodeName(dbPath).toStdString())->execute(
             "DELETE FROM velmor2001 WHERE client = 'Parti'");
-        settings::save("option", "option", "cheminbase", dbPath);
     }
-
-    RecordSheet* returnSheet() { return host->sheet(Sheet::Return, false); }
 
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }

@@ -93,13 +93,9 @@ const std::vector<Row>& loanRows()
 class EditSafetyTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
     void useDatabase(const std::vector<Row>& returns = returnRows())
     {
-        dbPath = dir->path() + QStringLiteral("/fiches.mdb");
-        createDatabase(dbPath, returns, loanRows());
-        settings::save("option", "option", "cheminbase", dbPath);
+        SheetDesk::useDatabase(QStringLiteral("fiches.mdb"), returns, loanRows());
     }
 
     std::vector<std::string> storedClients()
@@ -113,7 +109,7 @@ class EditSafetyTest : public QObject, public SheetDesk {
     retour* openReturn()
     {
         host->open(Sheet::Return);
-        return qobject_cast<retour*>(host->sheet(Sheet::Return, false));
+        return returnSheet();
     }
 
     static void checkLocked(RecordSheet* sheet, bool locked)

@@ -49,7 +49,6 @@ Row returnRow(const char* accord, const char* client)
 class LockWaitTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
     std::unique_ptr<QProcess> holder;
 
     // Another process takes the file's write lock and keeps it until
@@ -81,14 +80,12 @@ class LockWaitTest : public QObject, public SheetDesk {
     // The return sheet on its first row, with an edit to save.
     retour* sheetWithEdit()
     {
-        dbPath = dir->path() + QStringLiteral("/partagee.mdb");
         const std::vector<Row> rows = {returnRow("A-1", "Alpha"), returnRow("A-2", "Bravo"),
                                        returnRow("A-3", "Charlie"), returnRow("A-4", "Delta"),
                                        returnRow("A-5", "Echo")};
-        createDatabase(dbPath, rows, {});
-        settings::save("option", "option", "cheminbase", dbPath);
+        useDatabase(QStringLiteral("partagee.mdb"), rows);
         host->open(Sheet::Return);
-        auto* sheet = qobject_cast<retour*>(host->sheet(Sheet::Return, false));
+        retour* sheet = returnSheet();
         typeInto(box(sheet, "clientS1"), QStringLiteral("Pendant l'attente"));
         return sheet;
     }

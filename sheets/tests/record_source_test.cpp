@@ -102,15 +102,7 @@ private:
     QString path_; // the database of the test: a file's path or a server's address
 
     // A copy of a fixture file in the test's folder.
-    QString copyFixture(const QString& name)
-    {
-        const QString target = dir_->filePath(name);
-        QFile::remove(target);
-        if (!QFile::copy(QString::fromStdString(velmor::fixtures::path(name.toStdString())), target))
-            return QString();
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        return target;
-    }
+    QString copyFixture(const QString& name) { return sheetstest::copyFixture(name, dir_->path()); }
 
     std::unique_ptr<jet::Database> openDirect(const QString& path)
     {

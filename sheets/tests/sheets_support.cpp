@@ -1,6 +1,9 @@
 #include "sheets_support.h"
 
+#include "sheets/pretmat.h"
+#include "sheets/retour.h"
 #include "sheets/sheet_host.h"
+#include "shell/settings.h"
 #include "testkit/scripted_dialogs.h"
 #include "testkit/settings_sandbox.h"
 
@@ -197,6 +200,23 @@ void SheetDesk::closeDesk()
     scripted.reset();
     sandbox.reset();
     dir.reset();
+}
+
+void SheetDesk::useDatabase(const QString& name, const std::vector<Row>& returnRows, const std::vector<Row>& loanRows)
+{
+    dbPath = dir->filePath(name);
+    createDatabase(dbPath, returnRows, loanRows);
+    velmor::settings::save("option", "option", "cheminbase", dbPath);
+}
+
+velmor::retour* SheetDesk::returnSheet() const
+{
+    return qobject_cast<velmor::retour*>(host->sheet(velmor::SheetHost::Sheet::Return, false));
+}
+
+velmor::Pretmat* SheetDesk::loanSheet() const
+{
+    return qobject_cast<velmor::Pretmat*>(host->sheet(velmor::SheetHost::Sheet::Loan, false));
 }
 
 } // namespace sheetstest

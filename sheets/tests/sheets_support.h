@@ -26,6 +26,8 @@ class QMdiArea;
 class QTemporaryDir;
 
 namespace velmor {
+class Pretmat;
+class retour;
 class ScriptedDialogs;
 class SettingsSandbox;
 class SheetHost;
@@ -120,12 +122,19 @@ struct SheetDesk {
     ~SheetDesk();
     void openDesk();
     void closeDesk();
+    // Makes the database `name` in the scratch folder (createDatabase) and
+    // stores it as the database path, dbPath.
+    void useDatabase(const QString& name, const std::vector<Row>& returnRows, const std::vector<Row>& loanRows = {});
+    // The sheets the host holds (null when not created).
+    velmor::retour* returnSheet() const;
+    velmor::Pretmat* loanSheet() const;
 
     std::unique_ptr<velmor::SettingsSandbox> sandbox;
     std::unique_ptr<velmor::ScriptedDialogs> scripted;
     std::unique_ptr<QMdiArea> area;
     std::unique_ptr<velmor::SheetHost> host;
     std::unique_ptr<QTemporaryDir> dir;
+    QString dbPath;
 };
 
 } // namespace sheetstest

@@ -65,10 +65,6 @@ class SheetsTest : public QObject, public SheetDesk {
     VELMOR_SKIP_WITHOUT_FIXTURE(name);                                                             \
     const QString dbPath = useFixture(QStringLiteral(name))
 
-
-    retour* returnSheet() { return qobject_cast<retour*>(host->sheet(Sheet::Return, false)); }
-    Pretmat* loanSheet() { return qobject_cast<Pretmat*>(host->sheet(Sheet::Loan, false)); }
-
     // Clicks ">" (or another move) and returns the messages it showed.
     QStringList click(QPushButton* button)
     {
@@ -161,10 +157,8 @@ private slots:
                 shown << column;
             }
         }
-        const QString path = dir->filePath(QStringLiteral("colonnes.mdb"));
-        createDatabase(path, loan ? std::vector<Row>{} : std::vector<Row>{row},
-                       loan ? std::vector<Row>{row} : std::vector<Row>{});
-        settings::save("option", "option", "cheminbase", path);
+        useDatabase(QStringLiteral("colonnes.mdb"), loan ? std::vector<Row>{} : std::vector<Row>{row},
+                    loan ? std::vector<Row>{row} : std::vector<Row>{});
         host->open(Sheet(which));
         RecordSheet* sheet = host->sheet(Sheet(which), false);
 

@@ -53,9 +53,6 @@ class SwitchingTest : public QObject, public SheetDesk {
         return path;
     }
 
-    RecordSheet* returnSheet() { return host->sheet(Sheet::Return, false); }
-    RecordSheet* loanSheet() { return host->sheet(Sheet::Loan, false); }
-
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }
 
