@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "testkit/fixtures.h"
+
 namespace sheetstest {
 
 void useFrenchRegionalSettings()
@@ -29,24 +31,13 @@ void useFrenchRegionalSettings()
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 }
 
-QString fixturesDir()
-{
-#ifdef VELMOR_FIXTURES_DIR
-    const QString dir = QString::fromUtf8(VELMOR_FIXTURES_DIR);
-    if (QFile::exists(dir + QStringLiteral("/velmor2001.mdb")))
-        return dir;
-#endif
-    return QString();
-}
-
 QString copyFixture(const QString& name, const QString& dir)
 {
-    const QString from = fixturesDir();
-    if (from.isEmpty())
+    if (!velmor::fixtures::present(name.toStdString()))
         return QString();
     const QString target = dir + QLatin1Char('/') + name;
     QFile::remove(target);
-    if (!QFile::copy(from + QLatin1Char('/') + name, target))
+    if (!QFile::copy(QString::fromStdString(velmor::fixtures::path(name.toStdString())), target))
         return QString();
     QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
     return target;

@@ -38,8 +38,6 @@ namespace sheetstest {
 // French regional settings for the whole test program, as the users have.
 void useFrenchRegionalSettings();
 
-// The fixtures folder, or empty when it is not there.
-QString fixturesDir();
 // Copies the fixture `name` into `dir` (writable copy); empty when the
 // fixtures folder is absent.
 QString copyFixture(const QString& name, const QString& dir);
