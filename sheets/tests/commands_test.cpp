@@ -77,14 +77,6 @@ const std::vector<Row>& loanRows()
     return rows;
 }
 
-std::vector<std::string> column(const std::vector<StoredRow>& rows, const std::string& name)
-{
-    std::vector<std::string> values;
-    for (const StoredRow& row : rows)
-        values.push_back(row.at(name).value_or("<NULL>"));
-    return values;
-}
-
 } // namespace
 
 class CommandsTest : public QObject, public SheetDesk {
@@ -292,7 +284,7 @@ private slots:
         std::vector<std::string> left = {"A-1", "A-2", "A-3", "A-4", "A-5"};
         if (yes)
             left.erase(left.begin() + moves);
-        QCOMPARE(column(stored("velmor2001"), "naccord"), left);
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"), left);
         if (afterwards.isEmpty()) {
             QVERIFY(sheet->recordSource().BOF());
             QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
@@ -310,7 +302,7 @@ private slots:
         typeInto(box(returnSheet(), "clientS1"), QStringLiteral("abandonné"));
         scripted->queueYesNo(true);
         host->deleteCurrent();
-        QCOMPARE(column(stored("velmor2001"), "client").size(), size_t(5));
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "client").size(), size_t(5));
         QCOMPARE(scripted->calls().size(), 1); // the question only
     }
 
@@ -545,7 +537,7 @@ private slots:
         QVERIFY(box(sheet, "dateaccordS1")->isModified());
         QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCOMPARE(sheet->recordSource().RecordSource(), rowSource);
-        QCOMPARE(column(stored("velmor2001"), "naccord"),
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"),
                  (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
 
         // Corrected, the same command runs.
@@ -582,7 +574,7 @@ private slots:
         QCOMPARE(scripted->calls().size(), 1); // the question only
         QCOMPARE(sheet->recordSource().state(), BaseR::State::CurrentRow);
         QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-5"));
-        QCOMPARE(column(stored("velmor2001"), "naccord"),
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"),
                  (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
 
         // An empty result.

@@ -25,12 +25,6 @@ using Sheet = SheetHost::Sheet;
 class CompactionTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QByteArray fileBytes() const
-    {
-        QFile f(dbPath);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     // 300 returns of which 296 were deleted: pages the table no longer fills.
     void makeDatabase()
     {
@@ -97,14 +91,14 @@ private slots:
     {
         makeDatabase();
         host->open(Sheet::Return);
-        const QByteArray original = fileBytes();
+        const QByteArray original = fileBytes(dbPath);
 
         scripted->queueYesNo(false);
         RecordSheet* shown = returnSheet();
         host->compactDatabase();
         QCOMPARE(returnSheet(), shown); // nothing closed
         QVERIFY(scripted->messages().isEmpty());
-        QCOMPARE(fileBytes(), original);
+        QCOMPARE(fileBytes(dbPath), original);
 
         // Another desk has the database open: said, and the sheet comes back.
         auto other = jet::Database::open(QFile::encodeName(dbPath).toStdString(), jet::OpenMode::ReadOnly);
@@ -115,7 +109,7 @@ private slots:
         QVERIFY2(messages.at(0).startsWith(QStringLiteral("La base %1 n'a pas été compactée :").arg(dbPath)),
                  qPrintable(messages.at(0)));
         QVERIFY(messages.at(0).contains(QStringLiteral("compactage impossible tant qu'elle y est ouverte")));
-        QCOMPARE(fileBytes(), original);
+        QCOMPARE(fileBytes(dbPath), original);
         QVERIFY(returnSheet() && returnSheet()->isLoaded());
         QCOMPARE(returnSheet()->recordSource().RecordCount(), 4L);
     }

@@ -98,13 +98,7 @@ class EditSafetyTest : public QObject, public SheetDesk {
         SheetDesk::useDatabase(QStringLiteral("fiches.mdb"), returns, loanRows());
     }
 
-    std::vector<std::string> storedClients()
-    {
-        std::vector<std::string> clients;
-        for (const StoredRow& row : readTable(dbPath, "velmor2001"))
-            clients.push_back(row.at("client").value_or("<NULL>"));
-        return clients;
-    }
+    std::vector<std::string> storedClients() { return storedColumn(dbPath, "velmor2001", "client"); }
 
     retour* openReturn()
     {

@@ -69,13 +69,7 @@ class LockWaitTest : public QObject, public SheetDesk {
         holder.reset();
     }
 
-    std::vector<std::string> storedClients()
-    {
-        std::vector<std::string> clients;
-        for (const StoredRow& row : readTable(dbPath, "velmor2001"))
-            clients.push_back(row.at("client").value_or("<NULL>"));
-        return clients;
-    }
+    std::vector<std::string> storedClients() { return storedColumn(dbPath, "velmor2001", "client"); }
 
     // The return sheet on its first row, with an edit to save.
     retour* sheetWithEdit()

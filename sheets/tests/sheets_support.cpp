@@ -43,6 +43,12 @@ QString copyFixture(const QString& name, const QString& dir)
     return target;
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 jet::Value text(const char* utf8)
 {
     return jet::Value::text(utf8);
@@ -138,6 +144,14 @@ std::vector<StoredRow> readTable(const QString& path, const std::string& table)
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<std::string> storedColumn(const QString& path, const std::string& table, const std::string& column)
+{
+    std::vector<std::string> values;
+    for (const StoredRow& row : readTable(path, table))
+        values.push_back(row.at(column).value_or("<NULL>"));
+    return values;
 }
 
 QObject* namedChild(const QObject* parent, const char* name, const QMetaObject& type)

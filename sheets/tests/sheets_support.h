@@ -42,6 +42,9 @@ void useFrenchRegionalSettings();
 // fixtures folder is absent.
 QString copyFixture(const QString& name, const QString& dir);
 
+// The whole content of a file (empty when it cannot be read).
+QByteArray fileBytes(const QString& path);
+
 // One row to insert: column name and value.
 using Row = std::vector<std::pair<std::string, jet::Value>>;
 
@@ -62,6 +65,8 @@ QString copyToServer(velmor::ScratchServer& cluster, const QString& path, const 
 // its address): column -> text (nothing for NULL).
 using StoredRow = std::map<std::string, std::optional<std::string>>;
 std::vector<StoredRow> readTable(const QString& path, const std::string& table);
+// One column of those rows, NULL as "<NULL>".
+std::vector<std::string> storedColumn(const QString& path, const std::string& table, const std::string& column);
 
 // The control named `name` inside `parent` (a widget, or a pointer to one);
 // fails the test program when there is none.
