@@ -2,6 +2,7 @@
 // order keep every index equal to the rows (velmor-db check), mdb-export
 // reads what the engine reads, and duplicate primary keys are refused with
 // nothing written.
+#include "format/data_page_writer.h"
 #include "format/text.h"
 #include "table_batches.h"
 #include "test_support.h"
