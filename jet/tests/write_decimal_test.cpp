@@ -10,6 +10,7 @@
 // when the sign byte says negative, the integer digits (at least one), then
 // a point and exactly `scale` digits ("0.00", "-12.30", "7" for scale 0),
 // so the two are compared without any normalisation.
+#include "format/data_page_writer.h"
 #include "table/catalog_writer.h"
 #include "file/page_store.h"
 #include "format/row_codec.h"
