@@ -7,6 +7,8 @@
 
 #include "jet/value.h"
 #include "sheets/bound_field.h"
+#include "sheets/pretmat.h"
+#include "sheets/retour.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +28,6 @@ class QMdiArea;
 class QTemporaryDir;
 
 namespace velmor {
-class Pretmat;
-class retour;
 class ScriptedDialogs;
 class SettingsSandbox;
 class SheetHost;
