@@ -1,5 +1,6 @@
 // Damaged and foreign files: every one gives a jet::Error that names the
 // file (and the page, for damage inside the file); none crashes or hangs.
+#include "format/data_page_writer.h"
 #include "test_support.h"
 
 #include "jet/database.h"
@@ -12,6 +13,8 @@
 #include <random>
 
 using namespace jettest;
+using jet::writer::rd32;
+using jet::writer::wr32;
 
 using jet::Code;
 
@@ -19,19 +22,13 @@ namespace {
 
 std::vector<uint8_t> readBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = fileBytes(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 class BadInput : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("velmor-bad-input-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
+    void SetUp() override { dir_ = scratchDir(); }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes)
@@ -73,22 +70,11 @@ jet::Error errorReading(const std::string& path)
     return jet::Error(Code::IoError, "");
 }
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
-
 // First data page (type 1) owned by the table definition at `tdef`.
 size_t firstDataPage(const std::vector<uint8_t>& b, uint32_t tdef, size_t pageSize)
 {
     for (size_t p = 1; p < b.size() / pageSize; ++p) {
-        if (b[p * pageSize] == 0x01 && le32(b, p * pageSize + 4) == tdef)
+        if (b[p * pageSize] == 0x01 && rd32(&b[p * pageSize + 4]) == tdef)
             return p;
     }
     return 0;
@@ -182,7 +168,7 @@ TEST_F(BadInput, LoopsAndPointersOutOfRange)
 
     // The table definition continues on itself.
     std::vector<uint8_t> loop = bytes;
-    put32(loop, tdef * pageSize + 4, tdef);
+    wr32(&loop[tdef * pageSize + 4], tdef);
     jet::Error e1 = errorReading(write("boucle.mdb", loop));
     EXPECT_EQ(e1.code(), Code::Corrupt);
     EXPECT_TRUE(mentions(e1, "page " + std::to_string(tdef))) << e1.what();
@@ -190,7 +176,7 @@ TEST_F(BadInput, LoopsAndPointersOutOfRange)
 
     // The usage map pointer names a page past the end of the file.
     std::vector<uint8_t> far = bytes;
-    put32(far, tdef * pageSize + 55, 0xFFFFFF00u);
+    wr32(&far[tdef * pageSize + 55], 0xFFFFFF00u);
     jet::Error e2 = errorReading(write("loin.mdb", far));
     EXPECT_EQ(e2.code(), Code::Corrupt);
     EXPECT_TRUE(mentions(e2, "au-delà de la fin du fichier")) << e2.what();
@@ -217,7 +203,7 @@ TEST_F(BadInput, LoopsAndPointersOutOfRange)
     std::vector<uint8_t> moved = bytes;
     uint16_t first = uint16_t(moved[data * pageSize + 14] | moved[data * pageSize + 15] << 8);
     moved[data * pageSize + 15] = uint8_t(((first & 0x1FFF) | 0x4000) >> 8);
-    put32(moved, data * pageSize + (first & 0x1FFF), uint32_t(data) << 8);
+    wr32(&moved[data * pageSize + (first & 0x1FFF)], uint32_t(data) << 8);
     jet::Error e5 = errorReading(write("deplacee.mdb", moved));
     EXPECT_EQ(e5.code(), Code::Corrupt);
     EXPECT_TRUE(mentions(e5, "boucle")) << e5.what();

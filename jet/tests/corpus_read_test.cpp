@@ -4,6 +4,7 @@
 // - the five bytes that code page 1252 leaves undefined (81 8D 8F 90 9D) read
 //   as the C1 controls of the same number, as iconv reads them; the dumps
 //   have U+FFFD there.
+#include "index/index_key.h"
 #include "test_support.h"
 
 #include "jet/database.h"
@@ -12,64 +13,12 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 using namespace jet;
 using namespace jettest;
 
 namespace {
-
-using Field = std::optional<std::string>; // nothing: NULL (an unquoted empty field)
-
-std::vector<std::vector<Field>> readCsv(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    const std::string text = all.str();
-    std::vector<std::vector<Field>> rows(1);
-    size_t i = 0;
-    while (i < text.size()) {
-        Field f;
-        if (text[i] == '"') {
-            std::string v;
-            for (++i; i < text.size(); ++i) {
-                if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                    v += '"';
-                    ++i;
-                } else if (text[i] == '"') {
-                    ++i;
-                    break;
-                } else {
-                    v += text[i];
-                }
-            }
-            f = v;
-        }
-        rows.back().push_back(f);
-        if (i < text.size() && text[i] == ',') {
-            ++i;
-        } else if (i < text.size() && text[i] == '\n') {
-            ++i;
-            if (i < text.size())
-                rows.emplace_back();
-        }
-    }
-    return rows;
-}
-
-std::string hex(const std::vector<uint8_t>& bytes)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string s = "0x";
-    for (uint8_t b : bytes) {
-        s += digits[b >> 4];
-        s += digits[b & 15];
-    }
-    return s;
-}
 
 // The C1 control characters (U+0080..U+009F) as U+FFFD.
 std::string c1AsReplacement(const std::string& s)
@@ -89,7 +38,7 @@ std::string c1AsReplacement(const std::string& s)
 bool sameValue(const Value& v, const std::string& dump)
 {
     if (v.kind() == Value::Kind::Binary)
-        return hex(v.asBinary()) == dump;
+        return "0x" + detail::keyToHex(v.asBinary()) == dump;
     const std::string ours = v.toString();
     if (ours == dump)
         return true;
@@ -116,7 +65,7 @@ TEST(Corpus, EveryTableReadsAsItsDump)
         const std::string table = name.substr(dot + 1, name.size() - dot - 5);
         SCOPED_TRACE(name);
         auto db = Database::open(file, OpenMode::ReadOnly, file.find("password") != std::string::npos ? "password" : "");
-        const auto dump = readCsv(entry.path().string());
+        const auto dump = parseCsvFields(fileBytes(entry.path().string()));
         auto rs = db->openRecordset(table);
         ASSERT_EQ(rs->columns().size(), dump[0].size());
         size_t row = 1;
@@ -124,7 +73,7 @@ TEST(Corpus, EveryTableReadsAsItsDump)
             ASSERT_LT(row, dump.size());
             for (size_t c = 0; c < dump[row].size(); ++c) {
                 const Value v = rs->value(int(c));
-                const Field& want = dump[row][c];
+                const CsvField& want = dump[row][c];
                 if (!want) {
                     EXPECT_TRUE(v.isNull()) << "row " << row << " " << *dump[0][c] << " : " << v.toString();
                     continue;

@@ -594,52 +594,6 @@ std::vector<std::vector<uint8_t>> leafKeys(const std::filesystem::path& file)
     return keys;
 }
 
-// The fixtures' CSV dumps: quoted values, "" inside, NULL as an empty field.
-std::vector<std::vector<std::optional<std::string>>> readCsv(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::vector<std::optional<std::string>>> rows(1);
-    size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == '"') {
-            std::string value;
-            for (++i; i < text.size(); ++i) {
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        value.push_back('"');
-                        ++i;
-                    } else {
-                        ++i;
-                        break;
-                    }
-                } else {
-                    value.push_back(text[i]);
-                }
-            }
-            rows.back().push_back(std::move(value));
-        } else if (text[i] == ',' || text[i] == '\n') {
-            rows.back().push_back(std::nullopt);
-        } else { // not in the dumps' format; read up to the next separator
-            size_t end = text.find_first_of(",\n", i);
-            end = end == std::string::npos ? text.size() : end;
-            rows.back().push_back(text.substr(i, end - i));
-            i = end;
-        }
-        if (i < text.size() && text[i] == ',') {
-            ++i;
-            if (i == text.size() || text[i] == '\n')
-                rows.back().push_back(std::nullopt);
-        }
-        if (i < text.size() && text[i] == '\n') {
-            ++i;
-            if (i < text.size())
-                rows.emplace_back();
-        }
-    }
-    return rows;
-}
-
 // A dump's cell as a value of the column's type.
 Value cellValue(ColumnType type, const std::string& cell)
 {
@@ -668,7 +622,7 @@ void expectColumnKeysInFile(const std::string& file, const std::string& csv, con
 {
     std::filesystem::path dir = jettest::fixture("");
     auto keys = leafKeys(dir / file);
-    auto rows = readCsv(dir / csv);
+    auto rows = jettest::parseCsvFields(jettest::fileBytes((dir / csv).string()));
     ASSERT_GT(rows.size(), 1u) << csv;
     auto& header = rows[0];
     auto at = std::find(header.begin(), header.end(), std::optional<std::string>(column));

@@ -36,22 +36,6 @@ const char* const kNames[] = {
     "x  ", "x",
 };
 
-std::vector<std::pair<uint32_t, uint16_t>> rowsOf(Recordset& rs)
-{
-    std::vector<std::pair<uint32_t, uint16_t>> rows;
-    for (; !rs.eof(); rs.moveNext())
-        rows.emplace_back(rs.bookmark().page, rs.bookmark().row);
-    return rows;
-}
-
-std::string sqlText(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out + "'";
-}
-
 // Whether ORDER BY on the column is answered by an index (the query as the
 // recordset runs it, on the file as it is now).
 bool servedByIndex(const std::string& path, const std::string& query)
@@ -75,7 +59,7 @@ void expectIndexOrderIsTheSortOrder(Database& db, const std::string& table, cons
                                            : " WHERE NOT (NOT (" + where + "))";
         auto viaIndex = db.openRecordset("SELECT * FROM " + table + filter + order);
         auto viaSort = db.openRecordset("SELECT * FROM " + table + forced + order);
-        auto a = rowsOf(*viaIndex), b = rowsOf(*viaSort);
+        auto a = rowsMet(*viaIndex), b = rowsMet(*viaSort);
         EXPECT_EQ(a.size(), b.size()) << table << filter << order;
         EXPECT_TRUE(a == b) << table << filter << order;
     }

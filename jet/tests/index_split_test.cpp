@@ -5,15 +5,13 @@
 // After each phase the tree is checked and compared with a model; then the
 // same on tables of real files, checked by velmor-db check and read back by
 // mdb-export.
-#include "table/catalog_writer.h"
 #include "check/index_check.h"
 #include "index/index_key.h"
 #include "index/index_page.h"
 #include "index/index_split.h"
 #include "index/index_tree.h"
 #include "memory_index_pages.h"
-#include "file/page_store.h"
-#include "table/table_writer.h"
+#include "table_batches.h"
 #include "test_support.h"
 
 #include "jet/check.h"
@@ -421,41 +419,24 @@ TEST_P(IndexSplitFiles, ThousandsOfRowsThenDeletions)
     }
 
     std::vector<std::pair<RowId, uint32_t>> written;
-    {
-        PageStore store(file);
-        for (size_t done = 0; done < order.size();) {
-            Transaction txn(store);
-            TableWriter t(txn, findTableDefinition(txn, c.table));
-            for (size_t k = 0; k < 1000 && done < order.size(); ++k, ++done) {
-                const uint32_t i = order[done];
-                std::vector<Value> values(t.layout().columns.size());
-                values[size_t(t.layout().columnIndex(c.text))] = Value::text(fileText(c, i));
-                if (c.unique)
-                    values[size_t(t.layout().columnIndex(c.unique))] =
-                        Value::text(kClient.substr(0, 20) + " n°" + std::to_string(i));
-                if (c.number)
-                    values[size_t(t.layout().columnIndex(c.number))] = Value::integer(int32_t(i % 5));
-                written.emplace_back(t.insert(values), i);
-            }
-            t.finish();
-            txn.commit();
-        }
-    }
+    inTransactions(file, c.table, order.size(), 1000, [&](TableWriter& t, size_t k) {
+        const uint32_t i = order[k];
+        std::vector<Value> values = rowWith(t, {{c.text, Value::text(fileText(c, i))}});
+        if (c.unique)
+            values[size_t(t.layout().columnIndex(c.unique))] = Value::text(kClient.substr(0, 20) + " n°" + std::to_string(i));
+        if (c.number)
+            values[size_t(t.layout().columnIndex(c.number))] = Value::integer(int32_t(i % 5));
+        written.emplace_back(t.insert(values), i);
+    });
     CheckReport report = checkDatabase(file);
     EXPECT_EQ(report.problems, problemsBefore);
     EXPECT_EQ(Database::open(file, OpenMode::ReadOnly)->openRecordset(select)->recordCount(),
               clientRows + long(rows * 6 / 10));
 
-    {
-        PageStore store(file);
-        Transaction txn(store);
-        TableWriter t(txn, findTableDefinition(txn, c.table));
-        for (const auto& [id, i] : written)
-            if (i % 10 < 6 || i % 3 == 0)
-                t.remove(id);
-        t.finish();
-        txn.commit();
-    }
+    inTransactions(file, c.table, written.size(), written.size(), [&](TableWriter& t, size_t k) {
+        if (written[k].second % 10 < 6 || written[k].second % 3 == 0)
+            t.remove(written[k].first);
+    });
     report = checkDatabase(file);
     EXPECT_EQ(report.problems, problemsBefore);
     EXPECT_EQ(Database::open(file, OpenMode::ReadOnly)->openRecordset(select)->recordCount(), clientRows);

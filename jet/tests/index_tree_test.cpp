@@ -150,44 +150,6 @@ TEST(IndexTree, AscendingInsertsGrowLevels)
     expectSame(pages, model);
 }
 
-TEST(IndexTree, RandomInsertsAndRemovalsKeepTheTreeValid)
-{
-    MemoryPages pages;
-    IndexTree tree(pages, kRoot, kTdef);
-    std::set<Key> model;
-    std::vector<Key> live;
-    std::mt19937 rng(1234);
-    for (int round = 0; round < 6; ++round) {
-        for (int i = 0; i < 6000; ++i) {
-            if (live.empty() || rng() % 3 != 0) {
-                Key k = randomKey(rng, round % 2 ? 40 : 300);
-                if (model.count(k))
-                    continue;
-                tree.insert(entryOf(k));
-                model.insert(k);
-                live.push_back(k);
-            } else {
-                size_t at = rng() % live.size();
-                Key k = live[at];
-                live[at] = live.back();
-                live.pop_back();
-                ASSERT_TRUE(tree.remove(entryOf(k)));
-                model.erase(k);
-            }
-        }
-        expectSame(pages, model);
-    }
-    // Emptying the tree gives back every page but the root, which becomes an
-    // empty leaf.
-    for (const Key& k : live)
-        ASSERT_TRUE(tree.remove(entryOf(k)));
-    model.clear();
-    expectSame(pages, model);
-    EXPECT_TRUE(tree.load(kRoot).leaf);
-    EXPECT_EQ(pages.pageCount(), 1u);
-    EXPECT_EQ(pages.allocated, pages.released);
-}
-
 TEST(IndexTree, DuplicateKeysOrderedByRowAndFound)
 {
     MemoryPages pages;

@@ -2,6 +2,7 @@
 // columns, a variable column placed outside its row, a column count that
 // the row cannot hold. Each gives a Corrupt error naming the file and the
 // page, for the value concerned only; the other rows still read.
+#include "format/data_page_writer.h"
 #include "test_support.h"
 
 #include "jet/database.h"
@@ -15,6 +16,9 @@
 #include <iterator>
 
 using namespace jettest;
+using jet::writer::rd16;
+using jet::writer::rd32;
+using jet::writer::wr16;
 
 using jet::Bookmark;
 using jet::Code;
@@ -23,38 +27,22 @@ namespace {
 
 constexpr size_t kPageSize = 4096;
 
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v)
-{
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-
 class RowRead : public ::testing::Test {
 protected:
     void SetUp() override
     {
         VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
-        dir_ = std::filesystem::temp_directory_path() /
-               ("velmor-row-read-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-        std::ifstream in(fixture("velmor2001.mdb"), std::ios::binary);
-        bytes_.assign(std::istreambuf_iterator<char>(in), {});
+        dir_ = scratchDir();
+        const std::string original = fileBytes(fixture("velmor2001.mdb"));
+        bytes_.assign(original.begin(), original.end());
         auto db = jet::Database::open(fixture("velmor2001.mdb"), jet::OpenMode::ReadOnly);
         const uint32_t tdef = db->table("tablep").definitionPage;
         for (size_t p = 1; p < bytes_.size() / kPageSize && page_ == 0; ++p) {
-            if (bytes_[p * kPageSize] == 0x01 && le32(bytes_, p * kPageSize + 4) == tdef)
+            if (bytes_[p * kPageSize] == 0x01 && rd32(&bytes_[p * kPageSize + 4]) == tdef)
                 page_ = p;
         }
         ASSERT_NE(page_, 0u);
-        rows_ = le16(bytes_, page_ * kPageSize + 12);
+        rows_ = rd16(&bytes_[page_ * kPageSize + 12]);
         ASSERT_GE(rows_, 2u);
     }
     void TearDown() override
@@ -64,10 +52,10 @@ protected:
     }
 
     // Where row `row` of the data page starts and ends in the file.
-    size_t rowStart(uint16_t row) const { return page_ * kPageSize + (le16(bytes_, entry(row)) & 0x1FFF); }
+    size_t rowStart(uint16_t row) const { return page_ * kPageSize + (rd16(&bytes_[entry(row)]) & 0x1FFF); }
     size_t rowEnd(uint16_t row) const
     {
-        return page_ * kPageSize + (row == 0 ? kPageSize : (le16(bytes_, entry(uint16_t(row - 1))) & 0x1FFF));
+        return page_ * kPageSize + (row == 0 ? kPageSize : (rd16(&bytes_[entry(uint16_t(row - 1))]) & 0x1FFF));
     }
     size_t entry(uint16_t row) const { return page_ * kPageSize + 14 + 2 * size_t(row); }
 
@@ -130,8 +118,8 @@ TEST_F(RowRead, RowTooShortForItsFixedColumns)
     const uint16_t last = uint16_t(rows_ - 1);
     std::vector<uint8_t> damaged = bytes_;
     const size_t end = rowEnd(last);
-    const uint16_t flags = le16(damaged, entry(last)) & 0xE000;
-    put16(damaged, entry(last), uint16_t(flags | ((end - 8 - page_ * kPageSize) & 0x1FFF)));
+    const uint16_t flags = rd16(&damaged[entry(last)]) & 0xE000;
+    wr16(&damaged[entry(last)], uint16_t(flags | ((end - 8 - page_ * kPageSize) & 0x1FFF)));
     const uint8_t row[8] = {12, 0, 0x55, 0x55, 0, 0, 0xFF, 0xFF};
     std::copy(row, row + 8, damaged.begin() + long(end - 8));
     auto db = open(damaged);
@@ -149,8 +137,8 @@ TEST_F(RowRead, VariableColumnOutsideItsRow)
     std::vector<uint8_t> damaged = bytes_;
     const size_t end = rowEnd(0);
     const size_t countAt = end - 2 /* null mask of 12 columns */ - 2;
-    ASSERT_GT(le16(damaged, countAt), 0u);
-    put16(damaged, countAt - 2, 0x0FFF);
+    ASSERT_GT(rd16(&damaged[countAt]), 0u);
+    wr16(&damaged[countAt - 2], 0x0FFF);
     auto db = open(damaged);
     auto rs = db->openRecordset("tablep");
     int damagedColumns = 0;
@@ -175,7 +163,7 @@ TEST_F(RowRead, VariableColumnOutsideItsRow)
 TEST_F(RowRead, ColumnCountTheRowCannotHold)
 {
     std::vector<uint8_t> damaged = bytes_;
-    put16(damaged, rowStart(1), 0xFFFF);
+    wr16(&damaged[rowStart(1)], 0xFFFF);
     auto db = open(damaged);
     auto rs = db->openRecordset("tablep");
     expectCorrupt(errorOf(*rs, 1, "emetteurp"), "trop courte");

@@ -71,6 +71,15 @@ inline std::string fileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// `piece` repeated up to at least `chars` bytes.
+inline std::string repeatText(const std::string& piece, size_t chars)
+{
+    std::string out;
+    while (out.size() < chars)
+        out += piece;
+    return out;
+}
+
 // Overwrites bytes of a file in place, as a writer (or a disk) would.
 inline void writeAt(const std::string& path, const std::string& bytes, off_t offset)
 {
@@ -128,47 +137,55 @@ inline std::string shellQuote(const std::string& s)
     return out + "'";
 }
 
-// Parses CSV with "..." quoting ("" inside); a record may span lines.
-inline std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+// Parses CSV with "..." quoting ("" inside); a record may span lines. An
+// unquoted empty field is nothing (NULL in the fixtures' dumps).
+using CsvField = std::optional<std::string>;
+inline std::vector<std::vector<CsvField>> parseCsvFields(const std::string& text)
 {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
+    std::vector<std::vector<CsvField>> rows;
+    std::vector<CsvField> row;
+    CsvField field;
     bool quoted = false, any = false;
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (quoted) {
-            if (c == '"') {
-                if (i + 1 < text.size() && text[i + 1] == '"') {
-                    field += '"';
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field += c;
-            }
+            if (c != '"')
+                *field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                *field += text[++i];
+            else
+                quoted = false;
         } else if (c == '"') {
-            quoted = true;
-            any = true;
-        } else if (c == ',') {
-            row.push_back(field);
-            field.clear();
-            any = true;
-        } else if (c == '\n') {
-            row.push_back(field);
-            rows.push_back(row);
-            row.clear();
-            field.clear();
-            any = false;
-        } else if (c != '\r' || quoted) {
-            field += c;
+            quoted = any = true;
+            field = field.value_or("");
+        } else if (c == ',' || c == '\n') {
+            row.push_back(std::move(field));
+            field.reset();
+            any = c == ',';
+            if (c == '\n') {
+                rows.push_back(std::move(row));
+                row.clear();
+            }
+        } else if (c != '\r') {
+            (field ? *field : field.emplace()) += c;
             any = true;
         }
     }
     if (any) {
-        row.push_back(field);
-        rows.push_back(row);
+        row.push_back(std::move(field));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The same, NULL read as the empty text.
+inline std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& fields : parseCsvFields(text)) {
+        rows.emplace_back();
+        for (const CsvField& f : fields)
+            rows.back().push_back(f.value_or(""));
     }
     return rows;
 }
@@ -199,6 +216,35 @@ inline std::vector<std::vector<std::string>> readBack(const std::string& file, c
         rs->moveNext();
     }
     return rows;
+}
+
+// Where the rows of the recordset live, in the order it meets them.
+inline std::vector<std::pair<uint32_t, uint16_t>> rowsMet(jet::Recordset& rs)
+{
+    std::vector<std::pair<uint32_t, uint16_t>> rows;
+    for (; !rs.eof(); rs.moveNext())
+        rows.emplace_back(rs.bookmark().page, rs.bookmark().row);
+    return rows;
+}
+
+// `text` as an SQL literal.
+inline std::string sqlText(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The same query twice: as written (an index may serve it) and wrapped so
+// that no index can (NOT NOT keeps its meaning): the same rows, in the same
+// order.
+inline void expectSameAsScan(jet::Database& db, const std::string& table, const std::string& where,
+                             const std::string& order = "")
+{
+    auto viaIndex = db.openRecordset("SELECT * FROM " + table + " WHERE " + where + order);
+    auto viaScan = db.openRecordset("SELECT * FROM " + table + " WHERE NOT (NOT (" + where + "))" + order);
+    EXPECT_EQ(rowsMet(*viaIndex), rowsMet(*viaScan)) << where << order;
 }
 
 // mdb-export reads the same rows as velmor-db export (in any order).

@@ -19,18 +19,6 @@
 using namespace jet;
 using namespace jettest;
 
-namespace {
-
-std::string repeatText(const std::string& piece, size_t chars)
-{
-    std::string out;
-    while (out.size() < chars)
-        out += piece;
-    return out;
-}
-
-} // namespace
-
 TEST(WriteRecordset, AddNewUpdateAndLastModified)
 {
     VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");

@@ -22,21 +22,10 @@ using namespace jettest;
 
 namespace {
 
-std::string repeatText(const std::string& piece, size_t chars)
-{
-    std::string out;
-    while (out.size() < chars)
-        out += piece;
-    return out;
-}
-
 // `piece` written `n` times.
 std::string times(const std::string& piece, int n)
 {
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += piece;
-    return out;
+    return repeatText(piece, piece.size() * size_t(n));
 }
 
 } // namespace

@@ -51,26 +51,6 @@ private slots:
         QVERIFY(ink.height() > page.height() * 0.8);
     }
 
-    void loanSheetIsCreatedWhenMissing() {
-        if (!havePoppler())
-            QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");
-        // "Prêt" in an earlier run (or the sheet discarded by its close box).
-        SettingsSandbox sandbox;
-        ScriptedDialogs dialogs;
-        QTemporaryDir folder;
-        SheetsOnDemand sheets;
-        saveMarker(QStringLiteral("1"));
-        sheets.lookup()(SheetHost::Sheet::Return, true)->show();
-        const QString pdf = QDir(folder.path()).filePath(QStringLiteral("pret.pdf"));
-        dialogs.queuePrint(true, pdf);
-        CommonDialog commonDialog;
-        QPrinter printer(QPrinter::HighResolution);
-        QVERIFY(printCurrentSheet(nullptr, commonDialog, printer, sheets.lookup()));
-        QVERIFY(sheets.loanSheet());
-        QCOMPARE(pageCount(pdf), 1);
-        QVERIFY(!inkBox(renderPage(pdf, folder.path(), 30)).isEmpty());
-    }
-
     // Nothing is printed, and nothing said, without a marker naming a sheet,
     // when the dialog is cancelled (before the marker is read: no sheet is
     // created) or when the printer fails.

@@ -151,22 +151,6 @@ private slots:
         QVERIFY(dialogs->messages().isEmpty());
     }
 
-    void imageBoxClearedHidesTheCurrentSheetsImage() {
-        start();
-        app->host.open(SheetHost::Sheet::Return);
-        app->host.open(SheetHost::Sheet::Loan);
-        RecordSheet* ret = app->host.sheet(SheetHost::Sheet::Return, false);
-        RecordSheet* loan = app->host.sheet(SheetHost::Sheet::Loan, false);
-        app->window.option->trigger();
-        app->menus->optionsWindow()->Check1->setChecked(false);
-        app->menus->optionsWindow()->okoption_Click();
-        QVERIFY(loan->backgroundImage()->isHidden());
-        QVERIFY(!ret->backgroundImage()->isHidden());
-        // "Retour" applies the stored choice to the return sheet.
-        app->host.open(SheetHost::Sheet::Return);
-        QVERIFY(ret->backgroundImage()->isHidden());
-    }
-
     void printingAClosedSheetCreatesItAgain() {
         if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
             QSKIP("pdfinfo/pdftoppm (poppler-utils) are not installed");

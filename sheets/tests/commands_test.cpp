@@ -79,14 +79,6 @@ const std::vector<Row>& loanRows()
     return rows;
 }
 
-std::vector<std::string> column(const std::vector<StoredRow>& rows, const std::string& name)
-{
-    std::vector<std::string> values;
-    for (const StoredRow& row : rows)
-        values.push_back(row.at(name).value_or("<NULL>"));
-    return values;
-}
-
 } // namespace
 
 class CommandsTest : public QObject, public SheetDesk {
@@ -99,7 +91,6 @@ public:
 private:
     ScratchServer* cluster_;
     int databases_ = 0;
-    QString dbPath; // a file's path or a server's address
 
     void setMarker(const QString& value) { settings::save("pageencours", "pgcours", "page", value); }
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
@@ -107,18 +98,15 @@ private:
     // The database of the test, made by the engine and named in the settings.
     void makeDatabase()
     {
-        dbPath = dir->path() + QStringLiteral("/commandes.mdb");
-        createDatabase(dbPath, returnRows(), loanRows());
-        if (cluster_)
-            dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("commandes%1").arg(++databases_));
-        QVERIFY2(!dbPath.isEmpty(), cluster_ ? qPrintable(cluster_->error()) : "");
+        useDatabase(QStringLiteral("commandes.mdb"), returnRows(), loanRows());
+        if (!cluster_)
+            return;
+        dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("commandes%1").arg(++databases_));
+        QVERIFY2(!dbPath.isEmpty(), qPrintable(cluster_->error()));
         settings::save("option", "option", "cheminbase", dbPath);
     }
 
     std::vector<StoredRow> stored(const std::string& table) { return readTable(dbPath, table); }
-
-    retour* returnSheet() { return qobject_cast<retour*>(host->sheet(Sheet::Return, false)); }
-    Pretmat* loanSheet() { return qobject_cast<Pretmat*>(host->sheet(Sheet::Loan, false)); }
 
     // The texts of `box` over every row of the sheet's current result.
     static QStringList allRows(RecordSheet* sheet, QLineEdit* box)
@@ -321,7 +309,7 @@ private slots:
         std::vector<std::string> left = {"A-1", "A-2", "A-3", "A-4", "A-5"};
         if (yes)
             left.erase(left.begin() + moves);
-        QCOMPARE(column(stored("velmor2001"), "naccord"), left);
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"), left);
         if (afterwards.isEmpty()) {
             QVERIFY(sheet->recordSource().BOF());
             QCOMPARE(sheet->recordSource().state(), BaseR::State::NoCurrentRow);
@@ -339,7 +327,7 @@ private slots:
         typeInto(box(returnSheet(), "clientS1"), QStringLiteral("abandonné"));
         scripted->queueYesNo(true);
         host->deleteCurrent();
-        QCOMPARE(column(stored("velmor2001"), "client").size(), size_t(5));
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "client").size(), size_t(5));
         QCOMPARE(scripted->calls().size(), 1); // the question only
     }
 
@@ -574,7 +562,7 @@ private slots:
         QVERIFY(box(sheet, "dateaccordS1")->isModified());
         QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2"));
         QCOMPARE(sheet->recordSource().RecordSource(), rowSource);
-        QCOMPARE(column(stored("velmor2001"), "naccord"),
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"),
                  (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
 
         // Corrected, the same command runs.
@@ -611,7 +599,7 @@ private slots:
         QCOMPARE(scripted->calls().size(), 1); // the question only
         QCOMPARE(sheet->recordSource().state(), BaseR::State::CurrentRow);
         QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-5"));
-        QCOMPARE(column(stored("velmor2001"), "naccord"),
+        QCOMPARE(storedColumn(dbPath, "velmor2001", "naccord"),
                  (std::vector<std::string>{"A-1", "A-2", "A-3", "A-4", "A-5"}));
 
         // An empty result.

@@ -25,30 +25,18 @@ using Sheet = SheetHost::Sheet;
 class CompactionTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
-    QByteArray fileBytes() const
-    {
-        QFile f(dbPath);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     // 300 returns of which 296 were deleted: pages the table no longer fills.
     void makeDatabase()
     {
-        dbPath = dir->path() + QStringLiteral("/compactage.mdb");
         std::vector<Row> rows;
         for (int i = 0; i < 300; ++i)
             rows.push_back({{"naccord", jet::Value::text("A-" + std::to_string(i))},
                             {"client", text(i % 75 == 0 ? "Gardé" : "Parti")},
                             {"emetteur", text("Agence Lyon")}});
-        createDatabase(dbPath, rows, {});
+        useDatabase(QStringLiteral("compactage.mdb"), rows);
         jet::Database::open(QFile::encodeName(dbPath).toStdString())->execute(
             "DELETE FROM velmor2001 WHERE client = 'Parti'");
-        settings::save("option", "option", "cheminbase", dbPath);
     }
-
-    RecordSheet* returnSheet() { return host->sheet(Sheet::Return, false); }
 
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }
@@ -103,14 +91,14 @@ private slots:
     {
         makeDatabase();
         host->open(Sheet::Return);
-        const QByteArray original = fileBytes();
+        const QByteArray original = fileBytes(dbPath);
 
         scripted->queueYesNo(false);
         RecordSheet* shown = returnSheet();
         host->compactDatabase();
         QCOMPARE(returnSheet(), shown); // nothing closed
         QVERIFY(scripted->messages().isEmpty());
-        QCOMPARE(fileBytes(), original);
+        QCOMPARE(fileBytes(dbPath), original);
 
         // Another desk has the database open: said, and the sheet comes back.
         auto other = jet::Database::open(QFile::encodeName(dbPath).toStdString(), jet::OpenMode::ReadOnly);
@@ -121,7 +109,7 @@ private slots:
         QVERIFY2(messages.at(0).startsWith(QStringLiteral("La base %1 n'a pas été compactée :").arg(dbPath)),
                  qPrintable(messages.at(0)));
         QVERIFY(messages.at(0).contains(QStringLiteral("compactage impossible tant qu'elle y est ouverte")));
-        QCOMPARE(fileBytes(), original);
+        QCOMPARE(fileBytes(dbPath), original);
         QVERIFY(returnSheet() && returnSheet()->isLoaded());
         QCOMPARE(returnSheet()->recordSource().RecordCount(), 4L);
     }

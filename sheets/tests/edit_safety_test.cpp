@@ -93,27 +93,17 @@ const std::vector<Row>& loanRows()
 class EditSafetyTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
     void useDatabase(const std::vector<Row>& returns = returnRows())
     {
-        dbPath = dir->path() + QStringLiteral("/fiches.mdb");
-        createDatabase(dbPath, returns, loanRows());
-        settings::save("option", "option", "cheminbase", dbPath);
+        SheetDesk::useDatabase(QStringLiteral("fiches.mdb"), returns, loanRows());
     }
 
-    std::vector<std::string> storedClients()
-    {
-        std::vector<std::string> clients;
-        for (const StoredRow& row : readTable(dbPath, "velmor2001"))
-            clients.push_back(row.at("client").value_or("<NULL>"));
-        return clients;
-    }
+    std::vector<std::string> storedClients() { return storedColumn(dbPath, "velmor2001", "client"); }
 
     retour* openReturn()
     {
         host->open(Sheet::Return);
-        return qobject_cast<retour*>(host->sheet(Sheet::Return, false));
+        return returnSheet();
     }
 
     static void checkLocked(RecordSheet* sheet, bool locked)

@@ -44,15 +44,11 @@ LongTextEditor* openEditorWindow()
 class FieldAidsTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
-
     retour* openReturnOn(const std::vector<Row>& rows)
     {
-        dbPath = dir->path() + QStringLiteral("/fiches.mdb");
-        createDatabase(dbPath, rows, {});
-        settings::save("option", "option", "cheminbase", dbPath);
+        useDatabase(QStringLiteral("fiches.mdb"), rows);
         host->open(Sheet::Return);
-        return qobject_cast<retour*>(host->sheet(Sheet::Return, false));
+        return returnSheet();
     }
 
 private slots:

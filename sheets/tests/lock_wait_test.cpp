@@ -49,7 +49,6 @@ Row returnRow(const char* accord, const char* client)
 class LockWaitTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-    QString dbPath;
     std::unique_ptr<QProcess> holder;
 
     // Another process takes the file's write lock and keeps it until
@@ -70,25 +69,17 @@ class LockWaitTest : public QObject, public SheetDesk {
         holder.reset();
     }
 
-    std::vector<std::string> storedClients()
-    {
-        std::vector<std::string> clients;
-        for (const StoredRow& row : readTable(dbPath, "velmor2001"))
-            clients.push_back(row.at("client").value_or("<NULL>"));
-        return clients;
-    }
+    std::vector<std::string> storedClients() { return storedColumn(dbPath, "velmor2001", "client"); }
 
     // The return sheet on its first row, with an edit to save.
     retour* sheetWithEdit()
     {
-        dbPath = dir->path() + QStringLiteral("/partagee.mdb");
         const std::vector<Row> rows = {returnRow("A-1", "Alpha"), returnRow("A-2", "Bravo"),
                                        returnRow("A-3", "Charlie"), returnRow("A-4", "Delta"),
                                        returnRow("A-5", "Echo")};
-        createDatabase(dbPath, rows, {});
-        settings::save("option", "option", "cheminbase", dbPath);
+        useDatabase(QStringLiteral("partagee.mdb"), rows);
         host->open(Sheet::Return);
-        auto* sheet = qobject_cast<retour*>(host->sheet(Sheet::Return, false));
+        retour* sheet = returnSheet();
         typeInto(box(sheet, "clientS1"), QStringLiteral("Pendant l'attente"));
         return sheet;
     }

@@ -102,45 +102,19 @@ private:
     QString path_; // the database of the test: a file's path or a server's address
 
     // A copy of a fixture file in the test's folder.
-    QString copyFixture(const QString& name)
+    QString copyFixture(const QString& name) { return sheetstest::copyFixture(name, dir_->path()); }
+
+    // The stored text of `column` in the return row `key` ("<NULL>" for
+    // NULL), read straight from the database.
+    std::string stored(const char* key, const char* column)
     {
-        const QString target = dir_->filePath(name);
-        QFile::remove(target);
-        if (!QFile::copy(QString::fromStdString(velmor::fixtures::path(name.toStdString())), target))
-            return QString();
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        return target;
+        for (const sheetstest::StoredRow& row : sheetstest::readTable(path_, "velmor2001"))
+            if (row.at("naccord") == key)
+                return row.at(column).value_or("<NULL>");
+        return "<no row>";
     }
 
-    std::unique_ptr<jet::Database> openDirect(const QString& path)
-    {
-        if (server::isServerAddress(path))
-            return server::ServerDatabase::connect(*server::parseServerAddress(path));
-        return jet::Database::open(QFile::encodeName(path).toStdString(), jet::OpenMode::ReadOnly);
-    }
-
-    // The stored value of `column` in the row of `table` whose key column
-    // holds `key`, read straight from the file; nothing when no row has it.
-    std::optional<jet::Value> stored(const std::string& table, const std::string& keyColumn, const std::string& key,
-                                     const std::string& column)
-    {
-        auto db = openDirect(path_);
-        auto rs = db->openRecordset(table);
-        if (rs->recordCount() == 0)
-            return std::nullopt;
-        for (rs->moveFirst(); !rs->eof(); rs->moveNext()) {
-            jet::Value k = rs->value(keyColumn);
-            if (k.kind() == jet::Value::Kind::Text && k.asText() == key)
-                return rs->value(column);
-        }
-        return std::nullopt;
-    }
-
-    long storedCount(const std::string& table)
-    {
-        auto db = openDirect(path_);
-        return db->openRecordset(table)->recordCount();
-    }
+    long storedCount() { return long(sheetstest::readTable(path_, "velmor2001").size()); }
 
     void openReturn(BaseR& source)
     {
@@ -259,8 +233,7 @@ private slots:
         QCOMPARE(f["dateretourclient"].text(), QStringLiteral("31/12/2001"));
         f["dateretourclient"].type(QStringLiteral("12/30/01"));
         source.MoveFirst();
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-008", "dateretourclient").value(),
-                 jet::Value::dateTime(2001, 12, 30));
+        QCOMPARE(stored("A-2001-008", "dateretourclient"), std::string("2001-12-30 00:00:00"));
     }
 
     void rejectedSourcesLeaveItUsable()
@@ -460,10 +433,8 @@ private slots:
         source.MoveNext();
         QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-002"));
         QVERIFY(!source.hasPendingEdits());
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-001", "client").value(),
-                 jet::Value::text("L'Oréal « Paris »"));
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-001", "dateretourclient").value(),
-                 jet::Value::dateTime(2001, 1, 26));
+        QCOMPARE(stored("A-2001-001", "client"), std::string("L'Oréal « Paris »"));
+        QCOMPARE(stored("A-2001-001", "dateretourclient"), std::string("2001-01-26 00:00:00"));
         QCOMPARE(source.LastModified(), [&] {
             source.MovePrevious();
             return source.Bookmark();
@@ -480,11 +451,10 @@ private slots:
         source.MoveFirst();
         f["motif"].type(QStringLiteral("Écrit au rafraîchissement"));
         source.Refresh();
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-001", "parquirecep").value(), jet::Value::text("Zoé"));
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-008", "parquirecep").value(), jet::Value::text("Ève"));
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-007", "parquirecep").value(), jet::Value::text("Noël"));
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-001", "motif").value(),
-                 jet::Value::text("Écrit au rafraîchissement"));
+        QCOMPARE(stored("A-2001-001", "parquirecep"), std::string("Zoé"));
+        QCOMPARE(stored("A-2001-008", "parquirecep"), std::string("Ève"));
+        QCOMPARE(stored("A-2001-007", "parquirecep"), std::string("Noël"));
+        QCOMPARE(stored("A-2001-001", "motif"), std::string("Écrit au rafraîchissement"));
         QCOMPARE(source.RecordCount(), 8L);
     }
 
@@ -498,20 +468,18 @@ private slots:
         source.MovePrevious();
         // NULLs stay NULL, not empty strings.
         for (const char* c : {"client", "daterecp", "parquirecep", "dateretourclient", "intervention"})
-            QVERIFY2(stored("velmor2001", "naccord", "A-2001-006", c).value().isNull(), c);
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-006", "materiel").value(),
-                 jet::Value::text("Souris à molette"));
+            QVERIFY2(stored("A-2001-006", c) == "<NULL>", c);
+        QCOMPARE(stored("A-2001-006", "materiel"), std::string("Souris à molette"));
 
         // Emptied date: NULL; emptied text: the empty string.
         moveToKey(source, f, QStringLiteral("A-2001-007"));
         f["dateaccord"].type(QString());
         f["parquiinterv"].type(QString());
         source.MoveNext();
-        QVERIFY(stored("velmor2001", "naccord", "A-2001-007", "dateaccord").value().isNull());
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-007", "parquiinterv").value(), jet::Value::text(""));
+        QVERIFY(stored("A-2001-007", "dateaccord") == "<NULL>");
+        QCOMPARE(stored("A-2001-007", "parquiinterv"), std::string(""));
         // The time of day of another date is kept.
-        QCOMPARE(stored("velmor2001", "naccord", "A-2001-007", "daterecp").value(),
-                 jet::Value::dateTime(2001, 4, 20));
+        QCOMPARE(stored("A-2001-007", "daterecp"), std::string("2001-04-20 00:00:00"));
     }
 
     void untouchedNewRowIsDropped()
@@ -527,14 +495,14 @@ private slots:
         source.MoveNext();
         QCOMPARE(source.state(), BaseR::State::CurrentRow);
         QCOMPARE(source.RecordCount(), 8L);
-        QCOMPARE(storedCount("velmor2001"), 8L);
+        QCOMPARE(storedCount(), 8L);
         QVERIFY(!f.allEmpty());
         // Also when AddNew follows AddNew, and on a refresh.
         source.AddNew();
         source.AddNew();
         source.Refresh();
         QCOMPARE(source.RecordCount(), 8L);
-        QCOMPARE(storedCount("velmor2001"), 8L);
+        QCOMPARE(storedCount(), 8L);
         QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-001"));
     }
 
@@ -563,7 +531,7 @@ private slots:
                                                                               : typed[column];
             QCOMPARE(f[c].text(), expected);
         }
-        QCOMPARE(storedCount("velmor2001"), 9L);
+        QCOMPARE(storedCount(), 9L);
     }
 
     void otherFixtureFiles()
@@ -596,12 +564,8 @@ private slots:
         const uint64_t size = uint64_t(QFileInfo(path_).size());
         const std::vector<uint8_t> original(4096, 0x11), written(4096, 0x22); // neither is on page 1
         jet::writer::writeJournal(file, 4096, size, size, {{1, original.data(), written.data()}});
-        auto bytesOf = [](const QString& path) {
-            QFile in(path);
-            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-        };
         const QString journal = path_ + QStringLiteral("-journal");
-        const QByteArray fileBefore = bytesOf(path_), journalBefore = bytesOf(journal);
+        const QByteArray fileBefore = sheetstest::fileBytes(path_), journalBefore = sheetstest::fileBytes(journal);
         QVERIFY(!journalBefore.isEmpty());
         {
             BaseR source(returnSheetDesign().source);
@@ -612,8 +576,8 @@ private slots:
             QCOMPARE(f["naccord"].text(), QStringLiteral("A-2001-001"));
             EXPECT_FAILS(ReadOnly, source.AddNew());
         }
-        QCOMPARE(bytesOf(path_), fileBefore);
-        QCOMPARE(bytesOf(journal), journalBefore);
+        QCOMPARE(sheetstest::fileBytes(path_), fileBefore);
+        QCOMPARE(sheetstest::fileBytes(journal), journalBefore);
     }
 
     // A field bound to an autonumber column takes no typing into the file:
@@ -624,11 +588,7 @@ private slots:
         FILE_ENGINE_ONLY();
         const QString copy = copyFixture(QStringLiteral("velmor2001-indexed.mdb"));
         QVERIFY(!copy.isEmpty());
-        auto bytes = [&] {
-            QFile file(copy);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        const QByteArray before = bytes();
+        const QByteArray before = sheetstest::fileBytes(copy);
         {
             BaseR source(loanSheetDesign().source);
             TypedField id, key;
@@ -645,7 +605,7 @@ private slots:
             QCOMPARE(id.text(), QStringLiteral("5"));
             QCOMPARE(key.text(), QStringLiteral("P-2001-001"));
         }
-        QCOMPARE(bytes(), before);
+        QCOMPARE(sheetstest::fileBytes(copy), before);
     }
 };
 

@@ -1,6 +1,9 @@
 #include "sheets_support.h"
 
+#include "sheets/pretmat.h"
+#include "sheets/retour.h"
 #include "sheets/sheet_host.h"
+#include "shell/settings.h"
 #include "testkit/scripted_dialogs.h"
 #include "testkit/settings_sandbox.h"
 
@@ -19,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "testkit/fixtures.h"
+
 namespace sheetstest {
 
 void useFrenchRegionalSettings()
@@ -26,27 +31,22 @@ void useFrenchRegionalSettings()
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 }
 
-QString fixturesDir()
-{
-#ifdef VELMOR_FIXTURES_DIR
-    const QString dir = QString::fromUtf8(VELMOR_FIXTURES_DIR);
-    if (QFile::exists(dir + QStringLiteral("/velmor2001.mdb")))
-        return dir;
-#endif
-    return QString();
-}
-
 QString copyFixture(const QString& name, const QString& dir)
 {
-    const QString from = fixturesDir();
-    if (from.isEmpty())
+    if (!velmor::fixtures::present(name.toStdString()))
         return QString();
     const QString target = dir + QLatin1Char('/') + name;
     QFile::remove(target);
-    if (!QFile::copy(from + QLatin1Char('/') + name, target))
+    if (!QFile::copy(QString::fromStdString(velmor::fixtures::path(name.toStdString())), target))
         return QString();
     QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
     return target;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 jet::Value text(const char* utf8)
@@ -149,6 +149,14 @@ std::vector<StoredRow> readTable(const QString& path, const std::string& table)
     return rows;
 }
 
+std::vector<std::string> storedColumn(const QString& path, const std::string& table, const std::string& column)
+{
+    std::vector<std::string> values;
+    for (const StoredRow& row : readTable(path, table))
+        values.push_back(row.at(column).value_or("<NULL>"));
+    return values;
+}
+
 QObject* namedChild(const QObject* parent, const char* name, const QMetaObject& type)
 {
     for (QObject* found : parent->findChildren<QObject*>(QString::fromLatin1(name)))
@@ -200,6 +208,23 @@ void SheetDesk::closeDesk()
     scripted.reset();
     sandbox.reset();
     dir.reset();
+}
+
+void SheetDesk::useDatabase(const QString& name, const std::vector<Row>& returnRows, const std::vector<Row>& loanRows)
+{
+    dbPath = dir->filePath(name);
+    createDatabase(dbPath, returnRows, loanRows);
+    velmor::settings::save("option", "option", "cheminbase", dbPath);
+}
+
+velmor::retour* SheetDesk::returnSheet() const
+{
+    return qobject_cast<velmor::retour*>(host->sheet(velmor::SheetHost::Sheet::Return, false));
+}
+
+velmor::Pretmat* SheetDesk::loanSheet() const
+{
+    return qobject_cast<velmor::Pretmat*>(host->sheet(velmor::SheetHost::Sheet::Loan, false));
 }
 
 } // namespace sheetstest

@@ -7,6 +7,8 @@
 
 #include "jet/value.h"
 #include "sheets/bound_field.h"
+#include "sheets/pretmat.h"
+#include "sheets/retour.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -37,11 +39,12 @@ namespace sheetstest {
 // French regional settings for the whole test program, as the users have.
 void useFrenchRegionalSettings();
 
-// The fixtures folder, or empty when it is not there.
-QString fixturesDir();
 // Copies the fixture `name` into `dir` (writable copy); empty when the
 // fixtures folder is absent.
 QString copyFixture(const QString& name, const QString& dir);
+
+// The whole content of a file (empty when it cannot be read).
+QByteArray fileBytes(const QString& path);
 
 // One row to insert: column name and value.
 using Row = std::vector<std::pair<std::string, jet::Value>>;
@@ -79,6 +82,8 @@ int runOnFileAndServer(int argc, char** argv)
 // its address): column -> text (nothing for NULL).
 using StoredRow = std::map<std::string, std::optional<std::string>>;
 std::vector<StoredRow> readTable(const QString& path, const std::string& table);
+// One column of those rows, NULL as "<NULL>".
+std::vector<std::string> storedColumn(const QString& path, const std::string& table, const std::string& column);
 
 // The control named `name` inside `parent` (a widget, or a pointer to one);
 // fails the test program when there is none.
@@ -137,12 +142,19 @@ struct SheetDesk {
     ~SheetDesk();
     void openDesk();
     void closeDesk();
+    // Makes the database `name` in the scratch folder (createDatabase) and
+    // stores it as the database path, dbPath.
+    void useDatabase(const QString& name, const std::vector<Row>& returnRows, const std::vector<Row>& loanRows = {});
+    // The sheets the host holds (null when not created).
+    velmor::retour* returnSheet() const;
+    velmor::Pretmat* loanSheet() const;
 
     std::unique_ptr<velmor::SettingsSandbox> sandbox;
     std::unique_ptr<velmor::ScriptedDialogs> scripted;
     std::unique_ptr<QMdiArea> area;
     std::unique_ptr<velmor::SheetHost> host;
     std::unique_ptr<QTemporaryDir> dir;
+    QString dbPath;
 };
 
 } // namespace sheetstest

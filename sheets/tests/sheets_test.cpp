@@ -1,6 +1,7 @@
 // The two record sheets: their controls, the date-order check before every
 // move, navigation at the ends, "Fermer", the close box, and what happens
-// when a row cannot be written or the database cannot be opened.
+// when a row cannot be written (a database that cannot be opened:
+// switching_test and file_messages_test).
 #include "sheets/date_check.h"
 #include "sheets/pretmat.h"
 #include "sheets/record_source.h"
@@ -64,10 +65,6 @@ class SheetsTest : public QObject, public SheetDesk {
 #define USE_FIXTURE(name)                                                                          \
     VELMOR_SKIP_WITHOUT_FIXTURE(name);                                                             \
     const QString dbPath = useFixture(QStringLiteral(name))
-
-
-    retour* returnSheet() { return qobject_cast<retour*>(host->sheet(Sheet::Return, false)); }
-    Pretmat* loanSheet() { return qobject_cast<Pretmat*>(host->sheet(Sheet::Loan, false)); }
 
     // Clicks ">" (or another move) and returns the messages it showed.
     QStringList click(QPushButton* button)
@@ -161,10 +158,8 @@ private slots:
                 shown << column;
             }
         }
-        const QString path = dir->filePath(QStringLiteral("colonnes.mdb"));
-        createDatabase(path, loan ? std::vector<Row>{} : std::vector<Row>{row},
-                       loan ? std::vector<Row>{row} : std::vector<Row>{});
-        settings::save("option", "option", "cheminbase", path);
+        useDatabase(QStringLiteral("colonnes.mdb"), loan ? std::vector<Row>{} : std::vector<Row>{row},
+                    loan ? std::vector<Row>{row} : std::vector<Row>{});
         host->open(Sheet(which));
         RecordSheet* sheet = host->sheet(Sheet(which), false);
 
@@ -471,27 +466,6 @@ private slots:
         QCOMPARE(readTable(dbPath, "velmor2001").at(0).at("daterecp").value(), std::string("2001-01-19 00:00:00"));
     }
 
-    // Mended: a database that cannot be opened is named in one clear message;
-    // the sheet still opens, empty.
-    void openingFailureIsReported()
-    {
-        const QString missing = dir->path() + QStringLiteral("/absente/velmor2001.mdb");
-        settings::save("option", "option", "cheminbase", missing);
-        host->open(Sheet::Return);
-        QCOMPARE(scripted->messages().size(), 1);
-        QVERIFY(scripted->messages().at(0).contains(QDir::toNativeSeparators(missing)));
-        QCOMPARE(scripted->calls().at(0).caption, QStringLiteral("velmor2"));
-        QVERIFY(returnSheet()->subWindow()->isVisible());
-        QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::Closed);
-        QCOMPARE(box(returnSheet(), "clientS1")->text(), QString());
-
-        scripted->clear();
-        host->open(Sheet::Loan);
-        QCOMPARE(scripted->messages().size(), 1);
-        QVERIFY(scripted->messages().at(0).contains(QDir::toNativeSeparators(missing)));
-        QVERIFY(loanSheet()->subWindow()->isVisible());
-    }
-
     // Mended: a row whose edits cannot be written is not left; the user is
     // told which field and why, and keeps what was typed.
     void unwritableRowIsNotLeft_data()
@@ -536,6 +510,7 @@ private slots:
     void quitWritesPendingEdits()
     {
         USE_FIXTURE("velmor2001.mdb");
+        QVERIFY(host->saveAllBeforeQuit()); // no sheet at all
         host->open(Sheet::Return);
         host->open(Sheet::Loan);
         typeInto(box(returnSheet(), "dateretourS1"), QStringLiteral("31/02/2001"));
@@ -579,22 +554,6 @@ private slots:
         QCOMPARE(quits, 1);
         QVERIFY(frame.close()); // agreed once: not asked again
         QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 3);
-    }
-
-    // With nothing pending nothing is asked; a good edit is written.
-    void quitGuardWritesGoodEdits()
-    {
-        USE_FIXTURE("velmor2001.mdb");
-        QVERIFY(host->saveAllBeforeQuit()); // no sheet at all
-        QWidget frame;
-        frame.show();
-        host->guardQuit(&frame, {});
-        host->open(Sheet::Return);
-        host->open(Sheet::Loan);
-        typeInto(box(loanSheet(), "parqiuS2"), QString::fromUtf8("Noémie"));
-        QVERIFY(frame.close());
-        QCOMPARE(scripted->calls().size(), 0);
-        QCOMPARE(readTable(dbPath, "tablep").at(0).at("parquip").value(), std::string("Noémie"));
     }
 };
 

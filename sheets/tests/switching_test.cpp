@@ -53,9 +53,6 @@ class SwitchingTest : public QObject, public SheetDesk {
         return path;
     }
 
-    RecordSheet* returnSheet() { return host->sheet(Sheet::Return, false); }
-    RecordSheet* loanSheet() { return host->sheet(Sheet::Loan, false); }
-
 private slots:
     void initTestCase() { useFrenchRegionalSettings(); }
 
@@ -239,8 +236,8 @@ private slots:
         QCOMPARE(scripted->calls().size(), 0);
     }
 
-    // A sheet that cannot open its file says so once, with the way out; the
-    // way out works: choose the file ("Fichier / Ouvrir une Base" stores its
+    // A sheet that cannot open its file still opens, empty, and says so once,
+    // naming the file, with the way out; the way out works: choose the file ("Fichier / Ouvrir une Base" stores its
     // path), click the sheet's button, then "Voir".
     void openingFailureShowsTheWayOut_data()
     {
@@ -263,6 +260,11 @@ private slots:
                                                     "cliquez sur « %1 », puis sur « Voir ».")
                                       .arg(button)),
                  qPrintable(message));
+        QVERIFY(message.contains(QDir::toNativeSeparators(dir->filePath(QStringLiteral("absente.mdb")))));
+        QCOMPARE(scripted->calls().at(0).caption, QStringLiteral("velmor2"));
+        // The sheet opens all the same, empty.
+        QVERIFY(host->sheet(sheet, false)->subWindow()->isVisible());
+        QCOMPARE(host->sheet(sheet, false)->recordSource().state(), BaseR::State::Closed);
 
         setOption("cheminbase", good); // what "Ouvrir une Base" stores
         host->open(sheet);
