@@ -103,18 +103,18 @@ bool knownType(uint8_t t)
 // names: (column number, owned pages, free space) until 0xFFFF.
 void readLongValueMaps(const ByteRange& r, size_t pos, std::vector<ColumnDef>& columns)
 {
-    while (pos + 10 <= r.size()) {
-        const uint16_t number = r.u16(pos);
+    while (pos + kLongValueMapEntrySize <= r.size()) {
+        const uint16_t number = r.u16(pos + kLongValueMapColumn);
         if (number == kNoColumn)
             break;
-        const RowPointer owned = RowPointer::fromRaw(r.u32(pos + 2));
-        const RowPointer free = RowPointer::fromRaw(r.u32(pos + 6));
+        const RowPointer owned = RowPointer::fromRaw(r.u32(pos + kLongValueMapOwned));
+        const RowPointer free = RowPointer::fromRaw(r.u32(pos + kLongValueMapFree));
         for (ColumnDef& c : columns)
             if (c.number == number && !owned.null() && !free.null()) {
                 c.longValueOwned = owned;
                 c.longValueFree = free;
             }
-        pos += 10;
+        pos += kLongValueMapEntrySize;
     }
 }
 
@@ -401,10 +401,10 @@ std::vector<uint8_t> encodeTableDef(const FormatInfo& f, const TableDef& def)
     for (const ColumnDef& c : def.columns) {
         if (!c.isLongValue())
             continue;
-        uint8_t* b = appendBlock(d, 10);
-        wr16(b, c.number);
-        wr32(b + 2, c.longValueOwned.raw());
-        wr32(b + 6, c.longValueFree.raw());
+        uint8_t* b = appendBlock(d, kLongValueMapEntrySize);
+        wr16(b + kLongValueMapColumn, c.number);
+        wr32(b + kLongValueMapOwned, c.longValueOwned.raw());
+        wr32(b + kLongValueMapFree, c.longValueFree.raw());
     }
     wr16(appendBlock(d, 2), kNoColumn);
 

@@ -64,6 +64,13 @@ constexpr uint8_t kForeignKeyIndex = 0x02;
 constexpr uint16_t kNoColumn = 0xFFFF;    // an unused index slot; the end of the long-value maps
 constexpr size_t kIndexColumnSlots = 10;
 
+// One entry of the long-value maps that end the definition (same in every
+// version that has them): column number, owned-pages map, free-space map.
+constexpr size_t kLongValueMapColumn = 0;   // 2 bytes
+constexpr size_t kLongValueMapOwned = 2;    // row pointer
+constexpr size_t kLongValueMapFree = 6;     // row pointer
+constexpr size_t kLongValueMapEntrySize = 10;
+
 struct ColumnDef {
     ColumnInfo info;
     uint8_t rawType = 0;
