@@ -425,7 +425,7 @@ TEST(WriteIndexed, CorpusIndexesOfEveryKeyType)
          Value::text(std::string("c\0", 2))},
         // Access 97: its text order, and the other key types.
         {"testIndexCodesV1997.mdb", "Table1_desc", "data", "name",
-         {Value::text("Été à Noël"), Value::text("Straße ÆØ"), Value::text(std::string(255, 'z'))},
+         {Value::text("Été à Noël"), Value::text("Straße ÆØ"), Value::text(std::string(100, 'z'))},
          Value::text("Œuvre")},
         {"testIndexCodesV1997.mdb", "Table8_desc", "data", "name",
          {Value::currency(-50000), Value::currency(0), Value::currency(1234567890)}, Value::currency(7)},
