@@ -2,6 +2,7 @@
 
 #include "lists/list_host.h"
 #include "options/options_wiring.h"
+#include "sheets/server_choice.h"
 #include "sheets/sheet_host.h"
 #include "shell/main_window.h"
 
@@ -30,6 +31,7 @@ SheetHost* connectSheets(MainWindow& window)
     QObject::connect(window.Command7, &QPushButton::clicked, host, &SheetHost::search);
     QObject::connect(window.Command8, &QPushButton::clicked, host, &SheetHost::outstanding);
     QObject::connect(window.compacter, &QAction::triggered, host, &SheetHost::compactDatabase);
+    QObject::connect(window.serveur, &QAction::triggered, host, [&window] { chooseServer(&window); });
 
     // The status bar says what concerns the current sheet (a read-only
     // database, no row shown) and any wait for another desk; the commands
@@ -56,7 +58,7 @@ SheetHost* connectSheets(MainWindow& window)
 void setUpMainWindow(MainWindow& window)
 {
     // "Quitter" and "Ouvrir une Base" are the main window's own; the record
-    // sheets get the toolbar, the options layer "option", "Imprimer" and
+    // sheets get the toolbar, "Se connecter à un serveur…", the options layer "option", "Imprimer" and
     // "à propos de", the lists "Liste" and the menu "Listes".
     SheetHost* host = connectSheets(window);
     installOptions(window, *host);

@@ -3,8 +3,10 @@
 #include "jet/status.h"
 #include "lists/history_window.h"
 #include "lists/list_window.h"
+#include "server/server_address.h"
 #include "sheets/outstanding_threshold.h"
 #include "sheets/record_sheet.h"
+#include "sheets/record_source.h"
 #include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "shell/paths.h"
@@ -86,8 +88,9 @@ void ListHost::report(const QString& text) {
 }
 
 std::shared_ptr<jet::Database> ListHost::openDatabase() {
-    const QString path = settings::read(QStringLiteral("option"), QStringLiteral("option"),
-                                        QStringLiteral("cheminbase"), paths::defaultDatabase());
+    const QString path = paths::databaseInUse();
+    if (server::isServerAddress(path))
+        return std::shared_ptr<jet::Database>(openServerDatabase(path));
     return std::shared_ptr<jet::Database>(
         jet::Database::open(path.toStdString(), jet::OpenMode::ReadOnly));
 }

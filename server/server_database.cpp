@@ -8,9 +8,53 @@
 #include "jet/status.h"
 
 #include <QAtomicInt>
+#include <algorithm>
 #include <QSqlQuery>
 
 namespace velmor::server {
+
+namespace {
+
+// "127.0.0.1:5432 (base velmor)": the server of a connection, as messages name it.
+QString serverName(const QSqlDatabase& db)
+{
+    return QStringLiteral("%1:%2 (base %3)").arg(db.hostName()).arg(db.port()).arg(db.databaseName());
+}
+
+// Why the server at `a` refused the connection, in French, from libpq's
+// message (in English or, with its translations, in French). The codes:
+// PasswordRequired or WrongPassword for the password, NotFound for a
+// missing database, IoError for a server out of reach and the rest.
+jet::Error refusal(const ServerAddress& a, const QString& text)
+{
+    const QString lower = text.toLower();
+    auto has = [&](std::initializer_list<const char*> keys) {
+        return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return lower.contains(QString::fromUtf8(k)); });
+    };
+    const QString server = QStringLiteral("%1:%2").arg(a.host).arg(a.port);
+    auto error = [](jet::Code code, const QString& message) { return jet::Error(code, message.toStdString()); };
+    if (has({"no password supplied", "aucun mot de passe"}))
+        return error(jet::Code::PasswordRequired, QStringLiteral("le serveur %1 demande le mot de passe de "
+                                                                 "l'utilisateur « %2 »").arg(server, a.user));
+    if (has({"password authentication failed", "authentification par mot de passe"}))
+        return error(jet::Code::WrongPassword, QStringLiteral("le serveur %1 refuse le mot de passe de "
+                                                              "l'utilisateur « %2 »").arg(server, a.user));
+    if (has({"does not exist", "n'existe pas"}))
+        return has({"database", "base de données"})
+                   ? error(jet::Code::NotFound,
+                           QStringLiteral("la base « %1 » n'existe pas sur le serveur %2").arg(a.database, server))
+                   : error(jet::Code::IoError, QStringLiteral("l'utilisateur « %1 » n'existe pas sur le serveur %2")
+                                                   .arg(a.user, server));
+    const QString firstLine = text.trimmed().section(QLatin1Char('\n'), 0, 0);
+    if (has({"connection refused", "connexion refusée", "translate host name", "traduire le nom", "timeout",
+             "expir", "no route", "unreachable", "injoignable"}))
+        return error(jet::Code::IoError, QStringLiteral("le serveur %1 est injoignable : vérifiez son adresse et "
+                                                        "son port, et qu'il est démarré (%2)")
+                                             .arg(server, firstLine));
+    return error(jet::Code::IoError, QStringLiteral("le serveur %1 refuse la connexion : %2").arg(server, firstLine));
+}
+
+} // namespace
 
 void throwServerError(const QSqlDatabase& db, const QSqlError& error, const QString& doing, jet::Code code)
 {
@@ -18,9 +62,13 @@ void throwServerError(const QSqlDatabase& db, const QSqlError& error, const QStr
     const QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
                                                                   : error.databaseText().trimmed();
     if (error.type() == QSqlError::ConnectionError || !db.isOpen() || state.startsWith(QLatin1String("08")) ||
-        state == QLatin1String("57P01"))
-        throw jet::Error(jet::Code::IoError,
-                         QStringLiteral("la connexion au serveur est perdue (%1) : %2").arg(doing, text).toStdString());
+        state == QLatin1String("57P01")) {
+        QSqlDatabase(db).close(); // the next action opens it again
+        throw ConnectionLost(jet::Code::IoError,
+                             QStringLiteral("la connexion au serveur %1 est perdue (%2 : %3)")
+                                 .arg(serverName(db), doing, text.section(QLatin1Char('\n'), 0, 0))
+                                 .toStdString());
+    }
     if (state == QLatin1String("22001") || state.startsWith(QLatin1String("22")))
         code = jet::Code::InvalidValue;
     else if (state == QLatin1String("23505"))
@@ -46,11 +94,21 @@ std::unique_ptr<ServerDatabase> ServerDatabase::connect(const ServerAddress& add
         c.setPassword(address.password);
     c.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=velmor"));
     if (!c.open())
-        throw jet::Error(jet::Code::IoError, QStringLiteral("le serveur %1 refuse la connexion : %2")
-                                                 .arg(address.display(), c.lastError().databaseText().trimmed())
-                                                 .toStdString());
+        throw refusal(address, c.lastError().databaseText());
     QSqlQuery(c).exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
     return db;
+}
+
+void reconnect(QSqlDatabase db)
+{
+    if (db.isOpen())
+        return;
+    if (!db.open())
+        throw ConnectionLost(jet::Code::IoError,
+                             QStringLiteral("la connexion au serveur %1 est perdue et le serveur ne répond pas : %2")
+                                 .arg(serverName(db), db.lastError().databaseText().trimmed().section(QLatin1Char('\n'), 0, 0))
+                                 .toStdString());
+    QSqlQuery(db).exec(QStringLiteral("SET client_encoding TO 'UTF8'"));
 }
 
 ServerDatabase::~ServerDatabase()

@@ -25,7 +25,10 @@ inline const QString rowKeyColumn = QStringLiteral("velmor_id");
 
 class ServerDatabase : public jet::Database {
 public:
-    // Connects; throws jet::Error(IoError) naming the server and the reason.
+    // Connects; a refusal throws jet::Error with a French message naming the
+    // server and the reason: PasswordRequired or WrongPassword for the
+    // password, NotFound for a missing database, IoError for a server out of
+    // reach (wrong address or port, server stopped) and any other reason.
     static std::unique_ptr<ServerDatabase> connect(const ServerAddress& address);
     ~ServerDatabase() override;
 
@@ -48,10 +51,39 @@ private:
     std::string display_;
 };
 
-// Throws the jet::Error for a failed statement: IoError when the connection
-// is gone, else `code` (InvalidValue for a value too long, Constraint for a
-// duplicate key). `doing` says what failed, in French.
+// The connection to the server is gone (the server stopped or restarted, the
+// network dropped): code IoError. The connection is closed by then, and
+// reconnect() makes it again.
+class ConnectionLost : public jet::Error {
+public:
+    using jet::Error::Error;
+};
+
+// Throws the jet::Error for a failed statement: ConnectionLost when the
+// connection is gone, else `code` (InvalidValue for a value too long,
+// Constraint for a duplicate key). `doing` says what failed, in French.
 [[noreturn]] void throwServerError(const QSqlDatabase& db, const QSqlError& error, const QString& doing,
                                    jet::Code code);
+
+// Opens the connection `db` again when a loss closed it; throws
+// ConnectionLost when the server still does not answer.
+void reconnect(QSqlDatabase db);
+
+// Runs `action` on `db`, first reconnecting when an earlier loss closed the
+// connection. When the action finds that the connection dropped since the
+// last one (the server restarted meanwhile), it reconnects and runs the
+// action once more. Only for actions that may run twice: a read, or a
+// transaction that reads what is stored before it writes.
+template <typename Action>
+auto reconnecting(QSqlDatabase db, Action action) -> decltype(action())
+{
+    reconnect(db);
+    try {
+        return action();
+    } catch (const ConnectionLost&) {
+    }
+    reconnect(db);
+    return action();
+}
 
 } // namespace velmor::server

@@ -88,19 +88,26 @@ std::optional<ServerRecordset::Row> ServerRecordset::readRow(qint64 key, bool lo
 
 void ServerRecordset::load()
 {
-    std::optional<Row> row = readRow(keys_[size_t(pos_)], false);
+    std::optional<Row> row = reconnecting(db_, [&] { return readRow(keys_[size_t(pos_)], false); });
     deleted_ = !row;
     row_ = row ? std::move(*row) : Row(table_.columns.size());
 }
 
 void ServerRecordset::go(long position)
 {
+    const long from = pos_;
     pos_ = std::clamp(position, -1L, long(keys_.size()));
     deleted_ = false;
-    if (hasCurrent())
-        load();
-    else
+    if (!hasCurrent()) {
         row_.clear();
+        return;
+    }
+    try {
+        load();
+    } catch (const jet::Error&) {
+        pos_ = from; // a move that cannot read its row stays where it was
+        throw;
+    }
 }
 
 void ServerRecordset::leaveDeleted()
@@ -236,6 +243,12 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
         marks << QStringLiteral("?");
         bound << toVariant(values[i], table_.columns[i]);
     }
+    // Begun apart, so that a connection lost since the last action is made
+    // again before the row is sent: the row is never sent twice.
+    reconnecting(db_, [&] {
+        if (!db_.transaction())
+            throwServerError(db_, db_.lastError(), QStringLiteral("ajout"), jet::Code::IoError);
+    });
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
                   .arg(quotedName(QString::fromStdString(table_.name)), names.join(QStringLiteral(", ")),
@@ -245,6 +258,7 @@ void ServerRecordset::insertRow(const Row& values, std::optional<size_t> at)
     if (!q.exec() || !q.next())
         fail(q, QStringLiteral("ajout refusé par le serveur"), jet::Code::InvalidValue);
     const qint64 key = q.value(0).toLongLong();
+    commitOrThrow(QStringLiteral("ajout"));
     if (at)
         keys_[*at] = key;
     else
@@ -266,7 +280,7 @@ void ServerRecordset::update()
     }
     if (mode_ != EditMode::Editing)
         throw jet::Error(jet::Code::InvalidState, "aucune fiche n'est en cours de modification");
-    writeEdits();
+    reconnecting(db_, [&] { writeEdits(); });
 }
 
 void ServerRecordset::commitOrThrow(const QString& doing)
@@ -348,6 +362,11 @@ void ServerRecordset::deleteCurrent()
     if (!hasCurrent() || deleted_)
         noRow();
     conflict_.reset();
+    reconnecting(db_, [&] { deleteRow(); });
+}
+
+void ServerRecordset::deleteRow()
+{
     const qint64 key = keys_[size_t(pos_)];
     if (!db_.transaction())
         throwServerError(db_, db_.lastError(), QStringLiteral("effacement"), jet::Code::IoError);
@@ -418,7 +437,7 @@ void ServerRecordset::resolveConflict(jet::ConflictChoice choice)
         throw jet::Error(jet::Code::InvalidState, "choix impossible pour une fiche modifiée");
     for (const auto& c : found.columns)
         read_[size_t(c.column)] = c.stored; // what the user saw and chose to write over
-    writeEdits();
+    reconnecting(db_, [&] { writeEdits(); });
 }
 
 } // namespace velmor::server

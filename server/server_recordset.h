@@ -5,6 +5,8 @@
 // and deleteCurrent() lock the row (SELECT ... FOR UPDATE), compare it with
 // the values this recordset read and merge or refuse as on a file. A
 // bookmark carries the row's key (velmor_id) in its page field.
+// A connection lost since the last action is made again at the next one
+// (reconnecting(), server_database.h): the row being edited stays pending.
 #pragma once
 
 #include "server/row_source_sql.h"
@@ -57,6 +59,7 @@ private:
     void requireIdle() const;
     void go(long position);
     void writeEdits();                    // update() of the row being edited
+    void deleteRow();                     // the transaction of deleteCurrent()
     void insertRow(const Row& values, std::optional<size_t> at);
     void commitOrThrow(const QString& doing);
     [[noreturn]] void fail(const class QSqlQuery& q, const QString& doing, jet::Code code);

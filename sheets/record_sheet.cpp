@@ -210,9 +210,12 @@ void RecordSheet::navigate(Move move)
         case Move::Next: source.MoveNext(); break;
         case Move::Last: source.MoveLast(); break;
         }
-    } catch (const std::exception&) {
+    } catch (const RecordSourceError& error) {
         // At either end, or on an empty or closed row set, the click ends
-        // quietly.
+        // quietly; a lost connection is told.
+        if (error.code() == RecordSourceError::Code::Disconnected)
+            dialogs().message(this, error.message(), applicationTitle());
+    } catch (const std::exception&) {
     }
 }
 
@@ -220,6 +223,7 @@ bool RecordSheet::writePendingEdit()
 {
     BaseR& source = recordSource();
     QString reason;
+    bool lost = false;
     try {
         if (!source.hasPendingEdits())
             return true;
@@ -229,13 +233,15 @@ bool RecordSheet::writePendingEdit()
         if (error.code() == RecordSourceError::Code::Busy)
             return false; // the user gave up waiting: the wait's box said the edits stay
         reason = error.message();
+        lost = error.code() == RecordSourceError::Code::Disconnected;
     } catch (const std::exception& error) {
         reason = QString::fromUtf8(error.what());
     }
     dialogs().message(this,
-                      QStringLiteral("L'enregistrement affiché n'a pas pu être écrit dans la base :\n%1\n\n"
-                                     "Vos saisies restent dans la feuille ; corrigez-les puis recommencez.")
-                          .arg(reason),
+                      QStringLiteral("L'enregistrement affiché n'a pas pu être écrit dans la base :\n%1\n\n%2")
+                          .arg(reason, lost ? QStringLiteral("Vos saisies restent dans la feuille.")
+                                            : QStringLiteral("Vos saisies restent dans la feuille ; corrigez-les "
+                                                             "puis recommencez.")),
                       applicationTitle());
     return false;
 }

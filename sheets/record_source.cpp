@@ -9,6 +9,7 @@
 #include "sheets/value_text.h"
 #include "sheets/write_conflict.h"
 #include "server/server_database.h"
+#include "sheets/server_choice.h"
 #include "shell/dialogs.h"
 
 #include <QFile>
@@ -65,6 +66,11 @@ RecordSourceError fromEngine(const jet::Error& e, const QString& doing)
     case jet::Code::Constraint:
     case jet::Code::InvalidState: code = Code::Engine; break;
     }
+    if (dynamic_cast<const server::ConnectionLost*>(&e))
+        return RecordSourceError(Code::Disconnected,
+                                 QStringLiteral("%1 : %2.\nLa prochaine action (Enregistrer, changer de fiche) "
+                                                "rétablit la connexion.")
+                                     .arg(doing, engineText(e)));
     return RecordSourceError(code, QStringLiteral("%1 : %2").arg(doing, engineText(e)));
 }
 
@@ -125,27 +131,12 @@ std::unique_ptr<jet::Database> openAskingPassword(const QString& path)
     }
 }
 
-// A database on a PostgreSQL server, named by its address.
-std::unique_ptr<jet::Database> openServer(const QString& address)
-{
-    const std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
-    if (!parsed)
-        throw RecordSourceError(Code::NoDatabase,
-                                QStringLiteral("cette adresse de serveur est incomplète (attendu : "
-                                               "postgresql://UTILISATEUR@SERVEUR:PORT/BASE)"));
-    try {
-        return server::ServerDatabase::connect(*parsed);
-    } catch (const jet::Error& e) {
-        throw RecordSourceError(Code::NoDatabase, QString::fromUtf8(e.what()));
-    }
-}
-
 // The engine that `path` names (a file, or a server by its address), after
 // the checks that give the clearest messages.
 std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 {
     if (server::isServerAddress(path))
-        return openServer(path);
+        return openServerDatabase(path);
     const QFileInfo info(path);
     // The reasons do not name the file: the message that shows them does.
     if (!info.exists())
@@ -157,6 +148,46 @@ std::unique_ptr<jet::Database> openWithEngine(const QString& path)
 }
 
 } // namespace
+
+std::unique_ptr<jet::Database> openServerDatabase(const QString& address)
+{
+    std::optional<server::ServerAddress> parsed = server::parseServerAddress(address);
+    if (!parsed)
+        throw RecordSourceError(Code::NoDatabase,
+                                QStringLiteral("cette adresse de serveur est incomplète (attendu : "
+                                               "postgresql://UTILISATEUR@SERVEUR:PORT/BASE)"));
+    if (parsed->password.isEmpty())
+        parsed->password = typedPasswords().contains(address) ? typedPasswords().value(address)
+                                                              : rememberedPassword(address).value_or(QString());
+    for (;;) {
+        try {
+            auto db = server::ServerDatabase::connect(*parsed);
+            if (!parsed->password.isEmpty())
+                typedPasswords().insert(address, parsed->password);
+            return db;
+        } catch (const jet::Error& e) {
+            if (e.code() != jet::Code::PasswordRequired && e.code() != jet::Code::WrongPassword)
+                throw RecordSourceError(Code::NoDatabase, QString::fromUtf8(e.what()));
+            typedPasswords().remove(address);
+            QString reason = QString::fromUtf8(e.what());
+            reason[0] = reason[0].toUpper();
+            const std::optional<QString> typed = dialogs().password(
+                nullptr, QStringLiteral("%1.\nMot de passe :").arg(reason), QStringLiteral("Mot de passe"));
+            if (!typed)
+                throw RecordSourceError(Code::NoDatabase,
+                                        QStringLiteral("le serveur demande un mot de passe, qui n'a pas été donné"));
+            parsed->password = *typed;
+        }
+    }
+}
+
+void usePasswordThisRun(const QString& database, const QString& password)
+{
+    if (password.isEmpty())
+        typedPasswords().remove(database);
+    else
+        typedPasswords().insert(database, password);
+}
 
 struct BaseR::Impl {
     struct Binding {

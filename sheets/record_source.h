@@ -41,6 +41,7 @@ public:
         ReadOnly,     // read-only file
         Busy,         // another program holds the file and the wait for it was given up
         Conflict,     // another desk changed or deleted the row; the user left it for later
+        Disconnected, // the connection to the server is lost; the next operation makes it again
         Engine,       // any other engine failure
     };
     RecordSourceError(Code code, const QString& message)
@@ -52,6 +53,17 @@ private:
     Code code_;
     QString message_;
 };
+
+// Connects to the server at `address` (postgresql://…). The password is the
+// one in the address, else the one given in this run, else the one in the
+// keyring (sheets/server_choice.h); when the server wants another, the user
+// is asked for it until it is right or the box is cancelled. Throws
+// RecordSourceError (NoDatabase) saying why in French.
+std::unique_ptr<jet::Database> openServerDatabase(const QString& address);
+
+// Gives the password of `database` (a file's path or a server's address) for
+// the rest of the run, as if the user had typed it at its first opening.
+void usePasswordThisRun(const QString& database, const QString& password);
 
 // A text field bound to a column: a QLineEdit, or a display label whose text
 // set from code counts as a change.

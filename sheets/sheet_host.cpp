@@ -252,10 +252,10 @@ void SheetHost::open(Sheet which)
     settings::save(markerApp, markerSection, markerKey,
                    settings::fromInt(which == Sheet::Loan ? 1 : 0));
 
-    // 3. The database path. Both tables live in the one file, so "Prêt"
-    // falls back on the same file as "Retour".
+    // 3. The database path (or the server's address). Both tables live in
+    // the one database, so "Prêt" falls back on the same one as "Retour".
     QString path;
-    tolerate([&] { path = readOption(QStringLiteral("cheminbase"), paths::defaultDatabase()); });
+    tolerate([&] { path = paths::databaseInUse(); });
 
     // 4. Hand it to the record source, creating the sheet if need be.
     RecordSheet* target = nullptr;

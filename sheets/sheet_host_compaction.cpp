@@ -4,9 +4,9 @@
 #include "sheets/record_sheet.h"
 #include "sheets/record_source.h"
 #include "sheets/sheet_host.h"
+#include "server/server_address.h"
 #include "shell/dialogs.h"
 #include "shell/paths.h"
-#include "shell/settings.h"
 
 #include "jet/compact.h"
 #include "jet/status.h"
@@ -54,8 +54,15 @@ void SheetHost::compactDatabase()
     if (LockWaitUi::inProgress())
         return;
     QWidget* parent = area_ ? area_->window() : nullptr;
-    const QString path = settings::read(QStringLiteral("option"), QStringLiteral("option"),
-                                        QStringLiteral("cheminbase"), paths::defaultDatabase());
+    const QString path = paths::databaseInUse();
+    if (server::isServerAddress(path)) {
+        dialogs().message(parent,
+                          QStringLiteral("La base est sur le serveur %1 : le serveur gère lui-même sa place, "
+                                         "il n'y a rien à compacter sur ce poste.")
+                              .arg(path),
+                          compactTitle());
+        return;
+    }
     if (!dialogs().askYesNo(parent, compactQuestion(path), compactTitle(), false))
         return;
 

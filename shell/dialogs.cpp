@@ -2,6 +2,7 @@
 
 #include "shell/file_filter.h"
 #include "shell/native_dialogs.h"
+#include "shell/server_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -169,6 +170,13 @@ std::optional<QString> NativeDialogs::saveFile(QWidget* parent, const QString& c
 bool NativeDialogs::print(QWidget* parent, QPrinter& printer) {
     QPrintDialog box(&printer, parent);
     return box.exec() == QDialog::Accepted;
+}
+
+std::optional<ServerLogin> NativeDialogs::serverLogin(QWidget* parent, const ServerLogin& proposed) {
+    ServerDialog box(proposed, parent);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.login();
 }
 
 } // namespace velmor

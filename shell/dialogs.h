@@ -12,6 +12,17 @@ class QWidget;
 
 namespace velmor {
 
+// What "Se connecter à un serveur…" asks for: a PostgreSQL server, the
+// database on it, the user and password, and whether to remember the password.
+struct ServerLogin {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+    bool rememberPassword = false;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -61,6 +72,10 @@ public:
 
     // The printer dialog; returns false on Cancel. On OK `printer` is set up.
     virtual bool print(QWidget* parent, QPrinter& printer) = 0;
+
+    // The box of "Se connecter à un serveur…", filled with `proposed`;
+    // returns what the user confirmed, or nothing on Cancel.
+    virtual std::optional<ServerLogin> serverLogin(QWidget* parent, const ServerLogin& proposed) = 0;
 };
 
 // The dialogs in use (NativeDialogs unless a test installed others).

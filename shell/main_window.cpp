@@ -233,6 +233,7 @@ void MainWindow::buildMenus() {
     Fichier = menuBar()->addMenu(QStringLiteral("Fichier"));
     Fichier->setObjectName(QStringLiteral("Fichier"));
     ouvrir = makeAction(Fichier, "ouvrir", QStringLiteral("Ouvrir une Base"));
+    serveur = makeAction(Fichier, "serveur", QStringLiteral("Se connecter à un serveur…"));
     compacter = makeAction(Fichier, "compacter", QStringLiteral("Compacter la base"));
     Imprimer = makeAction(Fichier, "Imprimer", QStringLiteral("Imprimer"));
     quittersur = makeAction(Fichier, "quittersur", QStringLiteral("Quitter"));
@@ -293,6 +294,7 @@ void MainWindow::openDatabase() {
         return;
     settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("cheminbase"),
                    *picked);
+    settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("serveur"), QString());
 }
 
 } // namespace velmor

@@ -86,6 +86,7 @@ public:
     // Menus and their entries.
     QMenu* Fichier = nullptr;
     QAction* ouvrir = nullptr;     // "Ouvrir une Base"
+    QAction* serveur = nullptr;    // "Se connecter à un serveur…"
     QAction* compacter = nullptr;  // "Compacter la base"
     QAction* Imprimer = nullptr;   // "Imprimer"
     QAction* quittersur = nullptr; // "Quitter"
@@ -113,7 +114,7 @@ public slots:
     // "Quitter" (button and menu): ends the program at once.
     void quitProgram();
     // "Ouvrir une Base": lets the user pick the database file and stores its
-    // path as `cheminbase`.
+    // path as `cheminbase`; a server chosen before is no longer used.
     void openDatabase();
 
 protected:

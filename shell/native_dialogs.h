@@ -22,6 +22,7 @@ public:
     std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
+    std::optional<ServerLogin> serverLogin(QWidget* parent, const ServerLogin& proposed) override;
 };
 
 // The one NativeDialogs instance of the program.

@@ -1,5 +1,7 @@
 #include "shell/paths.h"
 
+#include "shell/settings.h"
+
 #include <QDir>
 
 namespace velmor::paths {
@@ -26,6 +28,14 @@ QString defaultFolder() {
 
 QString defaultDatabase() {
     return inDefaultFolder(QStringLiteral("velmor2001.mdb"));
+}
+
+QString databaseInUse() {
+    const QString app = QStringLiteral("option");
+    const QString server = settings::read(app, app, QStringLiteral("serveur"));
+    if (!server.trimmed().isEmpty())
+        return server.trimmed();
+    return settings::read(app, app, QStringLiteral("cheminbase"), defaultDatabase());
 }
 
 QString defaultSheetImage() {

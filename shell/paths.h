@@ -13,6 +13,11 @@ QString defaultFolder();
 // The database file used when `cheminbase` is not stored: velmor2001.mdb.
 QString defaultDatabase();
 
+// The database the sheets and lists work on: the server chosen with "Se
+// connecter à un serveur…" (`serveur`, its address without the password)
+// when one is, else the file `cheminbase`, else defaultDatabase().
+QString databaseInUse();
+
 // The sheets' background image when `cheminimage` is not stored: velmor2.jpg.
 QString defaultSheetImage();
 

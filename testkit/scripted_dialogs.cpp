@@ -45,6 +45,10 @@ void ScriptedDialogs::queuePrint(bool ok, const QString& pdfFile) {
     prints_.emplace_back(ok, pdfFile);
 }
 
+void ScriptedDialogs::queueServerLogin(std::optional<ServerLogin> login) {
+    logins_.push_back(std::move(login));
+}
+
 QList<ScriptedDialogs::Call> ScriptedDialogs::calls(Kind kind) const {
     QList<Call> result;
     for (const Call& call : calls_) {
@@ -72,6 +76,7 @@ void ScriptedDialogs::clear() {
     files_.clear();
     saves_.clear();
     prints_.clear();
+    logins_.clear();
     unanswered_ = 0;
 }
 
@@ -240,6 +245,21 @@ bool ScriptedDialogs::print(QWidget* parent, QPrinter& printer) {
         printer.setOutputFileName(pdfFile);
     }
     return ok;
+}
+
+std::optional<ServerLogin> ScriptedDialogs::serverLogin(QWidget* parent, const ServerLogin& proposed) {
+    Call call;
+    call.kind = Kind::ServerLogin;
+    call.parent = parent;
+    call.login = proposed;
+    record(call);
+    if (logins_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    std::optional<ServerLogin> answer = logins_.front();
+    logins_.pop_front();
+    return answer;
 }
 
 } // namespace velmor

@@ -25,7 +25,7 @@ namespace velmor {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, SaveFile, Print };
+    enum class Kind { Message, YesNo, Choice, Retry, Input, OpenFile, SaveFile, Print, ServerLogin };
 
     struct Call {
         Kind kind = Kind::Message;
@@ -39,6 +39,7 @@ public:
         QString filter;         // open dialog, Qt's form
         QString selectedFilter; // open dialog
         QString startPath;      // open and save dialogs
+        ServerLogin login;      // server box: what it proposed
     };
 
     // Installs itself as the dialogs in use; the destructor puts back the
@@ -58,6 +59,7 @@ public:
     void queueSaveFile(std::optional<QString> path);
     // `pdfFile`, when given, makes the printer write a PDF there on OK.
     void queuePrint(bool ok, const QString& pdfFile = QString());
+    void queueServerLogin(std::optional<ServerLogin> login); // nothing: "Annuler"
 
     // Runs for every call, after it was recorded and before it is answered
     // (the state of the windows "behind" the dialog can be checked there).
@@ -90,6 +92,7 @@ public:
     std::optional<QString> saveFile(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& startPath) override;
     bool print(QWidget* parent, QPrinter& printer) override;
+    std::optional<ServerLogin> serverLogin(QWidget* parent, const ServerLogin& proposed) override;
 
 private:
     void record(const Call& call);
@@ -104,6 +107,7 @@ private:
     std::deque<std::pair<bool, QString>> files_;
     std::deque<std::pair<bool, QString>> saves_;
     std::deque<std::pair<bool, QString>> prints_;
+    std::deque<std::optional<ServerLogin>> logins_;
     std::function<void(const Call&)> onCall_;
     int unanswered_ = 0;
 };

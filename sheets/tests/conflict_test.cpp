@@ -262,6 +262,46 @@ private slots:
         QCOMPARE(scripted->calls(ScriptedDialogs::Kind::Choice).size(), 0);
         QCOMPARE(stored(), QStringList{QStringLiteral("P-2|Beta|Écran|essai|Cécile")});
     }
+
+    // The server stops during an edit: "Enregistrer" and a move say so and
+    // keep the typing; once the server is back, the next save reconnects and
+    // goes through the same check of what the other desk saved meanwhile.
+    // A server restarted between two actions is reconnected to unseen.
+    void serverStoppedDuringAnEdit()
+    {
+        if (!cluster_)
+            QSKIP("a server's own case");
+        typeInto(box("clientS2"), QStringLiteral("Durand"));
+        QVERIFY(cluster_->stop());
+        host->save();
+        loan->navigate(RecordSheet::Move::Next);
+        const QStringList told = scripted->messages();
+        QCOMPARE(told.size(), 2);
+        for (const QString& text : told)
+            QVERIFY2(text.contains(QStringLiteral("connexion au serveur")) &&
+                         text.contains(QStringLiteral("rétablit la connexion")),
+                     qPrintable(text));
+        QCOMPARE(box("clientS2")->text(), QStringLiteral("Durand"));
+        QCOMPARE(box("numaccordS2")->text(), QStringLiteral("P-1"));
+        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        {
+            OtherDesk desk;
+            QCOMPARE(desk.run(QStringLiteral("open ") + dbPath), QStringLiteral("ok"));
+            QCOMPARE(desk.run(QStringLiteral("set clientp Martin")), QStringLiteral("ok"));
+            QCOMPARE(desk.run(QStringLiteral("save")), QStringLiteral("ok"));
+        }
+        scripted->queueChoice(0); // "Garder mes valeurs"
+        host->save();
+        QCOMPARE(scripted->calls(ScriptedDialogs::Kind::Choice).size(), 1);
+        QCOMPARE(stored(), (QStringList{QStringLiteral("P-1|Durand|PC|prêt|Cécile"),
+                                        QStringLiteral("P-2|Beta|Écran|essai|Cécile")}));
+        // A restart between two actions goes unnoticed: the save reconnects.
+        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        typeInto(box("clientS2"), QStringLiteral("Dupont"));
+        host->save();
+        QCOMPARE(scripted->messages().size(), 2);
+        QCOMPARE(stored().at(0), QStringLiteral("P-1|Dupont|PC|prêt|Cécile"));
+    }
 };
 
 int main(int argc, char** argv)

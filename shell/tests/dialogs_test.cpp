@@ -2,8 +2,10 @@
 // nothing blocks).
 #include "shell/look.h"
 #include "shell/native_dialogs.h"
+#include "shell/server_dialog.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -184,6 +186,32 @@ private slots:
         whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
         QCOMPARE(nativeDialogs().input(nullptr, QStringLiteral("?"), QString(), QString()),
                  std::optional<QString>());
+    }
+
+    // The server box: filled with what it proposes, the password hidden,
+    // "Se connecter" only once address, database and user are given.
+    void nativeServerBox() {
+        const ServerLogin proposed{QStringLiteral("srv"), 5433, QStringLiteral("velmor"), QStringLiteral("anne"),
+                                   QString(), true};
+        whenModal([](QWidget* w) {
+            auto* box = qobject_cast<ServerDialog*>(w);
+            QVERIFY(box);
+            QCOMPARE(box->motdepasse->echoMode(), QLineEdit::Password);
+            QVERIFY(box->connecter->isEnabled());
+            box->serveur->clear();
+            QVERIFY(!box->connecter->isEnabled());
+            QTest::keyClicks(box->serveur, QStringLiteral(" poste-central "));
+            QTest::keyClicks(box->motdepasse, QStringLiteral("s3cret "));
+            box->memoriser->setChecked(false);
+            box->connecter->click();
+        });
+        const std::optional<ServerLogin> got = nativeDialogs().serverLogin(nullptr, proposed);
+        QVERIFY(got);
+        QCOMPARE(QStringList({got->host, QString::number(got->port), got->database, got->user, got->password}),
+                 QStringList({"poste-central", "5433", "velmor", "anne", "s3cret "}));
+        QVERIFY(!got->rememberPassword);
+        whenModal([](QWidget* w) { qobject_cast<ServerDialog*>(w)->annuler->click(); });
+        QVERIFY(!nativeDialogs().serverLogin(nullptr, proposed));
     }
 
     void nativeOpenDialogShowsTheFilterAndItsSelection() {

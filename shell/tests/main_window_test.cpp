@@ -148,6 +148,7 @@ private slots:
             return result;
         };
         QCOMPARE(entries(window.Fichier), (QStringList{QStringLiteral("ouvrir=Ouvrir une Base"),
+                                                       QStringLiteral("serveur=Se connecter à un serveur…"),
                                                        QStringLiteral("compacter=Compacter la base"),
                                                        QStringLiteral("Imprimer=Imprimer"),
                                                        QStringLiteral("quittersur=Quitter")}));

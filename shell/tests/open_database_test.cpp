@@ -1,10 +1,12 @@
 // "Ouvrir une Base": the filter list, the third entry selected, Cancel
-// saving nothing, the picked path saved as `cheminbase`, and the dialog
+// saving nothing, the picked path saved as `cheminbase` (and used rather
+// than a server chosen before), and the dialog
 // starting from the file picked last, else from the database in use or the
 // home folder.
 #include "shell/common_dialog.h"
 #include "shell/file_filter.h"
 #include "shell/main_window.h"
+#include "shell/paths.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
 #include "testkit/settings_sandbox.h"
@@ -111,9 +113,13 @@ private slots:
         SettingsSandbox sandbox;
         ScriptedDialogs dialogs;
         MainWindow window;
+        const QString server = QStringLiteral("postgresql://velmor@poste:5432/velmor");
+        settings::save(QStringLiteral("option"), QStringLiteral("option"), QStringLiteral("serveur"), server);
+        QCOMPARE(paths::databaseInUse(), server);
         dialogs.queueOpenFile(QStringLiteral("/etc/hostname"));
         window.ouvrir->trigger();
         QCOMPARE(storedBase(), QStringLiteral("/etc/hostname"));
+        QCOMPARE(paths::databaseInUse(), QStringLiteral("/etc/hostname")); // a file chosen: the server no more
         dialogs.queueOpenFile(QStringLiteral("/n'existe/pas.txt"));
         window.ouvrir->trigger();
         QCOMPARE(storedBase(), QStringLiteral("/n'existe/pas.txt"));
