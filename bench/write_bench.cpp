@@ -2,7 +2,9 @@
 // the big fixture (a new database made like `velmor-db init`, filled with the
 // fixture's 2 x 100,000 rows in batches of 1,000 rows per commit), 100,000
 // rows imported as one write (time and peak memory), then rows added one
-// commit per row (as the application saves), updates and deletes.
+// commit per row (as the application saves), updates and deletes; then the
+// same one-commit-per-row writes to indexed tables of an Access 97 (Jet3)
+// file and of a Jet4 one, side by side.
 // Not a test; run it by hand: velmor-bench-write [DIR] [N].
 #include "jet/check.h"
 #include "jet/database.h"
@@ -89,6 +91,52 @@ void oneWriteImport(jet::Database& source, const std::string& dir)
     std::printf("import en une écriture : %ld lignes en %.2f s, mémoire de pointe +%ld Mio (fichier de %ld Mio)\n",
                 added, seconds(t0), (peakKiB() - before) / 1024,
                 long(std::filesystem::file_size(file) / (1024 * 1024)));
+    std::filesystem::remove(file);
+}
+
+// One commit per row into an indexed table of a copy of `fixture`: rows
+// added, an indexed text column changed in each, the rows deleted; rows/s.
+void indexedWrites(const char* label, const std::string& fixture, const std::string& dir,
+                   const std::string& table, const std::string& key, const std::string& other,
+                   long n) {
+    const std::string file =
+        dir + "/velmor-bench-indexed" + std::filesystem::path(fixture).extension().string();
+    std::filesystem::copy_file(fixture, file, std::filesystem::copy_options::overwrite_existing);
+    auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+    auto rs = db->openRecordset(table);
+    const int keyColumn = rs->columnIndex(key), otherColumn = rs->columnIndex(other);
+    std::vector<jet::Bookmark> added;
+    auto t0 = Clock::now();
+    for (long i = 0; i < n; ++i) {
+        rs->addNew();
+        rs->setValue(keyColumn, jet::Value::text("Lefèvre " + std::to_string(i * 7919 % 100000)));
+        rs->setValue(otherColumn, jet::Value::text("Zoé"));
+        rs->update();
+        added.push_back(rs->lastModified());
+    }
+    const double addSeconds = seconds(t0);
+    t0 = Clock::now();
+    for (const jet::Bookmark& b : added) {
+        rs->setBookmark(b);
+        rs->edit();
+        rs->setValue(keyColumn, jet::Value::text("Müller " + std::to_string(b.row * 31 + b.page)));
+        rs->update();
+    }
+    const double updateSeconds = seconds(t0);
+    t0 = Clock::now();
+    for (const jet::Bookmark& b : added) {
+        rs->setBookmark(b);
+        rs->deleteCurrent();
+    }
+    const double deleteSeconds = seconds(t0);
+    rs.reset();
+    db.reset();
+    const jet::CheckReport report = jet::checkDatabase(file);
+    std::printf("%s, table indexée %s, une validation par ligne : ajouts %.0f lignes/s, "
+                "modifications d'une colonne "
+                "indexée %.0f/s, suppressions %.0f/s ; vérification : %s\n",
+                label, table.c_str(), n / addSeconds, n / updateSeconds, n / deleteSeconds,
+                report.ok() ? "aucun problème" : "PROBLÈMES");
     std::filesystem::remove(file);
 }
 
@@ -197,6 +245,13 @@ int main(int argc, char** argv)
         std::printf("vérification : %s en %.2f s\n", report.ok() ? "aucun problème" : "PROBLÈMES", seconds(t0));
         for (const auto& p : report.problems)
             std::printf("  %s\n", p.c_str());
+
+        const std::string fixtures = VELMOR_FIXTURES_DIR;
+        if (std::filesystem::exists(fixtures + "/access-made/nwind.mdb"))
+            indexedWrites("Access 97 (Jet 3)", fixtures + "/access-made/nwind.mdb", dir,
+                          "Employees", "LastName", "FirstName", n);
+        indexedWrites("Jet 4", fixtures + "/velmor2001-indexed.mdb", dir, "velmor2001", "client",
+                      "naccord", n);
     } catch (const std::exception& e) {
         std::cerr << "velmor-bench-write : " << e.what() << "\n";
         return 1;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The writing commands of velmor-db, end to end:
 #  - init makes a file that mdbtools reads and check accepts, and refuses to
-#    overwrite it;
+#    overwrite it; the same in the format of Access 97 (init --format 97);
 #  - import of the fixtures' CSV dumps into it gives back exactly those dumps
 #    with velmor-db export, and the same rows with mdb-export;
 #  - a bad CSV row (impossible date, text that is not UTF-8, text too long)
@@ -41,6 +41,17 @@ for table in velmor2001 tablep; do
     same_as_mdbtools "$base" $table
 done
 checked "$base"
+
+base97="$tmp/velmor97.mdb"
+"$db" init "$base97" --format 97 > /dev/null || fail "init --format 97"
+[ "$(mdb-tables -1 "$base97" | tr '\n' ' ')" = "velmor2001 tablep " ] || fail "mdb-tables 97 : $(mdb-tables -1 "$base97")"
+mdb-schema "$base97" 2>&1 | grep -q "CREATE TABLE \[tablep\]" || fail "mdb-schema 97"
+for table in velmor2001 tablep; do
+    "$db" import "$base97" $table "$fixtures/velmor2001.mdb.$table.csv" > /dev/null || fail "import 97 $table"
+    "$db" export "$base97" $table | cmp -s - "$fixtures/velmor2001.mdb.$table.csv" || fail "export 97 $table"
+    same_as_mdbtools "$base97" $table
+done
+checked "$base97"
 
 # Times with milliseconds, as export writes them, import back exactly (also
 # before 1899-12-30, where Access counts days down and the time up).

@@ -17,7 +17,8 @@
 namespace velmor {
 
 const char* kWriteUsage =
-    "  init FICHIER                 crée une base Velmor vide (tables velmor2001 et tablep)\n"
+    "  init FICHIER [--format 97]   crée une base Velmor vide (tables velmor2001 et tablep), au format\n"
+    "                               Access 2000, ou Access 97 avec --format 97\n"
     "  demo FICHIER                 crée une base Velmor avec une cinquantaine de lignes par table\n"
     "  import FICHIER TABLE CSV [--par-lots N]\n"
     "                               ajoute à TABLE les lignes d'un fichier CSV (en-tête = colonnes),\n"
@@ -170,14 +171,14 @@ void addDemoRows(jet::Database& db)
 
 } // namespace
 
-void createVelmorDatabase(const std::string& path)
+void createVelmorDatabase(const std::string& path, jet::Format format)
 {
     // A first run's default location (~/velmor) may not exist yet.
     std::filesystem::path parent = pathFromUtf8(path).parent_path();
     std::error_code ignored;
     if (!parent.empty() && !std::filesystem::exists(parent))
         std::filesystem::create_directories(parent, ignored);
-    auto db = jet::Database::create(path, jet::Format::Jet4);
+    auto db = jet::Database::create(path, format);
     db->createTable("velmor2001", specs(returnTableColumns()));
     db->createTable("tablep", specs(loanTableColumns()));
 }
@@ -196,9 +197,16 @@ bool runWriteCommand(const std::vector<std::string>& args, int& exitCode)
         return usage("fichier manquant pour la commande " + command);
     const std::string& file = args[1];
     if (command == "init" || command == "demo") {
-        if (args.size() > 2)
+        jet::Format format = jet::Format::Jet4;
+        if (command == "init" && args.size() == 4 && args[2] == "--format") {
+            if (args[3] == "97")
+                format = jet::Format::Jet3;
+            else if (args[3] != "2000")
+                return usage("format inconnu : " + args[3] + " (97 ou 2000)");
+        } else if (args.size() > 2) {
             return usage("trop d'arguments pour " + command);
-        createVelmorDatabase(file);
+        }
+        createVelmorDatabase(file, format);
         if (command == "demo") {
             auto db = openDatabase(file, jet::OpenMode::ReadWrite);
             addDemoRows(*db);

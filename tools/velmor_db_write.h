@@ -1,6 +1,8 @@
 // The commands of velmor-db that write: init, demo, import and exec.
 #pragma once
 
+#include "jet/database.h"
+
 #include <string>
 #include <vector>
 
@@ -14,8 +16,9 @@ struct VelmorColumn {
 const std::vector<VelmorColumn>& returnTableColumns(); // velmor2001
 const std::vector<VelmorColumn>& loanTableColumns();   // tablep
 
-// Creates an empty Velmor database (refuses to overwrite a file).
-void createVelmorDatabase(const std::string& path);
+// Creates an empty Velmor database (refuses to overwrite a file), in the
+// format of Access 2000 (Jet4) or of Access 97 (Jet3).
+void createVelmorDatabase(const std::string& path, jet::Format format = jet::Format::Jet4);
 
 // Runs `velmor-db init|demo|import|exec ...`. Returns false when args[0] is
 // none of these; otherwise sets exitCode.

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -469,7 +470,8 @@ TEST(IndexKey, SortOrderFromStoredBytes)
     EXPECT_EQ(sortOrderFromStored(0x01000409), SortOrder::General2010);
     EXPECT_EQ(sortOrderFromStored(0x02000409), SortOrder::Unsupported);
     EXPECT_EQ(sortOrderFromStored(0x0000040C), SortOrder::Unsupported); // 1036
-    EXPECT_EQ(sortOrderFromStored(0x00000409, true), SortOrder::Unsupported); // Jet3
+    EXPECT_EQ(sortOrderFromStored(0x04E40409, true), SortOrder::General97); // Jet3: id, then code page 1252
+    EXPECT_EQ(sortOrderFromStored(0x0000040C, true), SortOrder::Unsupported);
     // Raw masked header bytes of a legacy and of a 2010 file.
     const uint8_t mask[4] = {0x01, 0x1b, 0x98, 0xfd};
     const uint8_t legacy[4] = {0x08, 0x1f, 0x98, 0xfd}, general[4] = {0x08, 0x1f, 0x98, 0xfc};
@@ -559,25 +561,28 @@ TEST(IndexKey, NumbersSortAsValues)
 
 namespace {
 
-// Every key (row pointer removed) on the index leaf pages of a Jet4/ACE file
-// with 4096-byte pages, rebuilt from the entry bitmap and the shared prefix.
+// Every key (row pointer removed) on the index leaf pages of a file, rebuilt
+// from the entry bitmap and the shared prefix: Jet4/ACE pages of 4096 bytes,
+// or Jet3 ones of 2048 (version byte 0 at 0x14).
 std::vector<std::vector<uint8_t>> leafKeys(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::vector<uint8_t>> keys;
-    const size_t pageSize = 4096, entriesStart = 0x1E0;
+    const bool jet3 = data.size() > 0x14 && data[0x14] == 0;
+    const size_t pageSize = jet3 ? 2048 : 4096, entriesStart = jet3 ? 0xF8 : 0x1E0, bitmap = jet3 ? 0x16 : 0x1B;
+    const size_t prefixAt = jet3 ? 20 : 24;
     for (size_t p = 0; p + pageSize <= data.size(); p += pageSize) {
         const uint8_t* page = &data[p];
         if (page[0] != 0x04 || page[1] != 0x01)
             continue;
         size_t freeBytes = size_t(page[2] | page[3] << 8);
         size_t used = pageSize - entriesStart - std::min(freeBytes, pageSize - entriesStart);
-        size_t prefix = size_t(page[24] | page[25] << 8);
+        size_t prefix = size_t(page[prefixAt] | page[prefixAt + 1] << 8);
         std::vector<uint8_t> first;
         size_t start = 0;
         for (size_t end = 1; end <= used; ++end) {
-            if (!(page[0x1B + end / 8] >> (end % 8) & 1))
+            if (!(page[bitmap + end / 8] >> (end % 8) & 1))
                 continue;
             std::vector<uint8_t> entry;
             if (!first.empty())
@@ -602,10 +607,31 @@ Value cellValue(ColumnType type, const std::string& cell)
     case ColumnType::Memo: return Value::text(cell);
     case ColumnType::Numeric: return Value::decimal(cell);
     case ColumnType::Binary: return Value::binary(fromHex(cell.substr(2)));
+    case ColumnType::Boolean: return Value::boolean(cell == "true");
+    case ColumnType::Single:
+    case ColumnType::Double: return Value::real(std::stod(cell));
+    case ColumnType::Currency: return Value::currency(std::llround(std::stod(cell) * 10000));
+    case ColumnType::Guid: { // "{8E39276A-BCA8-...}": the first three groups are stored little-endian
+        std::string hex;
+        for (char ch : cell)
+            if (std::isxdigit(static_cast<unsigned char>(ch)))
+                hex += ch;
+        std::vector<uint8_t> b = fromHex(hex);
+        std::array<uint8_t, 16> g{};
+        static const int stored[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+        for (size_t i = 0; i < 16 && b.size() == 16; ++i)
+            g[i] = b[size_t(stored[i])];
+        return Value::guid(g);
+    }
+    case ColumnType::DateTime:
     case ColumnType::DateTimeExtended: {
         // "yyyy-mm-dd hh:mm:ss[.fraction]"
         int y, mo, d, h, mi, sec;
         EXPECT_EQ(std::sscanf(cell.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &sec), 6) << cell;
+        if (type == ColumnType::DateTime) { // Access: seconds times 1/86400, away from day 0
+            const double days = Value::dateTime(y, mo, d).asDateTime(), time = (h * 3600 + mi * 60 + sec) * (1.0 / 86400);
+            return Value::dateTime(days < 0 ? days - time : days + time);
+        }
         int64_t ticks = Value::dateTime(y, mo, d, h, mi, sec).dateTimeTicks();
         const size_t dot = cell.find('.');
         if (dot != std::string::npos)
@@ -616,32 +642,48 @@ Value cellValue(ColumnType type, const std::string& cell)
     }
 }
 
-// Checks that the key of every value of one column is on a leaf page.
-void expectColumnKeysInFile(const std::string& file, const std::string& csv, const std::string& column,
-                            KeyColumn key)
+// Checks that the key of every row's values of the index columns is on a
+// leaf page. Cells the dump could not decode (U+FFFD) must be refused.
+void expectColumnKeysInFile(const std::string& file, const std::string& csv,
+                            const std::vector<std::pair<std::string, KeyColumn>>& columns)
 {
     std::filesystem::path dir = jettest::fixture("");
     auto keys = leafKeys(dir / file);
     auto rows = jettest::parseCsvFields(jettest::fileBytes((dir / csv).string()));
     ASSERT_GT(rows.size(), 1u) << csv;
     auto& header = rows[0];
-    auto at = std::find(header.begin(), header.end(), std::optional<std::string>(column));
-    ASSERT_NE(at, header.end()) << column;
-    size_t index = size_t(at - header.begin());
-    int found = 0, checked = 0;
+    std::vector<size_t> at;
+    std::vector<KeyColumn> keyColumns;
+    for (const auto& [name, key] : columns) {
+        auto it = std::find(header.begin(), header.end(), std::optional<std::string>(name));
+        ASSERT_NE(it, header.end()) << name;
+        at.push_back(size_t(it - header.begin()));
+        keyColumns.push_back(key);
+    }
+    int found = 0, checked = 0, undecoded = 0;
     for (size_t r = 1; r < rows.size(); ++r) {
         ASSERT_EQ(rows[r].size(), header.size()) << csv << " row " << r;
-        const auto& cell = rows[r][index];
-        auto encoded = encodeKey({key}, {cell ? cellValue(key.type, *cell) : Value::null()});
+        std::vector<Value> values;
+        std::string shown;
+        for (size_t i = 0; i < at.size(); ++i) {
+            const auto& cell = rows[r][at[i]];
+            values.push_back(cell ? cellValue(keyColumns[i].type, *cell) : Value::null());
+            shown += (i ? ", " : "") + (cell ? *cell : std::string("NULL"));
+        }
+        if (shown.find("\xEF\xBF\xBD") != std::string::npos) {
+            EXPECT_FALSE(canEncode(keyColumns, values)) << file << ": " << shown;
+            ++undecoded;
+            continue;
+        }
+        auto encoded = encodeKey(keyColumns, values);
         ++checked;
         if (std::binary_search(keys.begin(), keys.end(), encoded))
             ++found;
         else
-            ADD_FAILURE() << file << ' ' << column << " = " << (cell ? *cell : "NULL") << ": key "
-                          << keyToHex(encoded) << " is on no leaf page";
+            ADD_FAILURE() << csv << " = " << shown << ": key " << keyToHex(encoded) << " is on no leaf page";
     }
-    std::printf("[ pages    ] %s %s: %d of %d keys found on leaf pages\n", file.c_str(), column.c_str(), found,
-                checked);
+    std::printf("[ pages    ] %s: %d of %d keys found on leaf pages (%d undecodable cells refused)\n", csv.c_str(),
+                found, checked, undecoded);
 }
 
 } // namespace
@@ -671,6 +713,40 @@ TEST(IndexKeyPages, CorpusKeyTypes)
     };
     for (const auto& c : cases) {
         const std::string file = std::string("access-corpus/") + c.file;
-        expectColumnKeysInFile(file, file + "." + c.table + ".csv", c.column, c.key);
+        expectColumnKeysInFile(file, file + "." + c.table + ".csv", {{c.column, c.key}});
     }
+
+    // Access 97: every key type, and text in its own order (every byte of
+    // Windows-1252 between two pairs of letters, accents, punctuation).
+    const SortOrder old = SortOrder::General97;
+    const KeyColumn asc{ColumnType::Text, true, old}, desc{ColumnType::Text, false, old};
+    const std::vector<std::pair<std::string, std::vector<std::pair<std::string, KeyColumn>>>> jet3 = {
+        {"Table1", {{"data", asc}}}, {"Table1_desc", {{"data", asc}}}, {"Table1_desc", {{"name", desc}}},
+        {"Table2", {{"data", {ColumnType::Long, true}}}}, {"Table2_desc", {{"data", {ColumnType::Long, false}}}},
+        {"Table3", {{"data", {ColumnType::Integer, true}}}}, {"Table3_desc", {{"data", {ColumnType::Integer, false}}}},
+        {"Table4", {{"data", {ColumnType::Double, true}}}}, {"Table4_desc", {{"data", {ColumnType::Double, false}}}},
+        {"Table5", {{"data", {ColumnType::Single, true}}}}, {"Table5_desc", {{"data", {ColumnType::Single, false}}}},
+        {"Table6", {{"data", {ColumnType::DateTime, true}}}}, {"Table6_desc", {{"data", {ColumnType::DateTime, false}}}},
+        {"Table8", {{"data", {ColumnType::Currency, true}}}}, {"Table8_desc", {{"data", {ColumnType::Currency, false}}}},
+        {"Table9", {{"data", {ColumnType::Byte, true}}}}, {"Table9_desc", {{"data", {ColumnType::Byte, false}}}},
+        {"Table10", {{"data", {ColumnType::Boolean, true}}}}, {"Table10_desc", {{"data", {ColumnType::Boolean, false}}}},
+        {"Table11", {{"data", asc}}}, {"Table13", {{"data", {ColumnType::Guid, true}}}},
+        {"Table13_desc", {{"data", {ColumnType::Guid, false}}}}, {"Table14", {{"data", asc}}},
+        {"Table14_desc", {{"data", desc}}}, {"Table15", {{"data", asc}}}, {"Table15_desc", {{"data", desc}}},
+        {"Table12", {{"data1", asc}, {"data2", {ColumnType::Long, true}}}},
+        {"Table12_asc_desc", {{"data1", asc}, {"data2", {ColumnType::Long, false}}}},
+        {"Table12_desc_asc", {{"data1", desc}, {"data2", {ColumnType::Long, true}}}},
+        {"Table12_desc_desc", {{"data1", desc}, {"data2", {ColumnType::Long, false}}}},
+    };
+    const std::string codes = "access-corpus/testIndexCodesV1997.mdb";
+    for (const auto& [table, columns] : jet3)
+        expectColumnKeysInFile(codes, codes + "." + table + ".csv", columns);
+    EXPECT_FALSE(canEncode(asc, Value::text("Ægé"))); // Æ before an accent: no page of Access shows it
+    EXPECT_TRUE(canEncode(asc, Value::text("géÆ")));
+    EXPECT_FALSE(canEncode(asc, Value::text("Ж")) || canEncode(asc, Value::text("a\u0081")));
+    // Real names: "ß" counts as two significant letters before an accent.
+    expectColumnKeysInFile("access-made/nwind.mdb", "access-made/nwind.mdb.Suppliers.csv", {{"CompanyName", asc}});
+    const std::string plain = "access-corpus/indexTestV1997.mdb";
+    for (const char* table : {"Table1", "Table2", "Table3"})
+        expectColumnKeysInFile(plain, plain + "." + table + ".csv", {{"id", {ColumnType::Long, true}}});
 }

@@ -353,8 +353,8 @@ TEST(WriteIndexed, AccessMadeFileWithATextPrimaryKey)
     EXPECT_EQ(db->openRecordset("SELECT * FROM [Asset Items] WHERE [Asset No] = 'M139'")->recordCount(), 1);
 }
 
-// Indexes of the corpus's own files on Large Number, Binary, Decimal, Memo
-// and text holding U+0000: rows added, one changed and one deleted leave
+// Indexes of the corpus's own files on Large Number, Binary, Decimal, Memo,
+// text holding U+0000, and of an Access 97 file: rows added, one changed and one deleted leave
 // every index exact (velmor-db check finds no problem it did not find
 // before, and computes every key), and mdb-export reads the rows back. The
 // Memo change keeps the text's length, so that the new text may take the
@@ -382,6 +382,15 @@ TEST(WriteIndexed, CorpusIndexesOfEveryKeyType)
         {"testIndexCodesV2000.mdb", "Table1_desc", "data", "name",
          {Value::text(std::string("a\0b", 3)), Value::text("b"), Value::text(std::string("\0", 1))},
          Value::text(std::string("c\0", 2))},
+        // Access 97: its text order, and the other key types.
+        {"testIndexCodesV1997.mdb", "Table1_desc", "data", "name",
+         {Value::text("Été à Noël"), Value::text("Straße ÆØ"), Value::text(std::string(100, 'z'))},
+         Value::text("Œuvre")},
+        {"testIndexCodesV1997.mdb", "Table8_desc", "data", "name",
+         {Value::currency(-50000), Value::currency(0), Value::currency(1234567890)}, Value::currency(7)},
+        {"testIndexCodesV1997.mdb", "Table6_desc", "data", "name",
+         {Value::dateTime(1899, 12, 29, 6), Value::dateTime(2026, 12, 7), Value::dateTime(1700, 1, 1)},
+         Value::dateTime(2000, 2, 29)},
     };
     auto dir = scratchDir();
     for (const auto& c : cases) {

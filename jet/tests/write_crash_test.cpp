@@ -125,8 +125,8 @@ void expectRowsAdded(const std::string& file, const std::set<int>& acknowledged,
         EXPECT_TRUE(keys.count("K-" + std::to_string(k))) << "ligne K-" << k << " perdue au tour " << round;
 }
 
-// Jet3 (Northwind, Access 97): write n rewrites the title and the notes
-// (inline, one page or a chain) of employee 1 + n % 9.
+// Jet3 (Northwind, Access 97): write n rewrites the title, the indexed last
+// name and the notes (inline, one page or a chain) of employee 1 + n % 9.
 constexpr int kEmployees = 9;
 
 std::string nwindCopy(const std::filesystem::path& dir)
@@ -136,7 +136,8 @@ std::string nwindCopy(const std::filesystem::path& dir)
 
 void rewriteEmployee(Database& db, Recordset&, int n)
 {
-    db.execute("UPDATE Employees SET Title = 'Tâche " + std::to_string(n) + "', Notes = '" + memoOf(n) +
+    db.execute("UPDATE Employees SET Title = 'Tâche " + std::to_string(n) + "', LastName = 'Dupré " +
+               std::to_string(n) + "', Notes = '" + memoOf(n) +
                "' WHERE EmployeeID = " + std::to_string(1 + n % kEmployees));
 }
 

@@ -1,4 +1,5 @@
-// New databases, written from nothing: the Jet4 header, the global page map,
+// New databases, written from nothing (Jet4, or Access 97's Jet3): the
+// header, the global page map,
 // the four system tables (MSysObjects, MSysACEs, MSysQueries,
 // MSysRelationships) with their usage maps and indexes, and the catalog and
 // permission rows that Access and other Jet readers expect; and new tables
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <unistd.h> // write(): the C runtime's on Windows, in binary mode there (os_file.h)
 
 namespace jet::writer {
@@ -46,6 +48,28 @@ const std::vector<uint8_t> kCreatorSid = {0xA7, 0x31};
 const std::vector<uint8_t> kOwnerSid = {0xA7, 0x36};
 
 const detail::FormatInfo& newFileFormat() { return detail::formatInfo(Format::Jet4); }
+
+// Columns are made as for a Jet4 file; a Jet3 one keeps text in code page
+// 1252, one byte a character, with the order's id and the code page in the
+// descriptor. Lays the columns out for the format.
+void adaptColumns(const detail::FormatInfo& f, TableDef& t)
+{
+    if (f.jet3) {
+        for (ColumnDef& c : t.columns) {
+            c.extFlags = 0;
+            c.info.compressedUnicode = false;
+            if (c.info.type == ColumnType::Text) {
+                c.length = uint16_t(c.info.maxChars);
+                c.info.size = c.length;
+            }
+            if (c.info.type == ColumnType::Text || c.info.type == ColumnType::Memo) {
+                c.codePage = 1252;
+                c.codePageText = true;
+            }
+        }
+    }
+    detail::layOutColumns(f, t);
+}
 
 bool variableType(ColumnType t)
 {
@@ -151,35 +175,40 @@ double nowAccessDays()
     return 25569.0 + unixSeconds / 86400.0;
 }
 
-std::vector<uint8_t> buildHeader(double created)
+std::vector<uint8_t> buildHeader(const detail::FormatInfo& f, double created)
 {
-    const detail::FormatInfo& f = newFileFormat();
     std::vector<uint8_t> h(f.pageSize, 0);
     h[1] = 0x01;
     std::memcpy(h.data() + 4, "Standard Jet DB", 15);
-    h[size_t(f.headerVersionOffset)] = 0x01; // Jet4
+    h[size_t(f.headerVersionOffset)] = f.jet3 ? 0x00 : 0x01;
     const uint8_t fixedBlock[24] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
                                     0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
     std::memcpy(h.data() + f.headerMaskedStart, fixedBlock, sizeof fixedBlock);
     wr16(h.data() + f.headerCodePage, 1252);
     wr32(h.data() + f.headerEncodingKey, 0); // no encryption
-    // The empty password, masked with the creation date as Jet does.
-    int32_t whole = int32_t(created);
-    uint8_t mask[4] = {uint8_t(whole), uint8_t(whole >> 8), uint8_t(whole >> 16), uint8_t(whole >> 24)};
-    for (int i = 0; i < f.headerPasswordLength; ++i)
-        h[size_t(f.headerPassword + i)] = mask[i % 4];
     wr16(h.data() + f.headerSortOrder, kGeneralSortOrder); // version 0
-    uint64_t bits;
-    std::memcpy(&bits, &created, 8);
-    wr32(h.data() + f.headerCreationDate, uint32_t(bits));
-    wr32(h.data() + f.headerCreationDate + 4, uint32_t(bits >> 32));
+    if (!f.jet3) {
+        // The empty password, masked with the creation date as Jet does.
+        int32_t whole = int32_t(created);
+        uint8_t mask[4] = {uint8_t(whole), uint8_t(whole >> 8), uint8_t(whole >> 16), uint8_t(whole >> 24)};
+        for (int i = 0; i < f.headerPasswordLength; ++i)
+            h[size_t(f.headerPassword + i)] = mask[i % 4];
+        uint64_t bits;
+        std::memcpy(&bits, &created, 8);
+        wr32(h.data() + f.headerCreationDate, uint32_t(bits));
+        wr32(h.data() + f.headerCreationDate + 4, uint32_t(bits >> 32));
+    }
     detail::maskHeader(h.data(), f);
-    // Outside the masked block: what Access writes there for a Jet4 file.
-    wr32(h.data() + 0x98, 0x0654);
-    std::memcpy(h.data() + 0x9C, "4.0", 4);
-    h[0xE00] = 0x01;
-    h[0xE01] = 0x01;
-    for (size_t i = 0xE02; i < f.pageSize; i += 2)
+    // Outside the masked block: what Access writes there (Jet4: a version
+    // stamp; both: a table of byte pairs near the end of the page).
+    if (!f.jet3) {
+        wr32(h.data() + 0x98, 0x0654);
+        std::memcpy(h.data() + 0x9C, "4.0", 4);
+    }
+    const size_t table = f.jet3 ? 0x600 : 0xE00;
+    h[table] = 0x01;
+    h[table + 1] = 0x01;
+    for (size_t i = table + 2; i < f.pageSize; i += 2)
         h[i + 1] = 0x01;
     return h;
 }
@@ -283,15 +312,16 @@ TableDef relationshipsTable()
 }
 
 // Maps for a table and its long-value columns, as rows of `mapPage`.
-void addTableMaps(const detail::FormatInfo& f, TableDef& t, uint8_t* mapPage, uint32_t mapPageNumber)
+// `add` stores one empty map and returns where.
+void addTableMaps(TableDef& t, const std::function<RowPointer()>& add)
 {
-    t.ownedPages = addMap(f, mapPage, mapPageNumber);
-    t.freeSpacePages = addMap(f, mapPage, mapPageNumber);
+    t.ownedPages = add();
+    t.freeSpacePages = add();
     for (ColumnDef& c : t.columns) {
         if (!c.isLongValue())
             continue;
-        c.longValueOwned = addMap(f, mapPage, mapPageNumber);
-        c.longValueFree = addMap(f, mapPage, mapPageNumber);
+        c.longValueOwned = add();
+        c.longValueFree = add();
     }
 }
 
@@ -308,22 +338,43 @@ void writeAll(int fd, const std::vector<uint8_t>& bytes, const std::string& path
     }
 }
 
-void writeSkeleton(const std::string& path, int fd)
+void writeSkeleton(const std::string& path, int fd, const detail::FormatInfo& f)
 {
-    const detail::FormatInfo& f = newFileFormat();
     const double created = nowAccessDays();
     TableDef objects = objectsTable(), aces = acesTable(), queries = queriesTable(),
              relationships = relationshipsTable();
-    // Pages: 0 header, 1 global map, 2-5 definitions, 6 usage maps, 7-13 index roots.
-    constexpr uint32_t kFirstFree = 14;
-    std::vector<std::vector<uint8_t>> pages(kFirstFree, std::vector<uint8_t>(f.pageSize, 0));
-    pages[0] = buildHeader(created);
+    for (TableDef* t : {&objects, &aces, &queries, &relationships})
+        adaptColumns(f, *t);
+    // Pages: 0 header, 1 global map, 2-5 definitions, 6-12 index roots, then
+    // the usage maps (one page for Jet4, three for Jet3's larger maps).
+    std::vector<std::vector<uint8_t>> pages(13, std::vector<uint8_t>(f.pageSize, 0));
+    pages[0] = buildHeader(f, created);
+    auto addMapRow = [&](const std::vector<uint32_t>& owned) {
+        const uint32_t last = uint32_t(pages.size() - 1);
+        if (last < 13 || !DataPage{pages[last].data(), f.pageSize}.fits(5 + f.usageMapInlineBytes)) {
+            pages.emplace_back(f.pageSize, 0);
+            DataPage::init(pages.back().data(), f.pageSize, 0);
+        }
+        const uint32_t at = uint32_t(pages.size() - 1);
+        return addMap(f, pages[at].data(), at, owned);
+    };
+    uint32_t root = 6;
+    const std::pair<uint32_t, TableDef*> tables[] = {{2, &objects}, {3, &aces}, {4, &queries}, {5, &relationships}};
+    for (auto [definition, t] : tables) {
+        t->page = definition;
+        addTableMaps(*t, [&] { return addMapRow({}); });
+        for (PhysicalIndex& x : t->physicalIndexes) {
+            x.rootPage = root++;
+            x.ownedPages = addMapRow({x.rootPage});
+        }
+    }
+    const uint32_t firstFree = uint32_t(pages.size());
 
     DataPage::init(pages[1].data(), f.pageSize, 1);
     {
         const size_t mapBytes = size_t(f.usageMapInlineBytes);
         std::vector<uint8_t> global(5 + mapBytes, 0);
-        for (uint32_t p = kFirstFree; p < mapBytes * 8; ++p)
+        for (uint32_t p = firstFree; p < mapBytes * 8; ++p)
             global[5 + p / 8] |= uint8_t(1 << (p % 8));
         DataPage dp{pages[1].data(), f.pageSize};
         dp.addRow(global.data(), int(global.size()));
@@ -331,18 +382,6 @@ void writeSkeleton(const std::string& path, int fd)
         dp.addRow(second.data(), int(second.size()));
     }
 
-    DataPage::init(pages[6].data(), f.pageSize, 0);
-    uint8_t* maps = pages[6].data();
-    uint32_t root = 7;
-    const std::pair<uint32_t, TableDef*> tables[] = {{2, &objects}, {3, &aces}, {4, &queries}, {5, &relationships}};
-    for (auto [definition, t] : tables) {
-        t->page = definition;
-        addTableMaps(f, *t, maps, 6);
-        for (PhysicalIndex& x : t->physicalIndexes) {
-            x.rootPage = root++;
-            x.ownedPages = addMap(f, maps, 6, {x.rootPage});
-        }
-    }
     for (auto [definition, t] : tables) {
         pages[definition] = detail::encodeTableDef(f, *t);
         for (const PhysicalIndex& x : t->physicalIndexes) {
@@ -446,9 +485,9 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
     }
     writer.transact([&](Transaction& txn) {
         const detail::FormatInfo* f = detail::formatForVersion(txn.version(), txn.version() >= 2);
-        if (!f || f->jet3)
-            throw Error(Code::Unsupported, "création de table : format Access 97 (Jet 3) non pris en charge");
-        detail::layOutColumns(*f, t);
+        if (!f)
+            throw Error(Code::Unsupported, "création de table : format de fichier inconnu");
+        adaptColumns(*f, t);
         std::vector<CatalogRow> catalog = readCatalogRows(txn);
         uint32_t tablesContainer = kTablesContainer, acesPage = 0;
         for (const CatalogRow& row : catalog) {
@@ -463,7 +502,8 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
         uint32_t definition = alloc.allocate();
         uint32_t mapPage = alloc.allocate();
         DataPage::init(txn.modify(mapPage), txn.pageSize(), 0);
-        addTableMaps(*f, t, txn.modify(mapPage), mapPage);
+        uint8_t* maps = txn.modify(mapPage);
+        addTableMaps(t, [&] { return addMap(*f, maps, mapPage); });
         t.page = definition;
         std::vector<uint8_t> d = detail::encodeTableDef(*f, t);
         std::memcpy(txn.modify(definition), d.data(), d.size());
@@ -489,8 +529,9 @@ namespace jet {
 
 std::unique_ptr<Database> Database::create(const std::string& path, Format format)
 {
-    if (format != Format::Jet4)
-        throw Error(Code::Unsupported, "création de base : seul le format Access 2000 (Jet 4) est pris en charge");
+    if (format != Format::Jet4 && format != Format::Jet3)
+        throw Error(Code::Unsupported,
+                    "création de base : seuls les formats Access 2000 (Jet 4) et Access 97 (Jet 3) sont pris en charge");
     int fd = detail::os::openFile(path, detail::os::Access::Write, detail::os::Creation::New);
     if (fd < 0) {
         if (errno == EEXIST)
@@ -498,7 +539,7 @@ std::unique_ptr<Database> Database::create(const std::string& path, Format forma
         throw Error(Code::IoError, "création du fichier impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
     }
     try {
-        writer::writeSkeleton(path, fd);
+        writer::writeSkeleton(path, fd, detail::formatInfo(format));
         if (!detail::os::syncAll(fd))
             throw Error(Code::IoError, "écriture impossible : " + path + " (" + detail::systemErrorText(errno) + ")");
         detail::os::closeFile(fd);

@@ -180,8 +180,6 @@ void DatabaseImpl::createTable(const std::string& name, const std::vector<Column
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
-    if (storage_->format().jet3)
-        throw Error(Code::Unsupported, "création d'une table dans une base Access 97 (Jet 3) non prise en charge");
     writer::createTable(*writer_, name, columns);
     storage_->refresh();
 }

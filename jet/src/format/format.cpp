@@ -83,6 +83,16 @@ constexpr Entry kLayout[] = {
     {&FormatInfo::logicalIndexCascade, 17, 21},
     {&FormatInfo::logicalIndexType, 19, 23},
 
+    // Index pages
+    {&FormatInfo::indexPrevPage, 8, 12},
+    {&FormatInfo::indexNextPage, 12, 16},
+    {&FormatInfo::indexTailPage, 16, 20},
+    {&FormatInfo::indexPrefixLength, 20, 24},
+    {&FormatInfo::indexPrefixBytes, 1, 2},
+    {&FormatInfo::indexNodeMark, 21, 26},
+    {&FormatInfo::indexBitmap, 22, 27},
+    {&FormatInfo::indexEntries, 248, 480},
+
     // Rows, usage maps, long values
     {&FormatInfo::nameLengthSize, 1, 2},
     {&FormatInfo::rowColumnCountSize, 1, 2},
@@ -143,6 +153,15 @@ const FormatInfo* formatForVersion(uint8_t version, bool ace)
     case 6: return &formatInfo(Format::Ace17);
     default: return nullptr;
     }
+}
+
+const FormatInfo* formatOfIndexPages(uint32_t pageSize)
+{
+    if (pageSize == kJet3.pageSize)
+        return &kJet3;
+    if (pageSize == kJet4.pageSize)
+        return &kJet4;
+    return nullptr;
 }
 
 } // namespace jet::detail

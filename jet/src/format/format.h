@@ -86,6 +86,16 @@ struct FormatInfo {
     int logicalIndexCascade;   // 2 bytes: update and delete rules
     int logicalIndexType;      // 1 primary key, 2 foreign key
 
+    // Index pages (types 0x03 and 0x04; the layout is drawn in index_page.h)
+    int indexPrevPage;         // 4 bytes: previous page at the same level
+    int indexNextPage;         // 4 bytes: next page at the same level
+    int indexTailPage;         // 4 bytes: node pages' last child
+    int indexPrefixLength;     // length of the shared key prefix
+    int indexPrefixBytes;      // 1 (Jet3) or 2 bytes: the longest prefix is 255 or 65535
+    int indexNodeMark;         // 1 byte, 1 on node pages and 0 on leaves in Access's pages
+    int indexBitmap;           // entry-start bitmap, up to indexEntries
+    int indexEntries;          // the entries, back to back
+
     int nameLengthSize;        // 1 (Jet3) or 2 bytes
     int rowColumnCountSize;    // 1 or 2 bytes at the start of each row
     int rowOffsetSize;         // 1 (Jet3, with jump table) or 2
@@ -107,6 +117,10 @@ constexpr uint32_t kDefinitionStamp = 0x0659;
 constexpr uint32_t kIndexStamp = 0x0783;
 
 const FormatInfo& formatInfo(Format format);
+
+// The format whose index pages have this size (2048: Jet3, 4096: Jet4, whose
+// index layout the ACE versions keep); null for any other size.
+const FormatInfo* formatOfIndexPages(uint32_t pageSize);
 
 // The format of a file whose header holds `version` (0 Jet3, 1 Jet4, 2.. ACE);
 // null when unknown. `ace`: the file's signature says ACE.

@@ -159,8 +159,9 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
         if (c.codePage == 0)
             c.codePage = codePage;
         c.codePageText = f.jet3;
-        if (!f.jet3 && (c.rawType == uint8_t(ColumnType::Text) || c.rawType == uint8_t(ColumnType::Memo)))
-            c.sortOrder = r.u32(at + size_t(f.colSortOrder));
+        // Jet3 stores the order's id alone (2 bytes), then the code page.
+        if (c.rawType == uint8_t(ColumnType::Text) || c.rawType == uint8_t(ColumnType::Memo))
+            c.sortOrder = f.jet3 ? r.u16(at + size_t(f.colSortOrder)) : r.u32(at + size_t(f.colSortOrder));
 
         ColumnInfo& info = c.info;
         info.name = names[i];
@@ -289,9 +290,17 @@ void putStamp(uint8_t* block, int offset, uint32_t stamp)
 
 void appendName(const FormatInfo& f, std::vector<uint8_t>& d, const std::string& utf8)
 {
-    if (f.jet3)
-        throw Error(Code::Unsupported, "écriture des noms en page de code (Jet3) non prise en charge");
-    const std::vector<uint8_t> text = encodeUnicodeText(utf8, false);
+    std::vector<uint8_t> text;
+    if (f.jet3) { // one length byte, the name in code page 1252
+        std::string missing;
+        if (!encodeCodePageText(utf8, 1252, text, missing) || text.size() > 255)
+            throw Error(Code::InvalidValue,
+                        "le nom « " + utf8 + " » ne peut pas être écrit dans une base Access 97 (page de codes 1252)");
+        appendBlock(d, 1)[0] = uint8_t(text.size());
+        d.insert(d.end(), text.begin(), text.end());
+        return;
+    }
+    text = encodeUnicodeText(utf8, false);
     uint8_t* length = appendBlock(d, f.nameLengthSize);
     wr16(length, uint16_t(text.size()));
     d.insert(d.end(), text.begin(), text.end());
@@ -308,6 +317,11 @@ void appendColumn(const FormatInfo& f, std::vector<uint8_t>& d, const ColumnDef&
     if (c.info.type == ColumnType::Numeric) {
         b[f.colPrecision] = uint8_t(c.info.precision);
         b[f.colScale] = uint8_t(c.info.scale);
+    } else if (f.jet3) {
+        if (c.info.type == ColumnType::Text || c.info.type == ColumnType::Memo) {
+            wr16(b + f.colSortOrder, c.sortOrder & 0xFFFF);
+            wr16(b + f.colCodePage, c.codePage);
+        }
     } else {
         wr32(b + f.colSortOrder, c.sortOrder);
     }

@@ -145,6 +145,7 @@ const char* sortOrderName(SortOrder order)
     switch (order) {
     case SortOrder::GeneralLegacy: return "Général - hérité";
     case SortOrder::General2010: return "Général";
+    case SortOrder::General97: return "Général (Access 97)";
     case SortOrder::Unsupported: return "non pris en charge";
     }
     return "non pris en charge";
@@ -161,18 +162,18 @@ SortOrder sortOrderFromId(uint16_t id, uint8_t version)
 
 SortOrder sortOrderFromStored(uint32_t stored, bool jet3)
 {
-    if (jet3)
-        return SortOrder::Unsupported;
+    if (jet3) {
+        const uint16_t id = uint16_t(stored & 0xFFFF);
+        return id == 0 || id == 1033 ? SortOrder::General97 : SortOrder::Unsupported;
+    }
     return sortOrderFromId(uint16_t(stored & 0xFFFF), uint8_t(stored >> 24));
 }
 
 SortOrder columnSortOrder(uint32_t stored, SortOrder databaseOrder, bool jet3)
 {
-    if (jet3)
-        return SortOrder::Unsupported;
     if ((stored & 0xFFFF) == 0)
         return databaseOrder;
-    return sortOrderFromStored(stored);
+    return sortOrderFromStored(stored, jet3);
 }
 
 std::string describeSortOrder(uint32_t stored)
@@ -236,7 +237,7 @@ struct LowCodes {
 
 bool lookupChar(SortOrder order, char16_t unit, CharCode& out)
 {
-    if (order == SortOrder::Unsupported)
+    if (order == SortOrder::Unsupported || order == SortOrder::General97)
         return false;
     if (unit == 0) {
         // No vector line shows U+0000. In the legacy order Access ignores
@@ -272,6 +273,8 @@ std::u16string_view indexedText(std::u16string_view text)
 
 bool canEncodeText(SortOrder order, std::u16string_view text)
 {
+    if (order == SortOrder::General97)
+        return canEncodeText97(text);
     CharCode code;
     for (char16_t unit : indexedText(text))
         if (!lookupChar(order, unit, code))
@@ -281,6 +284,8 @@ bool canEncodeText(SortOrder order, std::u16string_view text)
 
 void appendTextKey(SortOrder order, std::u16string_view text, bool ascending, std::vector<uint8_t>& out)
 {
+    if (order == SortOrder::General97)
+        return appendTextKey97(text, ascending, out);
     text = indexedText(text);
     std::vector<uint8_t> key;
     key.reserve(text.size() * 2 + 8);

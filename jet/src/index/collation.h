@@ -20,7 +20,8 @@ namespace jet::detail {
 enum class SortOrder {
     GeneralLegacy, // id 1033 (0x0409), version 0
     General2010,   // id 1033 (0x0409), version 1
-    Unsupported    // any other id/version, or a Jet3 file's order
+    General97,     // id 1033 (or 0) in a Jet3 file (collation_97.cpp)
+    Unsupported    // any other id/version
 };
 
 // French name for messages ("Général - hérité", "Général (2010)", ...).
@@ -32,7 +33,7 @@ SortOrder sortOrderFromId(uint16_t id, uint8_t version);
 // The order from the 4 stored bytes read as one little-endian number (the
 // database header at 0x6E once unmasked, or a text column descriptor at
 // offset 11): id in the low 16 bits, version in the top byte. Jet3 files
-// use the 1997 order, which the engine does not encode: Unsupported.
+// store 2 bytes, the id alone: 1033 and 0 are General97.
 SortOrder sortOrderFromStored(uint32_t stored, bool jet3 = false);
 
 // A text column's order. An id of 0 (written by tools that did not record
@@ -68,6 +69,10 @@ bool lookupChar(SortOrder order, char16_t unit, CharCode& out);
 // Units of a text value as the key sees them: at most 255, trailing U+0020
 // spaces removed.
 std::u16string_view indexedText(std::u16string_view text);
+
+// The General97 order (collation_97.cpp), which lookupChar() does not cover.
+bool canEncodeText97(std::u16string_view text);
+void appendTextKey97(std::u16string_view text, bool ascending, std::vector<uint8_t>& out);
 
 // True when every unit of the text can be encoded in this order.
 bool canEncodeText(SortOrder order, std::u16string_view text);

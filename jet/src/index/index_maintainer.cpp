@@ -95,6 +95,14 @@ std::string keyText(const std::vector<Value>& values)
     return s;
 }
 
+// Stored text as the file holds it: UCS-2 (or its compressed form), or the
+// code page of a Jet3 column.
+Value storedText(const ColumnDef& c, const uint8_t* data, size_t size)
+{
+    return Value::text(c.codePageText ? detail::decodeCodePageText(data, size, c.codePage)
+                                      : detail::decodeUnicodeText(data, size));
+}
+
 } // namespace
 
 Value fieldValue(const ColumnDef& c, const Field& f)
@@ -149,14 +157,14 @@ Value fieldValue(const ColumnDef& c, const Field& f)
             throw Error(Code::Corrupt, "colonne « " + c.info.name + " » : date/heure étendue illisible");
         return Value::dateTimeExtended(*ticks);
     }
-    case ColumnType::Text: return Value::text(detail::decodeUnicodeText(b.data(), b.size()));
+    case ColumnType::Text: return storedText(c, b.data(), b.size());
     case ColumnType::Memo: {
         need(12);
         const uint32_t length = rd24(b.data());
         if ((b[3] & 0xC0) != detail::kLongValueInline)
             throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : mémo hors de la ligne");
         need(12 + size_t(length));
-        return Value::text(detail::decodeUnicodeText(b.data() + 12, length));
+        return storedText(c, b.data() + 12, length);
     }
     default:
         throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : type de clé d'index non pris en charge");
@@ -207,7 +215,7 @@ IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageA
         throw Error(Code::Unsupported, "index : pages de " + std::to_string(txn.pageSize()) +
                                            " octets non prises en charge ; table en lecture seule");
 
-    const SortOrder databaseOrder = detail::sortOrderFromStored(databaseSortOrder(txn));
+    const SortOrder databaseOrder = detail::sortOrderFromStored(databaseSortOrder(txn), layout.format->jet3);
     const size_t real = layout.physicalIndexes.size();
     for (size_t p = 0; p < real; ++p) {
         const detail::PhysicalIndex& r = layout.physicalIndexes[p];
@@ -318,7 +326,7 @@ Value IndexMaintainer::keyValue(const ColumnDef& column, const Field& field) con
         (field.bytes[3] & 0xC0) == detail::kLongValueInline)
         return fieldValue(column, field);
     const std::vector<uint8_t> data = longValues_(field);
-    return Value::text(detail::decodeUnicodeText(data.data(), data.size()));
+    return storedText(column, data.data(), data.size());
 }
 
 std::optional<std::vector<uint8_t>> IndexMaintainer::keyBefore(Index& index, const std::vector<Field>& before) const

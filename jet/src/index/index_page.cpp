@@ -2,6 +2,7 @@
 
 #include "index/index_key.h"
 #include "file/page_file.h"
+#include "format/format.h"
 
 #include "jet/status.h"
 
@@ -41,9 +42,9 @@ void putBe32(uint8_t* p, uint32_t v)
     throw Error(Code::Corrupt, "page " + std::to_string(number) + " : page d'index invalide (" + what + ")");
 }
 
-size_t pagePrefix(const IndexPage& page)
+size_t pagePrefix(const IndexPage& page, size_t limit)
 {
-    return page.entries.size() < 2 ? 0 : sharedKeyPrefix(page.entries.front(), page.entries.back());
+    return page.entries.size() < 2 ? 0 : sharedKeyPrefix(page.entries.front(), page.entries.back(), limit);
 }
 
 } // namespace
@@ -60,7 +61,19 @@ int compareIndexEntries(const IndexEntry& a, const IndexEntry& b)
 
 bool indexPagesSupported(uint32_t pageSize)
 {
-    return pageSize == 4096;
+    return formatOfIndexPages(pageSize) != nullptr;
+}
+
+size_t maxSharedPrefix(uint32_t pageSize)
+{
+    const FormatInfo* f = formatOfIndexPages(pageSize);
+    return f && f->indexPrefixBytes == 1 ? 0xFF : 0xFFFF;
+}
+
+size_t indexEntriesCapacity(uint32_t pageSize)
+{
+    const FormatInfo* f = formatOfIndexPages(pageSize);
+    return f ? pageSize - size_t(f->indexEntries) : 0;
 }
 
 bool isIndexPage(const uint8_t* bytes)
@@ -70,7 +83,8 @@ bool isIndexPage(const uint8_t* bytes)
 
 IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t number)
 {
-    if (!indexPagesSupported(pageSize))
+    const FormatInfo* f = formatOfIndexPages(pageSize);
+    if (!f)
         throw Error(Code::Unsupported, "pages d'index de " + std::to_string(pageSize) + " octets non prises en charge");
     if (!isIndexPage(bytes))
         badPage(number, "type " + std::to_string(bytes[0]));
@@ -78,13 +92,15 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     page.number = number;
     page.leaf = bytes[0] == kIndexLeafPage;
     page.tdefPage = le32(bytes + 4);
-    page.prev = le32(bytes + 12);
-    page.next = le32(bytes + 16);
-    page.tail = page.leaf ? 0 : le32(bytes + 20);
-    const size_t prefixLength = le16(bytes + 24);
+    page.prev = le32(bytes + f->indexPrevPage);
+    page.next = le32(bytes + f->indexNextPage);
+    page.tail = page.leaf ? 0 : le32(bytes + f->indexTailPage);
+    const size_t prefixLength =
+        f->indexPrefixBytes == 1 ? bytes[f->indexPrefixLength] : le16(bytes + f->indexPrefixLength);
     const size_t trailer = page.leaf ? 4 : 8;
     const size_t capacity = indexEntriesCapacity(pageSize);
-    const uint8_t* base = bytes + kIndexEntriesOffset;
+    const uint8_t* base = bytes + f->indexEntries;
+    const size_t bitmapSize = size_t(f->indexEntries - f->indexBitmap);
     page.entries.reserve(64);
 
     // Every entry after the first starts with the first `prefixLength` bytes
@@ -94,8 +110,8 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     size_t start = 0;
     const uint8_t* first = nullptr;
     uint8_t trailerBytes[8];
-    for (size_t byte = 0; byte < kIndexBitmapSize; ++byte) {
-        uint8_t bits = bytes[kIndexBitmapOffset + byte];
+    for (size_t byte = 0; byte < bitmapSize; ++byte) {
+        uint8_t bits = bytes[size_t(f->indexBitmap) + byte];
         while (bits) {
             int bit = __builtin_ctz(bits);
             bits = uint8_t(bits & (bits - 1));
@@ -136,37 +152,41 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
     return page;
 }
 
-size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last)
+size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last, size_t limit)
 {
     const std::vector<uint8_t>& a = first.key;
     const std::vector<uint8_t>& b = last.key;
-    const size_t n = std::min(a.size(), b.size());
+    const size_t n = std::min({a.size(), b.size(), limit});
     size_t length = 0;
     while (length < n && a[length] == b[length])
         ++length;
     return length;
 }
 
-size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf)
+size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf, size_t prefixLimit)
 {
     if (count == 0)
         return 0;
-    const size_t prefix = count < 2 ? 0 : sharedKeyPrefix(entries[0], entries[count - 1]);
+    const size_t prefix = count < 2 ? 0 : sharedKeyPrefix(entries[0], entries[count - 1], prefixLimit);
     size_t total = count * (leaf ? 4 : 8);
     for (size_t i = 0; i < count; ++i)
         total += entries[i].key.size();
     return total - (count - 1) * prefix;
 }
 
-size_t indexEntriesSize(const IndexPage& page)
+size_t indexEntriesSize(const IndexPage& page, size_t prefixLimit)
 {
-    return indexRunSize(page.entries.data(), page.entries.size(), page.leaf);
+    return indexRunSize(page.entries.data(), page.entries.size(), page.leaf, prefixLimit);
 }
 
 void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
 {
-    const size_t prefix = pagePrefix(page);
-    const size_t used = indexEntriesSize(page);
+    const FormatInfo* f = formatOfIndexPages(pageSize);
+    if (!f)
+        throw Error(Code::Unsupported, "pages d'index de " + std::to_string(pageSize) + " octets non prises en charge");
+    const size_t limit = maxSharedPrefix(pageSize);
+    const size_t prefix = pagePrefix(page, limit);
+    const size_t used = indexEntriesSize(page, limit);
     if (used > indexEntriesCapacity(pageSize))
         throw Error(Code::Corrupt, "page " + std::to_string(page.number) + " : entrées d'index trop grandes pour la page");
     std::memset(out, 0, pageSize);
@@ -174,11 +194,15 @@ void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
     out[1] = 0x01;
     putLe16(out + 2, uint32_t(indexEntriesCapacity(pageSize) - used));
     putLe32(out + 4, page.tdefPage);
-    putLe32(out + 12, page.prev);
-    putLe32(out + 16, page.next);
-    putLe32(out + 20, page.leaf ? 0 : page.tail);
-    putLe16(out + 24, uint32_t(prefix));
-    uint8_t* base = out + kIndexEntriesOffset;
+    putLe32(out + f->indexPrevPage, page.prev);
+    putLe32(out + f->indexNextPage, page.next);
+    putLe32(out + f->indexTailPage, page.leaf ? 0 : page.tail);
+    if (f->indexPrefixBytes == 1)
+        out[f->indexPrefixLength] = uint8_t(prefix);
+    else
+        putLe16(out + f->indexPrefixLength, uint32_t(prefix));
+    out[f->indexNodeMark] = page.leaf ? 0 : 1;
+    uint8_t* base = out + f->indexEntries;
     size_t at = 0;
     for (size_t i = 0; i < page.entries.size(); ++i) {
         const IndexEntry& e = page.entries[i];
@@ -194,7 +218,7 @@ void encodeIndexPage(const IndexPage& page, uint32_t pageSize, uint8_t* out)
             putBe32(base + at, e.child);
             at += 4;
         }
-        out[kIndexBitmapOffset + at / 8] |= uint8_t(1u << (at % 8));
+        out[size_t(f->indexBitmap) + at / 8] |= uint8_t(1u << (at % 8));
     }
 }
 

@@ -1,12 +1,18 @@
-// Index pages of Jet4 and ACE files (4096-byte pages): the page header, the
-// entry-start bitmap, shared-prefix compression, and the entries of leaf
-// pages (type 0x04) and node pages (type 0x03).
+// Index pages: the page header, the entry-start bitmap, shared-prefix
+// compression, and the entries of leaf pages (type 0x04) and node pages
+// (type 0x03). Jet4 and ACE files (4096-byte pages):
 //
 //   0   type (0x04 leaf, 0x03 node)      12  previous page at the same level
 //   1   0x01                             16  next page at the same level
 //   2   free bytes (2, little-endian)    20  node pages: the "tail" child
 //   4   table definition page            24  length of the shared prefix (2)
 //   27  entry-start bitmap (453 bytes)   480 entries, back to back, in order
+//
+// Jet3 files (2048-byte pages) have the same fields closer together: previous
+// page at 8, next at 12, tail at 16, prefix length at 20 (one byte: a prefix
+// is at most 255 bytes), the bitmap at 22 and the entries from 248 (format.h
+// lists both). Access sets the byte after the prefix length (21, or 26) to 1
+// on node pages.
 //
 // A leaf entry is the key followed by the row pointer (3-byte big-endian data
 // page, 1-byte row). A node entry is the largest entry of one child subtree
@@ -24,9 +30,6 @@ namespace jet::detail {
 
 constexpr uint8_t kIndexNodePage = 0x03;
 constexpr uint8_t kIndexLeafPage = 0x04;
-constexpr size_t kIndexBitmapOffset = 27;
-constexpr size_t kIndexBitmapSize = 453;
-constexpr size_t kIndexEntriesOffset = 480;
 
 struct IndexEntry {
     std::vector<uint8_t> key;
@@ -52,7 +55,7 @@ struct IndexPage {
     uint32_t childAt(size_t i) const { return i < entries.size() ? entries[i].child : tail; }
 };
 
-// True for the page size whose index layout the engine knows (4096).
+// True for the page sizes whose index layout the engine knows (2048, 4096).
 bool indexPagesSupported(uint32_t pageSize);
 
 // Whether the bytes look like an index page at all.
@@ -66,20 +69,23 @@ IndexPage decodeIndexPage(const uint8_t* bytes, uint32_t pageSize, uint32_t numb
 // shared prefix is that of its first and last stored entries, as Jet computes
 // it (a node page's tail has no entry and takes no part; a page of one entry
 // has none).
-size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last);
+// At most `limit` bytes (maxSharedPrefix() of the page size).
+size_t sharedKeyPrefix(const IndexEntry& first, const IndexEntry& last, size_t limit = SIZE_MAX);
+// The longest shared prefix a page of this size can record.
+size_t maxSharedPrefix(uint32_t pageSize);
 
 // Bytes that `count` consecutive entries take when stored together on one
 // page: the first in full, each other one without the shared prefix.
-size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf);
+size_t indexRunSize(const IndexEntry* entries, size_t count, bool leaf, size_t prefixLimit = SIZE_MAX);
 // Bytes the page's entries take (indexRunSize of them all).
-size_t indexEntriesSize(const IndexPage& page);
+size_t indexEntriesSize(const IndexPage& page, size_t prefixLimit = SIZE_MAX);
 // Room for entries on a page.
-inline size_t indexEntriesCapacity(uint32_t pageSize) { return pageSize - kIndexEntriesOffset; }
+size_t indexEntriesCapacity(uint32_t pageSize);
 // The longest key an entry may have: a node entry with it fits a page alone.
 inline size_t maxIndexKeyLength(uint32_t pageSize) { return indexEntriesCapacity(pageSize) - 8; }
 inline bool indexPageFits(const IndexPage& page, uint32_t pageSize)
 {
-    return indexEntriesSize(page) <= indexEntriesCapacity(pageSize);
+    return indexEntriesSize(page, maxSharedPrefix(pageSize)) <= indexEntriesCapacity(pageSize);
 }
 
 // Writes the whole page (pageSize bytes). Throws Error(Corrupt) if the

@@ -6,9 +6,9 @@ namespace jet::detail {
 
 uint32_t storedDatabaseSortOrder(const PageFile& file, const FormatInfo& f)
 {
-    if (f.jet3 || f.headerSortOrder < 0)
+    if (f.headerSortOrder < 0)
         return 0;
-    return le32(file.page(0) + f.headerSortOrder);
+    return f.jet3 ? le16(file.page(0) + f.headerSortOrder) : le32(file.page(0) + f.headerSortOrder);
 }
 
 KeyColumn keyColumnOf(const ColumnDef& column, bool ascending, SortOrder databaseOrder, const FormatInfo& format)
@@ -18,6 +18,9 @@ KeyColumn keyColumnOf(const ColumnDef& column, bool ascending, SortOrder databas
     key.ascending = ascending;
     if (column.isText())
         key.order = columnSortOrder(column.sortOrder, databaseOrder, format.jet3);
+    // Access 97's codes are those of Windows-1252 text.
+    if (column.isText() && format.jet3 && column.codePage != 0 && column.codePage != 1252)
+        key.order = SortOrder::Unsupported;
     key.scale = uint8_t(column.info.scale);
     key.legacyDecimal = format.format == Format::Jet3 || format.format == Format::Jet4;
     return key;
@@ -70,8 +73,6 @@ std::vector<IndexKeyLayout> indexLayouts(const TableDef& table, uint32_t databas
             layout.columns.push_back(at);
             layout.keyColumns.push_back(key);
         }
-        if (jet3 && layout.problem.empty())
-            layout.problem = "index des fichiers Jet 3 non pris en charge";
         out.push_back(std::move(layout));
     }
     return out;

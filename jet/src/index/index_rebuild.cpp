@@ -2,6 +2,7 @@
 
 #include "format/data_page_writer.h"
 #include "index/index_key.h"
+#include "index/index_page.h"
 #include "index/index_maintainer.h"
 #include "format/usage_map.h"
 #include "jet/status.h"
@@ -13,8 +14,6 @@ namespace jet::writer {
 
 namespace {
 
-constexpr int kIndexEntriesStart = 0x1E0;
-constexpr int kIndexMaskStart = 0x1B;
 
 struct Entry {
     std::vector<uint8_t> key;
@@ -43,7 +42,8 @@ void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
             detail::KeyColumn k;
             k.type = table.columns[pos].info.type;
             k.ascending = ascending;
-            k.order = detail::SortOrder::GeneralLegacy;
+            k.order = table.format && table.format->jet3 ? detail::SortOrder::General97
+                                                         : detail::SortOrder::GeneralLegacy;
             keyColumns.push_back(k);
             positions.push_back(pos);
         }
@@ -70,27 +70,15 @@ void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
         if (index.rootPage == 0 || index.rootPage >= txn.pageCount() || txn.page(index.rootPage)[0] != 0x04)
             throw Error(Code::Unsupported, "index sur plusieurs pages (table en page " + std::to_string(tdefPage) +
                                                ") : mise à jour non prise en charge");
-        uint8_t* p = txn.modify(index.rootPage);
-        std::memset(p, 0, txn.pageSize());
-        p[0] = 0x04;
-        p[1] = 0x01;
-        wr32(p + 4, tdefPage);
-        size_t at = kIndexEntriesStart;
-        for (const Entry& e : entries) {
-            size_t size = e.key.size() + 4;
-            if (at + size > txn.pageSize())
-                throw Error(Code::Unsupported, "index trop grand pour une seule page (table en page " +
-                                                   std::to_string(tdefPage) + ")");
-            std::memcpy(p + at, e.key.data(), e.key.size());
-            p[at + e.key.size()] = uint8_t(e.page >> 16);
-            p[at + e.key.size() + 1] = uint8_t(e.page >> 8);
-            p[at + e.key.size() + 2] = uint8_t(e.page);
-            p[at + e.key.size() + 3] = uint8_t(e.row);
-            at += size;
-            size_t n = at - kIndexEntriesStart;
-            p[kIndexMaskStart + n / 8] |= uint8_t(1 << (n % 8));
-        }
-        wr16(p + 2, uint16_t(txn.pageSize() - at));
+        detail::IndexPage page;
+        page.number = index.rootPage;
+        page.tdefPage = tdefPage;
+        for (const Entry& e : entries)
+            page.entries.push_back(detail::IndexEntry{e.key, e.page, uint8_t(e.row), 0});
+        if (!detail::indexPageFits(page, txn.pageSize()))
+            throw Error(Code::Unsupported,
+                        "index trop grand pour une seule page (table en page " + std::to_string(tdefPage) + ")");
+        detail::encodeIndexPage(page, txn.pageSize(), txn.modify(index.rootPage));
         wr32(txn.modify(tdefPage) + index.rowCountOffset, unique);
     }
 }

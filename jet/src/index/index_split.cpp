@@ -12,7 +12,8 @@ namespace {
 // Piece sizes from running sums of the key lengths.
 class PieceSizes {
 public:
-    PieceSizes(const std::vector<IndexEntry>& items, bool leaf) : items_(items), leaf_(leaf)
+    PieceSizes(const std::vector<IndexEntry>& items, bool leaf, size_t prefixLimit)
+        : items_(items), leaf_(leaf), prefixLimit_(prefixLimit)
     {
         keyBytes_.reserve(items.size() + 1);
         keyBytes_.push_back(0);
@@ -27,27 +28,29 @@ public:
             --stored; // the tail
         if (stored == 0)
             return 0;
-        const size_t prefix = stored < 2 ? 0 : sharedKeyPrefix(items_[from], items_[from + stored - 1]);
+        const size_t prefix = stored < 2 ? 0 : sharedKeyPrefix(items_[from], items_[from + stored - 1], prefixLimit_);
         return keyBytes_[from + stored] - keyBytes_[from] + stored * (leaf_ ? 4 : 8) - (stored - 1) * prefix;
     }
 
 private:
     const std::vector<IndexEntry>& items_;
     bool leaf_;
+    size_t prefixLimit_;
     std::vector<size_t> keyBytes_;
 };
 
 } // namespace
 
-size_t indexPieceSize(const std::vector<IndexEntry>& items, size_t from, size_t to, bool leaf)
+size_t indexPieceSize(const std::vector<IndexEntry>& items, size_t from, size_t to, bool leaf, size_t prefixLimit)
 {
-    return PieceSizes(items, leaf)(from, to);
+    return PieceSizes(items, leaf, prefixLimit)(from, to);
 }
 
-std::vector<size_t> planIndexSplit(const std::vector<IndexEntry>& items, bool leaf, size_t capacity)
+std::vector<size_t> planIndexSplit(const std::vector<IndexEntry>& items, bool leaf, size_t capacity,
+                                   size_t prefixLimit)
 {
     const size_t n = items.size();
-    const PieceSizes size(items, leaf);
+    const PieceSizes size(items, leaf, prefixLimit);
     if (size(0, n) <= capacity)
         return {};
     for (size_t i = 0; i < n; ++i)

@@ -18,7 +18,8 @@
 namespace jet::detail {
 
 // Bytes that items [from, to) take on one page.
-size_t indexPieceSize(const std::vector<IndexEntry>& items, size_t from, size_t to, bool leaf);
+size_t indexPieceSize(const std::vector<IndexEntry>& items, size_t from, size_t to, bool leaf,
+                      size_t prefixLimit = SIZE_MAX);
 
 // The first item of each piece after the first; empty when all the items fit
 // one page.
@@ -30,7 +31,9 @@ size_t indexPieceSize(const std::vector<IndexEntry>& items, size_t from, size_t 
 // (the evenest cut of all when none does). Otherwise as many pieces as
 // needed, each filled in turn.
 //
+// Shared prefixes count up to `prefixLimit` bytes (maxSharedPrefix()).
 // Throws Error(Corrupt) when one item alone does not fit a page.
-std::vector<size_t> planIndexSplit(const std::vector<IndexEntry>& items, bool leaf, size_t capacity);
+std::vector<size_t> planIndexSplit(const std::vector<IndexEntry>& items, bool leaf, size_t capacity,
+                                   size_t prefixLimit = SIZE_MAX);
 
 } // namespace jet::detail

@@ -313,7 +313,8 @@ std::vector<IndexEntry> IndexTree::split(IndexPage& page)
         items.push_back(std::move(tail));
         page.tail = 0;
     }
-    const std::vector<size_t> starts = planIndexSplit(items, page.leaf, indexEntriesCapacity(store_.pageSize()));
+    const std::vector<size_t> starts = planIndexSplit(items, page.leaf, indexEntriesCapacity(store_.pageSize()),
+                                                      maxSharedPrefix(store_.pageSize()));
 
     // Every piece but the last goes to a new page; the new pages come before
     // the page in the chain of its level, in order.

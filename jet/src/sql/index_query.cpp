@@ -133,9 +133,9 @@ bool startsWith(const std::vector<uint8_t>& key, const std::vector<uint8_t>& pre
     return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
 }
 
-bool usable(const PageFile& file, const FormatInfo& f, const TableDef& table)
+bool usable(const PageFile& file, const TableDef& table)
 {
-    return !f.jet3 && !table.physicalIndexes.empty() && indexPagesSupported(file.pageSize());
+    return !table.physicalIndexes.empty() && indexPagesSupported(file.pageSize());
 }
 
 } // namespace
@@ -143,7 +143,7 @@ bool usable(const PageFile& file, const FormatInfo& f, const TableDef& table)
 std::optional<std::vector<RowPointer>> indexCandidates(const PageFile& file, const FormatInfo& f,
                                                        const TableDef& table, const Condition& where)
 {
-    if (!usable(file, f, table))
+    if (!usable(file, table))
         return std::nullopt;
     std::vector<const Condition*> conjuncts;
     flatten(where, conjuncts);
@@ -222,7 +222,7 @@ std::optional<std::vector<RowPointer>> indexCandidates(const PageFile& file, con
 std::optional<std::vector<RowPointer>> indexOrder(const PageFile& file, const FormatInfo& f, const TableDef& table,
                                                   const std::vector<sql::OrderKey>& orderBy)
 {
-    if (orderBy.size() != 1 || orderBy[0].column < 0 || !usable(file, f, table))
+    if (orderBy.size() != 1 || orderBy[0].column < 0 || !usable(file, table))
         return std::nullopt;
     const int column = orderBy[0].column;
     // Text keys are the collation keys by which a sort orders text too

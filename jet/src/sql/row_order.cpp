@@ -36,9 +36,8 @@ void textSortKey(SortOrder order, const Value& value, std::string& out, std::u16
     } catch (const Error&) {
         // Units outside the tables: the key of the others.
         std::u16string known;
-        CharCode code;
         for (char16_t u : units)
-            if (lookupChar(order, u, code))
+            if (canEncodeText(order, std::u16string_view(&u, 1)))
                 known.push_back(u);
         scratch.clear();
         try {

@@ -36,35 +36,6 @@ const char* TableWriter::indexedRefusal()
     return "table indexée : écriture non prise en charge";
 }
 
-const char* TableWriter::jet3IndexedRefusal()
-{
-    return "table indexée d'une base Access 97 (Jet 3) : seules les modifications de colonnes hors index sont "
-           "prises en charge (ajout, suppression et changement d'une colonne indexée refusés)";
-}
-
-void TableWriter::refuseJet3IndexWork(const std::vector<Field>* old, const std::vector<Field>* now,
-                                      const std::vector<std::optional<Value>>* changes) const
-{
-    if (!jet3Indexed_)
-        return;
-    if (!old || !now)
-        throw Error(Code::Unsupported, jet3IndexedRefusal());
-    auto same = [](const Field& a, const Field& b) {
-        return a.null == b.null && a.boolean == b.boolean && a.bytes == b.bytes;
-    };
-    for (const detail::PhysicalIndex& index : layout_.physicalIndexes)
-        for (const auto& [number, ascending] : index.columns)
-            for (size_t i = 0; i < layout_.columns.size(); ++i) {
-                const ColumnDef& c = layout_.columns[i];
-                // A long value is stored anew whenever it is given.
-                const bool changed = c.isLongValue() ? i < changes->size() && (*changes)[i].has_value()
-                                                     : !same((*old)[i], (*now)[i]);
-                if (c.number == number && changed)
-                    throw Error(Code::Unsupported,
-                                std::string(jet3IndexedRefusal()) + " : colonne « " + c.info.name + " »");
-            }
-}
-
 std::string TableWriter::autonumberRefusal(const std::string& column)
 {
     return "la colonne « " + column + " » est numérotée automatiquement : sa valeur ne peut être ni choisie ni modifiée";
@@ -73,9 +44,7 @@ std::string TableWriter::autonumberRefusal(const std::string& column)
 TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed, PageAllocator* allocator)
     : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(detail::readTableDef(txn, tdefPage))
 {
-    if (!layout_.physicalIndexes.empty() && !allowIndexed && layout_.format->jet3)
-        jet3Indexed_ = true; // this engine does not write Jet3 index keys
-    else if (!layout_.physicalIndexes.empty() && !allowIndexed)
+    if (!layout_.physicalIndexes.empty() && !allowIndexed)
         indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_,
                                                      [this](const Field& f) { return longValueData(f); });
     lvPage_.assign(layout_.columns.size(), 0);
@@ -359,7 +328,6 @@ std::vector<uint8_t> TableWriter::longValueData(const Field& f, std::vector<uint
 
 RowId TableWriter::addRow(const std::vector<Field>& fields)
 {
-    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     std::vector<uint8_t> row = encodeRow(layout_, fields);
     if (indexes_)
         indexes_->checkInsert(fields);
@@ -446,7 +414,6 @@ void TableWriter::refuseCalculatedColumns() const
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
 {
     refuseCalculatedColumns();
-    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     std::vector<Field> fields(layout_.columns.size());
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
         const ColumnDef& c = layout_.columns[i];
@@ -492,7 +459,6 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
             continue;
         now[i] = encodeColumn(i, *changes[i]);
     }
-    refuseJet3IndexWork(&old, &now, &changes);
     // A long value rewritten gives its pages back first, so that the new
     // value takes them again instead of new ones. Should anything below be
     // refused, the whole write is given up, this with it. The keys of
@@ -549,7 +515,6 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
 
 void TableWriter::remove(RowId id)
 {
-    refuseJet3IndexWork(nullptr, nullptr, nullptr);
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
     if (indexes_)

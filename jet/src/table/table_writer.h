@@ -72,11 +72,6 @@ public:
 
     // Refusal message for tables with indexes.
     static const char* indexedRefusal();
-    // Refusal message for tables with indexes in a Jet3 file, whose keys and
-    // sort order this engine does not write: of such a table, only changes
-    // of columns that no index covers are written (the row keeps its place
-    // for the indexes: a moved row leaves a pointer behind).
-    static const char* jet3IndexedRefusal();
     // Refusal message for a value given to an autonumber column.
     static std::string autonumberRefusal(const std::string& column);
 
@@ -84,11 +79,6 @@ private:
     // Throws Unsupported when the table has calculated columns, whose
     // results this engine cannot compute.
     void refuseCalculatedColumns() const;
-    // Throws Unsupported when the write would change an index of a Jet3
-    // table: any add or delete (no fields given), or an update whose new
-    // fields differ from the old ones in an indexed column.
-    void refuseJet3IndexWork(const std::vector<Field>* old, const std::vector<Field>* now,
-                             const std::vector<std::optional<Value>>* changes) const;
 
     struct Located {
         RowId header;
@@ -126,7 +116,6 @@ private:
     std::unique_ptr<IndexMaintainer> indexes_;
     int64_t rowDelta_ = 0;
     bool autonumberChanged_ = false;
-    bool jet3Indexed_ = false;
 };
 
 } // namespace jet::writer
