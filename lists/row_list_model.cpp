@@ -104,7 +104,7 @@ bool RowListModel::prepareSearch(long rows) {
         keyText_.resize(at + key.size());
         std::memcpy(keyText_.data() + at, key.data(), key.size());
         keyEnds_.push_back(uint32_t(keyText_.size()));
-        if (keyEnds_.size() == 1000) { // room for every key, as long as these
+        if (keyEnds_.size() == 1000) { // room for every key, if they run as long as these
             const size_t expected = keyText_.size() / 1000 * size_t(count) * 9 / 8;
             keyText_.reserve(std::max(expected, keyText_.capacity()));
         }

@@ -110,8 +110,8 @@ private:
     };
 
     QString selectText() const;
-    void reopen();  // a new dynaset for the sort and the outstanding choice
-    void rebuild(); // rows shown anew from the dynaset (filter applied)
+    void reopen();                    // a new dynaset for the sort and the outstanding choice
+    void rebuild();                   // rows shown anew from the dynaset (filter applied)
     const Row& rowAt(long row) const; // reads its block when not held
     void readBlock(size_t block) const;
     Row readRow(long row) const;
@@ -138,7 +138,7 @@ private:
     LargeArray<long> matches_; // dynaset positions of the rows shown while filtering
     bool filtering_ = false;
 
-    long shown_ = 0; // rows given to the view
+    long shown_ = 0;                                     // rows given to the view
     mutable std::vector<std::unique_ptr<Block>> blocks_; // by number; null when not held
     mutable int blocksHeld_ = 0;
     mutable unsigned long useClock_ = 0;
