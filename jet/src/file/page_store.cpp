@@ -230,11 +230,7 @@ void Transaction::commit()
         ioFailure("écriture impossible", store_.path());
     journal.finish();
     committed_ = true;
-    for (auto& [number, e] : pages_) {
-        e.dirty = false;
-        e.fresh = false;
-        e.original.clear();
-    }
+    pages_.clear(); // read again from the file if asked for: what runs after the commit needs no copy
     originalSize_ = newSize;
 }
 
