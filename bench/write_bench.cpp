@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -176,7 +177,7 @@ int main(int argc, char** argv)
                 db->insertRows(table, [&](std::vector<jet::Value>& values) {
                     if (next == batch.size())
                         return false;
-                    values = batch[next++];
+                    values = std::move(batch[next++]); // each row is handed over once
                     return true;
                 });
                 batchSeconds += seconds(t0);

@@ -146,7 +146,11 @@ TEST(ReadConsistency, AWriteLeftHalfDoneIsNotSeenUntilAWriterRestoresTheFile)
     EXPECT_EQ(readOnly->table("tablep").rowCount, 120u);
     EXPECT_TRUE(writer::journalPending(file));
 
-    // The next write restores the file first, then goes on.
+    // The next write restores the file first, then goes on; what the writer
+    // reads right after it (the catalog) is the file as it left it.
+    readWrite->createTable("ajoutée", {{"nom", ColumnType::Text, 50}});
+    EXPECT_FALSE(writer::journalPending(file));
+    EXPECT_EQ(readWrite->tableNames(), (std::vector<std::string>{"tablep", "ajoutée"}));
     auto rs = readWrite->openRecordset("tablep");
     rs->addNew();
     rs->setValue(0, Value::text("après la reprise"));

@@ -64,7 +64,10 @@ TEST(WriteMaps, ThousandsOfRowsSwitchToAReferenceMap)
             uint32_t tdef = writer::findTableDefinition(txn, "velmor2001");
             writer::UsageMap owned(txn, detail::readTableDef(txn, tdef).ownedPages);
             EXPECT_TRUE(owned.isReference()) << "la carte des pages aurait dû passer en forme référencée";
-            EXPECT_GT(owned.pages().size(), 512u);
+            const std::vector<uint32_t> all = owned.pages();
+            EXPECT_GT(all.size(), 512u);
+            EXPECT_EQ(owned.last(), int64_t(all.back())); // read from the last map page back
+            EXPECT_EQ(owned.pages(32), std::vector<uint32_t>(all.begin(), all.begin() + 32));
         });
     }
     auto db = Database::open(file, OpenMode::ReadWrite);

@@ -66,6 +66,14 @@ DatabaseImpl::DatabaseImpl(const std::string& path, OpenMode mode, const std::st
         lockStore = std::shared_ptr<writer::PageStore>(writer_, &writer_->store());
     }
     storage_ = std::make_shared<Storage>(path, std::move(lockStore));
+    if (writer_) {
+        // Every write ends with the storage brought up to date while the
+        // write lock is still held (weakly: the storage keeps the writer).
+        writer_->onCommit([storage = std::weak_ptr<Storage>(storage_)] {
+            if (auto s = storage.lock())
+                s->refreshAfterCommit();
+        });
+    }
     checkPassword(path, storage_->password(), password);
     if (!readOnly_)
         takeLockFileSlot(mode);
@@ -148,23 +156,21 @@ long DatabaseImpl::execute(const std::string& sql)
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
     storage_->refresh();
-    long changed = executeSql(storage_, *writer_, sql);
-    storage_->refresh();
-    return changed;
+    return executeSql(storage_, *writer_, sql);
 }
 
 long DatabaseImpl::insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next)
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
-    storage_->refresh();
-    const TableInfo info = this->table(table);
+    // The table is found and read under the write lock, as it is then.
     long added = 0;
     writer_->transact([&](writer::Transaction& txn) {
-        writer::TableWriter t(txn, writer_->definitionPage(txn, info.name));
+        writer::TableWriter t(txn, writer_->definitionPage(txn, table));
+        const size_t columns = t.layout().columns.size();
         std::vector<Value> values;
         for (;;) {
-            values.assign(info.columns.size(), Value());
+            values.assign(columns, Value());
             if (!next(values))
                 break;
             t.insert(values);
@@ -172,7 +178,6 @@ long DatabaseImpl::insertRows(const std::string& table, const std::function<bool
         }
         t.finish();
     });
-    storage_->refresh();
     return added;
 }
 
@@ -181,7 +186,6 @@ void DatabaseImpl::createTable(const std::string& name, const std::vector<Column
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
     writer::createTable(*writer_, name, columns);
-    storage_->refresh();
 }
 
 } // namespace jet::detail

@@ -38,6 +38,8 @@ void DatabaseWriter::transact(const std::function<void(Transaction&)>& work)
     Transaction txn(store_);
     work(txn);
     txn.commit();
+    if (afterCommit_)
+        afterCommit_();
 }
 
 RowId DatabaseWriter::insert(const std::string& table, const std::vector<Value>& values, int64_t* autonumber)

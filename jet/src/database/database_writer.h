@@ -29,6 +29,10 @@ public:
     // program has the file open, as the held lock-file slot shows.
     void transact(const std::function<void(Transaction&)>& work);
 
+    // Called after each commit, the write lock still held: what was read of
+    // the file is brought up to date before another process can change it.
+    void onCommit(std::function<void()> afterCommit) { afterCommit_ = std::move(afterCommit); }
+
     // The slot this writer holds in the lock file, for as long as it lives.
     void holdSlot(std::unique_ptr<LockFileSlot> slot) { slot_ = std::move(slot); }
 
@@ -43,6 +47,7 @@ public:
 private:
     PageStore store_;
     std::vector<std::pair<std::string, uint32_t>> definitions_;
+    std::function<void()> afterCommit_;
     std::unique_ptr<LockFileSlot> slot_; // freed first, before the file closes
 };
 

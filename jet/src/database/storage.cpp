@@ -85,6 +85,13 @@ void Storage::refresh()
     definitions_.clear();
 }
 
+void Storage::refreshAfterCommit()
+{
+    if (file_->rollingBack())
+        file_->clearRollback(); // the commit began by restoring the file
+    refresh();
+}
+
 std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
 {
     auto it = definitions_.find(entry.definitionPage);

@@ -60,9 +60,13 @@ public:
     // tableDef as a function, for the readers of one table that need others.
     DefinitionOf definitionOf();
 
-    // After a write: maps the file again if it grew, and reads the catalog
-    // and table definitions afresh (in a ReadScope of its own).
+    // Maps the file again if it grew, and reads the catalog and table
+    // definitions afresh (in a ReadScope of its own).
     void refresh();
+    // The same right after this process's own commit, while it still holds
+    // the write lock: the file is then whole and as this process left it,
+    // so that no journal needs to be looked at.
+    void refreshAfterCommit();
 
 private:
     void beginRead();

@@ -235,7 +235,6 @@ void WritableRecordset::update()
         if (pending_[i])
             values[i] = *pending_[i];
     writer::RowId id = writer_->insert(table_->name, values);
-    storage_->refresh();
     Bookmark b{id.page, uint16_t(id.row)};
     const bool atEnd = position_ >= long(rows_.size());
     rows_.push_back(b);
@@ -275,7 +274,6 @@ void WritableRecordset::updateEdited()
         t.update(writer::RowId{b.page, b.row}, merge.changes);
         t.finish();
     });
-    storage_->refresh();
     lastModified_ = b;
     forgetCopies();
     mode_ = EditMode::None;
@@ -319,7 +317,6 @@ void WritableRecordset::deleteRead()
         t.remove(writer::RowId{b.page, b.row});
         t.finish();
     });
-    storage_->refresh();
     forgetCopies();
     read_.clear();
     deleted_ = true;
@@ -334,7 +331,6 @@ void WritableRecordset::storeAsNew()
             values[i] = *v;
     }
     writer::RowId id = writer_->insert(table_->name, values);
-    storage_->refresh();
     const Bookmark b{id.page, uint16_t(id.row)};
     rows_[size_t(position_)] = b; // the new row takes the deleted one's place
     positions_.clear();

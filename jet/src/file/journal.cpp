@@ -130,8 +130,9 @@ std::string journalPath(const std::string& databasePath)
     return databasePath + "-journal";
 }
 
-void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize, uint64_t newSize,
-                  const std::vector<JournalPage>& pages)
+WrittenJournal writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize,
+                            uint64_t newSize, const std::vector<JournalPage>& pages,
+                            const std::vector<uint8_t>* headerPage)
 {
     const std::string path = journalPath(databasePath);
     const size_t sectors = sectorHashesSize(pageSize);
@@ -147,7 +148,8 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
     put64(h + 16, originalSize);
     put64(h + 24, newSize);
     put64(h + 32, salt);
-    put64(h + 40, headerPageHash(databasePath, pageSize));
+    put64(h + 40, headerPage ? hashBytes(headerPage->data(), std::min<size_t>(headerPage->size(), pageSize), 0)
+                             : headerPageHash(databasePath, pageSize));
     put64(h + 48, hashBytes(h, 48, 0));
     uint8_t* p = h + kHeaderSize;
     for (const JournalPage& page : pages) {
@@ -162,13 +164,14 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
         put64(p + 16, recordHash(p, body, salt));
         p += kRecordHeaderSize + body;
     }
-    // The file is rewritten in place when it is there already: then only its
-    // content needs the flush. A new file also needs its folder flushed.
-    bool created = true;
-    int fd = detail::os::openFile(path, detail::os::Access::Write, detail::os::Creation::New);
-    if (fd < 0 && errno == EEXIST) {
-        created = false;
-        fd = detail::os::openFile(path, detail::os::Access::Write);
+    // The file is rewritten in place when it is there already (as it is
+    // between the writes of an open database): then only its content needs
+    // the flush. A new file also needs its folder flushed.
+    bool created = false;
+    int fd = detail::os::openFile(path, detail::os::Access::Write);
+    if (fd < 0 && errno == ENOENT) {
+        created = true;
+        fd = detail::os::openFile(path, detail::os::Access::Write, detail::os::Creation::New);
     }
     if (fd < 0)
         ioFailure("création du journal impossible", path);
@@ -190,9 +193,25 @@ void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t o
         detail::os::closeFile(fd);
         throw;
     }
-    detail::os::closeFile(fd);
     if (created)
         detail::os::syncFolderOf(path);
+    return WrittenJournal(fd, path);
+}
+
+WrittenJournal::~WrittenJournal()
+{
+    if (fd_ >= 0)
+        detail::os::closeFile(fd_);
+}
+
+void WrittenJournal::finish()
+{
+    static const uint8_t zeros[8] = {};
+    long long n = detail::os::writeAt(fd_, zeros, sizeof zeros, 0);
+    detail::os::closeFile(fd_);
+    fd_ = -1;
+    if (n != (long long)sizeof zeros)
+        ioFailure("mise à jour du journal impossible", path_);
 }
 
 void finishJournal(const std::string& databasePath)
@@ -201,11 +220,7 @@ void finishJournal(const std::string& databasePath)
     int fd = detail::os::openFile(path, detail::os::Access::Write);
     if (fd < 0)
         ioFailure("mise à jour du journal impossible", path);
-    static const uint8_t zeros[8] = {};
-    long long n = detail::os::writeAt(fd, zeros, sizeof zeros, 0);
-    detail::os::closeFile(fd);
-    if (n != (long long)sizeof zeros)
-        ioFailure("mise à jour du journal impossible", path);
+    WrittenJournal(fd, path).finish();
 }
 
 namespace {
@@ -218,8 +233,9 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, size_t limit)
             return false; // no journal (a bad path is the database's open to report)
         ioFailure("lecture du journal impossible", path);
     }
-    uint64_t size = 0;
-    if (!detail::os::sizeOf(fd, size)) {
+    // A header is read as far as it goes; the whole journal needs its length.
+    uint64_t size = limit;
+    if (limit == SIZE_MAX && !detail::os::sizeOf(fd, size)) {
         detail::os::closeFile(fd);
         ioFailure("lecture du journal impossible", path);
     }

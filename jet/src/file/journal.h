@@ -46,12 +46,35 @@ struct JournalPage {
     const uint8_t* current;  // pageSize bytes: what the write puts there
 };
 
-// Writes and flushes the journal of a write that changes `pages` of a file
-// whose length is `originalSize` and will be `newSize`. Throws Error(IoError).
-void writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize, uint64_t newSize,
-                  const std::vector<JournalPage>& pages);
+// A journal written and flushed, still open, so that the writer marks it
+// finished without opening it again. Destroyed unfinished, it closes and
+// stays as a crashed writer leaves it.
+class WrittenJournal {
+public:
+    WrittenJournal(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~WrittenJournal();
+    WrittenJournal(WrittenJournal&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+    WrittenJournal(const WrittenJournal&) = delete;
+    WrittenJournal& operator=(const WrittenJournal&) = delete;
+    WrittenJournal& operator=(WrittenJournal&&) = delete;
 
-// Marks the journal finished once the file itself was flushed.
+    // Marks it finished once the database itself was flushed; throws Error(IoError).
+    void finish();
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+// Writes and flushes the journal of a write that changes `pages` of a file
+// whose length is `originalSize` and will be `newSize`. `headerPage` is the
+// file's first page as it is before the write (what there is of it); when
+// null, it is read from the file. Throws Error(IoError).
+WrittenJournal writeJournal(const std::string& databasePath, uint32_t pageSize, uint64_t originalSize,
+                            uint64_t newSize, const std::vector<JournalPage>& pages,
+                            const std::vector<uint8_t>* headerPage = nullptr);
+
+// Marks the journal finished (opening it by its name).
 void finishJournal(const std::string& databasePath);
 
 // True when a journal that is not marked finished lies beside the file.

@@ -125,9 +125,13 @@ bool extendView(const uint8_t* view, int fd, uint64_t oldSize, uint64_t size, ui
     if (size > reserve)
         return false;
     uint8_t* base = const_cast<uint8_t*>(view);
-    if (size > 0 && ::mmap(base, size, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0) == MAP_FAILED)
-        return false;
     const uint64_t unit = uint64_t(::sysconf(_SC_PAGESIZE));
+    // A file that grew keeps the mapping of what it had (remapping it all
+    // would cost the page tables of every page read so far): only the
+    // system pages from the one holding its old end are mapped.
+    const uint64_t from = size > oldSize ? oldSize / unit * unit : 0;
+    if (size > from && ::mmap(base + from, size - from, PROT_READ, MAP_SHARED | MAP_FIXED, fd, off_t(from)) == MAP_FAILED)
+        return false;
     const uint64_t kept = (size + unit - 1) / unit * unit;
     if (kept < oldSize) // the part past the new end goes back to reserved space
         ::mmap(base + kept, oldSize - kept, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);

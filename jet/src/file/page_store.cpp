@@ -5,6 +5,7 @@
 #include "file/os_file.h"
 #include "jet/status.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -144,12 +145,15 @@ Transaction::Transaction(PageStore& store) : store_(store)
         uint64_t size = 0;
         if (!detail::os::sizeOf(store_.fd(), size))
             ioFailure("lecture impossible", store_.path());
-        uint8_t header[0x18];
         if (size < 0x18)
             throw Error(Code::NotADatabase, "fichier vide ou trop court : " + store_.path());
-        readExactly(store_.fd(), header, sizeof header, 0, store_.path());
-        version_ = header[0x14];
+        // The first page as the write finds it, for the journal; what there
+        // is of it in a file shorter than a page.
+        headerPage_.resize(size_t(std::min<uint64_t>(size, 4096)));
+        readExactly(store_.fd(), headerPage_.data(), headerPage_.size(), 0, store_.path());
+        version_ = headerPage_[0x14];
         pageSize_ = version_ == 0 ? 2048 : 4096;
+        headerPage_.resize(std::min<size_t>(headerPage_.size(), pageSize_));
         originalSize_ = size;
         pageCount_ = uint32_t(originalSize_ / pageSize_);
     } catch (...) {
@@ -219,18 +223,14 @@ void Transaction::commit()
     if (store_.readOnly())
         throw Error(Code::ReadOnly, "fichier ouvert en lecture seule : " + store_.path());
     const uint64_t newSize = uint64_t(pageCount_) * pageSize_;
-    writeJournal(store_.path(), pageSize_, originalSize_, newSize, changed);
+    WrittenJournal journal = writeJournal(store_.path(), pageSize_, originalSize_, newSize, changed, &headerPage_);
     for (const JournalPage& page : changed)
         writeExactly(store_.fd(), page.current, pageSize_, uint64_t(page.number) * pageSize_, store_.path());
     if (!detail::os::syncData(store_.fd()))
         ioFailure("écriture impossible", store_.path());
-    finishJournal(store_.path());
+    journal.finish();
     committed_ = true;
-    for (auto& [number, e] : pages_) {
-        e.dirty = false;
-        e.fresh = false;
-        e.original.clear();
-    }
+    pages_.clear(); // read again from the file if asked for: what runs after the commit needs no copy
     originalSize_ = newSize;
 }
 

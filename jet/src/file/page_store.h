@@ -97,6 +97,7 @@ private:
     uint8_t version_ = 1;
     uint32_t pageCount_ = 0;
     uint64_t originalSize_ = 0;
+    std::vector<uint8_t> headerPage_; // page 0 as on the disk (what there is of it)
     std::map<uint32_t, Entry> pages_;
     bool committed_ = false;
 };

@@ -55,10 +55,13 @@ bool UsageMap::isReference()
 template <class MapPage, class Visit>
 bool UsageMap::visitPages(const uint8_t* r, size_t size, uint32_t pageSize, MapPage mapPage, Visit visit)
 {
+    // False once `visit` asked to stop.
     auto visitBits = [&](const uint8_t* bits, size_t count, uint64_t first, uint32_t from) {
         for (size_t i = 0; i < count; ++i)
             for (uint8_t b = bits[i]; b != 0; b &= uint8_t(b - 1))
-                visit(first + i * 8 + uint64_t(__builtin_ctz(b)), from);
+                if (!visit(first + i * 8 + uint64_t(__builtin_ctz(b)), from))
+                    return false;
+        return true;
     };
     if (size < 1)
         return false;
@@ -73,8 +76,8 @@ bool UsageMap::visitPages(const uint8_t* r, size_t size, uint32_t pageSize, MapP
     const uint64_t perPage = uint64_t(pageSize - kMapPageHeader) * 8;
     for (size_t i = 0; 1 + 4 * i + 4 <= size; ++i) {
         const uint32_t number = detail::le32(r + 1 + 4 * i);
-        if (number != 0)
-            visitBits(mapPage(number) + kMapPageHeader, pageSize - kMapPageHeader, i * perPage, number);
+        if (number != 0 && !visitBits(mapPage(number) + kMapPageHeader, pageSize - kMapPageHeader, i * perPage, number))
+            break;
     }
     return true;
 }
@@ -99,15 +102,18 @@ std::vector<uint32_t> UsageMap::read(const detail::PageFile& file, const detail:
             file.corrupt(from ? from : where.page, "la carte d'utilisation désigne la page " + std::to_string(page) +
                                                        ", au-delà de la fin du fichier");
         pages.push_back(uint32_t(page));
+        return true;
     };
     if (!visitPages(row.data(), row.size(), f.pageSize, mapPage, visit))
         row.corrupt("type de carte d'utilisation inconnu (" + std::to_string(row.u8(0)) + ")");
     return pages;
 }
 
-std::vector<uint32_t> UsageMap::pages()
+std::vector<uint32_t> UsageMap::pages(size_t most)
 {
     std::vector<uint32_t> out;
+    if (most == 0)
+        return out;
     int size;
     const uint8_t* r = rowForRead(size);
     auto mapPage = [&](uint32_t number) {
@@ -119,7 +125,10 @@ std::vector<uint32_t> UsageMap::pages()
         return mp;
     };
     if (!visitPages(r, size_t(size), txn_.pageSize(), mapPage,
-                    [&](uint64_t page, uint32_t) { out.push_back(uint32_t(page)); }))
+                    [&](uint64_t page, uint32_t) {
+                        out.push_back(uint32_t(page));
+                        return out.size() < most;
+                    }))
         badMap(page_, "de type inconnu");
     return out;
 }
@@ -144,21 +153,44 @@ void UsageMap::rewrite(PageAllocator& allocator)
         add(page, allocator);
 }
 
+namespace {
+
+// The highest set bit of a bitmap of `count` bytes whose first bit stands
+// for page `first`, or -1.
+int64_t highestPage(const uint8_t* bits, size_t count, uint64_t first)
+{
+    for (size_t i = count; i-- > 0;)
+        if (bits[i])
+            return int64_t(first + i * 8) + (31 - __builtin_clz(bits[i]));
+    return -1;
+}
+
+} // namespace
+
 int64_t UsageMap::last()
 {
     int size;
     const uint8_t* r = rowForRead(size);
-    if (r[0] == 0x00) {
-        uint32_t start = rd32(r + 1);
-        for (int i = size - 1; i >= 5; --i)
-            if (r[i])
-                for (int b = 7; b >= 0; --b)
-                    if (r[i] & (1 << b))
-                        return int64_t(start) + (i - 5) * 8 + b;
-        return -1;
+    if (r[0] == 0x00)
+        return size < 5 ? -1 : highestPage(r + 5, size_t(size - 5), rd32(r + 1));
+    if (r[0] != 0x01)
+        badMap(page_, "de type inconnu");
+    // A reference map: its map pages from the last one.
+    const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
+    for (int i = (size - 1) / 4 - 1; i >= 0; --i) {
+        const uint32_t number = rd32(r + 1 + 4 * i);
+        if (number == 0)
+            continue;
+        if (number >= txn_.pageCount())
+            badMap(number, "hors du fichier");
+        const uint8_t* mp = txn_.page(number);
+        if (mp[0] != detail::kUsageMapPage)
+            badMap(number, "de type inattendu");
+        if (int64_t page = highestPage(mp + kMapPageHeader, txn_.pageSize() - kMapPageHeader, uint64_t(i) * perPage);
+            page >= 0)
+            return page;
     }
-    auto all = pages();
-    return all.empty() ? -1 : int64_t(all.back());
+    return -1;
 }
 
 bool UsageMap::covers(uint32_t page)

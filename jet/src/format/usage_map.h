@@ -43,8 +43,9 @@ public:
     // fit in one, the pages of a reference map given back (a compaction,
     // once the pages have gone: the map then starts again small and low).
     void rewrite(PageAllocator& allocator);
-    // Every page in the map, ascending (not checked against the file's end).
-    std::vector<uint32_t> pages();
+    // The pages in the map, ascending, the first `most` of them (not
+    // checked against the file's end).
+    std::vector<uint32_t> pages(size_t most = SIZE_MAX);
     // The highest page in the map, or -1.
     int64_t last();
     bool isReference();

@@ -132,10 +132,7 @@ uint32_t TableWriter::pageWithRoom(int size)
         insertPage_ = uint32_t(last); // where the last rows went: most often it
         return insertPage_;
     }
-    int looked = 0;
-    for (uint32_t p : freeMap.pages()) {
-        if (looked++ >= kPagesLookedAt)
-            break;
+    for (uint32_t p : freeMap.pages(kPagesLookedAt)) {
         if (usable(p)) {
             insertPage_ = p;
             return p;
@@ -175,10 +172,7 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnDef& c, int size)
         }
     if (!c.longValueFree.null()) {
         UsageMap freeMap(txn_, c.longValueFree);
-        int looked = 0;
-        for (uint32_t p : freeMap.pages()) {
-            if (looked++ >= kPagesLookedAt)
-                break;
+        for (uint32_t p : freeMap.pages(kPagesLookedAt)) {
             if (usable(p)) {
                 lvPage_[ci] = p;
                 return p;
