@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QPushButton>
 #include <QTest>
 
 using namespace velmor;

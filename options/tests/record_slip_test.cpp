@@ -17,12 +17,9 @@
 #include "testkit/settings_sandbox.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QPointer>
 #include <QRect>
-#include <QStringList>
 
 namespace velmor::testing {
 

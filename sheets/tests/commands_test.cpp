@@ -16,12 +16,7 @@
 #include "testkit/settings_sandbox.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velmor;
@@ -86,25 +81,14 @@ class CommandsTest : public QObject, public SheetDesk {
 
 public:
     // Without a cluster, the tests run on files; with one, on its server.
-    explicit CommandsTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+    explicit CommandsTest(ScratchServer* cluster = nullptr) : SheetDesk(cluster) {}
 
 private:
-    ScratchServer* cluster_;
-    int databases_ = 0;
-
     void setMarker(const QString& value) { settings::save("pageencours", "pgcours", "page", value); }
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
 
     // The database of the test, made by the engine and named in the settings.
-    void makeDatabase()
-    {
-        useDatabase(QStringLiteral("commandes.mdb"), returnRows(), loanRows());
-        if (!cluster_)
-            return;
-        dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("commandes%1").arg(++databases_));
-        QVERIFY2(!dbPath.isEmpty(), qPrintable(cluster_->error()));
-        settings::save("option", "option", "cheminbase", dbPath);
-    }
+    void makeDatabase() { useDatabase(QStringLiteral("commandes.mdb"), returnRows(), loanRows()); }
 
     std::vector<StoredRow> stored(const std::string& table) { return readTable(dbPath, table); }
 
@@ -138,10 +122,7 @@ private slots:
     void initTestCase()
     {
         useFrenchRegionalSettings();
-        if (!cluster_)
-            return;
-        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
-        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        SHEETS_START_CLUSTER(cluster);
     }
 
     void init() { openDesk(); }

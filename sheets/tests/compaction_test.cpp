@@ -14,8 +14,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMdiSubWindow>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velmor;

@@ -13,14 +13,11 @@
 #include "shell/settings.h"
 
 #include <QAccessible>
-#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #ifdef __linux__

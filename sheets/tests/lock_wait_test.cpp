@@ -13,11 +13,8 @@
 #include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 

@@ -13,11 +13,7 @@
 
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "testkit/fixtures.h"

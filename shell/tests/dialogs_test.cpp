@@ -5,9 +5,7 @@
 #include "shell/server_dialog.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -16,7 +14,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>

@@ -11,7 +11,6 @@
 #include "shell/settings.h"
 #include "testkit/settings_sandbox.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
