@@ -36,7 +36,6 @@ std::filesystem::path keysDir()
     return jettest::fixture("index-keys");
 }
 
-
 std::vector<std::vector<std::string>> readTsv(const std::string& name)
 {
     std::ifstream in(keysDir() / name, std::ios::binary);

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 using namespace velmor;

@@ -7,6 +7,7 @@
 #include "shell/login_window.h"
 #include "shell/look.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>

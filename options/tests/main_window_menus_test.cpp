@@ -8,8 +8,12 @@
 #include "testkit/settings_sandbox.h"
 #include "sheets_support.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -17,9 +17,12 @@
 #include "testkit/settings_sandbox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>

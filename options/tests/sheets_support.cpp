@@ -7,7 +7,11 @@
 
 #include <QColor>
 #include <QDir>
+#include <QGridLayout>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>

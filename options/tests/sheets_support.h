@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRect>
+#include <QStringList>
 
 namespace velmor::testing {
 

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiSubWindow>
 #include <QtTest>
 
 using namespace velmor;

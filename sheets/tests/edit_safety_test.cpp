@@ -13,6 +13,7 @@
 #include "shell/settings.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>

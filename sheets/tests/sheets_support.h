@@ -23,7 +23,6 @@
 #include <utility>
 #include <vector>
 
-
 class QMdiArea;
 class QTemporaryDir;
 

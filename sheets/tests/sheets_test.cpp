@@ -16,7 +16,9 @@
 #include <functional>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "testkit/fixtures.h"
@@ -48,7 +50,6 @@ QStringList nonWarnings(const QStringList& messages)
 
 class SheetsTest : public QObject, public SheetDesk {
     Q_OBJECT
-
 
     // A writable copy of a fixture, stored as the database path; skips the
     // test when the fixtures are not there.

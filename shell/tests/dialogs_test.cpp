@@ -5,7 +5,9 @@
 #include "shell/server_dialog.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

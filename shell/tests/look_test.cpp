@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>

@@ -7,8 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLocale>
+#include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>

@@ -11,6 +11,7 @@
 #include "shell/settings.h"
 #include "testkit/settings_sandbox.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
