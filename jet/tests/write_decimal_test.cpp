@@ -501,6 +501,8 @@ TEST(WriteDecimal, RefusedValuesLeaveTheFileUnchanged)
     const char* statements[][2] = {
         {"INSERT INTO montants (id, prix) VALUES (3, 12.345)",
          "valeur décimale trop précise pour la colonne « prix » (2 décimales)"},
+        {"INSERT INTO montants (id, prix) VALUES (3, 1.2.3)",
+         "erreur de syntaxe dans la requête : nombre mal formé à la position 44"},
         {"INSERT INTO montants (id, prix) VALUES (3, 1e)",
          "erreur de syntaxe dans la requête : nombre mal formé à la position 44"},
         {"INSERT INTO montants (id, prix) VALUES (3, '12.5')",
