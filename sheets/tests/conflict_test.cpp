@@ -13,7 +13,6 @@
 #include "sheets_support.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -8,7 +8,6 @@
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
 #include "testkit/scripted_dialogs.h"
-#include "shell/settings.h"
 
 #include <QAccessible>
 #include <QCursor>

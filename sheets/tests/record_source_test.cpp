@@ -17,7 +17,6 @@
 #include "server/migration.h"
 
 #include "jet/database.h"
-#include "jet/recordset.h"
 #include "jet/status.h"
 
 #include <QApplication>

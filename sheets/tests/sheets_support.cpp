@@ -10,7 +10,6 @@
 #include "server/migration.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
-#include "jet/status.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -11,7 +11,6 @@
 #include "shell/look.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
 #include <functional>
 #include <QLabel>
@@ -356,22 +355,6 @@ private slots:
         QCOMPARE(box(sheet, qPrintable(key))->text(), prefix + QStringLiteral("-2001-008"));
         QCOMPARE(nonWarnings(scripted->messages()), QStringList());
         QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 0);
-    }
-
-    void emptyTableMovesAreSilent()
-    {
-        USE_FIXTURE("velmor2001-empty.mdb");
-        host->open(Sheet::Return);
-        host->open(Sheet::Loan);
-        QCOMPARE(scripted->calls().size(), 0);
-        for (QPushButton* button : {button(returnSheet(), "movefirst"), button(returnSheet(), "moveback"),
-                                    button(returnSheet(), "moveforward"), button(returnSheet(), "movelast"),
-                                    button(loanSheet(), "movefirstP"), button(loanSheet(), "movepreviousP"),
-                                    button(loanSheet(), "movenext"), button(loanSheet(), "movelastP")})
-            button->click();
-        QCOMPARE(scripted->calls().size(), 0);
-        QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::NoCurrentRow);
-        QCOMPARE(box(returnSheet(), "clientS1")->text(), QString());
     }
 
     // "Fermer" hides the sheet and keeps it; reopening shows the same row.

@@ -9,7 +9,6 @@
 #include "shell/paths.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
 #include <QImage>
 #include <QLabel>
