@@ -288,7 +288,7 @@ private slots:
         QCOMPARE(scripted->messages().size(), 2);
         QCOMPARE(stored().at(0), QStringLiteral("P-1|Dupont|PC|prêt|Cécile"));
         // So is a refresh, which keeps the sheet's connection.
-        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        QVERIFY2(cluster->restart(), qPrintable(cluster->error()));
         loan->recordSource().Refresh();
         QCOMPARE(loan->recordSource().RecordCount(), 2L);
     }
