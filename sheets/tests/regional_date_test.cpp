@@ -17,6 +17,14 @@ class RegionalDateTest : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(french); }
 
+    void order()
+    {
+        QCOMPARE(dateOrder(french), DateOrder::DayMonthYear);
+        QCOMPARE(dateOrder(american), DateOrder::MonthDayYear);
+        QCOMPARE(dateOrder(german), DateOrder::DayMonthYear);
+        QCOMPARE(dateOrder(QLocale(QLocale::Chinese, QLocale::China)), DateOrder::YearMonthDay);
+    }
+
     void frenchDates_data()
     {
         QTest::addColumn<QString>("text");
