@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 using namespace jettest;

@@ -11,9 +11,7 @@
 #include "jet/recordset.h"
 #include "jet/status.h"
 
-#include <cmath>
 #include <filesystem>
-#include <optional>
 
 using namespace jet;
 using namespace jettest;

@@ -1,5 +1,6 @@
 // Index keys: every line of the index-key vectors in the fixtures folder, then
 // the helpers the B-tree code relies on.
+#include "format/text.h"
 #include "index/collation.h"
 #include "index/index_key.h"
 #include "test_support.h"
@@ -9,13 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <iterator>
 #include <limits>
 #include <optional>
-
-#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -35,7 +35,6 @@ std::filesystem::path keysDir()
 {
     return jettest::fixture("index-keys");
 }
-
 
 std::vector<std::vector<std::string>> readTsv(const std::string& name)
 {
@@ -101,21 +100,7 @@ std::string toUtf8(const std::u16string& units)
         uint32_t cp = units[i];
         if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | cp >> 6));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | cp >> 12));
-            out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | cp >> 18));
-            out.push_back(char(0x80 | (cp >> 12 & 0x3F)));
-            out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
+        appendUtf8(out, cp);
     }
     return out;
 }
@@ -149,12 +134,6 @@ struct Tally {
         EXPECT_EQ(failed, 0) << failed << " of " << checked << " vectors differ in " << file << first.str();
         EXPECT_EQ(checked, expectedLines) << file;
         std::printf("[ vectors  ] %s: %d checked, %d differ\n", file.c_str(), checked, failed);
-        totalChecked() += checked;
-    }
-    static int& totalChecked()
-    {
-        static int total = 0;
-        return total;
     }
 };
 
@@ -302,21 +281,11 @@ Value numericValue(ColumnType type, const std::string& text, const std::string& 
 
 } // namespace
 
-TEST(IndexKeyVectors, TextGeneralLegacy)
+TEST(IndexKeyVectors, Text)
 {
     VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-legacy.tsv", SortOrder::GeneralLegacy, true, 4577);
-}
-
-TEST(IndexKeyVectors, TextGeneral2010)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-2010.tsv", SortOrder::General2010, true, 4577);
-}
-
-TEST(IndexKeyVectors, TextGeneralLegacyDescending)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
     checkTextFile("text-general-legacy-desc.tsv", SortOrder::GeneralLegacy, false, 300);
 }
 
@@ -382,14 +351,6 @@ TEST(IndexKeyVectors, MultiColumn)
         }
     }
     tally.report(140);
-}
-
-// Runs last in this file (tests run in declaration order).
-TEST(IndexKeyVectors, AllLinesChecked)
-{
-    VELMOR_SKIP_WITHOUT_FIXTURE("index-keys");
-    // 10,258 when the whole file runs.
-    std::printf("[ vectors  ] total: %d lines checked\n", Tally::totalChecked());
 }
 
 // ---------------------------------------------------------------------------

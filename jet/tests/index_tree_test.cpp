@@ -10,9 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <map>
 #include <random>
 #include <set>
 

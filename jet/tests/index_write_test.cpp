@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>

@@ -23,7 +23,6 @@ using namespace jettest;
 
 namespace {
 
-
 std::string makeDatabase(const std::filesystem::path& dir)
 {
     std::string file = (dir / "base.mdb").string();

@@ -24,7 +24,6 @@
 #include <mutex>
 #include <random>
 #include <set>
-#include <fstream>
 #include <iterator>
 #include <sys/wait.h>
 #include <thread>

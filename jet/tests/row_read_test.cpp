@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 
 using namespace jettest;
 using jet::writer::rd16;

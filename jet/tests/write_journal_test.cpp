@@ -20,8 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -103,10 +103,7 @@ public:
 private slots:
     void initTestCase() {
         sheetstest::useFrenchRegionalSettings();
-        if (cluster_) {
-            VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
-            QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
-        }
+        SHEETS_START_CLUSTER(cluster_);
         path = dir.filePath(QStringLiteral("liste.mdb"));
         sheetstest::createDatabase(
             path,

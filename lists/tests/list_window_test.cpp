@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -73,10 +72,7 @@ public:
 private slots:
     void initTestCase() {
         sheetstest::useFrenchRegionalSettings();
-        if (cluster_) {
-            VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
-            QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
-        }
+        SHEETS_START_CLUSTER(cluster_);
     }
 
     void init() {

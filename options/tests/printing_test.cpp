@@ -5,7 +5,6 @@
 #include "shell/common_dialog.h"
 #include "shell/look.h"
 #include "testkit/scripted_dialogs.h"
-#include "shell/settings.h"
 #include "testkit/settings_sandbox.h"
 #include "sheets_support.h"
 

@@ -6,7 +6,6 @@
 #include "sheets/record_source.h"
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
-#include "shell/settings.h"
 #include "testkit/scripted_dialogs.h"
 
 #include "jet/database.h"
@@ -15,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velmor;

@@ -13,13 +13,10 @@
 #include "sheets_support.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
 #include <map>
@@ -102,12 +99,9 @@ class ConflictTest : public QObject, public SheetDesk {
     Q_OBJECT
 
 public:
-    explicit ConflictTest(ScratchServer* cluster = nullptr) : cluster_(cluster) {}
+    explicit ConflictTest(ScratchServer* cluster = nullptr) : SheetDesk(cluster) {}
 
 private:
-    ScratchServer* cluster_; // none: on files
-    int databases_ = 0;
-    QString dbPath; // a file's path or a server's address
     Pretmat* loan = nullptr;
 
     QLineEdit* box(const char* name) { return loan->findChild<QLineEdit*>(QString::fromLatin1(name)); }
@@ -130,22 +124,14 @@ private slots:
     void initTestCase()
     {
         useFrenchRegionalSettings();
-        if (!cluster_)
-            return;
-        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
-        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        SHEETS_START_CLUSTER(cluster);
     }
 
     void init()
     {
         openDesk();
-        dbPath = dir->path() + QStringLiteral("/postes.mdb");
-        createDatabase(dbPath, {}, {loanRow("P-1", "Alpha", "PC", "prêt"), loanRow("P-2", "Beta", "Écran", "essai")});
-        if (cluster_) {
-            dbPath = copyToServer(*cluster_, dbPath, QStringLiteral("postes%1").arg(++databases_));
-            QVERIFY2(!dbPath.isEmpty(), qPrintable(cluster_->error()));
-        }
-        settings::save("option", "option", "cheminbase", dbPath);
+        useDatabase(QStringLiteral("postes.mdb"), {},
+                    {loanRow("P-1", "Alpha", "PC", "prêt"), loanRow("P-2", "Beta", "Écran", "essai")});
         settings::save("pageencours", "pgcours", "page", QStringLiteral("1"));
         host->open(SheetHost::Sheet::Loan);
         loan = qobject_cast<Pretmat*>(host->sheet(SheetHost::Sheet::Loan, false));
@@ -269,10 +255,10 @@ private slots:
     // A server restarted between two actions is reconnected to unseen.
     void serverStoppedDuringAnEdit()
     {
-        if (!cluster_)
+        if (!cluster)
             QSKIP("a server's own case");
         typeInto(box("clientS2"), QStringLiteral("Durand"));
-        QVERIFY(cluster_->stop());
+        QVERIFY(cluster->stop());
         host->save();
         loan->navigate(RecordSheet::Move::Next);
         const QStringList told = scripted->messages();
@@ -283,7 +269,7 @@ private slots:
                      qPrintable(text));
         QCOMPARE(box("clientS2")->text(), QStringLiteral("Durand"));
         QCOMPARE(box("numaccordS2")->text(), QStringLiteral("P-1"));
-        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        QVERIFY2(cluster->start(), qPrintable(cluster->error()));
         {
             OtherDesk desk;
             QCOMPARE(desk.run(QStringLiteral("open ") + dbPath), QStringLiteral("ok"));
@@ -296,13 +282,13 @@ private slots:
         QCOMPARE(stored(), (QStringList{QStringLiteral("P-1|Durand|PC|prêt|Cécile"),
                                         QStringLiteral("P-2|Beta|Écran|essai|Cécile")}));
         // A restart between two actions goes unnoticed: the save reconnects.
-        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        QVERIFY2(cluster->restart(), qPrintable(cluster->error()));
         typeInto(box("clientS2"), QStringLiteral("Dupont"));
         host->save();
         QCOMPARE(scripted->messages().size(), 2);
         QCOMPARE(stored().at(0), QStringLiteral("P-1|Dupont|PC|prêt|Cécile"));
         // So is a refresh, which keeps the sheet's connection.
-        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        QVERIFY2(cluster->restart(), qPrintable(cluster->error()));
         loan->recordSource().Refresh();
         QCOMPARE(loan->recordSource().RecordCount(), 2L);
     }

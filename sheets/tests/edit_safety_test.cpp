@@ -10,7 +10,6 @@
 #include "sheets_support.h"
 #include "jet/database.h"
 #include "testkit/scripted_dialogs.h"
-#include "shell/settings.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -19,8 +18,6 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #ifdef __linux__

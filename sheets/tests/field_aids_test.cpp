@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 

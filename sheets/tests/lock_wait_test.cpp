@@ -8,16 +8,12 @@
 #include "sheets/sheet_host.h"
 #include "sheets_support.h"
 #include "testkit/scripted_dialogs.h"
-#include "shell/settings.h"
 
 #include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 

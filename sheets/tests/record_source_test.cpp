@@ -17,15 +17,11 @@
 #include "server/migration.h"
 
 #include "jet/database.h"
-#include "jet/recordset.h"
 #include "jet/status.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -136,8 +132,7 @@ private slots:
     {
         if (!cluster_)
             return;
-        VELMOR_SKIP_WITHOUT_POSTGRESQL(*cluster_);
-        QVERIFY2(cluster_->start(), qPrintable(cluster_->error()));
+        SHEETS_START_CLUSTER(cluster_);
         VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
         // The fixture's rows, copied once; each test gets a copy of that database.
         const QString address = cluster_->createDatabase(QStringLiteral("modele"));

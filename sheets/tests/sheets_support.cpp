@@ -10,10 +10,9 @@
 #include "server/migration.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
-#include "jet/status.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -186,7 +185,7 @@ void processDeletions()
     QCoreApplication::processEvents();
 }
 
-SheetDesk::SheetDesk() = default;
+SheetDesk::SheetDesk(velmor::ScratchServer* cluster) : cluster(cluster) {}
 SheetDesk::~SheetDesk() { closeDesk(); }
 
 void SheetDesk::openDesk()
@@ -214,6 +213,10 @@ void SheetDesk::useDatabase(const QString& name, const std::vector<Row>& returnR
 {
     dbPath = dir->filePath(name);
     createDatabase(dbPath, returnRows, loanRows);
+    if (cluster) {
+        dbPath = copyToServer(*cluster, dbPath, QFileInfo(name).baseName() + QString::number(++databases));
+        QVERIFY2(!dbPath.isEmpty(), qPrintable(cluster->error()));
+    }
     velmor::settings::save("option", "option", "cheminbase", dbPath);
 }
 

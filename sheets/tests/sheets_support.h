@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
-#include <QStringList>
 #include <QTest>
 #include <map>
 #include <memory>
@@ -23,7 +22,6 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
-
 
 class QMdiArea;
 class QTemporaryDir;
@@ -136,14 +134,16 @@ void processDeletions();
 // What each sheets test starts from: a settings store of its own, scripted
 // dialogs, a scratch folder, and a shown document area with its sheet host.
 // A test class derives from it, calls openDesk() in init() and closeDesk()
-// in cleanup().
+// in cleanup(). Given a cluster (runOnFileAndServer's second run), its
+// databases are on that cluster's server.
 struct SheetDesk {
-    SheetDesk();
+    explicit SheetDesk(velmor::ScratchServer* cluster = nullptr);
     ~SheetDesk();
     void openDesk();
     void closeDesk();
-    // Makes the database `name` in the scratch folder (createDatabase) and
-    // stores it as the database path, dbPath.
+    // Makes the database `name` in the scratch folder (createDatabase),
+    // copies it to the cluster's server when there is one, and stores its
+    // path or address as the database path, dbPath.
     void useDatabase(const QString& name, const std::vector<Row>& returnRows, const std::vector<Row>& loanRows = {});
     // The sheets the host holds (null when not created).
     velmor::retour* returnSheet() const;
@@ -155,6 +155,18 @@ struct SheetDesk {
     std::unique_ptr<velmor::SheetHost> host;
     std::unique_ptr<QTemporaryDir> dir;
     QString dbPath;
+    velmor::ScratchServer* const cluster; // none: on files
+    int databases = 0;
 };
+
+// In initTestCase of a suite that runOnFileAndServer runs: starts the
+// cluster, if any (the server run is skipped where PostgreSQL is absent).
+#define SHEETS_START_CLUSTER(cluster)                                                              \
+    do {                                                                                           \
+        if (cluster) {                                                                             \
+            VELMOR_SKIP_WITHOUT_POSTGRESQL(*(cluster));                                            \
+            QVERIFY2((cluster)->start(), qPrintable((cluster)->error()));                          \
+        }                                                                                          \
+    } while (0)
 
 } // namespace sheetstest

@@ -11,13 +11,10 @@
 #include "shell/look.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
-#include <QDir>
 #include <functional>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -52,7 +49,6 @@ QStringList nonWarnings(const QStringList& messages)
 
 class SheetsTest : public QObject, public SheetDesk {
     Q_OBJECT
-
 
     // A writable copy of a fixture, stored as the database path; skips the
     // test when the fixtures are not there.
@@ -361,22 +357,6 @@ private slots:
         QCOMPARE(scripted->calls(ScriptedDialogs::Kind::YesNo).size(), 0);
     }
 
-    void emptyTableMovesAreSilent()
-    {
-        USE_FIXTURE("velmor2001-empty.mdb");
-        host->open(Sheet::Return);
-        host->open(Sheet::Loan);
-        QCOMPARE(scripted->calls().size(), 0);
-        for (QPushButton* button : {button(returnSheet(), "movefirst"), button(returnSheet(), "moveback"),
-                                    button(returnSheet(), "moveforward"), button(returnSheet(), "movelast"),
-                                    button(loanSheet(), "movefirstP"), button(loanSheet(), "movepreviousP"),
-                                    button(loanSheet(), "movenext"), button(loanSheet(), "movelastP")})
-            button->click();
-        QCOMPARE(scripted->calls().size(), 0);
-        QCOMPARE(returnSheet()->recordSource().state(), BaseR::State::NoCurrentRow);
-        QCOMPARE(box(returnSheet(), "clientS1")->text(), QString());
-    }
-
     // "Fermer" hides the sheet and keeps it; reopening shows the same row.
     void fermerKeepsTheRow()
     {
@@ -410,34 +390,20 @@ private slots:
         QCOMPARE(box(loan, "numaccordS2")->text(), QStringLiteral("P-2001-002"));
     }
 
-    // The close box discards the sheet; the next use creates it anew and the
-    // return sheet's load step runs again.
+    // The close box discards the sheet; the next use creates it anew, loaded
+    // and on its first row (the return sheet: commands_test).
     void closeBoxDiscardsAndRecreates()
     {
         USE_FIXTURE("velmor2001.mdb");
-        host->open(Sheet::Return);
-        QPointer<retour> first = returnSheet();
-        button(first, "movelast")->click();
-        QVERIFY(first->subWindow()->close());
-        QVERIFY(!host->sheet(Sheet::Return, false));
-        processDeletions();
-        QVERIFY(!first);
-        QCOMPARE(settings::read("pageencours", "pgcours", "page"), QStringLiteral("0"));
-
-        host->open(Sheet::Return);
-        retour* second = returnSheet();
-        QVERIFY(second);
-        QVERIFY(second->isLoaded());
-        QCOMPARE(second->recordSource().RecordSource(), QStringLiteral("SELECT * FROM velmor2001 "));
-        QCOMPARE(box(second, "accordS1")->text(), QStringLiteral("A-2001-001"));
-
         host->open(Sheet::Loan);
         QPointer<Pretmat> loan = loanSheet();
         button(loan, "movenext")->click();
-        loan->subWindow()->close();
+        QVERIFY(loan->subWindow()->close());
+        QVERIFY(!host->sheet(Sheet::Loan, false));
         processDeletions();
         QVERIFY(!loan);
         host->open(Sheet::Loan);
+        QVERIFY(loanSheet()->isLoaded());
         QCOMPARE(box(loanSheet(), "numaccordS2")->text(), QStringLiteral("P-2001-001"));
         QCOMPARE(loanSheet()->recordSource().RecordSource(), QStringLiteral("tablep"));
     }
@@ -464,45 +430,6 @@ private slots:
         processDeletions();
         QVERIFY(!sheet);
         QCOMPARE(readTable(dbPath, "velmor2001").at(0).at("daterecp").value(), std::string("2001-01-19 00:00:00"));
-    }
-
-    // Mended: a row whose edits cannot be written is not left; the user is
-    // told which field and why, and keeps what was typed.
-    void unwritableRowIsNotLeft_data()
-    {
-        QTest::addColumn<QString>("boxName");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("named");  // as the sheet's label shows it
-        QTest::addColumn<QString>("column"); // never shown
-        QTest::newRow("letters in a date") << "datereceptionS1" << "bientôt" << QString::fromUtf8("« Date de réception »")
-                                           << QString::fromUtf8("« daterecp »");
-        QTest::newRow("31/02/2001") << "dateretourS1" << "31/02/2001" << QString::fromUtf8("« Date de retour client »")
-                                    << QString::fromUtf8("« dateretourclient »");
-        // A text longer than its column cannot be typed any more (field_aids_test).
-    }
-    void unwritableRowIsNotLeft()
-    {
-        QFETCH(QString, boxName);
-        QFETCH(QString, typed);
-        QFETCH(QString, named);
-        QFETCH(QString, column);
-        USE_FIXTURE("velmor2001.mdb");
-        host->open(Sheet::Return);
-        retour* sheet = returnSheet();
-        QLineEdit* field = box(sheet, boxName.toLatin1().constData());
-        typeInto(field, typed);
-        scripted->clear();
-        button(sheet, "moveforward")->click();
-        const QStringList errors = nonWarnings(scripted->messages());
-        QCOMPARE(errors.size(), 1);
-        // The warnings, if any, came first.
-        QCOMPARE(scripted->messages().last(), errors.at(0));
-        QVERIFY2(errors.at(0).contains(named), qPrintable(errors.at(0)));
-        QVERIFY2(!errors.at(0).contains(column), qPrintable(errors.at(0)));
-        QCOMPARE(field->text(), typed);
-        QCOMPARE(box(sheet, "accordS1")->text(), QStringLiteral("A-2001-001"));
-        QVERIFY(sheet->recordSource().hasPendingEdits());
-        QCOMPARE(readTable(dbPath, "velmor2001").at(0).at("emetteur").value(), std::string("Agence Lyon"));
     }
 
     // Mended: quitting writes the pending edit of each open sheet; when that

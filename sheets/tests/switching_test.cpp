@@ -9,14 +9,11 @@
 #include "shell/paths.h"
 #include "testkit/scripted_dialogs.h"
 #include "shell/settings.h"
-#include "testkit/settings_sandbox.h"
 
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,18 +26,14 @@ using Sheet = SheetHost::Sheet;
 class SwitchingTest : public QObject, public SheetDesk {
     Q_OBJECT
 
-
     QString marker() { return settings::read("pageencours", "pgcours", "page"); }
     void setOption(const char* key, const QString& value) { settings::save("option", "option", key, value); }
     QString option(const char* key) { return settings::read("option", "option", key); }
 
     // A database path that opens, with one row in each table.
-    QString usableDatabase()
+    void usableDatabase()
     {
-        const QString path = dir->filePath(QStringLiteral("postes.mdb"));
-        createDatabase(path, {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
-        setOption("cheminbase", path);
-        return path;
+        useDatabase(QStringLiteral("postes.mdb"), {{{"naccord", text("A-1")}}}, {{{"naccordp", text("P-1")}}});
     }
 
     QString writePicture(const QString& name, const QColor& colour, QSize size = QSize(40, 30))

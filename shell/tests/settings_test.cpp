@@ -166,20 +166,13 @@ private slots:
     void conversions() {
         QCOMPARE(settings::fromInt(1), QStringLiteral("1"));
         QCOMPARE(settings::fromInt(0), QStringLiteral("0"));
-        QCOMPARE(settings::toNumber(QStringLiteral("1")), std::optional<float>(1.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral("0")), std::optional<float>(0.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral("2")), std::optional<float>(2.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral(" 1 ")), std::optional<float>(1.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral("-1")), std::optional<float>(-1.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral("1.0")), std::optional<float>(1.0f));
-        QCOMPARE(settings::toNumber(QStringLiteral("0.5")), std::optional<float>(0.5f));
-        QCOMPARE(settings::toNumber(QString()), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral(" ")), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral("abc")), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral("1x")), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral("nan")), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral("inf")), std::optional<float>());
-        QCOMPARE(settings::toNumber(QStringLiteral("1e99")), std::optional<float>());
+        const std::pair<const char*, std::optional<float>> numbers[] = {
+            {"1", 1.0f},           {"0", 0.0f},         {"2", 2.0f},          {" 1 ", 1.0f},
+            {"-1", -1.0f},         {"1.0", 1.0f},       {"0.5", 0.5f},        {nullptr, std::nullopt},
+            {" ", std::nullopt},   {"abc", std::nullopt}, {"1x", std::nullopt}, {"nan", std::nullopt},
+            {"inf", std::nullopt}, {"1e99", std::nullopt}};
+        for (const auto& [text, number] : numbers)
+            QCOMPARE(settings::toNumber(QString::fromLatin1(text)), number);
     }
 
     void aFailedSaveIsReportedAndTheProgramGoesOn() {
