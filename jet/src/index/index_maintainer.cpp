@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 
 namespace jet::writer {
 
@@ -195,6 +196,11 @@ struct IndexMaintainer::Index {
     };
     std::vector<Known> known;
     size_t nextKnown = 0;
+    // Keys the file holds for key fields whose key cannot be computed
+    // (keepStoredKeys), and the entries of the tree by row, read for them.
+    std::map<std::string, std::vector<uint8_t>> stored;
+    std::map<std::pair<uint32_t, uint8_t>, std::vector<uint8_t>> entriesByRow;
+    bool entriesRead = false;
 };
 
 namespace {
@@ -310,6 +316,9 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
     try {
         key = detail::encodeKey(index.keyColumns, values);
     } catch (const Error& e) {
+        if (e.code() == Code::Unsupported && !index.stored.empty())
+            if (auto it = index.stored.find(keyFields(index, row)); it != index.stored.end())
+                return it->second;
         throw Error(e.code(), "index « " + index.name + " » : " + e.what());
     }
     if (key.size() > detail::maxIndexKeyLength(txn_.pageSize()))
@@ -341,6 +350,44 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::keyBefore(Index& index, con
             return index.before;
     }
     return keyOf(index, before);
+}
+
+std::string IndexMaintainer::keyFields(const Index& index, const std::vector<Field>& row)
+{
+    std::string out;
+    for (int c : index.columns) {
+        const Field empty;
+        const Field& f = size_t(c) < row.size() ? row[size_t(c)] : empty;
+        const uint32_t size = uint32_t(f.bytes.size());
+        out += char(f.null ? 0 : f.boolean ? 2 : 1);
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out.append(f.bytes.begin(), f.bytes.end());
+    }
+    return out;
+}
+
+void IndexMaintainer::keepStoredKeys(const std::vector<Field>& row, uint32_t page, uint16_t slot)
+{
+    for (auto& index : indexes_) {
+        if (index->memo)
+            continue; // a memo's field is where its text lies, not the text
+        try {
+            computeKey(*index, row);
+            continue;
+        } catch (const Error& e) {
+            if (e.code() != Code::Unsupported)
+                throw;
+            if (!index->entriesRead) {
+                for (IndexEntry& entry : index->tree->entries())
+                    index->entriesByRow[{entry.dataPage, entry.dataRow}] = std::move(entry.key);
+                index->entriesRead = true;
+            }
+            auto it = index->entriesByRow.find({page, uint8_t(slot)});
+            if (slot > 0xFF || it == index->entriesByRow.end())
+                throw;
+            index->stored[keyFields(*index, row)] = it->second;
+        }
+    }
 }
 
 void IndexMaintainer::keepKeysOf(const std::vector<Field>& before)

@@ -63,6 +63,10 @@ public:
     // and all), each long value outside the row written anew from
     // `longValues` (a column without one keeps its field).
     RowId insertStored(std::vector<Field> fields, const std::vector<std::optional<std::vector<uint8_t>>>& longValues);
+    // Before a compaction removes the row: keeps the keys the indexes hold
+    // for it where this engine cannot compute them, for the row added again
+    // (IndexMaintainer::keepStoredKeys).
+    void keepStoredKeys(RowId id, const std::vector<Field>& fields);
     // Gives back a page the table owns whose rows are all deleted (a
     // compacted copy: no other desk keeps row pointers into it).
     void releaseEmptyPage(uint32_t page);
