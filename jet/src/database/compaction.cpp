@@ -137,6 +137,7 @@ void rewriteTables(const std::string& copy, const CompactProgress& progress)
             progress(++done, total);
     }
     for (TableCopy& t : tables) {
+        t.writer->gatherIndexEntries();
         for (size_t r = 0; r < t.rows.size(); ++r)
             t.writer->insertStored(std::move(t.rows[r]), t.longValues[r]);
         t.writer->finish();

@@ -1,4 +1,5 @@
 #include "index/index_maintainer.h"
+#include "index/index_build.h"
 
 #include "index/collation.h"
 #include "index/index_reader.h"
@@ -201,6 +202,9 @@ struct IndexMaintainer::Index {
     std::map<std::string, std::vector<uint8_t>> stored;
     std::map<std::pair<uint32_t, uint8_t>, std::vector<uint8_t>> entriesByRow;
     bool entriesRead = false;
+    // Entries gathered for a build at finish() (gatherEntries()).
+    std::vector<IndexEntry> gathered;
+    bool gathering = false;
 };
 
 namespace {
@@ -487,9 +491,21 @@ void IndexMaintainer::drop(Index& index, const std::vector<uint8_t>& key, uint32
 
 void IndexMaintainer::insert(const std::vector<Field>& row, uint32_t page, uint16_t slot)
 {
-    for (auto& index : indexes_)
-        if (auto key = keyOf(*index, row))
+    for (auto& index : indexes_) {
+        auto key = keyOf(*index, row);
+        if (!key)
+            continue;
+        if (gather_ && !index->gathering && index->gathered.empty())
+            index->gathering = index->tree->begin().atEnd() &&
+                               index->tree->load(layout_.physicalIndexes[index->physical].rootPage).leaf;
+        if (!index->gathering) {
             add(*index, *key, page, slot);
+            continue;
+        }
+        if (slot > 0xFF)
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : numéro de ligne trop grand pour un index");
+        index->gathered.push_back(IndexEntry{std::move(*key), page, uint8_t(slot), 0});
+    }
 }
 
 void IndexMaintainer::update(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page,
@@ -518,6 +534,18 @@ void IndexMaintainer::remove(const std::vector<Field>& row, uint32_t page, uint1
 void IndexMaintainer::finish()
 {
     for (auto& index : indexes_) {
+        if (index->gathering) {
+            const uint32_t root = layout_.physicalIndexes[index->physical].rootPage;
+            std::sort(index->gathered.begin(), index->gathered.end(),
+                      [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+            for (size_t i = 0; i < index->gathered.size(); ++i)
+                if (i == 0 || index->gathered[i].key != index->gathered[i - 1].key)
+                    ++index->distinctDelta;
+            buildIndexTree(*index->pages, root, layout_.page, std::move(index->gathered));
+            index->gathered.clear();
+            index->gathering = false;
+            index->tree = std::make_unique<IndexTree>(*index->pages, root, layout_.page);
+        }
         if (index->distinctDelta == 0)
             continue;
         if (index->countOffset + 4 <= txn_.pageSize()) {
