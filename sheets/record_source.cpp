@@ -198,6 +198,7 @@ struct BaseR::Impl {
 
     BaseR* q = nullptr;
     std::unique_ptr<jet::Database> db;
+    QString dbName; // what db was opened from
     std::unique_ptr<jet::Recordset> rs;
     std::vector<Binding> bindings;
     jet::Bookmark lastModified;
@@ -538,22 +539,41 @@ void BaseR::Refresh()
         if (recordSource_.trimmed().isEmpty())
             throw RecordSourceError(Code::BadSource, QStringLiteral("Aucune table ni requête n'est indiquée."));
 
-        std::unique_ptr<jet::Database> db;
-        try {
-            db = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
-            if (!db)
-                throw RecordSourceError(Code::NoDatabase, QStringLiteral("le fichier ne peut pas être ouvert"));
-        } catch (const jet::Error& e) {
-            const QString message = openingReason(e, databaseName_);
-            throw RecordSourceError(e.code() == jet::Code::Locked ? Code::Busy : Code::NoDatabase, message);
-        } catch (const std::bad_alloc&) {
-            throw RecordSourceError(Code::Engine, QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
+        // A server keeps its connection from one refresh to the next (a new
+        // one costs a round of authentication); a file is opened again, as
+        // it may have been replaced meanwhile (compaction, a restored copy).
+        std::unique_ptr<jet::Database> fresh;
+        jet::Database* db = nullptr;
+        std::unique_ptr<jet::Recordset> rs;
+        if (d->db && d->dbName == databaseName_ && !installedOpener() && server::isServerAddress(databaseName_)) {
+            try {
+                rs = d->db->openRecordset(recordSource_.toStdString());
+                db = d->db.get();
+            } catch (const server::ConnectionLost&) {
+                // A new connection below, or the reason there is none.
+            } catch (const jet::Error&) {
+                db = d->db.get(); // said again below, as any refusal of the row source
+            }
+        }
+        if (!db) {
+            try {
+                fresh = installedOpener() ? installedOpener()(databaseName_) : openWithEngine(databaseName_);
+                if (!fresh)
+                    throw RecordSourceError(Code::NoDatabase, QStringLiteral("le fichier ne peut pas être ouvert"));
+            } catch (const jet::Error& e) {
+                const QString message = openingReason(e, databaseName_);
+                throw RecordSourceError(e.code() == jet::Code::Locked ? Code::Busy : Code::NoDatabase, message);
+            } catch (const std::bad_alloc&) {
+                throw RecordSourceError(Code::Engine,
+                                        QStringLiteral("Mémoire insuffisante pour ouvrir la base de données."));
+            }
+            db = fresh.get();
         }
 
-        std::unique_ptr<jet::Recordset> rs;
         std::vector<int> indexes;
         try {
-            rs = db->openRecordset(recordSource_.toStdString());
+            if (!rs)
+                rs = db->openRecordset(recordSource_.toStdString());
             if (!rs)
                 throw jet::Error(jet::Code::NotFound, "aucun résultat");
             indexes = Impl::resolve(d->bindings, *rs, recordSource_);
@@ -569,7 +589,10 @@ void BaseR::Refresh()
 
         // The new row set replaces the old one only now that it is open.
         d->rs = std::move(rs);
-        d->db = std::move(db);
+        if (fresh) {
+            d->db = std::move(fresh);
+            d->dbName = databaseName_;
+        }
         d->lastModified = {};
         for (size_t i = 0; i < d->bindings.size(); ++i)
             d->bindings[i].index = indexes[i];

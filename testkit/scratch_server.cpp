@@ -1,6 +1,7 @@
 #include "testkit/scratch_server.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QProcess>
@@ -118,6 +119,8 @@ bool ScratchServer::start()
                  {QStringLiteral("-D"), dataDir_, QStringLiteral("-U"), user(), QStringLiteral("--auth=trust"),
                   QStringLiteral("--encoding=UTF8"), QStringLiteral("--locale=C.UTF-8"), QStringLiteral("--no-sync")}))
             return false;
+        if (!requirePasswordsOfGroup())
+            return false;
     }
     port_ = port_ ? port_ : freePort();
     const QString options = QStringLiteral("-c listen_addresses=127.0.0.1 -p %1 -k %2 -c fsync=off")
@@ -144,6 +147,42 @@ bool ScratchServer::stop()
 bool ScratchServer::restart()
 {
     return stop() && start();
+}
+
+// Members of the group kPasswordGroup must give their password (SCRAM) over
+// TCP; everyone else keeps the trusted connection. The rule goes before
+// initdb's own, since the first matching line decides; a group is looked up
+// at each connection, so users added later need no reload.
+bool ScratchServer::requirePasswordsOfGroup()
+{
+    QFile hba(QDir(dataDir_).filePath(QStringLiteral("pg_hba.conf")));
+    if (!hba.open(QIODevice::ReadOnly)) {
+        error_ = QStringLiteral("cannot read pg_hba.conf: ") + hba.errorString();
+        return false;
+    }
+    const QByteArray rules = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        hba.write("host all +" + QByteArray(kPasswordGroup) + " 127.0.0.1/32 scram-sha-256\n" + rules) < 0) {
+        error_ = QStringLiteral("cannot write pg_hba.conf: ") + hba.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool ScratchServer::createPasswordUser(const QString& name, const QString& password)
+{
+    auto literal = [](QString text) { return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) +
+                                             QLatin1Char('\''); };
+    const QString group = QString::fromLatin1(kPasswordGroup);
+    // A superuser, so that it reads and writes the tables the tests copy in.
+    const QString sql = QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = %1) THEN "
+                                       "CREATE ROLE %2 NOLOGIN; END IF; END$$; "
+                                       "CREATE ROLE \"%3\" LOGIN SUPERUSER PASSWORD %4 IN ROLE %2;")
+                            .arg(literal(group), group, QString(name).remove(QLatin1Char('"')), literal(password));
+    return run(QStringLiteral("psql"), {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port_),
+                                        QStringLiteral("-U"), user(), QStringLiteral("-d"), QStringLiteral("postgres"),
+                                        QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"), sql});
 }
 
 QString ScratchServer::createDatabase(const QString& name, const QString& copyOf)

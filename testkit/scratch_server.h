@@ -45,12 +45,17 @@ public:
     // `copyOf` (which nobody may be connected to), and returns its address,
     // postgresql://velmor@127.0.0.1:PORT/NAME; empty with error() on failure.
     QString createDatabase(const QString& name, const QString& copyOf = QString());
+    // Adds a login role that must give `password` to connect (SCRAM over TCP,
+    // where every other user is trusted); false with error() on failure.
+    bool createPasswordUser(const QString& name, const QString& password);
     // Stops the server as a crash would (immediate); start() again restarts it.
     bool stop();
     bool restart();
 
 private:
+    static constexpr const char* kPasswordGroup = "avec_mot_de_passe";
     bool run(const QString& program, const QStringList& arguments);
+    bool requirePasswordsOfGroup();
     QString binDir_;
     std::unique_ptr<QTemporaryDir> dir_;
     QString dataDir_;

@@ -301,6 +301,10 @@ private slots:
         host->save();
         QCOMPARE(scripted->messages().size(), 2);
         QCOMPARE(stored().at(0), QStringLiteral("P-1|Dupont|PC|prêt|Cécile"));
+        // So is a refresh, which keeps the sheet's connection.
+        QVERIFY2(cluster_->restart(), qPrintable(cluster_->error()));
+        loan->recordSource().Refresh();
+        QCOMPARE(loan->recordSource().RecordCount(), 2L);
     }
 };
 

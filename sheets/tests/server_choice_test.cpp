@@ -4,7 +4,8 @@
 // password, is the database the sheets open from then on, and fills the box
 // the next time. No keyring answers here (no session bus, as on a headless
 // machine): a password the user asked to remember is kept for the run only,
-// and the user is told so.
+// and the user is told so. A user whose password the server checks is asked
+// for it until it is right, both in the box and when a sheet opens.
 #include "sheets/record_source.h"
 #include "sheets/retour.h"
 #include "sheets/server_choice.h"
@@ -42,6 +43,8 @@ private slots:
         sheetstest::createDatabase(file, {{{"naccord", sheetstest::text("A-1")}}}, {});
         address_ = sheetstest::copyToServer(cluster_, file, QStringLiteral("velmor"));
         QVERIFY2(!address_.isEmpty(), qPrintable(cluster_.error()));
+        QVERIFY2(cluster_.createPasswordUser(QStringLiteral("guichet"), QStringLiteral("mot-secret")),
+                 qPrintable(cluster_.error()));
     }
 
     void failureSaysWhy_data()
@@ -99,6 +102,49 @@ private slots:
         QCOMPARE(QStringList({shown.host, QString::number(shown.port), shown.database, shown.user, shown.password}),
                  QStringList({cluster_.host(), QString::number(cluster_.port()), "velmor", cluster_.user(), ""}));
         QCOMPARE(paths::databaseInUse(), address_);
+    }
+
+    void passwordIsAskedUntilRight()
+    {
+        SettingsSandbox sandbox;
+        ScriptedDialogs dialogs;
+        ServerLogin wrong = login(cluster_.host(), cluster_.port(), "velmor", "guichet");
+        wrong.password = QStringLiteral("Mot-secret");
+        dialogs.queueServerLogin(wrong);
+        dialogs.queueServerLogin(login(cluster_.host(), cluster_.port(), "velmor", "guichet"));
+        QVERIFY(chooseServer(nullptr));
+        QVERIFY2(dialogs.messages().at(0).contains(QStringLiteral("refuse le mot de passe de l'utilisateur « guichet »")),
+                 qPrintable(dialogs.messages().at(0)));
+        const QString address = paths::databaseInUse();
+        QVERIFY(!address.contains(QStringLiteral("mot-secret")));
+
+        // A new run: the password is asked when the first sheet opens, and
+        // only then.
+        usePasswordThisRun(address, QString());
+        dialogs.queueInput(QStringLiteral("faux"));
+        dialogs.queueInput(QStringLiteral("mot-secret"));
+        BaseR first(returnSheetDesign().source), second(returnSheetDesign().source);
+        first.setDatabaseName(address);
+        second.setDatabaseName(address);
+        QVERIFY(!first.openOnLoad());
+        QVERIFY(!second.openOnLoad());
+        QCOMPARE(second.RecordCount(), 1L);
+        const auto asked = dialogs.calls(ScriptedDialogs::Kind::Input);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY2(asked[0].text.startsWith(QStringLiteral("Le serveur 127.0.0.1:%1 demande le mot de passe de "
+                                                         "l'utilisateur « guichet »").arg(cluster_.port())),
+                 qPrintable(asked[0].text));
+        QVERIFY2(asked[1].text.contains(QStringLiteral("refuse le mot de passe")), qPrintable(asked[1].text));
+
+        usePasswordThisRun(address, QString());
+        dialogs.queueInput(std::nullopt);
+        BaseR refused(returnSheetDesign().source);
+        refused.setDatabaseName(address);
+        const auto failure = refused.openOnLoad();
+        QVERIFY(failure);
+        QVERIFY2(failure->message().contains(QStringLiteral("demande un mot de passe, qui n'a pas été donné")),
+                 qPrintable(failure->message()));
+        QCOMPARE(refused.state(), BaseR::State::Closed);
     }
 };
 
