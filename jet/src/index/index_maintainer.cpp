@@ -489,15 +489,19 @@ void IndexMaintainer::drop(Index& index, const std::vector<uint8_t>& key, uint32
         --index.distinctDelta;
 }
 
+void IndexMaintainer::gatherEntries()
+{
+    for (auto& index : indexes_)
+        index->gathering = index->tree->begin().atEnd() &&
+                           index->tree->load(layout_.physicalIndexes[index->physical].rootPage).leaf;
+}
+
 void IndexMaintainer::insert(const std::vector<Field>& row, uint32_t page, uint16_t slot)
 {
     for (auto& index : indexes_) {
         auto key = keyOf(*index, row);
         if (!key)
             continue;
-        if (gather_ && !index->gathering && index->gathered.empty())
-            index->gathering = index->tree->begin().atEnd() &&
-                               index->tree->load(layout_.physicalIndexes[index->physical].rootPage).leaf;
         if (!index->gathering) {
             add(*index, *key, page, slot);
             continue;

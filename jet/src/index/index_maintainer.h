@@ -64,11 +64,12 @@ public:
     void update(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page, uint16_t slot);
     void remove(const std::vector<Field>& row, uint32_t page, uint16_t slot);
 
-    // From now on insert() gathers the entries of indexes that hold none,
-    // and finish() writes each such index afresh from them with its pages
-    // filled (buildIndexTree); unique keys are then not checked against
+    // From now on insert() gathers the entries of the indexes that hold none
+    // now, and finish() writes each such index afresh from them with its
+    // pages filled (buildIndexTree); unique keys are then not checked against
     // the rows added meanwhile (a compaction adds back the rows it took out).
-    void gatherEntries() { gather_ = true; }
+    // Only for a writer that adds rows and nothing else until finish().
+    void gatherEntries();
 
     // Writes the gathered indexes and the distinct-key counts to the table
     // definition.
@@ -93,7 +94,6 @@ private:
     PageAllocator& allocator_;
     LongValueData longValues_;
     std::vector<std::unique_ptr<Index>> indexes_;
-    bool gather_ = false;
 };
 
 } // namespace jet::writer
