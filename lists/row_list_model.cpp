@@ -7,6 +7,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <cstring>
 #include <limits>
 
 namespace velmor {
@@ -80,98 +81,144 @@ void RowListModel::reopen() {
     for (const char* name : design_.searchColumns)
         searchColumns_.push_back(columnOf(name));
     ageFromColumn_ = columnOf(design_.ageFrom);
-    keys_.clear();
+    keyText_.clear();
+    keyEnds_.clear();
 }
 
 bool RowListModel::prepareSearch(long rows) {
     const long count = rows_->recordCount();
-    if (long(keys_.size()) >= count)
+    if (long(keyEnds_.size()) >= count)
         return true;
-    keys_.reserve(size_t(count));
-    rows_->setAbsolutePosition(long(keys_.size()));
+    keyEnds_.reserve(size_t(count));
+    rows_->setAbsolutePosition(long(keyEnds_.size()));
+    std::string key;
     for (long done = 0; done < rows && rows_->hasCurrent(); ++done, rows_->moveNext()) {
-        std::string key;
+        key.clear();
         for (int column : searchColumns_) {
             const jet::Value value = rows_->value(column);
             if (value.kind() == jet::Value::Kind::Text)
-                key += jet::textMatchKey(std::string_view(value.asText()));
+                jet::appendTextMatchKey(key, value.asText());
             key.push_back('\0'); // a word never spans two columns
         }
-        keys_.push_back(std::move(key));
+        const size_t at = keyText_.size();
+        keyText_.resize(at + key.size());
+        std::memcpy(keyText_.data() + at, key.data(), key.size());
+        keyEnds_.push_back(uint32_t(keyText_.size()));
+        if (keyEnds_.size() == 1000) { // room for every key, if they run as long as these
+            const size_t expected = keyText_.size() / 1000 * size_t(count) * 9 / 8;
+            keyText_.reserve(std::max(expected, keyText_.capacity()));
+        }
     }
-    // Unfiltered reading goes on from the last row read.
-    if (!filtering_ && !fetched_.empty())
-        rows_->setAbsolutePosition(long(fetched_.size()) - 1);
-    return long(keys_.size()) >= count || !rows_->hasCurrent();
+    return long(keyEnds_.size()) >= count || !rows_->hasCurrent();
 }
 
 void RowListModel::rebuild() {
     beginResetModel();
-    fetched_.clear();
+    shown_ = 0;
+    blocks_.clear();
+    blocksHeld_ = 0;
     matches_.clear();
     rowsRead_ = 0;
     filtering_ = !words_.empty();
     if (filtering_) {
         prepareSearch(std::numeric_limits<long>::max());
-        for (size_t i = 0; i < keys_.size(); ++i) {
+        matches_.reserve(keyEnds_.size());
+        const std::string_view keys(keyText_.data(), keyText_.size());
+        size_t start = 0;
+        for (size_t i = 0; i < keyEnds_.size(); ++i) {
+            const std::string_view key = keys.substr(start, keyEnds_[i] - start);
+            start = keyEnds_[i];
             bool all = true;
             for (const std::string& word : words_)
-                all = all && jet::keyContains(keys_[i], word);
+                all = all && jet::keyContains(key, word);
             if (all)
                 matches_.push_back(long(i));
         }
         matchCount_ = long(matches_.size());
     } else {
         matchCount_ = rows_->recordCount();
-        if (matchCount_ > 0)
-            rows_->moveFirst();
     }
     endResetModel();
     fetchMore(); // the first rows at once: what the view shows first
     emit countChanged();
 }
 
-RowListModel::Row RowListModel::readCurrent() {
-    Row row;
-    row.bookmark = rows_->bookmark();
-    row.values.reserve(fieldColumns_.size());
+RowListModel::Row RowListModel::readRow(long row) const {
+    Row read;
+    rows_->setAbsolutePosition(filtering_ ? matches_[size_t(row)] : row);
+    read.bookmark = rows_->bookmark();
+    read.values.reserve(fieldColumns_.size());
     for (int column : fieldColumns_)
-        row.values.push_back(rows_->value(column));
+        read.values.push_back(rows_->value(column));
     if (outstandingOnly_) {
         const QDate since = dateOf(rows_->value(ageFromColumn_));
         if (since.isValid())
-            row.age = int(since.daysTo(today_));
+            read.age = int(since.daysTo(today_));
     }
     ++rowsRead_;
-    return row;
+    return read;
+}
+
+void RowListModel::readBlock(size_t block) const {
+    if (blocksHeld_ >= blocksKept_) { // drop the block used least recently
+        auto oldest = blocks_.end();
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
+            if (*it && (oldest == blocks_.end() || (*it)->lastUse < (*oldest)->lastUse))
+                oldest = it;
+        oldest->reset();
+        --blocksHeld_;
+    }
+    auto held = std::make_unique<Block>();
+    const long first = long(block) * batchSize;
+    const long end = std::min(first + batchSize, shown_);
+    held->rows.reserve(size_t(end - first));
+    for (long row = first; row < end; ++row) {
+        try {
+            held->rows.push_back(readRow(row));
+        } catch (const jet::Error&) {
+            // A row another program deleted, or that cannot be read: blank.
+            held->rows.push_back(Row{{}, std::vector<jet::Value>(fieldColumns_.size())});
+        }
+    }
+    blocks_[block] = std::move(held);
+    ++blocksHeld_;
+}
+
+const RowListModel::Row& RowListModel::rowAt(long row) const {
+    const size_t block = size_t(row / batchSize);
+    if (block >= blocks_.size())
+        blocks_.resize(block + 1);
+    if (!blocks_[block]) // the view is given whole blocks: a block held is complete
+        readBlock(block);
+    blocks_[block]->lastUse = ++useClock_;
+    return blocks_[block]->rows[size_t(row % batchSize)];
+}
+
+void RowListModel::setBlocksKept(int blocks) {
+    blocksKept_ = std::max(1, blocks);
 }
 
 bool RowListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && long(fetched_.size()) < matchCount_;
+    return !parent.isValid() && shown_ < matchCount_;
 }
 
 void RowListModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
-    const long first = long(fetched_.size());
+    const long first = shown_;
     const long last = std::min(matchCount_, first + batchSize) - 1;
     beginInsertRows(QModelIndex(), int(first), int(last));
-    for (long i = first; i <= last; ++i) {
-        // Unfiltered, the dynaset stays on the last row read.
-        if (filtering_)
-            rows_->setAbsolutePosition(matches_[size_t(i)]);
-        else if (i > 0)
-            rows_->moveNext();
-        if (!rows_->hasCurrent())
-            break;
-        fetched_.push_back(readCurrent());
-    }
+    shown_ = last + 1;
     endInsertRows();
+    rowAt(first); // the rows the view shows next, read at once
 }
 
 void RowListModel::fetchAllRows() {
-    while (canFetchMore())
-        fetchMore();
+    if (!canFetchMore())
+        return;
+    beginInsertRows(QModelIndex(), int(shown_), int(matchCount_ - 1));
+    shown_ = matchCount_;
+    endInsertRows();
 }
 
 long RowListModel::matchCount() const {
@@ -195,9 +242,9 @@ QString RowListModel::countText() const {
 }
 
 jet::Bookmark RowListModel::bookmarkAt(int row) const {
-    if (row < 0 || size_t(row) >= fetched_.size())
+    if (row < 0 || row >= shown_)
         return {};
-    return fetched_[size_t(row)].bookmark;
+    return rowAt(row).bookmark;
 }
 
 void RowListModel::setToday(const QDate& today) {
@@ -208,8 +255,8 @@ void RowListModel::setToday(const QDate& today) {
 
 void RowListModel::setThreshold(int days) {
     threshold_ = days;
-    if (!fetched_.empty())
-        emit dataChanged(index(0, 0), index(int(fetched_.size()) - 1, columnCount() - 1));
+    if (shown_ > 0)
+        emit dataChanged(index(0, 0), index(int(shown_) - 1, columnCount() - 1));
 }
 
 void RowListModel::setFilter(const QString& typed) {
@@ -244,7 +291,7 @@ void RowListModel::sort(int column, Qt::SortOrder order) {
 }
 
 int RowListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(fetched_.size());
+    return parent.isValid() ? 0 : int(shown_);
 }
 
 int RowListModel::columnCount(const QModelIndex& parent) const {
@@ -262,9 +309,9 @@ QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 QVariant RowListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || size_t(index.row()) >= fetched_.size())
+    if (!index.isValid() || index.row() >= shown_)
         return QVariant();
-    const Row& row = fetched_[size_t(index.row())];
+    const Row& row = rowAt(index.row());
     const bool overdue = outstandingOnly_ && row.age > threshold_;
     if (role == OverdueRole)
         return overdue;

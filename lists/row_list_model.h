@@ -1,9 +1,13 @@
 // The rows of one table as a list: a table model over a read-only dynaset
-// of the database file. Rows are read in batches as the view asks for them
-// (canFetchMore/fetchMore), so opening the list on a large table reads only
-// its first batch of rows (read at once, as are the first rows after each
-// change of sort or filter). Sorting reopens the dynaset with ORDER BY (the engine uses
-// the column's index when there is one, its text collation otherwise).
+// of the database file. The view is given rows in batches as it asks for
+// them (canFetchMore/fetchMore), so opening the list on a large table reads
+// only its first batch of rows (read at once, as are the first rows after
+// each change of sort or filter). Rows are held in blocks of `batchSize`,
+// at most `blocksKept` of them: the block used least recently is dropped
+// and read again from the dynaset, by position, when the view comes back
+// to it, so that memory stays bounded however far the list is scrolled.
+// Sorting reopens the dynaset with ORDER BY (the engine uses the column's
+// index when there is one, its text collation otherwise).
 //
 // The filter keeps the rows where every typed word occurs in one of the
 // searched columns, compared as the General sort order compares text (case,
@@ -18,6 +22,7 @@
 
 #include "jet/database.h"
 #include "jet/recordset.h"
+#include "lists/large_array.h"
 #include "lists/list_design.h"
 
 #include <QAbstractTableModel>
@@ -32,6 +37,7 @@ class RowListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int batchSize = 200;
+    static constexpr int blocksKept = 20;
     // The whole stored value of a cell (a QString, or a QDate for dates),
     // for export.
     static constexpr int ValueRole = Qt::UserRole;
@@ -63,8 +69,11 @@ public:
     long tableCount() const;
     // "8 fiches", or "2 fiches sur 8" while a filter or "En cours seulement" is on.
     QString countText() const;
-    // Rows whose values were read from the file since the last reset.
+    // Rows whose values were read from the file since the last reset
+    // (a row read again after its block was dropped counts again).
     long rowsRead() const { return rowsRead_; }
+    // Blocks of rows held at most (blocksKept unless set; at least 1).
+    void setBlocksKept(int blocks);
 
     // Reads the searched columns of up to `rows` more rows into the keys the
     // filter scans (the first filter does it for every row that is left);
@@ -72,7 +81,8 @@ public:
     bool prepareSearch(long rows);
 
     jet::Bookmark bookmarkAt(int row) const;
-    // Reads every remaining row (export, printing).
+    // Gives the view every remaining row (export, printing); their values
+    // are read as they are asked for.
     void fetchAllRows();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -94,10 +104,17 @@ private:
         int age = -1;                   // days outstanding; -1 when not shown or unknown
     };
 
+    struct Block {
+        std::vector<Row> rows;
+        unsigned long lastUse = 0;
+    };
+
     QString selectText() const;
-    void reopen();  // a new dynaset for the sort and the outstanding choice
-    void rebuild(); // rows shown anew from the dynaset (filter applied)
-    Row readCurrent();
+    void reopen();                    // a new dynaset for the sort and the outstanding choice
+    void rebuild();                   // rows shown anew from the dynaset (filter applied)
+    const Row& rowAt(long row) const; // reads its block when not held
+    void readBlock(size_t block) const;
+    Row readRow(long row) const;
     int fieldCount() const;
 
     std::shared_ptr<jet::Database> database_;
@@ -114,14 +131,21 @@ private:
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 
-    std::vector<std::string> keys_;  // of the dynaset's first rows, in its order
-    std::vector<long> matches_; // dynaset positions of the rows shown while filtering
+    // The keys of the dynaset's first rows, in its order, one after the
+    // other (one allocation, kept across sorts), and where each row's ends.
+    LargeArray<char> keyText_;
+    LargeArray<uint32_t> keyEnds_;
+    LargeArray<long> matches_; // dynaset positions of the rows shown while filtering
     bool filtering_ = false;
 
-    std::vector<Row> fetched_;
+    long shown_ = 0;                                     // rows given to the view
+    mutable std::vector<std::unique_ptr<Block>> blocks_; // by number; null when not held
+    mutable int blocksHeld_ = 0;
+    mutable unsigned long useClock_ = 0;
+    int blocksKept_ = blocksKept;
     long matchCount_ = 0;
     mutable long tableCount_ = -1;
-    long rowsRead_ = 0;
+    mutable long rowsRead_ = 0;
 };
 
 } // namespace velmor

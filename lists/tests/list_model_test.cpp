@@ -163,6 +163,20 @@ private slots:
         QCOMPARE(model.rowCount(), int(rows.size()));
         QCOMPARE(model.data(model.index(int(rows.size()) - 1, clientColumn)).toString(),
                  QStringLiteral("Client %1").arg(rows.size() - 1, 4, 10, QLatin1Char('0')));
+
+        // One block held: rows dropped and read again are the rows of their
+        // place, in the list's order, filtered or not.
+        model.setBlocksKept(1);
+        model.sort(clientColumn, Qt::DescendingOrder);
+        for (const QString& typed : {QString(), QStringLiteral("1")}) {
+            model.setFilter(typed);
+            QStringList expected;
+            for (int i = int(rows.size()) - 1; i >= 0; --i)
+                if (QString::number(i).contains(typed))
+                    expected << QStringLiteral("Client %1").arg(i, 4, 10, QLatin1Char('0'));
+            QCOMPARE(column(model, clientColumn), expected);
+            QCOMPARE(column(model, clientColumn), expected); // every block read again
+        }
     }
 
     void sorts_data() {

@@ -17,6 +17,9 @@ std::string textMatchKey(std::u16string_view text);
 // The same key of a UTF-8 text (as Value::asText gives it); a byte that
 // starts no valid sequence counts as U+FFFD.
 std::string textMatchKey(std::string_view utf8);
+// Appends the key of a UTF-8 text to `key` (no allocation when `key` has
+// room): for many keys kept one after the other.
+void appendTextMatchKey(std::string& key, std::string_view utf8);
 
 // True when `needleKey` (a textMatchKey) occurs in `haystackKey`; an empty
 // needle occurs everywhere.
