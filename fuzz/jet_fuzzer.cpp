@@ -1,7 +1,12 @@
-// libFuzzer target: open a database from arbitrary bytes (with the password
-// of the seed that has one) and read every value of every table (calculated
-// columns unwrapped) and the files of every attachment column. Any jet::Error is fine; a crash, a sanitizer report,
-// a hang or any other exception is a bug.
+// libFuzzer target. A database from arbitrary bytes: opened (with the
+// password of the seed that has one), every value of every table read
+// (calculated columns unwrapped) with the files of every attachment column,
+// then the whole file checked (index pages and usage maps decoded). Or, for
+// input that starts with the write-script magic, writes to an Access 97 file
+// (jet3_writes.cpp).
+#include "fuzz_cases.h"
+
+#include "jet/check.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
 #include "jet/status.h"
@@ -12,9 +17,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void fuzzReadFile(const uint8_t* data, size_t size)
 {
     int fd = ::memfd_create("velmor-fuzz.mdb", MFD_CLOEXEC);
     if (fd < 0)
@@ -56,9 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 rs->setBookmark(rs->bookmark());
             }
         }
+        db.reset();
+        jet::checkDatabase(path);
     } catch (const jet::Error&) {
         // a clear refusal: expected for damaged input
     }
     ::close(fd);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const size_t magic = sizeof kJet3WriteScript - 1;
+    if (size >= magic && std::memcmp(data, kJet3WriteScript, magic) == 0)
+        fuzzJet3Writes(data + magic, size - magic);
+    else
+        fuzzReadFile(data, size);
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds (if needed) and runs the Jet fuzzer for a short while, seeded with
-# the small fixtures. The fuzzer lives in its own clang build (FUZZ_BUILD_DIR,
+# the small fixtures (files of each format, Access 97 included) and with the
+# write scripts of fuzz/seeds. The fuzzer lives in its own clang build (FUZZ_BUILD_DIR,
 # configured with VELMOR_FUZZ=ON). Exit 77 (skipped) when clang++ or the
 # fixtures are missing.
 # Usage: run_fuzzer.sh SOURCE_DIR FUZZ_BUILD_DIR FIXTURES_DIR [SECONDS]
@@ -31,9 +32,12 @@ corpus="$build/fuzz-corpus"
 mkdir -p "$seeds" "$corpus"
 for f in velmor2001.mdb velmor2001-empty.mdb velmor2001.accdb access-made/DateTestDatabase.mdb \
     access-corpus/calcFieldTestV2010.accdb access-corpus/V2000_with-password.mdb \
-    access-corpus/unsupportedFieldsTestV2007.accdb; do
+    access-corpus/unsupportedFieldsTestV2007.accdb access-corpus/indexTestV1997.mdb; do
     [ -f "$fixtures/$f" ] && cp "$fixtures/$f" "$seeds/$(basename "$f")"
 done
+cp "$source"/fuzz/seeds/* "$seeds/" || exit 1
 cd "$build" || exit 1
+# A crash or a hang fails the test (libFuzzer's own exit code, 77, would
+# read as "skipped").
 exec "$fuzzer" -max_total_time="$seconds" -max_len=400000 -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 "$corpus" "$seeds"
+    -error_exitcode=1 -timeout_exitcode=1 -print_final_stats=1 "$corpus" "$seeds"

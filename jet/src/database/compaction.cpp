@@ -81,6 +81,8 @@ void emptyTable(TableCopy& t, Transaction& txn, PageAllocator& pages)
         t.longValues.push_back(std::move(values));
     }
     for (const LiveRow& row : live)
+        w.keepStoredKeys(RowId{row.page, row.row}, row.fields);
+    for (const LiveRow& row : live)
         w.remove(RowId{row.page, row.row});
     // The table's pages, its long-value columns' pages (emptied ones stay
     // the column's), and the long-value pages its rows pointed into.
@@ -110,8 +112,6 @@ void rewriteTables(const std::string& copy, const CompactProgress& progress)
 {
     PageStore store(copy);
     Transaction txn(store);
-    if (txn.version() == 0)
-        throw Error(Code::Unsupported, "compactage des bases Access 97 (Jet 3) non pris en charge");
     // One allocator for all: what one table gives back, the next one takes.
     PageAllocator pages(txn);
     std::vector<TableCopy> tables;
@@ -137,6 +137,7 @@ void rewriteTables(const std::string& copy, const CompactProgress& progress)
             progress(++done, total);
     }
     for (TableCopy& t : tables) {
+        t.writer->gatherIndexEntries();
         for (size_t r = 0; r < t.rows.size(); ++r)
             t.writer->insertStored(std::move(t.rows[r]), t.longValues[r]);
         t.writer->finish();

@@ -1,4 +1,5 @@
 #include "index/index_maintainer.h"
+#include "index/index_build.h"
 
 #include "index/collation.h"
 #include "index/index_reader.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 
 namespace jet::writer {
 
@@ -195,6 +197,14 @@ struct IndexMaintainer::Index {
     };
     std::vector<Known> known;
     size_t nextKnown = 0;
+    // Keys the file holds for key fields whose key cannot be computed
+    // (keepStoredKeys), and the entries of the tree by row, read for them.
+    std::map<std::string, std::vector<uint8_t>> stored;
+    std::map<std::pair<uint32_t, uint8_t>, std::vector<uint8_t>> entriesByRow;
+    bool entriesRead = false;
+    // Entries gathered for a build at finish() (gatherEntries()).
+    std::vector<IndexEntry> gathered;
+    bool gathering = false;
 };
 
 namespace {
@@ -310,6 +320,9 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::computeKey(const Index& ind
     try {
         key = detail::encodeKey(index.keyColumns, values);
     } catch (const Error& e) {
+        if (e.code() == Code::Unsupported && !index.stored.empty())
+            if (auto it = index.stored.find(keyFields(index, row)); it != index.stored.end())
+                return it->second;
         throw Error(e.code(), "index « " + index.name + " » : " + e.what());
     }
     if (key.size() > detail::maxIndexKeyLength(txn_.pageSize()))
@@ -341,6 +354,44 @@ std::optional<std::vector<uint8_t>> IndexMaintainer::keyBefore(Index& index, con
             return index.before;
     }
     return keyOf(index, before);
+}
+
+std::string IndexMaintainer::keyFields(const Index& index, const std::vector<Field>& row)
+{
+    std::string out;
+    for (int c : index.columns) {
+        const Field empty;
+        const Field& f = size_t(c) < row.size() ? row[size_t(c)] : empty;
+        const uint32_t size = uint32_t(f.bytes.size());
+        out += char(f.null ? 0 : f.boolean ? 2 : 1);
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out.append(f.bytes.begin(), f.bytes.end());
+    }
+    return out;
+}
+
+void IndexMaintainer::keepStoredKeys(const std::vector<Field>& row, uint32_t page, uint16_t slot)
+{
+    for (auto& index : indexes_) {
+        if (index->memo)
+            continue; // a memo's field is where its text lies, not the text
+        try {
+            computeKey(*index, row);
+            continue;
+        } catch (const Error& e) {
+            if (e.code() != Code::Unsupported)
+                throw;
+            if (!index->entriesRead) {
+                for (IndexEntry& entry : index->tree->entries())
+                    index->entriesByRow[{entry.dataPage, entry.dataRow}] = std::move(entry.key);
+                index->entriesRead = true;
+            }
+            auto it = index->entriesByRow.find({page, uint8_t(slot)});
+            if (slot > 0xFF || it == index->entriesByRow.end())
+                throw;
+            index->stored[keyFields(*index, row)] = it->second;
+        }
+    }
 }
 
 void IndexMaintainer::keepKeysOf(const std::vector<Field>& before)
@@ -438,11 +489,27 @@ void IndexMaintainer::drop(Index& index, const std::vector<uint8_t>& key, uint32
         --index.distinctDelta;
 }
 
-void IndexMaintainer::insert(const std::vector<Field>& row, uint32_t page, uint16_t slot)
+void IndexMaintainer::gatherEntries()
 {
     for (auto& index : indexes_)
-        if (auto key = keyOf(*index, row))
+        index->gathering = index->tree->begin().atEnd() &&
+                           index->tree->load(layout_.physicalIndexes[index->physical].rootPage).leaf;
+}
+
+void IndexMaintainer::insert(const std::vector<Field>& row, uint32_t page, uint16_t slot)
+{
+    for (auto& index : indexes_) {
+        auto key = keyOf(*index, row);
+        if (!key)
+            continue;
+        if (!index->gathering) {
             add(*index, *key, page, slot);
+            continue;
+        }
+        if (slot > 0xFF)
+            throw Error(Code::Corrupt, "page " + std::to_string(page) + " : numéro de ligne trop grand pour un index");
+        index->gathered.push_back(IndexEntry{std::move(*key), page, uint8_t(slot), 0});
+    }
 }
 
 void IndexMaintainer::update(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page,
@@ -471,6 +538,18 @@ void IndexMaintainer::remove(const std::vector<Field>& row, uint32_t page, uint1
 void IndexMaintainer::finish()
 {
     for (auto& index : indexes_) {
+        if (index->gathering) {
+            const uint32_t root = layout_.physicalIndexes[index->physical].rootPage;
+            std::sort(index->gathered.begin(), index->gathered.end(),
+                      [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+            for (size_t i = 0; i < index->gathered.size(); ++i)
+                if (i == 0 || index->gathered[i].key != index->gathered[i - 1].key)
+                    ++index->distinctDelta;
+            buildIndexTree(*index->pages, root, layout_.page, std::move(index->gathered));
+            index->gathered.clear();
+            index->gathering = false;
+            index->tree = std::make_unique<IndexTree>(*index->pages, root, layout_.page);
+        }
         if (index->distinctDelta == 0)
             continue;
         if (index->countOffset + 4 <= txn_.pageSize()) {

@@ -53,11 +53,26 @@ public:
     // keys they give now, used by the next checkUpdate() and update().
     void keepKeysOf(const std::vector<Field>& before);
 
+    // For a row in the file (at page, slot) whose key for some index cannot
+    // be computed (a character outside the sort tables): the key that index
+    // holds for it is kept, and serves any row with the same key fields
+    // from then on (a compaction removes such rows and adds them again).
+    // Throws Error(Unsupported) when the index has no entry for the row.
+    void keepStoredKeys(const std::vector<Field>& row, uint32_t page, uint16_t slot);
+
     void insert(const std::vector<Field>& row, uint32_t page, uint16_t slot);
     void update(const std::vector<Field>& before, const std::vector<Field>& after, uint32_t page, uint16_t slot);
     void remove(const std::vector<Field>& row, uint32_t page, uint16_t slot);
 
-    // Writes the distinct-key counts to the table definition.
+    // From now on insert() gathers the entries of the indexes that hold none
+    // now, and finish() writes each such index afresh from them with its
+    // pages filled (buildIndexTree); unique keys are then not checked against
+    // the rows added meanwhile (a compaction adds back the rows it took out).
+    // Only for a writer that adds rows and nothing else until finish().
+    void gatherEntries();
+
+    // Writes the gathered indexes and the distinct-key counts to the table
+    // definition.
     void finish();
 
 private:
@@ -68,6 +83,8 @@ private:
     std::optional<std::vector<uint8_t>> computeKey(const Index& index, const std::vector<Field>& row) const;
     std::optional<std::vector<uint8_t>> keyBefore(Index& index, const std::vector<Field>& before) const;
     Value keyValue(const ColumnDef& column, const Field& field) const;
+    // The stored fields of the index's columns, as one string.
+    static std::string keyFields(const Index& index, const std::vector<Field>& row);
     void checkKey(Index& index, const std::vector<Field>& row, uint32_t exceptPage, uint16_t exceptRow);
     void add(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);
     void drop(Index& index, const std::vector<uint8_t>& key, uint32_t page, uint16_t slot);

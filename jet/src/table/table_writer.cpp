@@ -344,6 +344,12 @@ RowId TableWriter::insertStored(std::vector<Field> fields,
     return addRow(fields);
 }
 
+void TableWriter::keepStoredKeys(RowId id, const std::vector<Field>& fields)
+{
+    if (indexes_)
+        indexes_->keepStoredKeys(fields, id.page, id.row);
+}
+
 void TableWriter::releaseEmptyPage(uint32_t page)
 {
     for (detail::RowPointer pointer : rowUsageMaps(layout_)) {

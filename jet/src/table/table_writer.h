@@ -63,6 +63,18 @@ public:
     // and all), each long value outside the row written anew from
     // `longValues` (a column without one keeps its field).
     RowId insertStored(std::vector<Field> fields, const std::vector<std::optional<std::vector<uint8_t>>>& longValues);
+    // Before a compaction removes the row: keeps the keys the indexes hold
+    // for it where this engine cannot compute them, for the row added again
+    // (IndexMaintainer::keepStoredKeys).
+    void keepStoredKeys(RowId id, const std::vector<Field>& fields);
+    // For a table emptied before its rows are added back (a compaction):
+    // its indexes are written at finish() from all their entries, their
+    // pages filled (IndexMaintainer::gatherEntries).
+    void gatherIndexEntries()
+    {
+        if (indexes_)
+            indexes_->gatherEntries();
+    }
     // Gives back a page the table owns whose rows are all deleted (a
     // compacted copy: no other desk keeps row pointers into it).
     void releaseEmptyPage(uint32_t page);
