@@ -206,6 +206,14 @@ TEST_F(BadInput, LoopsAndPointersOutOfRange)
     jet::Error e5 = errorReading(write("deplacee.mdb", moved));
     EXPECT_EQ(e5.code(), Code::Corrupt);
     EXPECT_TRUE(mentions(e5, "boucle")) << e5.what();
+
+    // The catalog's own definition has a complex column, whose description
+    // would be read through the catalog again.
+    std::vector<uint8_t> self = bytes;
+    self[2 * pageSize + 63 + 12 * rd32(&self[2 * pageSize + 51])] = 0x12;
+    jet::Error e6 = errorReading(write("catalogue.mdb", self));
+    EXPECT_EQ(e6.code(), Code::Corrupt);
+    EXPECT_TRUE(mentions(e6, "page 2")) << e6.what();
 }
 
 TEST_F(BadInput, ByteFlipsInEveryPageNeverCrash)

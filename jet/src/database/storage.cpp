@@ -101,6 +101,17 @@ std::shared_ptr<const TableDef> Storage::tableDef(const CatalogEntry& entry)
                             header_.codePage);
     if (std::any_of(def->columns.begin(), def->columns.end(),
                     [](const ColumnDef& c) { return c.rawType == uint8_t(ColumnType::Complex) || c.calculated; })) {
+        // Describing the columns reads other definitions (the catalog's, the
+        // complex columns' tables); in a damaged file one of them may lead
+        // back here.
+        if (!describing_.insert(entry.definitionPage).second)
+            throw Error(Code::Corrupt, "page " + std::to_string(entry.definitionPage) +
+                                           " : définition de table qui renvoie à elle-même");
+        struct Done {
+            std::set<uint32_t>& set;
+            uint32_t page;
+            ~Done() { set.erase(page); }
+        } done{describing_, entry.definitionPage};
         auto described = std::make_shared<TableDef>(*def);
         describeComplexColumns(*file_, *header_.format, catalog_, definitionOf(), *described);
         if (const auto objects = std::find_if(catalog_.begin(), catalog_.end(),

@@ -9,6 +9,7 @@
 #include "format/table_def.h"
 
 #include <map>
+#include <set>
 #include <memory>
 
 namespace jet::writer {
@@ -78,6 +79,8 @@ private:
     HeaderInfo header_;
     std::vector<CatalogEntry> catalog_;
     std::map<uint32_t, std::shared_ptr<const TableDef>> definitions_;
+    std::set<uint32_t> describing_; // definitions whose reading needs another one
+
 };
 
 } // namespace jet::detail
