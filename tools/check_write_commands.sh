@@ -47,13 +47,17 @@ checked "$base"
 
 base97="$tmp/velmor97.mdb"
 "$db" init "$base97" --format 97 > /dev/null || fail "init --format 97"
-# The indexes of each table as the indexed fixture has them (names, columns, kinds).
+# The indexes of each table as the indexed fixture has them (names, columns,
+# kinds), for velmor-db and for mdbtools.
 indexes() { "$db" schema "$1" "$2" | grep '^  index' | sort; }
+mdb_indexes() { mdb-schema "$1" postgres 2> /dev/null | grep -E '^(CREATE INDEX|ALTER TABLE)' | sort; }
 for file in "$base" "$base97"; do
     for table in velmor2001 tablep; do
         [ "$(indexes "$file" $table)" = "$(indexes "$fixtures/velmor2001-indexed.mdb" $table)" ] ||
             fail "$file $table : index $(indexes "$file" $table)"
     done
+    [ "$(mdb_indexes "$file")" = "$(mdb_indexes "$fixtures/velmor2001-indexed.mdb")" ] ||
+        fail "$file : index selon mdb-schema : $(mdb_indexes "$file")"
 done
 [ "$(mdb-tables -1 "$base97" | tr '\n' ' ')" = "velmor2001 tablep " ] || fail "mdb-tables 97 : $(mdb-tables -1 "$base97")"
 mdb-schema "$base97" 2>&1 | grep -q "CREATE TABLE \[tablep\]" || fail "mdb-schema 97"
