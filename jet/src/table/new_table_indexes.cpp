@@ -11,33 +11,27 @@ namespace jet::writer {
 
 namespace {
 
-constexpr uint8_t kUniqueIndex = 0x01;
-constexpr uint8_t kIgnoreNullsIndex = 0x02;
-constexpr uint8_t kRequiredIndex = 0x08;
-constexpr uint8_t kJet4IndexMark = 0x80;
-
-[[noreturn]] void refuse(const IndexSpec& index, const std::string& why)
-{
+[[noreturn]] void refuse(const IndexSpec& index, const std::string& why) {
     throw Error(Code::InvalidValue, "index « " + index.name + " » : " + why);
 }
 
 // The column an index names, by its position in the table.
-size_t indexedColumn(const detail::TableDef& t, const IndexSpec& index, const IndexColumn& wanted)
-{
+size_t indexedColumn(const detail::TableDef& t, const IndexSpec& index, const IndexColumn& wanted) {
     const int at = t.columnIndex(wanted.column);
     if (at < 0)
         refuse(index, "colonne inconnue « " + wanted.column + " »");
     const ColumnInfo& c = t.columns[size_t(at)].info;
     if (c.type == ColumnType::Memo || c.type == ColumnType::OLE || !detail::isIndexableType(c.type))
-        refuse(index, "une colonne de type " + std::string(columnTypeName(c.type)) + " (« " + c.name +
-                          " ») ne peut pas être indexée");
+        refuse(index, "une colonne de type " + std::string(columnTypeName(c.type)) + " (« " +
+                          c.name + " ») ne peut pas être indexée");
     return size_t(at);
 }
 
-detail::PhysicalIndex physicalIndex(const detail::FormatInfo& f, const detail::TableDef& t, const IndexSpec& index)
-{
+detail::PhysicalIndex physicalIndex(const detail::FormatInfo& f, const detail::TableDef& t,
+                                    const IndexSpec& index) {
     if (index.columns.empty() || index.columns.size() > detail::kIndexColumnSlots)
-        refuse(index, "un index porte sur 1 à " + std::to_string(detail::kIndexColumnSlots) + " colonnes");
+        refuse(index,
+               "un index porte sur 1 à " + std::to_string(detail::kIndexColumnSlots) + " colonnes");
     if (index.primary && index.ignoreNulls)
         refuse(index, "une clé primaire ne peut pas ignorer les valeurs nulles");
     detail::PhysicalIndex x;
@@ -48,13 +42,14 @@ detail::PhysicalIndex physicalIndex(const detail::FormatInfo& f, const detail::T
                 refuse(index, "colonne « " + wanted.column + " » nommée deux fois");
         x.columns.emplace_back(number, wanted.ascending);
     }
-    x.flags = uint8_t((index.primary || index.unique ? kUniqueIndex : 0) | (index.ignoreNulls ? kIgnoreNullsIndex : 0) |
-                      (index.primary ? kRequiredIndex : 0) | (f.jet3 ? 0 : kJet4IndexMark));
+    x.flags = uint8_t((index.primary || index.unique ? detail::kIndexUnique : 0) |
+                      (index.ignoreNulls ? detail::kIndexIgnoreNulls : 0) |
+                      (index.primary ? detail::kIndexRequired : 0) |
+                      (f.jet3 ? 0 : detail::kIndexJet4Mark));
     return x;
 }
 
-IndexInfo logicalIndex(const detail::TableDef& t, const IndexSpec& index)
-{
+IndexInfo logicalIndex(const detail::TableDef& t, const IndexSpec& index) {
     IndexInfo info;
     info.name = index.name;
     for (const IndexColumn& c : index.columns)
@@ -68,10 +63,11 @@ IndexInfo logicalIndex(const detail::TableDef& t, const IndexSpec& index)
 
 } // namespace
 
-void addNewIndexes(const detail::FormatInfo& f, detail::TableDef& t, const std::vector<IndexSpec>& indexes)
-{
+void addNewIndexes(const detail::FormatInfo& f, detail::TableDef& t,
+                   const std::vector<IndexSpec>& indexes) {
     if (indexes.size() > kMaxIndexesPerTable)
-        throw Error(Code::InvalidValue, "une table a au plus " + std::to_string(kMaxIndexesPerTable) + " index (" +
+        throw Error(Code::InvalidValue, "une table a au plus " +
+                                            std::to_string(kMaxIndexesPerTable) + " index (" +
                                             std::to_string(indexes.size()) + " demandés)");
     bool primary = false;
     for (size_t i = 0; i < indexes.size(); ++i) {

@@ -16,10 +16,11 @@ constexpr size_t kMaxIndexesPerTable = 32;
 
 // Checks `indexes` against the table's columns (laid out for `f`) and adds
 // them to `t`, their root pages and usage maps still to be placed. The
-// physical flags are those Access writes: 1 unique, 2 ignore nulls, 8
-// required (a primary key), and from Jet4 on 0x80, which Access 2000 and
-// later set on every index. Throws Error(InvalidValue) with a French message
+// physical flags are those Access writes: unique, ignore nulls, required
+// (a primary key), and from Jet4 on the mark Access 2000 and later set on
+// every index. Throws Error(InvalidValue) with a French message
 // for an index Access would refuse.
-void addNewIndexes(const detail::FormatInfo& f, detail::TableDef& t, const std::vector<IndexSpec>& indexes);
+void addNewIndexes(const detail::FormatInfo& f, detail::TableDef& t,
+                   const std::vector<IndexSpec>& indexes);
 
 } // namespace jet::writer
