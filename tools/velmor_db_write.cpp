@@ -30,7 +30,8 @@ const char* kWriteUsage =
 const std::vector<VelmorColumn>& returnTableColumns()
 {
     static const std::vector<VelmorColumn> columns = {
-        {"id", VelmorColumn::Number},             {"emetteur", VelmorColumn::Text},         {"naccord", VelmorColumn::Text},
+        {"id", VelmorColumn::Number},
+        {"emetteur", VelmorColumn::Text},         {"naccord", VelmorColumn::Text},
         {"dateaccord", VelmorColumn::Date},       {"client", VelmorColumn::Text},
         {"materiel", VelmorColumn::Text},         {"motif", VelmorColumn::Text},
         {"daterecp", VelmorColumn::Date},         {"parquirecep", VelmorColumn::Text},
@@ -42,7 +43,8 @@ const std::vector<VelmorColumn>& returnTableColumns()
 const std::vector<VelmorColumn>& loanTableColumns()
 {
     static const std::vector<VelmorColumn> columns = {
-        {"id", VelmorColumn::Number},          {"emetteurp", VelmorColumn::Text},     {"naccordp", VelmorColumn::Text},
+        {"id", VelmorColumn::Number},
+        {"emetteurp", VelmorColumn::Text},     {"naccordp", VelmorColumn::Text},
         {"dateaccordp", VelmorColumn::Date},   {"clientp", VelmorColumn::Text},
         {"materielp", VelmorColumn::Text},     {"motifp", VelmorColumn::Text},
         {"parquip", VelmorColumn::Text},       {"dateenvoip", VelmorColumn::Date},

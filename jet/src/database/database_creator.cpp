@@ -2,8 +2,8 @@
 // header, the global page map,
 // the four system tables (MSysObjects, MSysACEs, MSysQueries,
 // MSysRelationships) with their usage maps and indexes, and the catalog and
-// permission rows that Access and other Jet readers expect; and new tables
-// added to the catalog of an open file.
+// permission rows that Access and other Jet readers expect; and new tables,
+// with their indexes, added to the catalog of an open file.
 #include "table/catalog_writer.h"
 #include "table/new_table_indexes.h"
 #include "format/data_page_writer.h"
