@@ -169,15 +169,42 @@ Transaction::~Transaction()
 
 Transaction::Entry& Transaction::load(uint32_t number)
 {
+    if (last_ && lastNumber_ == number)
+        return *last_;
     auto it = pages_.find(number);
-    if (it != pages_.end())
-        return it->second;
-    if (number >= pageCount_)
-        throw Error(Code::Corrupt, "page " + std::to_string(number) + " : au-delà de la fin du fichier");
-    Entry e;
-    e.data.resize(pageSize_);
-    readExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
-    return pages_.emplace(number, std::move(e)).first->second;
+    if (it == pages_.end()) {
+        if (number >= pageCount_)
+            throw Error(Code::Corrupt, "page " + std::to_string(number) + " : au-delà de la fin du fichier");
+        Entry e;
+        e.data.resize(pageSize_);
+        readExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
+        it = pages_.emplace(number, std::move(e)).first;
+    }
+    lastNumber_ = number;
+    last_ = &it->second;
+    return *last_;
+}
+
+void Transaction::preload(std::vector<uint32_t> numbers)
+{
+    numbers.erase(std::remove_if(numbers.begin(), numbers.end(),
+                                 [&](uint32_t n) { return n >= pageCount_ || pages_.count(n) != 0; }),
+                  numbers.end());
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::vector<uint8_t> run;
+    for (size_t first = 0, end = 0; first < numbers.size(); first = end) {
+        for (end = first + 1; end < numbers.size() && numbers[end] == numbers[end - 1] + 1;)
+            ++end;
+        run.resize((end - first) * pageSize_);
+        readExactly(store_.fd(), run.data(), run.size(), uint64_t(numbers[first]) * pageSize_, store_.path());
+        for (size_t k = first; k < end; ++k) {
+            Entry e;
+            const auto from = run.begin() + long((k - first) * pageSize_);
+            e.data.assign(from, from + pageSize_);
+            pages_.emplace(numbers[k], std::move(e));
+        }
+    }
 }
 
 const uint8_t* Transaction::page(uint32_t number)
@@ -230,6 +257,7 @@ void Transaction::commit()
         ioFailure("écriture impossible", store_.path());
     journal.finish();
     committed_ = true;
+    last_ = nullptr;
     pages_.clear(); // read again from the file if asked for: what runs after the commit needs no copy
     originalSize_ = newSize;
 }
