@@ -314,6 +314,25 @@ private slots:
 
     // "Nouveau", typing, "Enregistrer": the row is stored with the author's
     // name and becomes the current row; "Enregistrer" again writes nothing.
+    // An Access 97 file stores text in Windows-1252: a character outside it
+    // is refused, and the message names the field by its label.
+    void refusedValueNamesTheFieldByItsLabel()
+    {
+        if (cluster)
+            QSKIP("a file's own behaviour: tested on the file engine");
+        dbPath = dir->filePath(QStringLiteral("acces97.mdb"));
+        createDatabase(dbPath, returnRows(), loanRows(), jet::Format::Jet3);
+        settings::save("option", "option", "cheminbase", dbPath);
+        host->open(Sheet::Return);
+        typeInto(box(returnSheet(), "clientS1"), QString::fromUtf8("Łódź Serwis"));
+        host->save();
+        QCOMPARE(scripted->messages().size(), 1);
+        const QString message = scripted->messages().first();
+        QVERIFY2(message.contains(QString::fromUtf8("« Client »")), qPrintable(message));
+        QVERIFY2(!message.contains(QString::fromUtf8("« client »")), qPrintable(message));
+        QCOMPARE(stored("velmor2001").front().at("client").value(), std::string("Alpha"));
+    }
+
     void nouveauThenEnregistrer()
     {
         makeDatabase();

@@ -100,10 +100,10 @@ void insert(jet::Database& db, const std::string& table, const std::vector<Row>&
 } // namespace
 
 void createDatabase(const QString& path, const std::vector<Row>& returnRows,
-                    const std::vector<Row>& loanRows)
+                    const std::vector<Row>& loanRows, jet::Format format)
 {
     QFile::remove(path);
-    std::unique_ptr<jet::Database> db = jet::Database::create(path.toStdString());
+    std::unique_ptr<jet::Database> db = jet::Database::create(path.toStdString(), format);
     db->createTable("velmor2001", returnColumns());
     db->createTable("tablep", loanColumns());
     insert(*db, "velmor2001", returnRows);

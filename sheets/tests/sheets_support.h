@@ -52,9 +52,9 @@ jet::Value date(int year, int month, int day);
 
 // Creates a database at `path` with the engine, holding the return table
 // `velmor2001` and the loan table `tablep` with their twelve columns, and
-// the given rows. Throws what the engine throws.
+// the given rows, in `format`. Throws what the engine throws.
 void createDatabase(const QString& path, const std::vector<Row>& returnRows,
-                    const std::vector<Row>& loanRows);
+                    const std::vector<Row>& loanRows, jet::Format format = jet::Format::Jet4);
 
 // The tables and rows of the file at `path` copied to a new database `name`
 // of `cluster` (velmor-db migrate's copy); its address, empty on failure.
