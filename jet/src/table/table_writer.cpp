@@ -22,6 +22,33 @@ constexpr int kSmallRow = 32;
 // No bound known (see TableWriter::noRoomFrom_).
 constexpr int kNoBound = std::numeric_limits<int>::max();
 
+// The first kPagesLookedAt pages of `freeMap`, looked at for one that
+// `usable` accepts (returned; 0 when none does); those `leavesMap` names are
+// taken out of the map. Not done for a row of `noRoomFrom` bytes or more,
+// which it would not find room for (see TableWriter::noRoomFrom_), and
+// `noRoomFrom` updated.
+template <class Usable, class Leaves>
+uint32_t searchFreeMap(Transaction& txn, PageAllocator& alloc, UsageMap& freeMap, int size, int& noRoomFrom,
+                       Usable usable, Leaves leavesMap)
+{
+    if (size >= noRoomFrom)
+        return 0;
+    const std::vector<uint32_t> candidates = freeMap.pages(kPagesLookedAt);
+    txn.preload(candidates);
+    bool removed = false;
+    for (uint32_t p : candidates) {
+        if (usable(p))
+            return p;
+        if (leavesMap(p)) {
+            freeMap.remove(p, alloc);
+            removed = true;
+        }
+    }
+    // Pages that left the map let others into the first kPagesLookedAt.
+    noRoomFrom = removed ? kNoBound : size;
+    return 0;
+}
+
 std::vector<uint8_t> longValueField(uint32_t length, uint8_t type, uint32_t page, uint8_t row)
 {
     std::vector<uint8_t> f(12, 0);
@@ -151,22 +178,9 @@ uint32_t TableWriter::pageWithRoom(int size)
         insertPage_ = uint32_t(last); // where the last rows went: most often it
         return insertPage_;
     }
-    if (size < noRoomFrom_) {
-        const std::vector<uint32_t> candidates = freeMap.pages(kPagesLookedAt);
-        txn_.preload(candidates);
-        bool removed = false;
-        for (uint32_t p : candidates) {
-            if (usable(p)) {
-                insertPage_ = p;
-                return p;
-            }
-            if (leavesMap(p)) {
-                freeMap.remove(p, alloc_);
-                removed = true;
-            }
-        }
-        // Pages that left the map let others into the first kPagesLookedAt.
-        noRoomFrom_ = removed ? kNoBound : size;
+    if (uint32_t p = searchFreeMap(txn_, alloc_, freeMap, size, noRoomFrom_, usable, leavesMap)) {
+        insertPage_ = p;
+        return p;
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.page);
@@ -203,22 +217,12 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnDef& c, int size)
             lvPage_[ci] = *it;
             return *it;
         }
-    if (!c.longValueFree.null() && size < lvNoRoomFrom_[ci]) {
+    if (!c.longValueFree.null()) {
         UsageMap freeMap(txn_, c.longValueFree);
-        const std::vector<uint32_t> candidates = freeMap.pages(kPagesLookedAt);
-        txn_.preload(candidates);
-        bool removed = false;
-        for (uint32_t p : candidates) {
-            if (usable(p)) {
-                lvPage_[ci] = p;
-                return p;
-            }
-            if (leavesMap(p)) {
-                freeMap.remove(p, alloc_);
-                removed = true;
-            }
+        if (uint32_t p = searchFreeMap(txn_, alloc_, freeMap, size, lvNoRoomFrom_[ci], usable, leavesMap)) {
+            lvPage_[ci] = p;
+            return p;
         }
-        lvNoRoomFrom_[ci] = removed ? kNoBound : size;
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), kLongValueOwner);
