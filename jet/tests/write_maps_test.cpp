@@ -127,3 +127,33 @@ TEST(WriteMaps, AceFileAcceptsWrites)
     expectReadersAgree(file, "velmor2001");
     expectReadersAgree(file, "tablep");
 }
+
+// Access may keep the global page map in reference form with a slot it never
+// used holding 0xFFFFFF80 (an Access 2000 file has it in its last slot): no
+// page has such a number, so the slot is empty, and writes go on.
+TEST(WriteMaps, GlobalReferenceMapWithANegativeSlot)
+{
+    VELMOR_SKIP_WITHOUT_FIXTURE("velmor2001.mdb");
+    auto dir = scratchDir();
+    std::string file = copyFixture("velmor2001.mdb", dir);
+    const size_t pageSize = 4096;
+    std::string page1 = fileBytes(file).substr(pageSize, pageSize);
+    const size_t start = (uint8_t(page1[14]) | uint8_t(page1[15]) << 8) & 0x1FFF; // row 0 runs to the page's end
+    ASSERT_EQ(pageSize - start, 69u);
+    std::string map(69, '\0');
+    map[0] = 0x01;
+    map.replace(65, 4, "\x80\xff\xff\xff");
+    writeAt(file, map, off_t(pageSize + start));
+    {
+        auto db = Database::open(file, OpenMode::ReadWrite);
+        auto rs = db->openRecordset("velmor2001");
+        for (int i = 0; i < 40; ++i) {
+            rs->addNew();
+            rs->setValue(rs->columnIndex("client"), Value::text("Client " + std::to_string(i)));
+            rs->setValue(rs->columnIndex("intervention"), Value::text(std::string(3000, char('a' + i % 26))));
+            rs->update();
+        }
+    }
+    expectHealthy(file);
+    expectReadersAgree(file, "velmor2001");
+}

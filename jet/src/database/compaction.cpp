@@ -83,7 +83,7 @@ void emptyTable(TableCopy& t, Transaction& txn, PageAllocator& pages)
     for (const LiveRow& row : live)
         w.keepStoredKeys(RowId{row.page, row.row}, row.fields);
     for (const LiveRow& row : live)
-        w.remove(RowId{row.page, row.row});
+        w.remove(RowId{row.page, row.row}, true);
     // The table's pages, its long-value columns' pages (emptied ones stay
     // the column's), and the long-value pages its rows pointed into.
     std::vector<uint32_t> emptied = UsageMap(txn, layout.ownedPages).pages();

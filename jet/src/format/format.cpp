@@ -38,6 +38,7 @@ constexpr Entry kLayout[] = {
     {&FormatInfo::tdefRowCount, 12, 16},
     {&FormatInfo::tdefNextAutonumber, 16, 20},
     {&FormatInfo::tdefAutonumberOn, -1, 24},
+    {&FormatInfo::tdefLastComplexId, -1, 28},
     {&FormatInfo::tdefTableType, 20, 40},
     {&FormatInfo::tdefMaxColumns, 21, 41},
     {&FormatInfo::tdefVarColumns, 23, 43},

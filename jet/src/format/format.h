@@ -41,6 +41,7 @@ struct FormatInfo {
     int tdefRowCount;
     int tdefNextAutonumber;
     int tdefAutonumberOn;      // 1 byte, 1 lets autonumbers count; -1: none
+    int tdefLastComplexId;     // 4 bytes, ACE: the complex id last given to a row; -1: none
     int tdefTableType;         // 0x4e user, 0x53 system
     int tdefMaxColumns;
     int tdefVarColumns;

@@ -123,6 +123,8 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
     def->format = &f;
     def->rowCount = r.u32(size_t(f.tdefRowCount));
     def->nextAutonumber = r.u32(size_t(f.tdefNextAutonumber));
+    if (f.tdefLastComplexId >= 0)
+        def->lastComplexId = r.u32(size_t(f.tdefLastComplexId));
     def->maxColumns = r.u16(size_t(f.tdefMaxColumns));
     def->varColumnCount = r.u16(size_t(f.tdefVarColumns));
     uint16_t columnCount = r.u16(size_t(f.tdefColumnCount));

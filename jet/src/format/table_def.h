@@ -111,6 +111,9 @@ struct TableDef {
     bool system = false;
     uint32_t rowCount = 0;
     uint32_t nextAutonumber = 0;
+    // The complex id last given to a row (tables with complex columns). A
+    // new row takes the next one in all its complex columns.
+    uint32_t lastComplexId = 0;
     uint16_t maxColumns = 0;
     uint16_t varColumnCount = 0;
     RowPointer ownedPages;

@@ -20,6 +20,18 @@ constexpr uint32_t kGlobalMapPointer = 1u << 8; // row 0 of page 1
     throw Error(Code::Corrupt, "page " + std::to_string(page) + " : carte d'utilisation " + what);
 }
 
+// The map page named by slot `index` of a reference map, 0 for none. Access
+// leaves slots it never used at 0, or (in a global map) at a negative number
+// as a signed read gives: 0xFFFFFF80 in the last slot of a file Access 2000
+// made. No page can have such a number.
+uint32_t slotPage(const uint8_t* r, size_t size, size_t index)
+{
+    if (1 + 4 * index + 4 > size)
+        return 0;
+    const uint32_t number = rd32(r + 1 + 4 * index);
+    return number < 0x80000000u ? number : 0;
+}
+
 } // namespace
 
 UsageMap::UsageMap(Transaction& txn, uint32_t pointer, bool global)
@@ -75,7 +87,7 @@ bool UsageMap::visitPages(const uint8_t* r, size_t size, uint32_t pageSize, MapP
         return false;
     const uint64_t perPage = uint64_t(pageSize - kMapPageHeader) * 8;
     for (size_t i = 0; 1 + 4 * i + 4 <= size; ++i) {
-        const uint32_t number = detail::le32(r + 1 + 4 * i);
+        const uint32_t number = slotPage(r, size, i);
         if (number != 0 && !visitBits(mapPage(number) + kMapPageHeader, pageSize - kMapPageHeader, i * perPage, number))
             break;
     }
@@ -143,7 +155,7 @@ void UsageMap::rewrite(PageAllocator& allocator)
     std::vector<uint32_t> mapPages;
     if (r[0] == 0x01)
         for (int i = 0; 1 + 4 * i + 4 <= size; ++i)
-            if (uint32_t mp = rd32(r + 1 + 4 * i); mp != 0)
+            if (uint32_t mp = slotPage(r, size_t(size), size_t(i)); mp != 0)
                 mapPages.push_back(mp);
     r[0] = 0x00;
     std::fill(r + 1, r + size, 0);
@@ -186,7 +198,7 @@ int64_t UsageMap::last()
     // A reference map: its map pages from the last one.
     const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
     for (int i = (size - 1) / 4 - 1; i >= 0; --i) {
-        const uint32_t number = rd32(r + 1 + 4 * i);
+        const uint32_t number = slotPage(r, size_t(size), size_t(i));
         if (number == 0)
             continue;
         if (number >= txn_.pageCount())
@@ -211,7 +223,7 @@ bool UsageMap::covers(uint32_t page)
     }
     const uint32_t perPage = (txn_.pageSize() - kMapPageHeader) * 8;
     uint32_t index = page / perPage;
-    return 1 + 4 * int(index) + 4 <= size && rd32(r + 1 + 4 * index) != 0;
+    return slotPage(r, size_t(size), index) != 0;
 }
 
 bool UsageMap::contains(uint32_t page)
@@ -229,7 +241,7 @@ bool UsageMap::contains(uint32_t page)
     uint32_t index = page / perPage;
     if (1 + 4 * int(index) + 4 > size)
         return global_;
-    uint32_t mp = rd32(r + 1 + 4 * index);
+    uint32_t mp = slotPage(r, size_t(size), index);
     if (mp == 0)
         return global_;
     uint32_t bit = page % perPage;
@@ -325,7 +337,7 @@ void UsageMap::setReference(uint32_t page, bool on, PageAllocator& allocator)
             return;
         throw Error(Code::Unsupported, "carte d'utilisation pleine : fichier trop grand");
     }
-    uint32_t mp = rd32(r + 1 + 4 * index);
+    uint32_t mp = slotPage(r, size_t(size), index);
     if (mp == 0) {
         if (!on && !global_)
             return;
@@ -333,8 +345,15 @@ void UsageMap::setReference(uint32_t page, bool on, PageAllocator& allocator)
         uint8_t* m = txn_.modify(mp);
         m[0] = 0x05;
         m[1] = 0x01;
-        if (global_) // every page of a new global map page starts free
-            std::fill(m + kMapPageHeader, m + txn_.pageSize(), 0xFF);
+        if (global_) {
+            // A new global map page: the pages past the file's end are free.
+            // Those inside it are taken as used: the map said nothing of
+            // them (Access leaves the slots of a file's own pages empty), and
+            // a page in use must never be marked free.
+            const uint64_t first = uint64_t(index) * perPage;
+            for (uint64_t q = std::max<uint64_t>(first, txn_.pageCount()); q < first + perPage; ++q)
+                m[kMapPageHeader + (q - first) / 8] |= uint8_t(1 << ((q - first) % 8));
+        }
         uint8_t* w = rowForWrite(size);
         wr32(w + 1 + 4 * index, mp);
         if (global_)

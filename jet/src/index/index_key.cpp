@@ -5,6 +5,7 @@
 #include "jet/status.h"
 
 #include <array>
+#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -102,6 +103,19 @@ void appendBody(const KeyColumn& column, const Value& v, std::vector<uint8_t>& b
     case ColumnType::Integer:
         appendSigned(integerOf(type, v, -32768, 32767), 2, body);
         return;
+    case ColumnType::Complex: {
+        // Read as Value::unsupported holding the id in decimal.
+        int64_t id = 0;
+        const std::string& text = v.kind() == Value::Kind::Unsupported ? v.asText() : std::string();
+        if (v.kind() == Value::Kind::Int)
+            id = v.asInt();
+        else if (text.empty() || std::from_chars(text.data(), text.data() + text.size(), id).ptr != text.data() + text.size())
+            wrongValue(type, "identifiant de valeurs complexes attendu");
+        if (!column.complexId || id < std::numeric_limits<int32_t>::min() || id > std::numeric_limits<int32_t>::max())
+            wrongValue(type, "identifiant de valeurs complexes hors limites");
+        appendSigned(id, 4, body);
+        return;
+    }
     case ColumnType::Long:
         appendSigned(integerOf(type, v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()),
                      4, body);
@@ -348,6 +362,8 @@ bool isIndexableType(ColumnType type)
 
 std::string keyColumnProblem(const KeyColumn& column)
 {
+    if (column.type == ColumnType::Complex && column.complexId)
+        return {};
     if (!isIndexableType(column.type))
         return typeLabel(column.type) + " : ce type de clé d'index n'est pas pris en charge";
     if ((column.type == ColumnType::Text || column.type == ColumnType::Memo)

@@ -42,6 +42,11 @@ struct KeyColumn {
     // Jet4 (.mdb) one, whose decimal keys have the older form (see below).
     uint8_t scale = 0;
     bool legacyDecimal = false;
+    // A complex column (attachments, multi-valued, version history; type
+    // code 0x12): the row holds the 32-bit complex id that its values in the
+    // hidden table carry, keyed as a Long. Other types read as Complex
+    // (unknown type codes) have no key.
+    bool complexId = false;
 };
 
 // Longest text key (flag byte included) written for a General (2010) column.
@@ -52,7 +57,7 @@ constexpr size_t kGeneral2010MaxTextKey = 508;
 // True for the column types whose key form the engine knows: Boolean, Byte,
 // Integer, Long, BigInt, Currency, Single, Double, DateTime, DateTimeExtended,
 // Guid, Binary, Numeric, Text and Memo (Text and Memo only with a supported
-// sort order).
+// sort order), and complex ids (KeyColumn::complexId).
 bool isIndexableType(ColumnType type);
 
 // Empty when the column's keys can be encoded, otherwise a French reason

@@ -160,6 +160,11 @@ Value fieldValue(const ColumnDef& c, const Field& f)
         return Value::dateTimeExtended(*ticks);
     }
     case ColumnType::Text: return storedText(c, b.data(), b.size());
+    case ColumnType::Complex:
+        if (c.rawType != uint8_t(ColumnType::Complex))
+            break;
+        need(4);
+        return Value::integer(int32_t(rd32(b.data()))); // the complex id
     case ColumnType::Memo: {
         need(12);
         const uint32_t length = rd24(b.data());
@@ -168,9 +173,9 @@ Value fieldValue(const ColumnDef& c, const Field& f)
         need(12 + size_t(length));
         return storedText(c, b.data() + 12, length);
     }
-    default:
-        throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : type de clé d'index non pris en charge");
+    default: break;
     }
+    throw Error(Code::Unsupported, "colonne « " + c.info.name + " » : type de clé d'index non pris en charge");
 }
 
 struct IndexMaintainer::Index {

@@ -23,6 +23,7 @@ KeyColumn keyColumnOf(const ColumnDef& column, bool ascending, SortOrder databas
         key.order = SortOrder::Unsupported;
     key.scale = uint8_t(column.info.scale);
     key.legacyDecimal = format.format == Format::Jet3 || format.format == Format::Jet4;
+    key.complexId = column.rawType == uint8_t(ColumnType::Complex);
     return key;
 }
 

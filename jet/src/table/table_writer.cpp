@@ -1,4 +1,6 @@
 #include "table/table_writer.h"
+
+#include "table/complex_values.h"
 #include "format/calculated_columns.h"
 #include "format/data_page_writer.h"
 #include "jet/status.h"
@@ -459,8 +461,22 @@ RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)
 {
     refuseCalculatedColumns();
     std::vector<Field> fields(layout_.columns.size());
+    uint32_t complexId = 0; // one for all the row's complex columns, as Access gives it
     for (size_t i = 0; i < layout_.columns.size(); ++i) {
         const ColumnDef& c = layout_.columns[i];
+        if (c.rawType == uint8_t(ColumnType::Complex)) {
+            if (i < values.size() && !values[i].isNull())
+                throw Error(Code::InvalidValue, "colonne « " + c.info.name +
+                                                    " » : son identifiant est donné par la base, pas de valeur à y mettre");
+            if (complexId == 0) {
+                complexId = ++layout_.lastComplexId;
+                autonumberChanged_ = true;
+            }
+            fields[i].null = false;
+            fields[i].bytes = {uint8_t(complexId), uint8_t(complexId >> 8), uint8_t(complexId >> 16),
+                               uint8_t(complexId >> 24)};
+            continue;
+        }
         if ((c.flags & detail::kColumnAutonumber) && c.info.type == ColumnType::Long) {
             if (i < values.size() && !values[i].isNull())
                 throw Error(Code::InvalidValue, autonumberRefusal(c.info.name));
@@ -557,10 +573,12 @@ void TableWriter::update(RowId id, const std::vector<std::optional<Value>>& chan
         indexes_->update(old, now, id.page, id.row);
 }
 
-void TableWriter::remove(RowId id)
+void TableWriter::remove(RowId id, bool keepComplexValues)
 {
     Located loc = locate(id);
     std::vector<Field> old = fields(id);
+    if (!keepComplexValues)
+        removeComplexValues(txn_, layout_, complexIdOf(layout_, old), alloc_);
     if (indexes_)
         indexes_->remove(old, id.page, id.row);
     freeFieldsLongValues(old);
@@ -582,8 +600,11 @@ void TableWriter::finish()
     if (count < 0)
         count = 0;
     wr32(t + f.tdefRowCount, uint32_t(count));
-    if (autonumberChanged_)
+    if (autonumberChanged_) {
         wr32(t + f.tdefNextAutonumber, layout_.nextAutonumber);
+        if (f.tdefLastComplexId >= 0)
+            wr32(t + f.tdefLastComplexId, layout_.lastComplexId);
+    }
     layout_.rowCount = uint32_t(count);
     rowDelta_ = 0;
     autonumberChanged_ = false;

@@ -2,7 +2,7 @@
 // transaction: row placement on the table's data pages, the owned-pages and
 // free-space maps, rows moved when they outgrow their page, long values
 // (inline, one long-value row, or a chain of long-value pages), the row count
-// and the autonumber counter of the table definition.
+// and the autonumber and complex-id counters of the table definition.
 //
 // Space is reused: a new row goes to a page of the table's free-space map
 // that has room (the bytes of deleted, shrunk and moved rows are reclaimed
@@ -46,13 +46,18 @@ public:
     const TableDef& layout() const { return layout_; }
 
     // Adds a row; values are in layout order (missing trailing values and
-    // nulls are stored as NULL). Autonumber columns get the next number; a
+    // nulls are stored as NULL). Complex columns get the table's next complex
+    // id (the same in each; no values for it yet), as autonumbers do, and
+    // take no value either. Autonumber columns get the next number; a
     // value given for one is refused (InvalidValue), as is a change of one by
     // update(). Returns where the row lives; *autonumber receives the number given.
     RowId insert(const std::vector<Value>& values, int64_t* autonumber = nullptr);
     // Changes the columns that have a value in `changes` (layout order).
     void update(RowId id, const std::vector<std::optional<Value>>& changes);
-    void remove(RowId id);
+    // Deletes a row, and the values of its complex columns (rows of their
+    // hidden tables) unless `keepComplexValues` (a row deleted to be added
+    // back).
+    void remove(RowId id, bool keepComplexValues = false);
     // Reads the stored fields of a row (following a moved row).
     std::vector<Field> fields(RowId id);
 
