@@ -41,18 +41,30 @@ uint64_t mix(uint64_t h, uint64_t word)
     return h ^ (h >> 29);
 }
 
+uint64_t hashStart(uint64_t seed, size_t size)
+{
+    return mix(0x243F6A8885A308D3ull, seed ^ size);
+}
+uint64_t hashEnd(uint64_t h)
+{
+    return mix(h, 0x13198A2E03707344ull);
+}
+uint64_t word(const uint8_t* data)
+{
+    uint64_t w;
+    std::memcpy(&w, data, 8);
+    return w;
+}
+
 uint64_t hashBytes(const uint8_t* data, size_t size, uint64_t seed)
 {
-    uint64_t h = mix(0x243F6A8885A308D3ull, seed ^ size);
+    uint64_t h = hashStart(seed, size);
     size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, data + i, 8);
-        h = mix(h, word);
-    }
+    for (; i + 8 <= size; i += 8)
+        h = mix(h, word(data + i));
     for (; i < size; ++i)
         h = mix(h, data[i]);
-    return mix(h, 0x13198A2E03707344ull);
+    return hashEnd(h);
 }
 
 void put32(uint8_t* p, uint32_t v)
@@ -101,6 +113,25 @@ uint64_t recordHash(const uint8_t* record, size_t bodySize, uint64_t salt)
 uint64_t sectorHash(const uint8_t* sector, uint32_t number, uint32_t index)
 {
     return hashBytes(sector, kSector, uint64_t(number) << 8 | index);
+}
+
+// hashBytes(page, pageSize, number), and sectorHash() of each sector put at
+// `sectorHashes`, in one pass over the page: the two chains of
+// multiplications run side by side. Pages are whole sectors.
+uint64_t pageHashes(const uint8_t* page, uint32_t pageSize, uint32_t number, uint8_t* sectorHashes)
+{
+    uint64_t whole = hashStart(number, pageSize);
+    for (uint32_t i = 0; i < pageSize / kSector; ++i) {
+        const uint8_t* sector = page + size_t(i) * kSector;
+        uint64_t part = hashStart(uint64_t(number) << 8 | i, kSector);
+        for (size_t k = 0; k < kSector; k += 8) {
+            const uint64_t w = word(sector + k);
+            whole = mix(whole, w);
+            part = mix(part, w);
+        }
+        put64(sectorHashes + 8 * i, hashEnd(part));
+    }
+    return hashEnd(whole);
 }
 
 [[noreturn]] void ioFailure(const std::string& what, const std::string& path)
@@ -156,9 +187,7 @@ WrittenJournal writeJournal(const std::string& databasePath, uint32_t pageSize, 
         const size_t body = sectors + (page.original ? pageSize : 0);
         put32(p, page.number);
         put32(p + 4, page.original ? 1 : 0);
-        put64(p + 8, hashBytes(page.current, pageSize, page.number));
-        for (uint32_t i = 0; i < pageSize / kSector; ++i)
-            put64(p + kRecordHeaderSize + 8 * i, sectorHash(page.current + size_t(i) * kSector, page.number, i));
+        put64(p + 8, pageHashes(page.current, pageSize, page.number, p + kRecordHeaderSize));
         if (page.original)
             std::memcpy(p + kRecordHeaderSize + sectors, page.original, pageSize);
         put64(p + 16, recordHash(p, body, salt));

@@ -169,15 +169,46 @@ Transaction::~Transaction()
 
 Transaction::Entry& Transaction::load(uint32_t number)
 {
+    if (last_ && lastNumber_ == number)
+        return *last_;
     auto it = pages_.find(number);
-    if (it != pages_.end())
-        return it->second;
-    if (number >= pageCount_)
-        throw Error(Code::Corrupt, "page " + std::to_string(number) + " : au-delà de la fin du fichier");
-    Entry e;
-    e.data.resize(pageSize_);
-    readExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
-    return pages_.emplace(number, std::move(e)).first->second;
+    if (it == pages_.end()) {
+        if (number >= pageCount_)
+            throw Error(Code::Corrupt, "page " + std::to_string(number) + " : au-delà de la fin du fichier");
+        Entry e;
+        e.data.resize(pageSize_);
+        readExactly(store_.fd(), e.data.data(), pageSize_, uint64_t(number) * pageSize_, store_.path());
+        it = pages_.emplace(number, std::move(e)).first;
+    }
+    lastNumber_ = number;
+    last_ = &it->second;
+    return *last_;
+}
+
+void Transaction::preload(std::vector<uint32_t> numbers)
+{
+    const uint64_t onDisk = originalSize_ / pageSize_; // the pages after it are this transaction's, all read
+    numbers.erase(std::remove_if(numbers.begin(), numbers.end(),
+                                 [&](uint32_t n) { return n >= onDisk || pages_.count(n) != 0; }),
+                  numbers.end());
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    // A gap of a few pages is read with the rest: cheaper than another read.
+    constexpr uint32_t kGap = 3, kSpan = 64;
+    std::vector<uint8_t> run;
+    for (size_t first = 0, end = 0; first < numbers.size(); first = end) {
+        for (end = first + 1; end < numbers.size() && numbers[end] - numbers[end - 1] <= kGap + 1 &&
+                              numbers[end] - numbers[first] < kSpan;)
+            ++end;
+        run.resize(size_t(numbers[end - 1] - numbers[first] + 1) * pageSize_);
+        readExactly(store_.fd(), run.data(), run.size(), uint64_t(numbers[first]) * pageSize_, store_.path());
+        for (size_t k = first; k < end; ++k) {
+            Entry e;
+            const auto from = run.begin() + long(size_t(numbers[k] - numbers[first]) * pageSize_);
+            e.data.assign(from, from + pageSize_);
+            pages_.emplace(numbers[k], std::move(e));
+        }
+    }
 }
 
 const uint8_t* Transaction::page(uint32_t number)
@@ -224,12 +255,29 @@ void Transaction::commit()
         throw Error(Code::ReadOnly, "fichier ouvert en lecture seule : " + store_.path());
     const uint64_t newSize = uint64_t(pageCount_) * pageSize_;
     WrittenJournal journal = writeJournal(store_.path(), pageSize_, originalSize_, newSize, changed, &headerPage_);
-    for (const JournalPage& page : changed)
-        writeExactly(store_.fd(), page.current, pageSize_, uint64_t(page.number) * pageSize_, store_.path());
+    // Pages of consecutive numbers (those the write appends, mostly) go in
+    // one write, up to kRunPages at a time.
+    constexpr size_t kRunPages = 32;
+    std::vector<uint8_t> run;
+    for (size_t first = 0, end = 0; first < changed.size(); first = end) {
+        for (end = first + 1; end < changed.size() && end - first < kRunPages &&
+                              changed[end].number == changed[end - 1].number + 1;)
+            ++end;
+        const uint8_t* bytes = changed[first].current;
+        if (end - first > 1) {
+            run.resize((end - first) * pageSize_);
+            for (size_t k = first; k < end; ++k)
+                std::memcpy(run.data() + (k - first) * pageSize_, changed[k].current, pageSize_);
+            bytes = run.data();
+        }
+        writeExactly(store_.fd(), bytes, (end - first) * pageSize_, uint64_t(changed[first].number) * pageSize_,
+                     store_.path());
+    }
     if (!detail::os::syncData(store_.fd()))
         ioFailure("écriture impossible", store_.path());
     journal.finish();
     committed_ = true;
+    last_ = nullptr;
     pages_.clear(); // read again from the file if asked for: what runs after the commit needs no copy
     originalSize_ = newSize;
 }

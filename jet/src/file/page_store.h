@@ -73,6 +73,10 @@ public:
 
     // Current bytes of a page (as changed by this transaction).
     const uint8_t* page(uint32_t number);
+    // Reads those of `numbers` (pages of the file) that the transaction has
+    // not read yet, consecutive ones in one read: for a list of pages about
+    // to be looked at one after another.
+    void preload(std::vector<uint32_t> numbers);
     // A writable copy of a page; the change is written at commit().
     uint8_t* modify(uint32_t number);
     // Appends a zero-filled page to the file (at commit) and returns its
@@ -99,6 +103,10 @@ private:
     uint64_t originalSize_ = 0;
     std::vector<uint8_t> headerPage_; // page 0 as on the disk (what there is of it)
     std::map<uint32_t, Entry> pages_;
+    // The page looked up last: most lookups ask for it again (the page rows
+    // are being added to), and a map entry stays where it is until commit().
+    uint32_t lastNumber_ = 0;
+    Entry* last_ = nullptr;
     bool committed_ = false;
 };
 

@@ -35,8 +35,10 @@ const char* typeLabel(ColumnType t)
 
 void putLE(std::vector<uint8_t>& out, uint64_t v, int n)
 {
+    const size_t at = out.size();
+    out.resize(at + size_t(n)); // one allocation for a value's bytes, not one per doubling
     for (int i = 0; i < n; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
+        out[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
 // The exact decimal text of a value written to a Decimal column.
@@ -202,6 +204,11 @@ std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Field>& 
     if (jet3 && columnCount > 255)
         throw Error(Code::Unsupported, "table de plus de 255 colonnes : écriture non prise en charge");
     std::vector<uint8_t> row(size_t(format.fixedDataRowOffset) + size_t(fixedEnd), 0);
+    size_t expected = row.size() + mask.size() + 2 * (size_t(table.varColumnCount) + 2); // room for it all at once
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        if (!table.columns[i].info.fixed && !fields[i].null)
+            expected += fields[i].bytes.size();
+    row.reserve(expected);
     if (jet3)
         row[0] = uint8_t(columnCount);
     else

@@ -566,26 +566,75 @@ bool utf16Of(std::string_view utf8, std::u16string& out)
 
 std::vector<uint8_t> encodeUnicodeText(std::string_view utf8, bool allowCompression, size_t* units)
 {
+    // Two passes over the UTF-8 (count the units and see whether each fits
+    // one byte, then write them) instead of a UTF-16 copy of the text: rows
+    // are written a thousand at a time and most of their text is ASCII.
     constexpr size_t kMaxCompressedUnits = 1024;
-    std::u16string u;
-    utf16Of(utf8, u);
+    auto next = [&](size_t& i) { // nextCodePoint(), ASCII and two-byte sequences (Latin letters) inline
+        const uint8_t b = uint8_t(utf8[i]);
+        if (b < 0x80) {
+            ++i;
+            return uint32_t(b);
+        }
+        if (b >= 0xC0 && b < 0xE0 && i + 1 < utf8.size() && (uint8_t(utf8[i + 1]) & 0xC0) == 0x80) {
+            const uint32_t c = uint32_t(b & 0x1F) << 6 | (uint8_t(utf8[i + 1]) & 0x3F);
+            i += 2;
+            return c;
+        }
+        return nextCodePoint(utf8, i);
+    };
+    auto pair = [](uint32_t c) { return c >= 0x10000 && c <= 0x10FFFF; }; // two units, as utf16Of() writes it
+    // ASCII text (without NUL) is its own compressed form.
+    size_t ascii = 0;
+    while (ascii < utf8.size() && uint8_t(utf8[ascii] - 1) < 0x7F)
+        ++ascii;
+    if (ascii == utf8.size()) {
+        if (units)
+            *units = ascii;
+        if (allowCompression && ascii > 2 && ascii <= kMaxCompressedUnits) {
+            std::vector<uint8_t> out(ascii + 2);
+            out[0] = 0xFF;
+            out[1] = 0xFE;
+            std::memcpy(out.data() + 2, utf8.data(), ascii);
+            return out;
+        }
+    }
+    size_t count = ascii; // the ASCII start: one unit each
+    bool narrow = true;   // every unit in U+0001..U+00FF
+    for (size_t i = ascii; i < utf8.size();) {
+        const uint32_t c = next(i);
+        if (pair(c)) {
+            count += 2;
+            narrow = false;
+        } else {
+            ++count;
+            narrow = narrow && uint16_t(c) >= 1 && uint16_t(c) <= 0xFF;
+        }
+    }
     if (units)
-        *units = u.size();
-    bool compress = allowCompression && u.size() > 2 && u.size() <= kMaxCompressedUnits;
-    for (size_t k = 0; compress && k < u.size(); ++k)
-        compress = u[k] >= 1 && u[k] <= 0xFF;
-    std::vector<uint8_t> out;
+        *units = count;
+    const bool compress = allowCompression && narrow && count > 2 && count <= kMaxCompressedUnits;
+    std::vector<uint8_t> out(compress ? count + 2 : count * 2);
+    uint8_t* o = out.data();
     if (compress) {
-        out.reserve(u.size() + 2);
-        out.push_back(0xFF);
-        out.push_back(0xFE);
-        for (char16_t c : u)
-            out.push_back(uint8_t(c));
-    } else {
-        out.reserve(u.size() * 2);
-        for (char16_t c : u) {
-            out.push_back(uint8_t(c));
-            out.push_back(uint8_t(c >> 8));
+        *o++ = 0xFF;
+        *o++ = 0xFE;
+        for (size_t i = 0; i < utf8.size();)
+            *o++ = uint8_t(next(i));
+        return out;
+    }
+    auto put = [&](uint32_t unit) {
+        *o++ = uint8_t(unit);
+        *o++ = uint8_t(unit >> 8);
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        uint32_t c = next(i);
+        if (pair(c)) {
+            c -= 0x10000;
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
+        } else {
+            put(c);
         }
     }
     return out;

@@ -171,7 +171,15 @@ namespace {
 // for page `first`, or -1.
 int64_t highestPage(const uint8_t* bits, size_t count, uint64_t first)
 {
-    for (size_t i = count; i-- > 0;)
+    // A map page is mostly clear past a table's pages: skipped eight bytes
+    // at a time (the map is looked at each time a page fills).
+    size_t end = count;
+    for (uint64_t word = 0; end >= 8; end -= 8) {
+        std::memcpy(&word, bits + end - 8, 8);
+        if (word != 0)
+            break;
+    }
+    for (size_t i = end; i-- > 0;)
         if (bits[i])
             return int64_t(first + i * 8) + (31 - __builtin_clz(bits[i]));
     return -1;

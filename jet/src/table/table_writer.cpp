@@ -7,6 +7,7 @@
 #include "format/text.h"
 
 #include <algorithm>
+#include <limits>
 #include <random>
 
 namespace jet::writer {
@@ -20,6 +21,35 @@ constexpr uint8_t kLvChain = 0x00;
 constexpr int kPagesLookedAt = 32;
 // A page that cannot take a row this small leaves the free-space map.
 constexpr int kSmallRow = 32;
+// No bound known (see TableWriter::noRoomFrom_).
+constexpr int kNoBound = std::numeric_limits<int>::max();
+
+// The first kPagesLookedAt pages of `freeMap`, looked at for one that
+// `usable` accepts (returned; 0 when none does); those `leavesMap` names are
+// taken out of the map. Not done for a row of `noRoomFrom` bytes or more,
+// which it would not find room for (see TableWriter::noRoomFrom_), and
+// `noRoomFrom` updated.
+template <class Usable, class Leaves>
+uint32_t searchFreeMap(Transaction& txn, PageAllocator& alloc, UsageMap& freeMap, int size, int& noRoomFrom,
+                       Usable usable, Leaves leavesMap)
+{
+    if (size >= noRoomFrom)
+        return 0;
+    const std::vector<uint32_t> candidates = freeMap.pages(kPagesLookedAt);
+    txn.preload(candidates);
+    bool removed = false;
+    for (uint32_t p : candidates) {
+        if (usable(p))
+            return p;
+        if (leavesMap(p)) {
+            freeMap.remove(p, alloc);
+            removed = true;
+        }
+    }
+    // Pages that left the map let others into the first kPagesLookedAt.
+    noRoomFrom = removed ? kNoBound : size;
+    return 0;
+}
 
 std::vector<uint8_t> longValueField(uint32_t length, uint8_t type, uint32_t page, uint8_t row)
 {
@@ -44,13 +74,17 @@ std::string TableWriter::autonumberRefusal(const std::string& column)
 }
 
 TableWriter::TableWriter(Transaction& txn, uint32_t tdefPage, bool allowIndexed, PageAllocator* allocator)
-    : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(detail::readTableDef(txn, tdefPage))
+    : txn_(txn), ownAllocator_(txn), alloc_(allocator ? *allocator : ownAllocator_), layout_(detail::readTableDef(txn, tdefPage)),
+      noRoomFrom_(kNoBound)
 {
     if (!layout_.physicalIndexes.empty() && !allowIndexed)
         indexes_ = std::make_unique<IndexMaintainer>(txn, layout_, alloc_,
                                                      [this](const Field& f) { return longValueData(f); });
     lvPage_.assign(layout_.columns.size(), 0);
     lvRoomPages_.resize(layout_.columns.size());
+    lvNoRoomFrom_.assign(layout_.columns.size(), kNoBound);
+    calculated_ = std::any_of(layout_.columns.begin(), layout_.columns.end(),
+                              [](const ColumnDef& c) { return c.calculated; });
 }
 
 void TableWriter::remember(std::vector<uint32_t>& pages, uint32_t page)
@@ -103,6 +137,7 @@ std::vector<Field> TableWriter::fields(RowId id)
 void TableWriter::noteFreeSpace(uint32_t page)
 {
     DataPage dp{const_cast<uint8_t*>(txn_.page(page)), txn_.pageSize()};
+    noRoomFrom_ = kNoBound;
     if (dp.owner() == layout_.page) {
         remember(roomPages_, page);
         UsageMap freeMap(txn_, layout_.freeSpacePages);
@@ -119,8 +154,19 @@ uint32_t TableWriter::pageWithRoom(int size)
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
         return dp.p[0] == 0x01 && dp.owner() == layout_.page && dp.fits(size);
     };
+    // A page the search takes out of the free-space map: one that cannot
+    // take another row.
+    auto leavesMap = [&](uint32_t p) {
+        if (p >= txn_.pageCount())
+            return false;
+        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+        const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.page;
+        return ours && (dp.rowCount() >= dp.maxRows() || !dp.fits(kSmallRow));
+    };
     if (insertPage_ && usable(insertPage_))
         return insertPage_;
+    if (insertPage_) // left: it takes no row of `size` bytes or more, or leaves the map at the next search
+        noRoomFrom_ = leavesMap(insertPage_) ? kNoBound : std::max(noRoomFrom_, size);
     for (auto it = roomPages_.rbegin(); it != roomPages_.rend(); ++it)
         if (usable(*it)) {
             insertPage_ = *it;
@@ -134,17 +180,9 @@ uint32_t TableWriter::pageWithRoom(int size)
         insertPage_ = uint32_t(last); // where the last rows went: most often it
         return insertPage_;
     }
-    for (uint32_t p : freeMap.pages(kPagesLookedAt)) {
-        if (usable(p)) {
-            insertPage_ = p;
-            return p;
-        }
-        if (p >= txn_.pageCount())
-            continue;
-        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-        const bool ours = dp.p[0] == 0x01 && dp.owner() == layout_.page;
-        if (ours && (dp.rowCount() >= dp.maxRows() || !dp.fits(kSmallRow)))
-            freeMap.remove(p, alloc_);
+    if (uint32_t p = searchFreeMap(txn_, alloc_, freeMap, size, noRoomFrom_, usable, leavesMap)) {
+        insertPage_ = p;
+        return p;
     }
     uint32_t page = alloc_.allocate();
     DataPage::init(txn_.modify(page), txn_.pageSize(), layout_.page);
@@ -165,8 +203,17 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnDef& c, int size)
         DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
         return dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && dp.fitsReusing(size);
     };
+    auto leavesMap = [&](uint32_t p) { // full: not worth looking at again
+        if (p >= txn_.pageCount())
+            return false;
+        DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
+        return dp.p[0] == 0x01 && dp.owner() == kLongValueOwner &&
+               !dp.fitsReusing(layout_.format->maxInlineLongValue + 1);
+    };
     if (lvPage_[ci] && usable(lvPage_[ci]))
         return lvPage_[ci];
+    if (lvPage_[ci])
+        lvNoRoomFrom_[ci] = leavesMap(lvPage_[ci]) ? kNoBound : std::max(lvNoRoomFrom_[ci], size);
     for (auto it = lvRoomPages_[ci].rbegin(); it != lvRoomPages_[ci].rend(); ++it)
         if (usable(*it)) {
             lvPage_[ci] = *it;
@@ -174,16 +221,9 @@ uint32_t TableWriter::longValuePageWithRoom(const ColumnDef& c, int size)
         }
     if (!c.longValueFree.null()) {
         UsageMap freeMap(txn_, c.longValueFree);
-        for (uint32_t p : freeMap.pages(kPagesLookedAt)) {
-            if (usable(p)) {
-                lvPage_[ci] = p;
-                return p;
-            }
-            if (p >= txn_.pageCount())
-                continue;
-            DataPage dp{const_cast<uint8_t*>(txn_.page(p)), txn_.pageSize()};
-            if (dp.p[0] == 0x01 && dp.owner() == kLongValueOwner && !dp.fitsReusing(layout_.format->maxInlineLongValue + 1))
-                freeMap.remove(p, alloc_); // full: not worth looking at again
+        if (uint32_t p = searchFreeMap(txn_, alloc_, freeMap, size, lvNoRoomFrom_[ci], usable, leavesMap)) {
+            lvPage_[ci] = p;
+            return p;
         }
     }
     uint32_t page = alloc_.allocate();
@@ -246,6 +286,7 @@ void TableWriter::deleteSlot(uint32_t page, uint16_t row, bool longValuePage, co
         noteFreeSpace(page);
         return;
     }
+    std::fill(lvNoRoomFrom_.begin(), lvNoRoomFrom_.end(), kNoBound);
     if (!lvColumn || !lvColumn->hasLongValueMaps())
         return; // a page of no map of its own
     // Nothing points into a page whose rows are all deleted: it starts
@@ -361,6 +402,8 @@ void TableWriter::releaseEmptyPage(uint32_t page)
     }
     if (insertPage_ == page)
         insertPage_ = 0;
+    noRoomFrom_ = kNoBound;
+    std::fill(lvNoRoomFrom_.begin(), lvNoRoomFrom_.end(), kNoBound);
     for (uint32_t& current : lvPage_)
         if (current == page)
             current = 0;
@@ -410,7 +453,8 @@ Field TableWriter::encodeColumn(size_t i, const Value& v)
 
 void TableWriter::refuseCalculatedColumns() const
 {
-    detail::refuseWritesToCalculatedTable(layout_);
+    if (calculated_)
+        detail::refuseWritesToCalculatedTable(layout_);
 }
 
 RowId TableWriter::insert(const std::vector<Value>& values, int64_t* autonumber)

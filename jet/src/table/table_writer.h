@@ -129,8 +129,18 @@ private:
     // recent first): the table's, and each long-value column's.
     std::vector<uint32_t> roomPages_;
     std::vector<std::vector<uint32_t>> lvRoomPages_;
+    // The first pages of the free-space map that a search looks at take no
+    // row of noRoomFrom_ bytes or more, and none of them would leave the
+    // map: so a search for such a row would find nothing and change nothing,
+    // and is not made. Set by a search that took no page out of the map;
+    // raised when the insert page is left for a longer row (unless that page
+    // would now leave the map); unknown (the largest int) when a page gets
+    // room back or leaves the map. Each long-value column has its own.
+    int noRoomFrom_;
+    std::vector<int> lvNoRoomFrom_;
     static void remember(std::vector<uint32_t>& pages, uint32_t page);
     std::unique_ptr<IndexMaintainer> indexes_;
+    bool calculated_ = false; // the table has calculated columns
     int64_t rowDelta_ = 0;
     bool autonumberChanged_ = false;
 };
