@@ -1,5 +1,7 @@
 // Write scripts on Access 97 files: a copy of one of the Access-made Jet3
-// files with indexed tables takes the adds, changes and deletes the script
+// files with indexed tables, or of a new Velmor database in that format
+// (`velmor-db init --format 97`, named by VELMOR_FUZZ_JET3_START), takes the
+// adds, changes and deletes the script
 // bytes describe, through the recordset and insertRows, then is compacted
 // when the byte after the steps is odd. Refusals (a duplicate key, a value too
 // long, a character outside the code page) are fine; afterwards the file
@@ -191,13 +193,15 @@ std::string fileBytes(const std::string& path)
 const std::vector<std::string>& bases()
 {
     static const std::vector<std::string> all = [] {
+        std::vector<std::string> paths;
+        for (const char* name : {"indexTestV1997.mdb", "testIndexCodesV1997.mdb"})
+            paths.push_back(std::string(VELMOR_FIXTURES_DIR) + "/access-corpus/" + name);
+        if (const char* made = std::getenv("VELMOR_FUZZ_JET3_START"))
+            paths.push_back(made);
         std::vector<std::string> out;
-        for (const char* name : {"indexTestV1997.mdb", "testIndexCodesV1997.mdb"}) {
-            std::string bytes =
-                fileBytes(std::string(VELMOR_FIXTURES_DIR) + "/access-corpus/" + name);
-            if (!bytes.empty())
+        for (const std::string& path : paths)
+            if (std::string bytes = fileBytes(path); !bytes.empty())
                 out.push_back(std::move(bytes));
-        }
         return out;
     }();
     return all;

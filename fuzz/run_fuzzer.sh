@@ -2,8 +2,10 @@
 # Builds (if needed) and runs the Jet fuzzer for a short while, seeded with
 # the small fixtures (files of each format, Access 97 included) and with the
 # write scripts of fuzz/seeds. The fuzzer lives in its own clang build (FUZZ_BUILD_DIR,
-# configured with VELMOR_FUZZ=ON). Exit 77 (skipped) when clang++ or the
-# fixtures are missing.
+# configured with VELMOR_FUZZ=ON). With VELMOR_DB (a velmor-db program), the
+# write scripts may also start from a new database it makes with
+# `init --format 97`. Exit 77 (skipped) when clang++ or the fixtures are
+# missing.
 # Usage: run_fuzzer.sh SOURCE_DIR FUZZ_BUILD_DIR FIXTURES_DIR [SECONDS]
 source="$1"
 build="$2"
@@ -36,6 +38,12 @@ for f in velmor2001.mdb velmor2001-empty.mdb velmor2001.accdb access-made/DateTe
     [ -f "$fixtures/$f" ] && cp "$fixtures/$f" "$seeds/$(basename "$f")"
 done
 cp "$source"/fuzz/seeds/* "$seeds/" || exit 1
+if [ -n "$VELMOR_DB" ]; then
+    start="$build/fuzz-start-97.mdb"
+    rm -f "$start" "$start-journal"
+    "$VELMOR_DB" init "$start" --format 97 > /dev/null || exit 1
+    export VELMOR_FUZZ_JET3_START="$start"
+fi
 cd "$build" || exit 1
 # A crash or a hang fails the test (libFuzzer's own exit code, 77, would
 # read as "skipped").

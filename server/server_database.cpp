@@ -172,7 +172,8 @@ long ServerDatabase::execute(const std::string&)
     throw jet::Error(jet::Code::Unsupported, "les instructions INSERT, UPDATE et DELETE ne passent pas par ici sur un serveur");
 }
 
-void ServerDatabase::createTable(const std::string&, const std::vector<jet::ColumnSpec>&)
+void ServerDatabase::createTable(const std::string&, const std::vector<jet::ColumnSpec>&,
+                                 const std::vector<jet::IndexSpec>&)
 {
     throw jet::Error(jet::Code::Unsupported, "les tables d'un serveur se créent par velmor-db migrate");
 }

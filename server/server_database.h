@@ -41,7 +41,8 @@ public:
     jet::TableInfo table(const std::string& name) const override;
     std::unique_ptr<jet::Recordset> openRecordset(const std::string& tableOrSelect) override;
     long execute(const std::string& sql) override;
-    void createTable(const std::string& name, const std::vector<jet::ColumnSpec>& columns) override;
+    void createTable(const std::string& name, const std::vector<jet::ColumnSpec>& columns,
+                     const std::vector<jet::IndexSpec>& indexes = {}) override;
 
     QSqlDatabase connection() const { return QSqlDatabase::database(name_, false); }
 

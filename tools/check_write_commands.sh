@@ -2,8 +2,11 @@
 # The writing commands of velmor-db, end to end:
 #  - init makes a file that mdbtools reads and check accepts, and refuses to
 #    overwrite it; the same in the format of Access 97 (init --format 97);
-#  - import of the fixtures' CSV dumps into it gives back exactly those dumps
-#    with velmor-db export, and the same rows with mdb-export;
+#    both have the indexed schema of the fixtures (an autonumber id, its
+#    primary key, an index on the client column);
+#  - import of the fixtures' CSV dumps into it gives back exactly the dumps
+#    of the indexed fixture (the same rows, numbered from 1) with velmor-db
+#    export, and the same rows with mdb-export;
 #  - a bad CSV row (impossible date, text that is not UTF-8, text too long)
 #    stops the import, naming its line and column, and nothing is written;
 #    with --par-lots the lots before it stay; exec changes rows; an
@@ -37,18 +40,30 @@ if "$db" init "$base" > /dev/null 2>&1; then fail "init a remplacé un fichier e
 for table in velmor2001 tablep; do
     "$db" import "$base" $table "$fixtures/velmor2001.mdb.$table.csv" > /dev/null || fail "import $table"
     "$db" export "$base" $table > "$tmp/$table.csv"
-    cmp -s "$tmp/$table.csv" "$fixtures/velmor2001.mdb.$table.csv" || fail "export $table après import"
+    cmp -s "$tmp/$table.csv" "$fixtures/velmor2001-indexed.mdb.$table.csv" || fail "export $table après import"
     same_as_mdbtools "$base" $table
 done
 checked "$base"
 
 base97="$tmp/velmor97.mdb"
 "$db" init "$base97" --format 97 > /dev/null || fail "init --format 97"
+# The indexes of each table as the indexed fixture has them (names, columns,
+# kinds), for velmor-db and for mdbtools.
+indexes() { "$db" schema "$1" "$2" | grep '^  index' | sort; }
+mdb_indexes() { mdb-schema "$1" postgres 2> /dev/null | grep -E '^(CREATE INDEX|ALTER TABLE)' | sort; }
+for file in "$base" "$base97"; do
+    for table in velmor2001 tablep; do
+        [ "$(indexes "$file" $table)" = "$(indexes "$fixtures/velmor2001-indexed.mdb" $table)" ] ||
+            fail "$file $table : index $(indexes "$file" $table)"
+    done
+    [ "$(mdb_indexes "$file")" = "$(mdb_indexes "$fixtures/velmor2001-indexed.mdb")" ] ||
+        fail "$file : index selon mdb-schema : $(mdb_indexes "$file")"
+done
 [ "$(mdb-tables -1 "$base97" | tr '\n' ' ')" = "velmor2001 tablep " ] || fail "mdb-tables 97 : $(mdb-tables -1 "$base97")"
 mdb-schema "$base97" 2>&1 | grep -q "CREATE TABLE \[tablep\]" || fail "mdb-schema 97"
 for table in velmor2001 tablep; do
     "$db" import "$base97" $table "$fixtures/velmor2001.mdb.$table.csv" > /dev/null || fail "import 97 $table"
-    "$db" export "$base97" $table | cmp -s - "$fixtures/velmor2001.mdb.$table.csv" || fail "export 97 $table"
+    "$db" export "$base97" $table | cmp -s - "$fixtures/velmor2001-indexed.mdb.$table.csv" || fail "export 97 $table"
     same_as_mdbtools "$base97" $table
 done
 checked "$base97"

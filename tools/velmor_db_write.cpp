@@ -30,6 +30,7 @@ const char* kWriteUsage =
 const std::vector<VelmorColumn>& returnTableColumns()
 {
     static const std::vector<VelmorColumn> columns = {
+        {"id", VelmorColumn::Number},
         {"emetteur", VelmorColumn::Text},         {"naccord", VelmorColumn::Text},
         {"dateaccord", VelmorColumn::Date},       {"client", VelmorColumn::Text},
         {"materiel", VelmorColumn::Text},         {"motif", VelmorColumn::Text},
@@ -42,6 +43,7 @@ const std::vector<VelmorColumn>& returnTableColumns()
 const std::vector<VelmorColumn>& loanTableColumns()
 {
     static const std::vector<VelmorColumn> columns = {
+        {"id", VelmorColumn::Number},
         {"emetteurp", VelmorColumn::Text},     {"naccordp", VelmorColumn::Text},
         {"dateaccordp", VelmorColumn::Date},   {"clientp", VelmorColumn::Text},
         {"materielp", VelmorColumn::Text},     {"motifp", VelmorColumn::Text},
@@ -59,13 +61,24 @@ std::vector<jet::ColumnSpec> specs(const std::vector<VelmorColumn>& columns)
     for (const auto& c : columns) {
         jet::ColumnSpec s;
         s.name = c.name;
-        s.type = c.kind == VelmorColumn::Date ? jet::ColumnType::DateTime
+        s.type = c.kind == VelmorColumn::Number ? jet::ColumnType::Long
+                 : c.kind == VelmorColumn::Date ? jet::ColumnType::DateTime
                  : c.kind == VelmorColumn::Memo ? jet::ColumnType::Memo
                                                 : jet::ColumnType::Text;
+        s.autonumber = c.kind == VelmorColumn::Number;
         s.maxChars = 255;
         out.push_back(s);
     }
     return out;
+}
+
+// The primary key on the row's number, and the index the sheets search by
+// client with.
+std::vector<jet::IndexSpec> indexes(const char* clientColumn)
+{
+    jet::IndexSpec key{"PrimaryKey", {{"id", true}}};
+    key.primary = true;
+    return {key, jet::IndexSpec{clientColumn, {{clientColumn, true}}}};
 }
 
 // ---- demo rows ---------------------------------------------------------
@@ -179,8 +192,8 @@ void createVelmorDatabase(const std::string& path, jet::Format format)
     if (!parent.empty() && !std::filesystem::exists(parent))
         std::filesystem::create_directories(parent, ignored);
     auto db = jet::Database::create(path, format);
-    db->createTable("velmor2001", specs(returnTableColumns()));
-    db->createTable("tablep", specs(loanTableColumns()));
+    db->createTable("velmor2001", specs(returnTableColumns()), indexes("client"));
+    db->createTable("tablep", specs(loanTableColumns()), indexes("clientp"));
 }
 
 bool runWriteCommand(const std::vector<std::string>& args, int& exitCode)

@@ -92,6 +92,17 @@ struct ColumnSpec {
     int scale = 0;
 };
 
+// What createTable needs of each index. Its text keys follow the file's
+// text sort order (General: Access 97's in a Jet3 file, the legacy one in a
+// Jet4 file), as Access keeps them.
+struct IndexSpec {
+    std::string name;
+    std::vector<IndexColumn> columns; // 1 to 10 columns, each once
+    bool primary = false;     // the primary key (at most one): unique, no null value
+    bool unique = false;      // no two rows with the same key; rows whose key is all null may repeat
+    bool ignoreNulls = false; // rows whose key is all null are left out of the index
+};
+
 // A file attached to a row's attachment column.
 struct Attachment {
     int64_t complexId = 0; // the row's value in the attachment column (see Value::unsupported)
@@ -129,8 +140,8 @@ public:
                                           OpenMode mode = OpenMode::ReadWriteIfPossible,
                                           const std::string& password = {});
 
-    // Creates a new empty database (only Format::Jet4 is supported); refuses
-    // to overwrite an existing file.
+    // Creates a new empty database (Format::Jet4, or Format::Jet3 for
+    // Access 97); refuses to overwrite an existing file.
     static std::unique_ptr<Database> create(const std::string& path, Format format = Format::Jet4);
 
     virtual const std::string& path() const = 0;
@@ -174,7 +185,14 @@ public:
     // InvalidValue (not an attachment column) or Corrupt.
     virtual std::vector<Attachment> attachments(const std::string& table, const std::string& column);
 
-    virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) = 0;
+    // Adds an empty table with `columns` and `indexes` (each index an empty
+    // root page with its own usage map). Throws Error(InvalidValue) for a
+    // wrong name, a column or index twice, an index on an unknown column or
+    // on a Memo or OLE object column, on more than 10 columns, a second
+    // primary key, a primary key that ignores nulls, more than 32 indexes;
+    // Error(Unsupported) when the definition does not fit in one page.
+    virtual void createTable(const std::string& name, const std::vector<ColumnSpec>& columns,
+                             const std::vector<IndexSpec>& indexes = {}) = 0;
 };
 
 } // namespace jet

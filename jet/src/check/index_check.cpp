@@ -2,6 +2,7 @@
 
 #include "format/row_codec.h"
 #include "format/table_scan.h"
+#include "format/usage_map.h"
 
 #include <algorithm>
 #include <map>
@@ -115,6 +116,15 @@ public:
         }
     }
 
+    // Every page of the tree must be in the index's usage map (`owned`).
+    void checkOwned(const std::vector<uint32_t>& owned)
+    {
+        const std::set<uint32_t> listed(owned.begin(), owned.end());
+        for (uint32_t page : seen_)
+            if (!listed.count(page))
+                problem("page " + std::to_string(page) + " de l'arbre absente de la carte des pages de l'index");
+    }
+
     std::vector<IndexEntry>& entries() { return entries_; }
 
 private:
@@ -196,6 +206,11 @@ void checkTableIndexes(const PageFile& file, const FormatInfo& f, const TableDef
         if (!checker.walk(index.root, 0, max))
             continue;
         checker.checkLeafChain();
+        try {
+            checker.checkOwned(writer::UsageMap::read(file, f, table.physicalIndexes[index.physical].ownedPages));
+        } catch (const Error&) {
+            // an unreadable map is reported by the storage check
+        }
 
         std::vector<IndexEntry> expected;
         expected.reserve(rows.size());

@@ -2,9 +2,10 @@
 // header, the global page map,
 // the four system tables (MSysObjects, MSysACEs, MSysQueries,
 // MSysRelationships) with their usage maps and indexes, and the catalog and
-// permission rows that Access and other Jet readers expect; and new tables
-// added to the catalog of an open file.
+// permission rows that Access and other Jet readers expect; and new tables,
+// with their indexes, added to the catalog of an open file.
 #include "table/catalog_writer.h"
+#include "table/new_table_indexes.h"
 #include "format/data_page_writer.h"
 #include "database/database_writer.h"
 #include "format/header.h"
@@ -440,7 +441,8 @@ void fillCatalog(const std::string& path)
 
 } // namespace
 
-void createTable(DatabaseWriter& writer, const std::string& name, const std::vector<ColumnSpec>& columns)
+void createTable(DatabaseWriter& writer, const std::string& name, const std::vector<ColumnSpec>& columns,
+                 const std::vector<IndexSpec>& indexes)
 {
     if (name.empty() || name.size() > 64)
         throw Error(Code::InvalidValue, "nom de table invalide : « " + name + " »");
@@ -488,6 +490,7 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
         if (!f)
             throw Error(Code::Unsupported, "création de table : format de fichier inconnu");
         adaptColumns(*f, t);
+        addNewIndexes(*f, t, indexes);
         std::vector<CatalogRow> catalog = readCatalogRows(txn);
         uint32_t tablesContainer = kTablesContainer, acesPage = 0;
         for (const CatalogRow& row : catalog) {
@@ -500,10 +503,25 @@ void createTable(DatabaseWriter& writer, const std::string& name, const std::vec
         }
         PageAllocator alloc(txn);
         uint32_t definition = alloc.allocate();
-        uint32_t mapPage = alloc.allocate();
-        DataPage::init(txn.modify(mapPage), txn.pageSize(), 0);
-        uint8_t* maps = txn.modify(mapPage);
-        addTableMaps(t, [&] { return addMap(*f, maps, mapPage); });
+        uint32_t mapPage = 0;
+        // The usage maps, as rows of map pages (another when one is full).
+        auto addMapRow = [&](const std::vector<uint32_t>& owned) {
+            if (mapPage == 0 || !DataPage{txn.modify(mapPage), txn.pageSize()}.fits(5 + f->usageMapInlineBytes)) {
+                mapPage = alloc.allocate();
+                DataPage::init(txn.modify(mapPage), txn.pageSize(), 0);
+            }
+            return addMap(*f, txn.modify(mapPage), mapPage, owned);
+        };
+        addTableMaps(t, [&] { return addMapRow({}); });
+        // Each index starts as an empty leaf, its root, owned by its own map.
+        for (PhysicalIndex& x : t.physicalIndexes) {
+            x.rootPage = alloc.allocate();
+            detail::IndexPage empty;
+            empty.number = x.rootPage;
+            empty.tdefPage = definition;
+            detail::encodeIndexPage(empty, txn.pageSize(), txn.modify(x.rootPage));
+            x.ownedPages = addMapRow({x.rootPage});
+        }
         t.page = definition;
         std::vector<uint8_t> d = detail::encodeTableDef(*f, t);
         std::memcpy(txn.modify(definition), d.data(), d.size());

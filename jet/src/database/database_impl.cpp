@@ -181,11 +181,12 @@ long DatabaseImpl::insertRows(const std::string& table, const std::function<bool
     return added;
 }
 
-void DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnSpec>& columns)
+void DatabaseImpl::createTable(const std::string& name, const std::vector<ColumnSpec>& columns,
+                               const std::vector<IndexSpec>& indexes)
 {
     if (readOnly_)
         throw Error(Code::ReadOnly, path_ + " : base ouverte en lecture seule (" + readOnlyReason_ + ")");
-    writer::createTable(*writer_, name, columns);
+    writer::createTable(*writer_, name, columns, indexes);
 }
 
 } // namespace jet::detail

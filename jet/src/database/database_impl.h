@@ -29,7 +29,8 @@ public:
     long execute(const std::string& sql) override;
     long insertRows(const std::string& table, const std::function<bool(std::vector<Value>&)>& next) override;
     std::vector<Attachment> attachments(const std::string& table, const std::string& column) override;
-    void createTable(const std::string& name, const std::vector<ColumnSpec>& columns) override;
+    void createTable(const std::string& name, const std::vector<ColumnSpec>& columns,
+                     const std::vector<IndexSpec>& indexes = {}) override;
 
 private:
     // Takes a slot in the lock file that Access and other Jet programs keep

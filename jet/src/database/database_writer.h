@@ -58,6 +58,7 @@ private:
 void recoverIfNeeded(const std::string& path);
 
 // Adds a table to the catalog of an open file.
-void createTable(DatabaseWriter& writer, const std::string& name, const std::vector<ColumnSpec>& columns);
+void createTable(DatabaseWriter& writer, const std::string& name, const std::vector<ColumnSpec>& columns,
+                 const std::vector<IndexSpec>& indexes);
 
 } // namespace jet::writer

@@ -240,9 +240,9 @@ void parseTableDef(const FormatInfo& f, const ByteRange& r, uint16_t codePage, T
         }
         index.primary = indexTypes[i] == kPrimaryKeyIndex;
         index.foreignKey = indexTypes[i] == kForeignKeyIndex;
-        index.unique = index.primary || (physical.flags & 0x01) != 0;
-        index.ignoreNulls = (physical.flags & 0x02) != 0;
-        index.required = (physical.flags & 0x08) != 0;
+        index.unique = index.primary || (physical.flags & kIndexUnique) != 0;
+        index.ignoreNulls = (physical.flags & kIndexIgnoreNulls) != 0;
+        index.required = (physical.flags & kIndexRequired) != 0;
         def->indexes.push_back(std::move(index));
     }
     readLongValueMaps(r, pos, def->columns);

@@ -59,8 +59,12 @@ constexpr uint8_t kColumnHyperlink = 0x80;
 constexpr uint8_t kColumnExtCompressed = 0x01;
 constexpr uint8_t kUserTableType = 0x4E;
 constexpr uint8_t kSystemTableType = 0x53;
-constexpr uint8_t kPrimaryKeyIndex = 0x01;
+constexpr uint8_t kPrimaryKeyIndex = 0x01; // logical index types
 constexpr uint8_t kForeignKeyIndex = 0x02;
+constexpr uint8_t kIndexUnique = 0x01;      // physical index flags
+constexpr uint8_t kIndexIgnoreNulls = 0x02;
+constexpr uint8_t kIndexRequired = 0x08;
+constexpr uint8_t kIndexJet4Mark = 0x80;    // set by Access 2000 and later on every index
 constexpr uint16_t kNoColumn = 0xFFFF;    // an unused index slot; the end of the long-value maps
 constexpr size_t kIndexColumnSlots = 10;
 

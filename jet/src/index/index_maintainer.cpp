@@ -236,8 +236,8 @@ IndexMaintainer::IndexMaintainer(Transaction& txn, const TableDef& layout, PageA
         const detail::PhysicalIndex& r = layout.physicalIndexes[p];
         auto index = std::make_unique<Index>();
         index->physical = p;
-        index->unique = (r.flags & 0x01) != 0;
-        index->ignoreNulls = (r.flags & 0x02) != 0;
+        index->unique = (r.flags & detail::kIndexUnique) != 0;
+        index->ignoreNulls = (r.flags & detail::kIndexIgnoreNulls) != 0;
         index->countOffset = r.rowCountOffset;
         for (size_t l = 0; l < layout.logicalToPhysical.size(); ++l) {
             if (size_t(layout.logicalToPhysical[l]) != p)

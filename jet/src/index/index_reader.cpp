@@ -36,9 +36,9 @@ std::vector<IndexKeyLayout> indexLayouts(const TableDef& table, uint32_t databas
         IndexKeyLayout layout;
         layout.physical = p;
         layout.root = physical.rootPage;
-        layout.unique = (physical.flags & 0x01) != 0;
-        layout.ignoreNulls = (physical.flags & 0x02) != 0;
-        layout.required = (physical.flags & 0x08) != 0;
+        layout.unique = (physical.flags & kIndexUnique) != 0;
+        layout.ignoreNulls = (physical.flags & kIndexIgnoreNulls) != 0;
+        layout.required = (physical.flags & kIndexRequired) != 0;
         for (size_t l = 0; l < table.logicalToPhysical.size() && l < table.indexes.size(); ++l) {
             if (size_t(table.logicalToPhysical[l]) != p)
                 continue;

@@ -55,7 +55,7 @@ void rebuildIndexes(Transaction& txn, uint32_t tdefPage)
                 values.push_back(fieldValue(table.columns[pos], r.fields[pos]));
                 allNull = allNull && values.back().isNull();
             }
-            if (allNull && (index.flags & 0x02))
+            if (allNull && (index.flags & detail::kIndexIgnoreNulls))
                 continue; // "ignore nulls"
             entries.push_back(Entry{detail::encodeKey(keyColumns, values), r.page, r.row});
         }
