@@ -570,19 +570,7 @@ std::vector<uint8_t> encodeUnicodeText(std::string_view utf8, bool allowCompress
     // one byte, then write them) instead of a UTF-16 copy of the text: rows
     // are written a thousand at a time and most of their text is ASCII.
     constexpr size_t kMaxCompressedUnits = 1024;
-    auto next = [&](size_t& i) { // nextCodePoint(), ASCII and two-byte sequences (Latin letters) inline
-        const uint8_t b = uint8_t(utf8[i]);
-        if (b < 0x80) {
-            ++i;
-            return uint32_t(b);
-        }
-        if (b >= 0xC0 && b < 0xE0 && i + 1 < utf8.size() && (uint8_t(utf8[i + 1]) & 0xC0) == 0x80) {
-            const uint32_t c = uint32_t(b & 0x1F) << 6 | (uint8_t(utf8[i + 1]) & 0x3F);
-            i += 2;
-            return c;
-        }
-        return nextCodePoint(utf8, i);
-    };
+    auto next = [&](size_t& i) { return nextCodePoint(utf8, i); };
     auto pair = [](uint32_t c) { return c >= 0x10000 && c <= 0x10FFFF; }; // two units, as utf16Of() writes it
     // ASCII text (without NUL) is its own compressed form.
     size_t ascii = 0;
